@@ -1,0 +1,173 @@
+// Element records of the model file: bones, submeshes with their vertices, skins and triangle
+// indices, materials with their per-variant texture entries, and variant names. Each array is
+// located through its DataRef, tested to lie inside the file as a whole, then decoded in place.
+#include <cstring>
+
+#include "model/model_parse.h"
+#include "plugin/text.h"
+
+namespace vexmara {
+namespace {
+
+constexpr int32_t kLayout260 = 260;
+
+// Texture coordinates are stored as signed 16-bit values: (s - 32767) / 512 + 128.
+float DecodeTextureCoordinate(int16_t stored) {
+  return (float(stored) - 32767.0f) * 0.001953125f + 128.0f;
+}
+
+void ReadVertices(const uint8_t* data, List<Vertex>& vertices) {
+  for (int32_t i = 0; i < vertices.count; ++i) {
+    const uint8_t* record = data + size_t(i) * 44;
+    Vertex& vertex = vertices[i];
+    std::memcpy(vertex.position, record, 12);
+    vertex.uv[0] = DecodeTextureCoordinate(LoadAt<int16_t>(record + 24));
+    vertex.uv[1] = DecodeTextureCoordinate(LoadAt<int16_t>(record + 26));
+  }
+}
+
+void ReadSkin(const uint8_t* data, List<Vertex>& vertices) {
+  for (int32_t i = 0; i < vertices.count; ++i) {
+    const uint8_t* record = data + size_t(i) * 24;
+    for (int k = 0; k < 3; ++k) {
+      vertices[i].boneIndices[k] = LoadAt<int32_t>(record + 8 * k);
+      vertices[i].weights[k] = LoadAt<float>(record + 8 * k + 4);
+    }
+  }
+}
+
+bool ReadSubmesh(ModelParse& parse, const uint8_t* record, Submesh& submesh) {
+  const bool wide = parse.version >= kLayout260;
+  const int32_t vertexCount = LoadAt<int32_t>(record + 4);
+  const DataRef vertexRef = LoadDataRef(record + 8);
+  const DataRef skinRef = LoadDataRef(record + (wide ? 24 : 20));
+  const int32_t indexCount = LoadAt<int32_t>(record + (wide ? 40 : 32));
+  const DataRef indexRef = LoadDataRef(record + (wide ? 44 : 36));
+  const uint8_t* name = record + (wide ? 92 : 72);
+
+  const uint8_t* data;
+  if (!parse.LocateArray(vertexRef, vertexCount, vertexCount, 44, 0, sizeof(Vertex), &data)) return false;
+  if (data != nullptr) {
+    if (!submesh.vertices.Reset(vertexCount)) return false;
+    ReadVertices(data, submesh.vertices);
+  }
+  parse.store.vertexTotal = WrappingAdd(parse.store.vertexTotal, vertexCount);
+
+  // The skin does not size the vertex list: without vertices its records are tested and dropped.
+  if (!parse.LocateArray(skinRef, vertexCount, vertexCount, 24, 0, 0, &data)) return false;
+  if (data != nullptr) ReadSkin(data, submesh.vertices);
+
+  // Whole triples only; one or two indices beyond the last are not read.
+  const int32_t triangleCount = indexCount / 3;
+  if (!parse.LocateArray(indexRef, indexCount, triangleCount, 6, 0, sizeof(Triangle), &data)) return false;
+  if (data != nullptr) {
+    if (!submesh.triangles.Reset(triangleCount)) return false;
+    for (int32_t t = 0; t < triangleCount; ++t) {
+      for (int k = 0; k < 3; ++k) {
+        submesh.triangles[t].indices[k] = LoadAt<uint16_t>(data + size_t(t) * 6 + 2 * size_t(k));
+      }
+    }
+  }
+  parse.store.triangleTotal = WrappingAdd(parse.store.triangleTotal, triangleCount);
+
+  CopyNameField(submesh.materialName, name, 128);
+  return true;
+}
+
+// The variant entries of one material. Only the first variant's texture entries carry the ids
+// the importer uses; the others are only tested to lie inside the file.
+bool ReadVariantEntries(ModelParse& parse, Material& material, int32_t variantCount, DataRef ref) {
+  const bool wide = parse.version >= kLayout260;
+  const uint32_t entryBytes = wide ? 160 : 184;
+  const uint32_t idOffset = wide ? 8 : 4;
+
+  const uint8_t* variants;
+  if (!parse.LocateArray(ref, variantCount, variantCount, 248, 0, 0, &variants)) return false;
+  if (variants == nullptr) return true;
+
+  for (int32_t k = 0; k < variantCount; ++k) {
+    const DataRef textures = LoadDataRef(variants + size_t(k) * 248 + 100);
+    const uint32_t n = textures.size / entryBytes;
+    if (n == 0) continue;  // nothing to reserve, and the array counts as absent
+    if (!textures.present() || k > 0) {
+      // Absent entries still give the first variant its slots, which nothing fills. A default
+      // slot never matches a texture file, so past what the budget covers one slot stands for
+      // all of them: memory stays bounded by the file while the material still has its slots.
+      if (k == 0) {
+        const int32_t slots = parse.Spend(uint64_t(n) * sizeof(TextureRef)) ? int32_t(n) : 1;
+        if (!material.textureSlots.Reset(slots)) return false;
+      }
+      if (textures.present() && !parse.cursor.Holds(textures.start(), uint64_t(n) * entryBytes)) return false;
+      continue;
+    }
+    const uint8_t* entries;
+    if (!parse.LocateArray(textures, n, n, entryBytes, 0, sizeof(TextureRef), &entries)) return false;
+    if (!material.textureSlots.Reset(int32_t(n))) return false;
+    for (uint32_t i = 0; i < n; ++i) {
+      material.textureSlots[int32_t(i)].textureId = LoadAt<int32_t>(entries + size_t(i) * entryBytes + idOffset);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadBones(ModelParse& parse, int32_t count, DataRef ref) {
+  const uint64_t recordBytes = parse.version >= kLayout260 ? 312 : 236;
+  const uint8_t* data;
+  if (!parse.LocateArray(ref, count, count, recordBytes, 0, sizeof(Bone), &data)) return false;
+  if (data == nullptr) return true;
+  if (!parse.store.bones.Reset(count)) return false;
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t* record = data + size_t(i) * recordBytes;
+    Bone& bone = parse.store.bones[i];
+    CopyNameField(bone.name, record, 64);
+    bone.parentIndex = LoadAt<int32_t>(record + 64);
+    std::memcpy(&bone.bindTransform, record + 172, sizeof(BoneTransform));
+  }
+  return true;
+}
+
+bool ReadSubmeshes(ModelParse& parse, Geoset& geoset, int32_t count, DataRef ref) {
+  // From the 260 layout on, each record ends in 8 bytes that are passed over without a test,
+  // so the last record of the array may end 8 bytes early.
+  const bool wide = parse.version >= kLayout260;
+  const uint64_t stride = wide ? 400 : 372;
+  const uint64_t untested = wide ? 8 : 0;
+  const uint8_t* data;
+  if (!parse.LocateArray(ref, count, count, stride, untested, sizeof(Submesh), &data)) return false;
+  if (data != nullptr) {
+    if (!geoset.submeshes.Reset(count)) return false;
+    for (int32_t i = 0; i < count; ++i) {
+      if (!ReadSubmesh(parse, data + size_t(i) * stride, geoset.submeshes[i])) return false;
+    }
+  }
+  parse.store.submeshTotal = WrappingAdd(parse.store.submeshTotal, count);
+  return true;
+}
+
+bool ReadMaterials(ModelParse& parse, int32_t count, int32_t variantCount, DataRef ref) {
+  const uint64_t recordBytes = parse.version >= kLayout260 ? 144 : 140;
+  const uint8_t* data;
+  if (!parse.LocateArray(ref, count, count, recordBytes, 0, sizeof(Material), &data)) return false;
+  if (data == nullptr) return true;
+  if (!parse.store.materials.Reset(count)) return false;
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t* record = data + size_t(i) * recordBytes;
+    Material& material = parse.store.materials[i];
+    if (!ReadVariantEntries(parse, material, variantCount, LoadDataRef(record + 128))) return false;
+    CopyNameField(material.name, record, 128);
+  }
+  return true;
+}
+
+bool ReadVariantNames(ModelParse& parse, int32_t count, DataRef ref) {
+  const uint8_t* data;
+  if (!parse.LocateArray(ref, count, count, 64, 0, sizeof(VariantName), &data)) return false;
+  if (data == nullptr) return true;
+  if (!parse.store.variantNames.Reset(count)) return false;
+  for (int32_t i = 0; i < count; ++i) CopyNameField(parse.store.variantNames[i].name, data + size_t(i) * 64, 64);
+  return true;
+}
+
+}  // namespace vexmara

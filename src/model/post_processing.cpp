@@ -1,0 +1,101 @@
+#include "model/post_processing.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace vexmara {
+
+int32_t FindMaterialByName(const ModelStore& store, const char* name) {
+  if (name == nullptr || store.materials.empty()) return -1;
+  for (int32_t i = 0; i < store.materials.count; ++i) {
+    if (platform::CompareNoCase(store.materials[i].name, name) == 0) return i;
+  }
+  return -1;
+}
+
+void ResolveMaterialIndices(ModelStore& store) {
+  if (store.materials.empty()) return;
+  for (Geoset& geoset : store.geosets) {
+    for (Submesh& submesh : geoset.submeshes) submesh.materialIndex = FindMaterialByName(store, submesh.materialName);
+  }
+}
+
+void CountInfluences(ModelStore& store) {
+  for (Geoset& geoset : store.geosets) {
+    for (Submesh& submesh : geoset.submeshes) {
+      for (Vertex& vertex : submesh.vertices) {
+        vertex.influenceCount = 0;
+        for (float weight : vertex.weights) {
+          if (weight > 0.0f) ++vertex.influenceCount;  // a NaN weight does not count
+        }
+      }
+    }
+  }
+}
+
+void QuaternionToMatrix(const float q[4], float out[16]) {
+  const float x = q[0], y = q[1], z = q[2], w = q[3];
+  // Every product is formed as (2·a)·b in single precision.
+  const float xx = (2 * x) * x, yy = (2 * y) * y, zz = (2 * z) * z;
+  const float xy = (2 * x) * y, xz = (2 * x) * z, yz = (2 * y) * z;
+  const float wx = (2 * w) * x, wy = (2 * w) * y, wz = (2 * w) * z;
+  out[0] = 1 - yy - zz;
+  out[1] = xy - wz;
+  out[2] = xz + wy;
+  out[3] = 0;
+  out[4] = xy + wz;
+  out[5] = 1 - xx - zz;
+  out[6] = yz - wx;
+  out[7] = 0;
+  out[8] = xz - wy;
+  out[9] = yz + wx;
+  out[10] = 1 - xx - yy;
+  out[11] = 0;
+  out[12] = 0;
+  out[13] = 0;
+  out[14] = 0;
+  out[15] = 1;
+}
+
+void MultiplyAffine(float result[16], const float a[16], const float b[16]) {
+  float product[16];
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      product[r * 4 + c] = a[r * 4 + 0] * b[0 * 4 + c] + a[r * 4 + 1] * b[1 * 4 + c] + a[r * 4 + 2] * b[2 * 4 + c];
+    }
+    product[r * 4 + 3] += a[r * 4 + 3];
+  }
+  product[12] = 0;
+  product[13] = 0;
+  product[14] = 0;
+  product[15] = 1;
+  std::memcpy(result, product, sizeof(product));
+}
+
+void ComputeBoneMatrices(ModelStore& store) {
+  for (Bone& bone : store.bones) {
+    const BoneTransform& t = bone.bindTransform;
+    bone.localMatrix = Matrix4{};
+    bone.worldMatrix = Matrix4{};
+    std::memcpy(bone.bindTranslation, t.translation, sizeof(bone.bindTranslation));
+    std::memcpy(bone.bindRotation, t.rotation, sizeof(bone.bindRotation));
+    if (!(t.scale == 0.0f)) bone.bindScale[0] = bone.bindScale[1] = bone.bindScale[2] = t.scale;
+    QuaternionToMatrix(t.rotation, bone.localMatrix.m);
+    bone.localMatrix.m[3] = t.translation[0];
+    bone.localMatrix.m[7] = t.translation[1];
+    bone.localMatrix.m[11] = t.translation[2];
+  }
+  // A parent later in the list (or the bone itself) still holds the identity here, so such a
+  // bone's world matrix is its local one. A parent index past the list makes the bone a root.
+  for (Bone& bone : store.bones) {
+    const int32_t parent = bone.parentIndex;
+    if (parent < 0 || parent >= store.bones.count) {
+      bone.worldMatrix = bone.localMatrix;
+    } else {
+      MultiplyAffine(bone.worldMatrix.m, store.bones[parent].worldMatrix.m, bone.localMatrix.m);
+    }
+  }
+}
+
+}  // namespace vexmara

@@ -1,0 +1,63 @@
+// File services on POSIX systems. A wide path becomes the UTF-8 name the file system uses, and
+// "\" counts as a directory separator, so the paths built with "\" open as they would on Windows.
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace vexmara::platform {
+namespace {
+
+// 260 UTF-16 units give at most 780 bytes of UTF-8; paths built by the host are no longer.
+constexpr size_t kNativePathBytes = 4 * kPathUnits + 1;
+
+bool ToNativePath(const char16_t* path, char* out) {
+  if (path == nullptr || path[0] == 0) return false;
+  if (WideToNarrow(out, kNativePathBytes, path) < 0) return false;
+  for (char* p = out; *p != '\0'; ++p) {
+    if (*p == '\\') *p = '/';
+  }
+  return true;
+}
+
+}  // namespace
+
+uint8_t* AllocateBuffer(size_t bytes) { return static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1)); }
+
+void FreeBuffer(uint8_t* buffer) { std::free(buffer); }
+
+FileReadResult ReadWholeFile(const char16_t* path, uint8_t** buffer, uint32_t* length) {
+  *buffer = nullptr;
+  *length = 0;
+  char native[kNativePathBytes];
+  if (!ToNativePath(path, native)) return FileReadResult::kCannotOpen;
+  std::FILE* file = std::fopen(native, "rb");
+  if (file == nullptr) return FileReadResult::kCannotOpen;
+  if (std::fseek(file, 0, SEEK_END) != 0) {
+    std::fclose(file);
+    return FileReadResult::kShortRead;
+  }
+  const long end = std::ftell(file);
+  // A directory opens on POSIX but has no length; a file of 2 GiB or more has no 32-bit one.
+  if (end < 0 || end > 0x7FFFFFFFL) {
+    std::fclose(file);
+    return end < 0 ? FileReadResult::kShortRead : FileReadResult::kCannotAllocate;
+  }
+  uint8_t* bytes = AllocateBuffer(size_t(end));
+  if (bytes == nullptr) {
+    std::fclose(file);
+    return FileReadResult::kCannotAllocate;
+  }
+  std::fseek(file, 0, SEEK_SET);
+  const size_t got = end > 0 ? std::fread(bytes, 1, size_t(end), file) : 0;
+  std::fclose(file);
+  if (got != size_t(end)) {
+    FreeBuffer(bytes);
+    return FileReadResult::kShortRead;
+  }
+  *buffer = bytes;
+  *length = uint32_t(end);
+  return FileReadResult::kOk;
+}
+
+}  // namespace vexmara::platform

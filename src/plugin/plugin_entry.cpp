@@ -1,0 +1,74 @@
+#include "plugin/plugin_entry.h"
+
+#include "build/import_driver.h"
+#include "model/model_reader.h"
+#include "plugin/dual_string.h"
+
+namespace vexmara {
+
+HostContext* currentContext = nullptr;
+
+namespace {
+
+// The plug-in's fixed class identity.
+const uint32_t kClassId[4] = {0xA3B0D6D4u, 0x4961FA1Cu, 0xE2660A96u, 0x351EF3A9u};
+
+void AssignText(DualString& field, const char16_t* text) {
+  ScopedDualString temporary(text);
+  DualStringAssign(field, temporary.value());
+}
+
+int32_t Register(PluginDescriptor* descriptor) {
+  descriptor->kind = 1;
+  descriptor->secondWord = 2;
+  descriptor->callback = reinterpret_cast<void*>(&PluginCallback);
+  descriptor->id0 = kClassId[0];
+  descriptor->id1 = kClassId[1];
+  descriptor->id2 = kClassId[2];
+  descriptor->id3 = kClassId[3];
+  AssignText(descriptor->description, u"Karnath 3 APP Importer\r\n");
+  AssignText(descriptor->version, u"3.50.60");
+  AssignText(descriptor->filter, u"Karnath 3 (*.app)");
+  ScopedDualString extension(u"app");  // cleared on the way out, also if the host unwinds
+  return host::RegisterExtension(descriptor, extension.get()) != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int32_t PluginCallback(int32_t message, HostContext* context, void* instance, uint64_t /*unused*/) {
+  switch (message) {
+    case kMessageReadFile:
+      if (context == nullptr) return 0;
+      currentContext = context;
+      return ReadModelFile(context);
+    case kMessageReadFileNotice:
+      if (context == nullptr) return 0;
+      currentContext = context;
+      return 0;
+    case kMessageImport:
+      if (context == nullptr || instance == nullptr) return 0;
+      currentContext = context;
+      return RunImport(context, instance);
+    case kMessageImportNotice:
+      if (context == nullptr || instance == nullptr) return 0;
+      currentContext = context;
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace vexmara
+
+extern "C" int32_t PluginVersion() { return vexmara::kInterfaceVersion; }
+
+extern "C" int32_t PluginProc(int32_t message, vexmara::PluginDescriptor* descriptor) {
+  switch (message) {
+    case vexmara::kMessageRegister:
+      return descriptor == nullptr ? 0 : vexmara::Register(descriptor);
+    case vexmara::kMessageQueryVersion:
+      return vexmara::kInterfaceVersion;
+    default:
+      return 1;
+  }
+}

@@ -1,0 +1,36 @@
+// The library's entry points: the two exported functions with which the host registers the
+// plug-in, and the callback through which it drives every import.
+#pragma once
+
+#include <cstdint>
+
+#include "plugin/host_interface.h"
+
+#if defined(_WIN32)
+#define VEXMARA_EXPORT __declspec(dllexport)
+#else
+#define VEXMARA_EXPORT __attribute__((visibility("default")))
+#endif
+
+namespace vexmara {
+
+constexpr int32_t kInterfaceVersion = 3606;
+
+constexpr int32_t kMessageRegister = 0x10016;
+constexpr int32_t kMessageQueryVersion = 0x10017;
+constexpr int32_t kMessageReadFile = 0x10018;
+constexpr int32_t kMessageReadFileNotice = 0x10019;
+constexpr int32_t kMessageImport = 0x1001F;
+constexpr int32_t kMessageImportNotice = 0x10020;
+
+// The context of the message being handled; read by the dialog while it is open.
+extern HostContext* currentContext;
+
+int32_t PluginCallback(int32_t message, HostContext* context, void* instance, uint64_t unused);
+
+}  // namespace vexmara
+
+extern "C" {
+VEXMARA_EXPORT int32_t PluginVersion();
+VEXMARA_EXPORT int32_t PluginProc(int32_t message, vexmara::PluginDescriptor* descriptor);
+}

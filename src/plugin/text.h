@@ -1,0 +1,31 @@
+// Bounded text helpers for the fixed text fields that the plug-in exchanges with the host and
+// reads from files. Every copy is limited by its destination and always terminates it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vexmara {
+
+// Narrow names in 256-byte fields; wide paths in 260-unit fields (259 characters and a NUL).
+constexpr size_t kNameBytes = 256;
+constexpr size_t kPathUnits = 260;
+
+// Units before the terminator, looking at no more than `capacity` units.
+size_t WideLength(const char16_t* text, size_t capacity = kPathUnits);
+
+// Copies `text` into `out` (capacity units), cut to capacity - 1 units and terminated.
+// A null text gives an empty result.
+void WideCopy(char16_t* out, size_t capacity, const char16_t* text);
+
+// Appends `text` to the terminated wide text in `out`, within the same limits.
+void WideAppend(char16_t* out, size_t capacity, const char16_t* text);
+
+// Copies a name field of `fieldBytes` bytes read from a file into a 256-byte name: up to the
+// field's first NUL, or the whole field when it holds none.
+void CopyNameField(char* out, const uint8_t* field, size_t fieldBytes);
+
+// Fixed narrow copy, cut to capacity - 1 bytes and terminated.
+void NarrowCopy(char* out, size_t capacity, const char* text);
+
+}  // namespace vexmara
