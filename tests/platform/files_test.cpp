@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace vexmara::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ReadWholeFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("vexmara_files_" + std::to_string(::getpid()));
+    fs::create_directories(dir_ / "sub dir");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::u16string Wide(const fs::path& p) { return p.u16string(); }
+
+  fs::path dir_;
+};
+
+TEST_F(ReadWholeFileTest, ReadsEveryByte) {
+  const fs::path file = dir_ / "sub dir" / "caf\u00e9.app";
+  std::ofstream(file, std::ios::binary) << std::string("\x01\x00\x02\xff", 4);
+  uint8_t* buffer = nullptr;
+  uint32_t length = 0;
+  ASSERT_EQ(ReadWholeFile(Wide(file).c_str(), &buffer, &length), FileReadResult::kOk);
+  ASSERT_EQ(length, 4u);
+  EXPECT_EQ(buffer[1], 0);
+  EXPECT_EQ(buffer[3], 0xff);
+  FreeBuffer(buffer);
+}
+
+TEST_F(ReadWholeFileTest, BackslashCountsAsSeparator) {
+  const fs::path file = dir_ / "sub dir" / "model.app";
+  std::ofstream(file, std::ios::binary) << "abc";
+  std::u16string path = Wide(dir_) + u"\\sub dir\\model.app";
+  uint8_t* buffer = nullptr;
+  uint32_t length = 0;
+  ASSERT_EQ(ReadWholeFile(path.c_str(), &buffer, &length), FileReadResult::kOk);
+  EXPECT_EQ(length, 3u);
+  FreeBuffer(buffer);
+}
+
+TEST_F(ReadWholeFileTest, EmptyFileGivesEmptyBuffer) {
+  const fs::path file = dir_ / "empty.app";
+  std::ofstream(file, std::ios::binary).flush();
+  uint8_t* buffer = nullptr;
+  uint32_t length = 7;
+  ASSERT_EQ(ReadWholeFile(Wide(file).c_str(), &buffer, &length), FileReadResult::kOk);
+  EXPECT_EQ(length, 0u);
+  FreeBuffer(buffer);
+}
+
+TEST_F(ReadWholeFileTest, ReportsWhatCannotBeRead) {
+  uint8_t* buffer = reinterpret_cast<uint8_t*>(this);
+  uint32_t length = 7;
+  EXPECT_EQ(ReadWholeFile(Wide(dir_ / "missing.app").c_str(), &buffer, &length), FileReadResult::kCannotOpen);
+  EXPECT_EQ(buffer, nullptr);
+  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(ReadWholeFile(u"", &buffer, &length), FileReadResult::kCannotOpen);
+  EXPECT_EQ(ReadWholeFile(nullptr, &buffer, &length), FileReadResult::kCannotOpen);
+  const char16_t unconvertible[] = {u'/', 0xD800, 0};
+  EXPECT_EQ(ReadWholeFile(unconvertible, &buffer, &length), FileReadResult::kCannotOpen);
+  // A directory opens on POSIX but cannot be read as a file.
+  EXPECT_NE(ReadWholeFile(Wide(dir_).c_str(), &buffer, &length), FileReadResult::kOk);
+  EXPECT_EQ(buffer, nullptr);
+}
+
+}  // namespace
+}  // namespace vexmara::platform
