@@ -1,5 +1,7 @@
 #include "plugin/text.h"
 
+#include "platform/platform.h"
+
 namespace vexmara {
 
 size_t WideLength(const char16_t* text, size_t capacity) {
@@ -38,6 +40,18 @@ void CopyNameField(char* out, const uint8_t* field, size_t fieldBytes) {
     ++n;
   }
   out[n] = '\0';
+}
+
+bool DirectoryOf(const char16_t* path, char16_t* out) {
+  if (path == nullptr || out == nullptr) return false;
+  char16_t drive[kPathUnits];
+  char16_t directory[kPathUnits];
+  platform::SplitPath(path, drive, directory, nullptr, nullptr);
+  WideCopy(out, kPathUnits, drive);
+  WideAppend(out, kPathUnits, directory);
+  const size_t n = WideLength(out);
+  if (n > 0 && out[n - 1] != u'\\' && out[n - 1] != u'/') WideAppend(out, kPathUnits, u"\\");
+  return true;
 }
 
 void NarrowCopy(char* out, size_t capacity, const char* text) {

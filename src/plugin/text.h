@@ -25,6 +25,11 @@ void WideAppend(char16_t* out, size_t capacity, const char16_t* text);
 // field's first NUL, or the whole field when it holds none.
 void CopyNameField(char* out, const uint8_t* field, size_t fieldBytes);
 
+// The drive and directory parts of a wide path, as the runtime's path splitting gives them,
+// joined, with "\" appended when the result is non-empty and ends in neither "\" nor "/".
+// `out` holds kPathUnits units. False (and no output) when `path` or `out` is null.
+bool DirectoryOf(const char16_t* path, char16_t* out);
+
 // Fixed narrow copy, cut to capacity - 1 bytes and terminated.
 void NarrowCopy(char* out, size_t capacity, const char* text);
 

@@ -1,0 +1,21 @@
+// The scene scale: the host scene scaled about the centre of its vertex bounds.
+#pragma once
+
+#include "plugin/host_interface.h"
+
+namespace vexmara {
+
+struct SceneBounds {
+  float size[3] = {0, 0, 0};
+  float minimum[3] = {0, 0, 0};
+  float maximum[3] = {0, 0, 0};
+  float centre[3] = {0, 0, 0};
+};
+
+// Everything zero when there is no context or no vertex.
+SceneBounds ComputeSceneBounds(HostContext* context);
+
+// Scales the scene by `factor` about the centre of the vertex bounds; nothing for a null context.
+void ScaleScene(HostContext* context, float factor);
+
+}  // namespace vexmara
