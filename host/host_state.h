@@ -1,0 +1,242 @@
+// The reference host's inner state, shared by the Host class and the operation implementations.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "host/host.h"
+#include "host/records.h"
+
+namespace vexmara::host {
+
+struct HostState;
+
+// An operation table as handed out: the slots, then (beyond the last slot the plug-in may call)
+// the host that owns the table and the kind of object it serves, so that every operation can
+// find its host from the object it is called on.
+struct OperationTable {
+  RawOperation slots[kOperationSlots];
+  HostState* owner;
+  ObjectKind kind;
+};
+static_assert(offsetof(OperationTable, slots) == 0);
+
+// A list of records stored back to back, as the context exposes them. Growing moves the list to
+// a new block; the old block is filled with kRetiredFill and kept so that a write through a
+// pointer from before the move can be detected.
+template <class Record>
+class RecordArray {
+  static_assert(std::is_trivially_copyable_v<Record>);
+
+ public:
+  static constexpr unsigned char kRetiredFill = 0xDD;
+
+  int Count() const { return count_; }
+  Record* Data() const { return count_ > 0 ? current_.get() : nullptr; }
+  Record& operator[](int index) const { return current_[static_cast<std::size_t>(index)]; }
+
+  // A zeroed record at the end; capacity doubles when full.
+  Record* Append() {
+    if (count_ == capacity_) {
+      MoveTo(std::max(1, capacity_ * 2));
+    }
+    Record* record = &current_[static_cast<std::size_t>(count_)];
+    std::memset(static_cast<void*>(record), 0, sizeof(Record));
+    ++count_;
+    return record;
+  }
+
+  // Replaces the list by `count` zeroed records in a new block.
+  void Reset(int count) {
+    auto block = std::make_unique<Record[]>(static_cast<std::size_t>(count));
+    Retire();
+    current_ = std::move(block);
+    count_ = count;
+    capacity_ = count;
+  }
+
+  // The index of `record` in the current block, or -1.
+  int IndexOf(const void* record) const {
+    if (count_ == 0 || record == nullptr) {
+      return -1;
+    }
+    const auto* begin = reinterpret_cast<const unsigned char*>(current_.get());
+    const auto* address = static_cast<const unsigned char*>(record);
+    if (address < begin || address >= begin + sizeof(Record) * static_cast<std::size_t>(count_)) {
+      return -1;
+    }
+    const auto offset = static_cast<std::size_t>(address - begin);
+    return offset % sizeof(Record) == 0 ? static_cast<int>(offset / sizeof(Record)) : -1;
+  }
+
+  bool InRetiredBlock(const void* record) const {
+    const auto* address = static_cast<const unsigned char*>(record);
+    for (const auto& block : retired_) {
+      const auto* begin = reinterpret_cast<const unsigned char*>(block.records.get());
+      if (address >= begin && address < begin + sizeof(Record) * block.capacity) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  bool RetiredUntouched() const {
+    for (const auto& block : retired_) {
+      const auto* bytes = reinterpret_cast<const unsigned char*>(block.records.get());
+      const std::size_t size = sizeof(Record) * block.capacity;
+      if (std::any_of(bytes, bytes + size, [](unsigned char b) { return b != kRetiredFill; })) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  struct Block {
+    std::unique_ptr<Record[]> records;
+    std::size_t capacity;
+  };
+
+  void MoveTo(int capacity) {
+    auto block = std::make_unique<Record[]>(static_cast<std::size_t>(capacity));
+    if (count_ > 0) {
+      std::memcpy(static_cast<void*>(block.get()), current_.get(),
+                  sizeof(Record) * static_cast<std::size_t>(count_));
+    }
+    Retire();
+    current_ = std::move(block);
+    capacity_ = capacity;
+  }
+
+  void Retire() {
+    if (current_ != nullptr && capacity_ > 0) {
+      std::memset(static_cast<void*>(current_.get()), kRetiredFill,
+                  sizeof(Record) * static_cast<std::size_t>(capacity_));
+      retired_.push_back(Block{std::move(current_), static_cast<std::size_t>(capacity_)});
+    }
+    current_.reset();
+  }
+
+  std::unique_ptr<Record[]> current_;
+  int count_ = 0;
+  int capacity_ = 0;
+  std::vector<Block> retired_;
+};
+
+struct MaterialStorage {
+  HostMaterial record{};
+  std::map<int, std::unique_ptr<HostTextureSlot>> textureSlots;
+};
+
+struct WeightStorage {
+  HostVertexWeights record{};
+  std::vector<HostWeightEntry> entries;
+};
+
+struct MeshStorage {
+  HostMesh record{};
+  std::vector<HostFace> faces;
+  std::vector<std::int32_t> vertexIndices;
+  std::vector<HostFaceMapping> mappings;
+  std::vector<HostFaceCorner> corners;
+};
+
+struct TrackKeys {
+  std::vector<HostVectorKey> translation;
+  std::vector<HostRotationKey> rotation;
+  std::vector<HostVectorKey> scale;
+};
+
+struct AnimationStorage {
+  std::vector<HostBoneTrack> tracks;
+  std::vector<TrackKeys> keys;
+};
+
+struct ImageStorage {
+  HostImage record{};
+  ImageOrigin origin = ImageOrigin::Loaded;
+  std::u16string path;
+  int sourceImage = -1;
+  int releaseCount = 0;
+};
+
+struct FailureRule {
+  int firstCall;
+  int lastCall;
+};
+
+struct HostState {
+  HostState();
+
+  // Fills a table with traps, then hands it to this host for `kind`.
+  void InitialiseTable(OperationTable& table, ObjectKind kind);
+  // Writes the counts and pointers of every list into the context.
+  void SyncLists();
+
+  // Counts the call, decides whether a failure is injected and appends it to the log. The
+  // reference stays valid until the next call is begun.
+  Call& BeginCall(Operation operation, const void* object);
+  void NoteMisuse(std::string text) noexcept;
+  void NoteUnexpected(ObjectKind kind, int slot, const void* self) noexcept;
+
+  // The storage behind an object the plug-in hands back, or null (with a misuse noted).
+  MaterialStorage* FindMaterial(const void* record, const char* operation);
+  MeshStorage* FindMesh(const void* record, const char* operation);
+  ImageStorage* FindImage(const void* record, const char* operation);
+  int FindAnimation(const void* record, const char* operation);
+
+  OperationTable descriptorTable{};
+  OperationTable contextTable{};
+  OperationTable materialTable{};
+  OperationTable meshTable{};
+  OperationTable animationTable{};
+  OperationTable imageTable{};
+
+  PluginDescriptor descriptor{};
+  HostContext context{};
+
+  PluginCallbackFunction callback = nullptr;
+  std::int32_t registerExtensionResult = 1;
+  std::vector<RegisteredExtension> extensions;
+  void* mainWindow = nullptr;
+
+  ImageLoadPolicy imageLoadPolicy = ImageLoadPolicy::WhenFileExists;
+  std::int32_t checkImageResult = 0;
+  bool saveWritesFiles = false;
+
+  std::vector<Call> calls;
+  std::array<int, kOperationCount> callCounts{};
+  std::array<std::vector<FailureRule>, kOperationCount> failures;
+  std::vector<UnexpectedCall> unexpected;
+  std::vector<std::string> misuses;
+
+  std::vector<std::unique_ptr<MaterialStorage>> materials;
+  std::vector<HostMaterial*> materialList;
+  std::vector<std::unique_ptr<HostGroup>> groups;
+  std::vector<HostGroup*> groupList;
+  RecordArray<HostVertex> vertices;
+  std::vector<std::unique_ptr<WeightStorage>> weights;  // one per vertex, null when unweighted
+  std::vector<std::unique_ptr<MeshStorage>> meshes;
+  RecordArray<HostBone> bones;
+  RecordArray<HostAnimation> animations;
+  std::vector<std::unique_ptr<AnimationStorage>> animationData;
+  std::vector<std::unique_ptr<ImageStorage>> images;
+  std::vector<SavedImage> savedImages;
+  std::vector<HostSceneObjectA> sceneObjectsA;
+  std::vector<HostSceneObjectB> sceneObjectsB;
+};
+
+// Installs the operations of the interface into the tables of `state` (operations.cpp).
+void InstallOperations(HostState& state);
+
+// Rebuilds every bone's local matrix from its translation, rotation and scale, and its world
+// matrix from its parent's (bone_transform.cpp).
+void UpdateBoneMatrices(HostBone* bones, int count);
+
+}  // namespace vexmara::host

@@ -1,0 +1,683 @@
+// The host's operations as the plug-in calls them: through a slot of an object's table, with the
+// object as the first argument. Each one records the call, honours an injected failure, and
+// otherwise does what the host application does with its real objects.
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+
+#include "host/host_state.h"
+#include "host/text.h"
+
+namespace vexmara::host {
+namespace {
+
+const OperationTable& TableOf(const void* object) {
+  const RawOperation* slots = nullptr;
+  std::memcpy(&slots, object, sizeof slots);
+  return *reinterpret_cast<const OperationTable*>(slots);
+}
+
+// The host behind `self`, after checking that the operation was called on the kind of object
+// whose table holds it.
+HostState& Enter(const void* self, ObjectKind expected, const char* operation) {
+  const OperationTable& table = TableOf(self);
+  if (table.kind != expected) {
+    table.owner->NoteMisuse(std::string(operation) + " called on a " + ObjectKindName(table.kind) +
+                            " instead of a " + ObjectKindName(expected));
+  }
+  return *table.owner;
+}
+
+// Runs an operation body; nothing unwinds into the plug-in.
+template <class Result, class Body>
+Result Guarded(HostState& host, const char* operation, Result fallback, Body body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    host.NoteMisuse(std::string(operation) + " could not be completed (out of memory)");
+    return fallback;
+  }
+}
+
+void CopyText(Call& call, const DualString* text) {
+  if (text != nullptr) {
+    call.text = WideText(*text);
+    call.narrowText = NarrowText(*text);
+  }
+}
+
+// The path as given, or with backslashes as separators when only that form exists.
+bool FileExists(const std::u16string& path) {
+  std::error_code error;
+  std::string native = Utf16ToUtf8(path);
+  if (std::filesystem::is_regular_file(native, error)) {
+    return true;
+  }
+  std::replace(native.begin(), native.end(), '\\', '/');
+  return std::filesystem::is_regular_file(native, error);
+}
+
+// An uncompressed 1x1 grey-scale targa: enough for a reader to accept the file.
+bool WriteImageFile(const std::u16string& path) {
+  std::ofstream out(std::filesystem::path(Utf16ToUtf8(path)), std::ios::binary);
+  if (!out) {
+    return false;
+  }
+  const unsigned char image[19] = {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 8, 0, 0xFF};
+  out.write(reinterpret_cast<const char*>(image), sizeof image);
+  return static_cast<bool>(out);
+}
+
+void SetIdentity(float* matrix) {
+  for (int i = 0; i < 16; ++i) {
+    matrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+  }
+}
+
+// ---- Traps ---------------------------------------------------------------------------------
+
+template <std::size_t Slot>
+std::uintptr_t Trap(void* self) noexcept {
+  const OperationTable& table = TableOf(self);
+  table.owner->NoteUnexpected(table.kind, static_cast<int>(Slot), self);
+  return 0;
+}
+
+template <std::size_t... Slots>
+std::array<RawOperation, sizeof...(Slots)> MakeTraps(std::index_sequence<Slots...>) {
+  return {reinterpret_cast<RawOperation>(&Trap<Slots>)...};
+}
+
+// ---- Descriptor ----------------------------------------------------------------------------
+
+std::int32_t RegisterExtension(void* self, const DualString* extension) noexcept {
+  HostState& host = Enter(self, ObjectKind::Descriptor, "RegisterExtension");
+  return Guarded(host, "RegisterExtension", std::int32_t{0}, [&]() -> std::int32_t {
+    Call& call = host.BeginCall(Operation::RegisterExtension, self);
+    CopyText(call, extension);
+    if (call.failed) {
+      return 0;
+    }
+    if (extension == nullptr) {
+      host.NoteMisuse("RegisterExtension without an extension");
+      return 0;
+    }
+    host.extensions.push_back(RegisteredExtension{call.text, call.narrowText});
+    call.value = host.registerExtensionResult;
+    return host.registerExtensionResult;
+  });
+}
+
+// ---- Context -------------------------------------------------------------------------------
+
+void* GetMainWindow(void* self) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "GetMainWindow");
+  return Guarded(host, "GetMainWindow", static_cast<void*>(nullptr), [&]() -> void* {
+    Call& call = host.BeginCall(Operation::GetMainWindow, self);
+    if (call.failed) {
+      return nullptr;
+    }
+    call.result = host.mainWindow;
+    return host.mainWindow;
+  });
+}
+
+std::int32_t SetVertexCount(void* self, std::int32_t count) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "SetVertexCount");
+  return Guarded(host, "SetVertexCount", std::int32_t{0}, [&]() -> std::int32_t {
+    Call& call = host.BeginCall(Operation::SetVertexCount, self);
+    call.integers = {count, 0};
+    if (call.failed) {
+      return 0;
+    }
+    if (count < 0) {
+      host.NoteMisuse("SetVertexCount with a negative count " + std::to_string(count));
+      return 0;
+    }
+    host.vertices.Reset(count);
+    for (int i = 0; i < count; ++i) {
+      host.vertices[i].index = i;
+    }
+    host.weights.clear();
+    host.weights.resize(static_cast<std::size_t>(count));
+    host.SyncLists();
+    call.value = 1;
+    return 1;
+  });
+}
+
+std::int32_t NotifyMeshesDone(void* self, std::int32_t argument) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "NotifyMeshesDone");
+  return Guarded(host, "NotifyMeshesDone", std::int32_t{0}, [&]() -> std::int32_t {
+    Call& call = host.BeginCall(Operation::NotifyMeshesDone, self);
+    call.integers = {argument, 0};
+    call.value = call.failed ? 0 : 1;
+    return static_cast<std::int32_t>(call.value);
+  });
+}
+
+std::int32_t NotifyBoneTransform(void* self, std::int32_t argument) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "NotifyBoneTransform");
+  return Guarded(host, "NotifyBoneTransform", std::int32_t{0}, [&]() -> std::int32_t {
+    Call& call = host.BeginCall(Operation::NotifyBoneTransform, self);
+    call.integers = {argument, 0};
+    if (call.failed) {
+      return 0;
+    }
+    // The plug-in may have changed the list in place; work on what the context shows.
+    UpdateBoneMatrices(host.context.bones, host.context.bones != nullptr ? host.context.boneCount : 0);
+    call.value = 1;
+    return 1;
+  });
+}
+
+std::int32_t NotifyAnimationsDone(void* self) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "NotifyAnimationsDone");
+  return Guarded(host, "NotifyAnimationsDone", std::int32_t{0}, [&]() -> std::int32_t {
+    Call& call = host.BeginCall(Operation::NotifyAnimationsDone, self);
+    call.value = call.failed ? 0 : 1;
+    return static_cast<std::int32_t>(call.value);
+  });
+}
+
+HostImage* NewImage(HostState& host, ImageOrigin origin, std::u16string path, int source) {
+  auto image = std::make_unique<ImageStorage>();
+  image->record.operations = host.imageTable.slots;
+  image->record.index = static_cast<std::int32_t>(host.images.size());
+  image->origin = origin;
+  image->path = std::move(path);
+  image->sourceImage = source;
+  HostImage* record = &image->record;
+  host.images.push_back(std::move(image));
+  return record;
+}
+
+HostImage* LoadImage(void* self, const DualString* path, HostFileInfo* info,
+                     std::int32_t mode) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "LoadImage");
+  return Guarded(host, "LoadImage", static_cast<HostImage*>(nullptr), [&]() -> HostImage* {
+    Call& call = host.BeginCall(Operation::LoadImage, self);
+    CopyText(call, path);
+    call.fileInfo = info;
+    call.fileTag = info != nullptr ? info->tag : 0;
+    call.integers = {mode, 0};
+    if (call.failed) {
+      return nullptr;
+    }
+    if (path == nullptr) {
+      host.NoteMisuse("LoadImage without a path");
+      return nullptr;
+    }
+    if (host.imageLoadPolicy == ImageLoadPolicy::WhenFileExists && !FileExists(call.text)) {
+      return nullptr;
+    }
+    HostImage* image = NewImage(host, ImageOrigin::Loaded, call.text, -1);
+    call.result = image;
+    return image;
+  });
+}
+
+std::int32_t SaveImage(void* self, const DualString* path, HostImage* image, HostFileInfo* info,
+                       std::int32_t argument) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "SaveImage");
+  return Guarded(host, "SaveImage", std::int32_t{0}, [&]() -> std::int32_t {
+    Call& call = host.BeginCall(Operation::SaveImage, self);
+    CopyText(call, path);
+    call.image = image;
+    call.fileInfo = info;
+    call.fileTag = info != nullptr ? info->tag : 0;
+    call.integers = {argument, 0};
+    if (call.failed) {
+      return 0;
+    }
+    ImageStorage* storage = host.FindImage(image, "SaveImage");
+    if (path == nullptr) {
+      host.NoteMisuse("SaveImage without a path");
+      return 0;
+    }
+    SavedImage saved;
+    saved.path = call.text;
+    saved.narrowPath = call.narrowText;
+    saved.image = storage != nullptr ? storage->record.index : -1;
+    saved.fileTag = call.fileTag;
+    saved.argument = argument;
+    if (storage != nullptr && host.saveWritesFiles) {
+      saved.written = WriteImageFile(saved.path);
+    }
+    host.savedImages.push_back(std::move(saved));
+    call.value = storage != nullptr ? 1 : 0;
+    return static_cast<std::int32_t>(call.value);
+  });
+}
+
+HostImage* ExtractAlphaImage(void* self, HostImage* image) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "ExtractAlphaImage");
+  return Guarded(host, "ExtractAlphaImage", static_cast<HostImage*>(nullptr), [&]() -> HostImage* {
+    Call& call = host.BeginCall(Operation::ExtractAlphaImage, self);
+    call.image = image;
+    if (call.failed) {
+      return nullptr;
+    }
+    ImageStorage* source = host.FindImage(image, "ExtractAlphaImage");
+    if (source == nullptr) {
+      return nullptr;
+    }
+    HostImage* alpha = NewImage(host, ImageOrigin::Extracted, source->path, source->record.index);
+    call.result = alpha;
+    return alpha;
+  });
+}
+
+void ReleaseImage(void* self, HostImage* image) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "ReleaseImage");
+  Guarded(host, "ReleaseImage", 0, [&]() {
+    Call& call = host.BeginCall(Operation::ReleaseImage, self);
+    call.image = image;
+    if (call.failed) {
+      return 0;
+    }
+    // Looked up without the released test: releasing twice is counted, and noted as misuse.
+    ImageStorage* storage = nullptr;
+    if (image != nullptr) {
+      const auto index = static_cast<std::size_t>(image->index);
+      if (index < host.images.size() && &host.images[index]->record == image) {
+        storage = host.images[index].get();
+      }
+    }
+    if (storage == nullptr) {
+      host.NoteMisuse("ReleaseImage of an object that is not one of the host's images");
+      return 0;
+    }
+    ++storage->releaseCount;
+    if (storage->releaseCount > 1) {
+      host.NoteMisuse("ReleaseImage: image " + std::to_string(storage->record.index) +
+                      " released again");
+    }
+    return 0;
+  });
+}
+
+HostVertexWeights* SetVertexWeights(void* self, std::int32_t vertex, std::int32_t count) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "SetVertexWeights");
+  return Guarded(host, "SetVertexWeights", static_cast<HostVertexWeights*>(nullptr),
+                 [&]() -> HostVertexWeights* {
+                   Call& call = host.BeginCall(Operation::SetVertexWeights, self);
+                   call.integers = {vertex, count};
+                   if (call.failed) {
+                     return nullptr;
+                   }
+                   if (vertex < 0 || vertex >= host.vertices.Count()) {
+                     host.NoteMisuse("SetVertexWeights: vertex " + std::to_string(vertex) +
+                                     " is not in the vertex list");
+                     return nullptr;
+                   }
+                   if (count <= 0) {
+                     host.NoteMisuse("SetVertexWeights with count " + std::to_string(count));
+                     return nullptr;
+                   }
+                   auto weights = std::make_unique<WeightStorage>();
+                   weights->entries.assign(static_cast<std::size_t>(count), HostWeightEntry{-1, 0.0f});
+                   weights->record.vertexIndex = vertex;
+                   weights->record.entryCount = count;
+                   weights->record.entries = weights->entries.data();
+                   HostVertexWeights* record = &weights->record;
+                   host.weights[static_cast<std::size_t>(vertex)] = std::move(weights);
+                   call.result = record;
+                   return record;
+                 });
+}
+
+HostMaterial* CreateMaterial(void* self, const DualString* name) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "CreateMaterial");
+  return Guarded(host, "CreateMaterial", static_cast<HostMaterial*>(nullptr),
+                 [&]() -> HostMaterial* {
+                   Call& call = host.BeginCall(Operation::CreateMaterial, self);
+                   CopyText(call, name);
+                   if (call.failed) {
+                     return nullptr;
+                   }
+                   if (name == nullptr) {
+                     host.NoteMisuse("CreateMaterial without a name");
+                     return nullptr;
+                   }
+                   auto material = std::make_unique<MaterialStorage>();
+                   material->record.operations = host.materialTable.slots;
+                   material->record.index = static_cast<std::int32_t>(host.materials.size());
+                   material->record.name = *name;
+                   HostMaterial* record = &material->record;
+                   host.materials.push_back(std::move(material));
+                   host.materialList.push_back(record);
+                   host.SyncLists();
+                   call.result = record;
+                   return record;
+                 });
+}
+
+HostGroup* CreateGroup(void* self, const DualString* name, std::int32_t argument) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "CreateGroup");
+  return Guarded(host, "CreateGroup", static_cast<HostGroup*>(nullptr), [&]() -> HostGroup* {
+    Call& call = host.BeginCall(Operation::CreateGroup, self);
+    CopyText(call, name);
+    call.integers = {argument, 0};
+    if (call.failed) {
+      return nullptr;
+    }
+    if (name == nullptr) {
+      host.NoteMisuse("CreateGroup without a name");
+      return nullptr;
+    }
+    auto group = std::make_unique<HostGroup>();
+    group->index = static_cast<std::int32_t>(host.groups.size());
+    group->createArgument = argument;
+    group->name = *name;
+    HostGroup* record = group.get();
+    host.groups.push_back(std::move(group));
+    host.groupList.push_back(record);
+    host.SyncLists();
+    call.result = record;
+    return record;
+  });
+}
+
+HostBone* CreateBone(void* self, const DualString* name, std::int32_t argument) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "CreateBone");
+  return Guarded(host, "CreateBone", static_cast<HostBone*>(nullptr), [&]() -> HostBone* {
+    Call& call = host.BeginCall(Operation::CreateBone, self);
+    CopyText(call, name);
+    call.integers = {argument, 0};
+    if (call.failed) {
+      return nullptr;
+    }
+    if (name == nullptr) {
+      host.NoteMisuse("CreateBone without a name");
+      return nullptr;
+    }
+    const int index = host.bones.Count();
+    HostBone* bone = host.bones.Append();
+    bone->index = index;
+    bone->createArgument = argument;
+    bone->name = *name;
+    bone->parentIndex = -1;
+    for (int i = 0; i < 3; ++i) {
+      bone->translation[i] = 0.0f;
+      bone->scale[i] = 1.0f;
+    }
+    bone->rotation[0] = bone->rotation[1] = bone->rotation[2] = 0.0f;
+    bone->rotation[3] = 1.0f;
+    SetIdentity(bone->localMatrix);
+    SetIdentity(bone->worldMatrix);
+    host.SyncLists();
+    call.result = bone;
+    return bone;
+  });
+}
+
+HostAnimation* CreateAnimation(void* self, const DualString* name) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "CreateAnimation");
+  return Guarded(host, "CreateAnimation", static_cast<HostAnimation*>(nullptr),
+                 [&]() -> HostAnimation* {
+                   Call& call = host.BeginCall(Operation::CreateAnimation, self);
+                   CopyText(call, name);
+                   if (call.failed) {
+                     return nullptr;
+                   }
+                   if (name == nullptr) {
+                     host.NoteMisuse("CreateAnimation without a name");
+                     return nullptr;
+                   }
+                   host.animationData.push_back(std::make_unique<AnimationStorage>());
+                   const int index = host.animations.Count();
+                   HostAnimation* animation = host.animations.Append();
+                   animation->operations = host.animationTable.slots;
+                   animation->name = *name;
+                   animation->index = index;
+                   animation->firstFrame = 0;
+                   animation->frameCount = 0.0f;
+                   animation->framesPerSecond = Host::kDefaultFramesPerSecond;
+                   host.SyncLists();
+                   call.result = animation;
+                   return animation;
+                 });
+}
+
+HostMesh* CreateMesh(void* self) noexcept {
+  HostState& host = Enter(self, ObjectKind::Context, "CreateMesh");
+  return Guarded(host, "CreateMesh", static_cast<HostMesh*>(nullptr), [&]() -> HostMesh* {
+    Call& call = host.BeginCall(Operation::CreateMesh, self);
+    if (call.failed) {
+      return nullptr;
+    }
+    auto mesh = std::make_unique<MeshStorage>();
+    mesh->record.operations = host.meshTable.slots;
+    mesh->record.index = static_cast<std::int32_t>(host.meshes.size());
+    HostMesh* record = &mesh->record;
+    host.meshes.push_back(std::move(mesh));
+    call.result = record;
+    return record;
+  });
+}
+
+// ---- Image ---------------------------------------------------------------------------------
+
+std::int32_t CheckImage(void* self) noexcept {
+  HostState& host = Enter(self, ObjectKind::Image, "CheckImage");
+  return Guarded(host, "CheckImage", std::int32_t{1}, [&]() -> std::int32_t {
+    Call& call = host.BeginCall(Operation::CheckImage, self);
+    call.image = self;
+    if (call.failed) {
+      call.value = 1;
+      return 1;
+    }
+    host.FindImage(self, "CheckImage");
+    call.value = host.checkImageResult;
+    return host.checkImageResult;
+  });
+}
+
+// ---- Material ------------------------------------------------------------------------------
+
+HostTextureSlot* GetTextureSlot(void* self, std::int32_t index, std::int32_t argument) noexcept {
+  HostState& host = Enter(self, ObjectKind::Material, "GetTextureSlot");
+  return Guarded(host, "GetTextureSlot", static_cast<HostTextureSlot*>(nullptr),
+                 [&]() -> HostTextureSlot* {
+                   Call& call = host.BeginCall(Operation::GetTextureSlot, self);
+                   call.integers = {index, argument};
+                   if (call.failed) {
+                     return nullptr;
+                   }
+                   MaterialStorage* material = host.FindMaterial(self, "GetTextureSlot");
+                   if (material == nullptr) {
+                     return nullptr;
+                   }
+                   if (index < 0) {
+                     host.NoteMisuse("GetTextureSlot with index " + std::to_string(index));
+                     return nullptr;
+                   }
+                   auto& slot = material->textureSlots[index];
+                   if (slot == nullptr) {
+                     slot = std::make_unique<HostTextureSlot>();
+                     slot->slotIndex = index;
+                     slot->materialIndex = material->record.index;
+                   }
+                   call.result = slot.get();
+                   return slot.get();
+                 });
+}
+
+// ---- Mesh ----------------------------------------------------------------------------------
+
+std::int32_t SetFaceCount(void* self, std::int32_t count) noexcept {
+  HostState& host = Enter(self, ObjectKind::Mesh, "SetFaceCount");
+  return Guarded(host, "SetFaceCount", std::int32_t{0}, [&]() -> std::int32_t {
+    Call& call = host.BeginCall(Operation::SetFaceCount, self);
+    call.integers = {count, 0};
+    if (call.failed) {
+      return 0;
+    }
+    MeshStorage* mesh = host.FindMesh(self, "SetFaceCount");
+    if (mesh == nullptr) {
+      return 0;
+    }
+    if (count < 0) {
+      host.NoteMisuse("SetFaceCount with a negative count " + std::to_string(count));
+      return 0;
+    }
+    const auto n = static_cast<std::size_t>(count);
+    std::vector<HostFace> faces(n);
+    std::vector<std::int32_t> indices(3 * n, 0);
+    std::vector<HostFaceMapping> mappings(n);
+    std::vector<HostFaceCorner> corners(3 * n, HostFaceCorner{kCornerMarker, 0.0f, 0.0f, kCornerMarker});
+    for (std::size_t i = 0; i < n; ++i) {
+      faces[i] = HostFace{};
+      faces[i].index = static_cast<std::int32_t>(i);
+      faces[i].vertexIndices = &indices[3 * i];
+      faces[i].mapping = &mappings[i];
+      mappings[i] = HostFaceMapping{};
+      mappings[i].faceIndex = static_cast<std::int32_t>(i);
+      mappings[i].corners = &corners[3 * i];
+    }
+    mesh->faces = std::move(faces);
+    mesh->vertexIndices = std::move(indices);
+    mesh->mappings = std::move(mappings);
+    mesh->corners = std::move(corners);
+    mesh->record.faceCount = count;
+    mesh->record.faces = count > 0 ? mesh->faces.data() : nullptr;
+    call.value = 1;
+    return 1;
+  });
+}
+
+// ---- Animation -----------------------------------------------------------------------------
+
+std::int32_t SetTrackCount(void* self, std::int32_t count) noexcept {
+  HostState& host = Enter(self, ObjectKind::Animation, "SetTrackCount");
+  return Guarded(host, "SetTrackCount", std::int32_t{0}, [&]() -> std::int32_t {
+    Call& call = host.BeginCall(Operation::SetTrackCount, self);
+    call.integers = {count, 0};
+    if (call.failed) {
+      return 0;
+    }
+    const int index = host.FindAnimation(self, "SetTrackCount");
+    if (index < 0) {
+      return 0;
+    }
+    if (count < 0) {
+      host.NoteMisuse("SetTrackCount with a negative count " + std::to_string(count));
+      return 0;
+    }
+    AnimationStorage& data = *host.animationData[static_cast<std::size_t>(index)];
+    const auto n = static_cast<std::size_t>(count);
+    std::vector<HostBoneTrack> tracks(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      tracks[i] = HostBoneTrack{};
+      tracks[i].boneIndex = static_cast<std::int32_t>(i);
+    }
+    data.tracks = std::move(tracks);
+    data.keys.assign(n, TrackKeys{});
+    HostAnimation& animation = host.animations[index];
+    animation.trackCount = count;
+    animation.tracks = count > 0 ? data.tracks.data() : nullptr;
+    call.value = 1;
+    return 1;
+  });
+}
+
+enum class KeyKind { Translation, Rotation, Scale };
+
+template <KeyKind Kind>
+HostBoneTrack* SetKeyCount(void* self, std::int32_t bone, std::int32_t count) noexcept {
+  constexpr Operation kOperation = Kind == KeyKind::Translation ? Operation::SetTranslationKeyCount
+                                   : Kind == KeyKind::Rotation  ? Operation::SetRotationKeyCount
+                                                                : Operation::SetScaleKeyCount;
+  const char* name = OperationName(kOperation);
+  HostState& host = Enter(self, ObjectKind::Animation, name);
+  return Guarded(host, name, static_cast<HostBoneTrack*>(nullptr), [&]() -> HostBoneTrack* {
+    Call& call = host.BeginCall(kOperation, self);
+    call.integers = {bone, count};
+    if (call.failed) {
+      return nullptr;
+    }
+    const int index = host.FindAnimation(self, name);
+    if (index < 0) {
+      return nullptr;
+    }
+    AnimationStorage& data = *host.animationData[static_cast<std::size_t>(index)];
+    if (bone < 0 || static_cast<std::size_t>(bone) >= data.tracks.size()) {
+      host.NoteMisuse(std::string(name) + ": bone " + std::to_string(bone) +
+                      " has no track (track count " + std::to_string(data.tracks.size()) + ")");
+      return nullptr;
+    }
+    if (count < 0) {
+      host.NoteMisuse(std::string(name) + " with a negative count " + std::to_string(count));
+      return nullptr;
+    }
+    HostBoneTrack& track = data.tracks[static_cast<std::size_t>(bone)];
+    TrackKeys& keys = data.keys[static_cast<std::size_t>(bone)];
+    const auto n = static_cast<std::size_t>(count);
+    if constexpr (Kind == KeyKind::Translation) {
+      keys.translation.assign(n, HostVectorKey{});
+      track.translationKeyCount = count;
+      track.translationKeys = count > 0 ? keys.translation.data() : nullptr;
+    } else if constexpr (Kind == KeyKind::Rotation) {
+      keys.rotation.assign(n, HostRotationKey{});
+      track.rotationKeyCount = count;
+      track.rotationKeys = count > 0 ? keys.rotation.data() : nullptr;
+    } else {
+      keys.scale.assign(n, HostVectorKey{});
+      track.scaleKeyCount = count;
+      track.scaleKeys = count > 0 ? keys.scale.data() : nullptr;
+    }
+    call.result = &track;
+    return &track;
+  });
+}
+
+template <class Function>
+RawOperation Slot(Function function) {
+  return reinterpret_cast<RawOperation>(function);
+}
+
+}  // namespace
+
+void HostState::InitialiseTable(OperationTable& table, ObjectKind kind) {
+  static const auto traps = MakeTraps(std::make_index_sequence<kOperationSlots>{});
+  std::copy(traps.begin(), traps.end(), table.slots);
+  table.owner = this;
+  table.kind = kind;
+}
+
+void InstallOperations(HostState& state) {
+  state.descriptorTable.slots[slot::kRegisterExtension] = Slot(&RegisterExtension);
+
+  RawOperation* context = state.contextTable.slots;
+  context[slot::kGetMainWindow] = Slot(&GetMainWindow);
+  context[slot::kSetVertexCount] = Slot(&SetVertexCount);
+  context[slot::kNotifyMeshesDone] = Slot(&NotifyMeshesDone);
+  context[slot::kNotifyBoneTransform] = Slot(&NotifyBoneTransform);
+  context[slot::kNotifyAnimationsDone] = Slot(&NotifyAnimationsDone);
+  context[slot::kLoadImage] = Slot(&LoadImage);
+  context[slot::kSaveImage] = Slot(&SaveImage);
+  context[slot::kExtractAlphaImage] = Slot(&ExtractAlphaImage);
+  context[slot::kReleaseImage] = Slot(&ReleaseImage);
+  context[slot::kSetVertexWeights] = Slot(&SetVertexWeights);
+  context[slot::kCreateMaterial] = Slot(&CreateMaterial);
+  context[slot::kCreateGroup] = Slot(&CreateGroup);
+  context[slot::kCreateBone] = Slot(&CreateBone);
+  context[slot::kCreateAnimation] = Slot(&CreateAnimation);
+  context[slot::kCreateMesh] = Slot(&CreateMesh);
+
+  state.imageTable.slots[slot::kCheckImage] = Slot(&CheckImage);
+  state.materialTable.slots[slot::kGetTextureSlot] = Slot(&GetTextureSlot);
+  state.meshTable.slots[slot::kSetFaceCount] = Slot(&SetFaceCount);
+
+  RawOperation* animation = state.animationTable.slots;
+  animation[slot::kSetTrackCount] = Slot(&SetTrackCount);
+  animation[slot::kSetTranslationKeyCount] = Slot(&SetKeyCount<KeyKind::Translation>);
+  animation[slot::kSetRotationKeyCount] = Slot(&SetKeyCount<KeyKind::Rotation>);
+  animation[slot::kSetScaleKeyCount] = Slot(&SetKeyCount<KeyKind::Scale>);
+}
+
+}  // namespace vexmara::host
