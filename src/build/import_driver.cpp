@@ -1,19 +1,74 @@
+// One import, from the dialog to the last host object: the dialog decides whether anything is
+// built, the chosen animation files are read and timed, and BuildScene makes the host objects.
 #include "build/import_driver.h"
 
+#include "anim/animation_reader.h"
+#include "anim/key_processing.h"
+#include "build/build_stages.h"
+#include "dialog/import_dialog.h"
+#include "dialog/import_options.h"
 #include "model/model_store.h"
+#include "model/read_cursor.h"
+#include "transform/axis_swap.h"
+#include "transform/scene_scale.h"
 
 namespace vexmara {
+namespace {
+
+constexpr int32_t kBuilt = 1;
+constexpr int32_t kFailed = 0;
+constexpr int32_t kCancelled = 2;
+constexpr int32_t kDialogImport = 1;
+
+// Each file that can be read whole adds one animation, kept with whatever its parse reached;
+// a file that cannot be read adds nothing and the next one follows.
+void ReadChosenAnimations(ModelStore& store) {
+  for (const WidePath& file : store.animationFiles) {
+    ReadCursor cursor;
+    ReadAnimationFile(file.path, cursor, store);
+  }
+}
+
+}  // namespace
+
+int32_t BuildScene(HostContext* context) {
+  if (context == nullptr) return kFailed;
+  ModelStore& store = TheModelStore();
+  const ImportOptions& options = TheImportOptions();
+
+  if (!store.materials.empty() && !BuildMaterials(context, store, options)) return kFailed;
+  if (!BuildVertices(context, store)) return kFailed;
+  if (!BuildGroups(context, store, options)) return kFailed;
+  if (!BuildMeshes(context, store, options)) return kFailed;
+  host::NotifyMeshesDone(context);
+  if (!store.bones.empty() && !BuildBones(context, store)) return kFailed;
+  if (!store.animations.empty()) {
+    if (!BuildAnimations(context, store)) return kFailed;
+  }
+  host::NotifyAnimationsDone(context);
+
+  if (options.swapModel == 1) SwapModelAxes(context);
+  ScaleScene(context, options.sceneScale);
+  return kBuilt;
+}
 
 int32_t RunImport(HostContext* context, void* instance) {
   ModelStore& store = TheModelStore();
   if (context == nullptr || instance == nullptr) {
     store.Clear();
-    return 0;
+    return kFailed;
   }
-  // The dialog and the scene build are not part of this library yet: the import reports a
-  // failure and, as after every import, leaves the store empty for the next read.
+  // Anything but "Import" (Cancel, or a dialog that could not be shown) builds nothing.
+  if (ShowImportDialog(context, instance) != kDialogImport) {
+    store.Clear();
+    return kCancelled;
+  }
+  ReadChosenAnimations(store);
+  // Also without animation files: the key preparation runs over whatever the list holds.
+  ResolveAnimationTimes(store);
+  const int32_t built = BuildScene(context);
   store.Clear();
-  return 0;
+  return built == kBuilt ? kBuilt : kFailed;
 }
 
 }  // namespace vexmara

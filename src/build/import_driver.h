@@ -11,4 +11,10 @@ namespace vexmara {
 // 2 cancelled. The store is empty afterwards, whatever the outcome.
 int32_t RunImport(HostContext* context, void* instance);
 
+// Turns the model store into host objects with the current import options, stage by stage:
+// materials, vertices, groups, meshes, bones, animations, then the axis swap (with "Swap
+// model") and the scene scale. 1 when every stage was done; 0 when one failed, in which case
+// the later stages do not run and what the earlier ones made stays in the host.
+int32_t BuildScene(HostContext* context);
+
 }  // namespace vexmara
