@@ -1,0 +1,37 @@
+// Generated sample content: skinned models and animations of any size, described as data for
+// the file writers. Used for the demo sample, fuzz seeds and benchmarks. Deterministic: the same
+// parameters always give the same description.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "writer/ani_writer.h"
+#include "writer/app_writer.h"
+
+namespace vexmara::writer {
+
+struct SampleModelShape {
+  uint32_t formatVersion = 260;
+  int32_t vertices = 64;   // about this many, rounded to whole grid rows
+  int32_t bones = 4;       // a chain of bones from a root
+  int32_t materials = 2;   // one submesh per material, spread over the two geosets
+  int32_t variants = 1;    // variant entries per material
+  int32_t firstTextureId = 1000;  // material m has texture id firstTextureId + m
+};
+
+// A grid of vertices (twice as many triangles), skinned to a chain of bones, with one submesh
+// per material named "material_<m>" and bones named "bone_<b>".
+AppModel SampleModel(const SampleModelShape& shape);
+
+struct SampleAnimationShape {
+  uint32_t version = 117;
+  std::string name = "sample";
+  int32_t tracks = 4;      // tracks for "bone_0" .. "bone_<n-1>"
+  int32_t keys = 16;       // keys per kind and track, at frames 0 .. keys-1
+  bool frameTable = true;  // frame times at 1/30 s steps
+};
+
+AniFile SampleAnimation(const SampleAnimationShape& shape);
+
+}  // namespace vexmara::writer
