@@ -1,0 +1,31 @@
+// Parsing writer-made animation files through the reader, from a buffer of exactly the given
+// length (so that a sanitizer sees any access past it).
+#pragma once
+
+#include <cstring>
+#include <vector>
+
+#include "anim/animation_reader.h"
+#include "platform/platform.h"
+#include "writer/ani_writer.h"
+
+namespace vexmara::testing {
+
+// Parses the first `length` bytes into a new animation at the end of `store.animations`.
+inline int32_t ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store, size_t length) {
+  ReadCursor cursor;
+  uint8_t* buffer = platform::AllocateBuffer(length);
+  if (length > 0) std::memcpy(buffer, bytes.data(), length);
+  cursor.Adopt(buffer, uint32_t(length));
+  return ParseAnimation(cursor, store);
+}
+
+inline int32_t ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store) {
+  return ParseAniBytes(bytes, store, bytes.size());
+}
+
+inline int32_t ParseAniDescription(const writer::AniFile& file, ModelStore& store) {
+  return ParseAniBytes(writer::WriteAniFile(file), store);
+}
+
+}  // namespace vexmara::testing
