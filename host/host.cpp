@@ -85,6 +85,10 @@ Call& HostState::BeginCall(Operation operation, const void* object) {
   call.failed = std::any_of(failures[index].begin(), failures[index].end(), [&](const FailureRule& rule) {
     return number >= rule.firstCall && number <= rule.lastCall;
   });
+  if (!logCalls) {
+    unloggedCall = std::move(call);
+    return unloggedCall;
+  }
   calls.push_back(std::move(call));
   return calls.back();
 }
@@ -256,6 +260,8 @@ std::string Host::ErrorTextNarrow() const { return NarrowText(state_->context.er
 void Host::SetMainWindow(void* window) { state_->mainWindow = window; }
 
 // ---- Host: calls, traps, failures ----------------------------------------------------------------
+
+void Host::SetCallLogging(bool log) { state_->logCalls = log; }
 
 const std::vector<Call>& Host::Calls() const { return state_->calls; }
 

@@ -226,6 +226,9 @@ class Host {
   void SetMainWindow(void* window);  // what GetMainWindow gives; null by default
 
   // ---- Calls, traps and misuse ---------------------------------------------------------------
+  // The log of calls (on by default). With the log off, calls are still counted and failures
+  // still injected; large imports in benchmarks need no per-call record.
+  void SetCallLogging(bool log);
   const std::vector<Call>& Calls() const;
   int CallCount(Operation operation) const;
   std::vector<Call> CallsOf(Operation operation) const;

@@ -211,6 +211,8 @@ struct HostState {
   bool saveWritesFiles = false;
 
   std::vector<Call> calls;
+  bool logCalls = true;
+  Call unloggedCall;  // filled instead of a log entry while the log is off
   std::array<int, kOperationCount> callCounts{};
   std::array<std::vector<FailureRule>, kOperationCount> failures;
   std::vector<UnexpectedCall> unexpected;

@@ -350,6 +350,21 @@ TEST(ContextOperationsTest, NotificationsRecordTheirArguments) {
   }
 }
 
+TEST(ContextOperationsTest, WithoutTheCallLogCallsAreStillCountedAndFailed) {
+  Host host;
+  host.SetCallLogging(false);
+  host.FailCall(Operation::CreateMesh, 2);
+  EXPECT_NE(CallSlot<void*>(&host.Context(), 156), nullptr);
+  EXPECT_EQ(CallSlot<void*>(&host.Context(), 156), nullptr);
+  EXPECT_TRUE(host.Calls().empty());
+  EXPECT_EQ(host.CallCount(Operation::CreateMesh), 2);
+  EXPECT_EQ(host.MeshCount(), 1);
+  host.SetCallLogging(true);
+  EXPECT_NE(CallSlot<void*>(&host.Context(), 156), nullptr);
+  ASSERT_EQ(host.Calls().size(), 1u);
+  EXPECT_EQ(host.Calls()[0].result, host.MeshRecord(1));
+}
+
 TEST(TrapTest, EverySlotOutsideTheInterfaceRecordsItsNumber) {
   Host host;
   const DualString name = Dual("x");
