@@ -1,5 +1,5 @@
 // Writes the seed corpora of the fuzz harnesses, made with the project's own file writers:
-//   fuzz_make_seeds DIRECTORY   ->  DIRECTORY/model/*.app, DIRECTORY/animation/*.ani
+//   fuzz_make_seeds DIRECTORY   ->  DIRECTORY/model_reader/*.app, DIRECTORY/animation_reader/*.ani (one folder per harness)
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path root = argv[1];
-  fs::create_directories(root / "model");
-  fs::create_directories(root / "animation");
+  fs::create_directories(root / "model_reader");
+  fs::create_directories(root / "animation_reader");
   bool ok = true;
   int n = 0;
   for (uint32_t version : {200u, 257u, 258u, 259u, 260u}) {
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
       shape.bones = 3;
       shape.materials = materials;
       shape.variants = materials == 3 ? 2 : 1;
-      ok &= SaveBytes((root / "model" / ("seed" + std::to_string(n++) + ".app")).string(), WriteAppFile(SampleModel(shape)));
+      ok &= SaveBytes((root / "model_reader" / ("seed" + std::to_string(n++) + ".app")).string(), WriteAppFile(SampleModel(shape)));
     }
   }
   n = 0;
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
       shape.tracks = 2;
       shape.keys = 3;
       shape.frameTable = frames;
-      ok &= SaveBytes((root / "animation" / ("seed" + std::to_string(n++) + ".ani")).string(),
+      ok &= SaveBytes((root / "animation_reader" / ("seed" + std::to_string(n++) + ".ani")).string(),
                       WriteAniFile(SampleAnimation(shape)));
     }
   }
