@@ -51,4 +51,54 @@ FileReadResult ReadWholeFile(const char16_t* path, uint8_t** buffer, uint32_t* l
 uint8_t* AllocateBuffer(size_t bytes);
 void FreeBuffer(uint8_t* buffer);
 
+// --- Directory search, existence test and positioned reads --------------------------------
+
+// Receives the entries of a directory listing one at a time. `name` is the entry's own name (no
+// directory), terminated, at most 259 units. Returning false ends the listing early.
+class DirectoryVisitor {
+ public:
+  virtual bool Visit(const char16_t* name, bool isDirectory) = 0;
+
+ protected:
+  ~DirectoryVisitor() = default;
+};
+
+// Lists every entry of `directory` (FindFirstFileW / FindNextFileW on "<directory>\*.*"; an
+// empty directory means the process's current directory), "." and ".." included as
+// directories. The order is the one NTFS gives: ascending by the names' upper-case forms, ties
+// broken by their bytes, so a folder lists the same on every platform. False, with nothing
+// visited, when the search cannot start (no such directory, no access, a path over 259 units,
+// no memory for the listing); true otherwise, also when the visitor ended it early.
+bool ListDirectory(const char16_t* directory, DirectoryVisitor& visitor);
+
+// True when `path` names an existing file that is not a directory. The file is not opened for
+// reading, so one without read access still exists. A null, empty or overlong path gives false.
+bool FileExists(const char16_t* path);
+
+// A regular file opened read-only for positioned reads of a few bytes: nothing is mapped and
+// nothing is read beyond what is asked for. Closing is idempotent and happens on destruction.
+class ReadOnlyFile {
+ public:
+  ReadOnlyFile() = default;
+  ~ReadOnlyFile() { Close(); }
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // False, with nothing held, when the file cannot be opened for reading, is not a regular
+  // file, is empty, or its size cannot be had.
+  bool Open(const char16_t* path);
+  void Close();
+  bool IsOpen() const { return handle_ != kNoHandle; }
+  uint64_t size() const { return size_; }
+
+  // Reads exactly `bytes` bytes at `offset` into `out`. False (and `out` untouched in
+  // meaning) unless the file is open, offset + bytes <= size and every byte arrived.
+  bool ReadAt(uint64_t offset, void* out, uint32_t bytes);
+
+ private:
+  static constexpr intptr_t kNoHandle = -1;  // a closed descriptor, and INVALID_HANDLE_VALUE
+  intptr_t handle_ = kNoHandle;
+  uint64_t size_ = 0;
+};
+
 }  // namespace vexmara::platform

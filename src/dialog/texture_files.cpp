@@ -1,0 +1,167 @@
+#include "dialog/texture_files.h"
+
+#include "dialog/first_index_table.h"
+#include "platform/platform.h"
+#include "plugin/text.h"
+
+namespace vexmara {
+namespace {
+
+// The text after the last "." of a file name, or an empty text when it has none.
+const char16_t* GetExtension(const char16_t* name) {
+  const char16_t* extension = u"";
+  for (const char16_t* p = name; *p != 0; ++p) {
+    if (*p == u'\\' || *p == u'/') extension = u"";
+    else if (*p == u'.') extension = p + 1;
+  }
+  return extension;
+}
+
+// Names are equal when they compare equal without regard to case, so their hash folds case
+// the way that comparison does (ASCII letters only).
+uint64_t NameHash(const char16_t* name) {
+  uint64_t h = 0xCBF29CE484222325ull;
+  for (const char16_t* p = name; *p != 0; ++p) {
+    const char16_t c = (*p >= u'A' && *p <= u'Z') ? char16_t(*p - u'A' + u'a') : *p;
+    h = (h ^ c) * 0x100000001B3ull;
+  }
+  return MixHash(h);
+}
+
+uint64_t IdHash(int32_t textureId) { return MixHash(uint32_t(textureId)); }
+
+// A tex file names its texture by the little-endian int32 at byte 16; nothing else of it is
+// read. A file shorter than 20 bytes has no identifier.
+constexpr uint64_t kIdOffset = 16;
+
+bool ReadTextureId(const char16_t* path, int32_t* textureId) {
+  platform::ReadOnlyFile file;
+  if (!file.Open(path)) return false;
+  unsigned char bytes[4];
+  if (file.size() < kIdOffset + sizeof bytes || !file.ReadAt(kIdOffset, bytes, sizeof bytes)) return false;
+  *textureId = int32_t(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+                       uint32_t(bytes[3]) << 24);
+  return true;
+}
+
+// Adds one found-texture entry per tex file of a listing, in listing order. A name already in
+// the list (compared without regard to case) adds nothing; the names seen are indexed so that
+// the test costs the same however long the list grows.
+class TextureScan final : public platform::DirectoryVisitor {
+ public:
+  TextureScan(ModelStore& store, const char16_t* directory)
+      : store_(store), directory_(directory), directoryLength_(WideLength(directory)) {}
+
+  bool failed() const { return failed_; }
+
+  bool Visit(const char16_t* name, bool isDirectory) override {
+    if (isDirectory) return true;
+    if (platform::CompareNoCaseWide(GetExtension(name), u"tex") != 0) return true;
+    // The directory always ends in a separator, so the file's path is the two texts joined.
+    // A path that would not fit a path field is left out rather than cut.
+    const size_t nameLength = WideLength(name);
+    if (directoryLength_ + nameLength >= kPathUnits) return true;
+    char16_t path[kPathUnits];
+    WideCopy(path, kPathUnits, directory_);
+    WideAppend(path, kPathUnits, name);
+
+    int32_t textureId = 0;
+    if (!ReadTextureId(path, &textureId)) return true;
+
+    List<TextureRef>& files = store_.textureFiles;
+    const uint64_t hash = NameHash(name);
+    const auto sameName = [&](int32_t i) { return platform::CompareNoCaseWide(files[i].fileName, name) == 0; };
+    if (names_.Find(hash, sameName) >= 0) return true;
+    TextureRef* entry = files.Append();
+    if (entry == nullptr || !names_.Insert(hash, files.count - 1)) {
+      failed_ = true;
+      return false;
+    }
+    WideCopy(entry->fileName, kPathUnits, name);
+    WideCopy(entry->directory, kPathUnits, directory_);
+    entry->textureId = textureId;
+    return true;
+  }
+
+ private:
+  ModelStore& store_;
+  const char16_t* directory_;
+  size_t directoryLength_;
+  FirstIndexTable names_;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+bool ScanTextureDirectory(ModelStore& store, const char16_t* directory) {
+  store.textureFiles.Free();
+  if (directory == nullptr) return false;
+  // Only a terminated path-field text can name the directory of a path field.
+  if (WideLength(directory, kPathUnits) >= kPathUnits) return false;
+  TextureScan scan(store, directory);
+  if (!platform::ListDirectory(directory, scan)) return false;
+  if (scan.failed()) {
+    // Out of memory part-way: no half list; the slots keep what they held.
+    store.textureFiles.Free();
+    return false;
+  }
+  AssignTextureSlots(store);
+  return true;
+}
+
+void AssignTextureSlots(ModelStore& store) {
+  const List<TextureRef>& files = store.textureFiles;
+  if (store.materials.empty() || files.empty()) return;
+
+  // First index of each identifier, so that every slot is matched in constant time. Without
+  // memory for the index the slots are matched by walking the list, with the same outcome.
+  FirstIndexTable ids;
+  bool indexed = ids.Reserve(size_t(files.count));
+  for (int32_t i = 0; indexed && i < files.count; ++i) {
+    const int32_t id = files[i].textureId;
+    if (id < 0) continue;
+    const auto sameId = [&](int32_t k) { return files[k].textureId == id; };
+    if (ids.Find(IdHash(id), sameId) < 0) indexed = ids.Insert(IdHash(id), i);
+  }
+
+  for (Material& material : store.materials) {
+    for (TextureRef& slot : material.textureSlots) {
+      const int32_t id = slot.textureId;
+      int32_t found = -1;
+      if (id >= 0) {
+        const auto sameId = [&](int32_t k) { return files[k].textureId == id; };
+        found = indexed ? ids.Find(IdHash(id), sameId) : FindTextureFileById(store, id);
+      }
+      if (found < 0) continue;
+      WideCopy(slot.fileName, kPathUnits, files[found].fileName);
+      WideCopy(slot.directory, kPathUnits, files[found].directory);
+    }
+  }
+}
+
+int32_t FindTextureFileById(const ModelStore& store, int32_t textureId) {
+  if (textureId < 0 || store.textureFiles.empty()) return -1;
+  for (int32_t i = 0; i < store.textureFiles.count; ++i) {
+    if (store.textureFiles[i].textureId == textureId) return i;
+  }
+  return -1;
+}
+
+bool FindConvertedImage(char16_t* path) {
+  if (path == nullptr) return false;
+  const size_t length = WideLength(path, kPathUnits);
+  if (length >= kPathUnits || length <= 3) return false;
+  char16_t candidate[kPathUnits];
+  WideCopy(candidate, kPathUnits, path);
+  static const char16_t* const kExtensions[] = {u"dds", u"tga", u"bmp"};
+  for (const char16_t* extension : kExtensions) {
+    for (size_t k = 0; k < 3; ++k) candidate[length - 3 + k] = extension[k];
+    if (platform::FileExists(candidate)) {
+      WideCopy(path, kPathUnits, candidate);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace vexmara
