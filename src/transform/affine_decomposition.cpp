@@ -399,8 +399,9 @@ float PolarDecompose(const Matrix& a, Matrix& q, Matrix& s) {
     for (int i = 0; i < 3; ++i)
       for (int j = 0; j < 3; ++j) next.m[i][j] = g1 * mk.m[i][j] + g2 * adjT.m[i][j];
     if (!std::isfinite(g1) || !std::isfinite(g2) || !Finite3x3(next)) {
-      // The determinant is so small against the entries that the step leaves the float
-      // range: the matrix is singular at float precision and is treated as such.
+      // Never take a non-finite step. With Mk rescaled as above, a finite matrix keeps γ and
+      // the step within the float range (the determinant cannot be small enough against the
+      // entries to push them out); this is what stops a non-finite input.
       det = 0.0f;
       mk = RankTwoPolar(mk, adjT);
       break;
