@@ -249,14 +249,17 @@ TEST(TextureScan, FilesWhosePathWouldNotFitAreSkipped) {
   std::filesystem::create_directories(deep);
   folder.WriteTex(std::filesystem::relative(deep / fits, folder.path()), 1);
   folder.WriteTex(std::filesystem::relative(deep / over, folder.path()), 2);
+  // What a cut path would name instead: the over-long name less its last character.
+  folder.WriteTex(std::filesystem::relative(deep / over.substr(0, over.size() - 1), folder.path()), 3);
   ModelStore store;
-  AddMaterial(store, "m", {1, 2});
+  AddMaterial(store, "m", {1, 2, 3});
 
   ASSERT_TRUE(ScanTextureDirectory(store, directory.c_str()));
 
   EXPECT_EQ(FoundNames(store), std::vector<std::u16string>{Wide(fits)});
   EXPECT_EQ((SlotDirectory(store, 0, 0) + SlotFile(store, 0, 0)).size(), 259u);
   EXPECT_EQ(SlotFile(store, 0, 1), u"");
+  EXPECT_EQ(SlotFile(store, 0, 2), u"");
 }
 
 TEST(TextureScan, LookupsOnAListWithoutEntries) {
