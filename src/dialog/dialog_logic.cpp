@@ -224,6 +224,7 @@ int32_t ImportDialog::PickAnimationFiles() {
   List<WidePath>& files = store_.animationFiles;
   if (!files.Reset(fitting)) return 0;
   int32_t k = 0;
+  // Only names whose joined path fits get here, so the directory is shorter than a path field.
   forEachName([&](const char16_t* name) {
     char16_t* path = files[k++].path;
     for (size_t i = 0; i < directoryLength; ++i) path[i] = directory[i];

@@ -10,6 +10,8 @@ namespace vexmara {
 
 // Rebuilds the store's textureFiles from the tex files in `directory`, then assigns the slots.
 // False when the directory cannot be searched (the list stays empty, the slots untouched).
+// A tex file whose path (directory + name) would exceed 259 characters is left out, never cut;
+// of two names equal without regard to case only the first listed is kept.
 bool ScanTextureDirectory(ModelStore& store, const char16_t* directory);
 
 // Copies fileName and directory from matching found files into every material's slots.
