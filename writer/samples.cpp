@@ -28,7 +28,9 @@ AppModel SampleModel(const SampleModelShape& shape) {
     material.name = "material_" + std::to_string(m);
     for (int32_t v = 0; v < std::max(shape.variants, 1); ++v) {
       AppVariant variant;
-      variant.textureIds = {shape.firstTextureId + m + 100 * v};
+      for (int32_t t = 0; t < std::max(shape.texturesPerMaterial, 1); ++t) {
+        variant.textureIds.push_back(shape.firstTextureId + m + t * materialCount + 100 * v);
+      }
       material.variants.push_back(variant);
     }
     model.materials.push_back(material);
@@ -91,6 +93,14 @@ AniFile SampleAnimation(const SampleAnimationShape& shape) {
     file.hasSecondFrameTable = true;
   }
   return file;
+}
+
+std::vector<uint8_t> SampleTextureFile(int32_t textureId) {
+  std::vector<uint8_t> bytes(32, 0);
+  const auto id = uint32_t(textureId);
+  for (int k = 0; k < 4; ++k) bytes[16 + size_t(k)] = uint8_t(id >> (8 * k));
+  for (size_t k = 20; k < bytes.size(); ++k) bytes[k] = uint8_t(k);
+  return bytes;
 }
 
 }  // namespace vexmara::writer

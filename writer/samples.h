@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
@@ -18,6 +19,9 @@ struct SampleModelShape {
   int32_t materials = 2;   // one submesh per material, spread over the two geosets
   int32_t variants = 1;    // variant entries per material
   int32_t firstTextureId = 1000;  // material m has texture id firstTextureId + m
+  // Texture entries per material (the first variant's are its texture slots). Entry t of
+  // material m names texture firstTextureId + m + t * materials (+ 100 per later variant).
+  int32_t texturesPerMaterial = 1;
 };
 
 // A grid of vertices (twice as many triangles), skinned to a chain of bones, with one submesh
@@ -33,5 +37,9 @@ struct SampleAnimationShape {
 };
 
 AniFile SampleAnimation(const SampleAnimationShape& shape);
+
+// The bytes of a texture ("tex") file naming texture `textureId`: the identifier is the
+// little-endian int32 at byte 16, followed by a few bytes of image data.
+std::vector<uint8_t> SampleTextureFile(int32_t textureId);
 
 }  // namespace vexmara::writer
