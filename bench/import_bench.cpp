@@ -1,0 +1,63 @@
+// Whole imports into the reference host through the loaded plug-in library: the read message
+// (whole-file read, parse, post-processing), then the import message (the headless dialog with
+// its texture scan, the animation files, the scene build and the closing transforms).
+#include <benchmark/benchmark.h>
+
+#include "bench/inputs.h"
+#include "bench/plugin_import.h"
+
+namespace vexmara::bench {
+namespace {
+
+// The model sizes of the read benchmarks, with their 8 materials and textures; "Swap model" on.
+void BM_WholeImport(benchmark::State& state) {
+  const auto vertices = int32_t(state.range(0));
+  const InputFile& model = SampleModelFile(vertices, BonesForVertices(vertices));
+  ImportRequest request;
+  request.modelPath = model.widePath;
+  RunImports(state, request);
+  state.counters["file_bytes"] = double(model.bytes);
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(model.bytes));
+}
+
+BENCHMARK(BM_WholeImport)
+    ->ArgName("vertices")
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ;
+
+// One import that brings many animation files: a 10-thousand-vertex model of 100 bones and
+// animations of 100 tracks with 30 keys of each kind (a second at 30 frames per second).
+void BM_ImportAnimations(benchmark::State& state) {
+  const auto files = int32_t(state.range(0));
+  ImportRequest request;
+  request.modelPath = SampleModelFile(10'000, 100).widePath;
+  for (int32_t i = 0; i < files; ++i) request.animationFiles.push_back(SampleAnimationFile(100, 30, i).widePath);
+  const ImportOutcome outcome = RunImports(state, request);
+  if (outcome.importResult == 1 && outcome.animations != files) state.SkipWithError("not every animation was built");
+  state.SetItemsProcessed(int64_t(state.iterations()) * files);
+}
+
+BENCHMARK(BM_ImportAnimations)->ArgName("files")->Arg(50)->Arg(500)->Unit(benchmark::kMillisecond);
+
+// A large skeleton with one animation that has a track for every bone (10 keys of each kind):
+// the bones, the matching of bones to tracks by name, the key transfer and the bone rebuild of
+// the axis swap all grow with the bone count.
+void BM_ImportSkeleton(benchmark::State& state) {
+  const auto bones = int32_t(state.range(0));
+  ImportRequest request;
+  request.modelPath = SkeletonModelFile(bones).widePath;
+  request.animationFiles.push_back(SampleAnimationFile(bones, 10).widePath);
+  const ImportOutcome outcome = RunImports(state, request);
+  if (outcome.importResult == 1 && (outcome.bones != bones || outcome.animations != 1)) {
+    state.SkipWithError("the skeleton or its animation was not built");
+  }
+  state.SetItemsProcessed(int64_t(state.iterations()) * bones);
+}
+
+BENCHMARK(BM_ImportSkeleton)->ArgName("bones")->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace vexmara::bench

@@ -1,0 +1,144 @@
+// The model read with its post-processing, beside the two limits it is measured against: a
+// memcpy of the same bytes (the machine's memory bandwidth) and a plain read of the same file
+// (the system's file read into a fresh buffer, nothing parsed). All three report bytes per
+// second over the file's size. The peak memory of one read is measured in a fresh process.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "bench/inputs.h"
+#include "bench/peak_memory.h"
+#include "bench/store_size.h"
+#include "model/model_reader.h"
+#include "plugin/host_interface.h"
+#include "plugin/text.h"
+
+namespace vexmara::bench {
+namespace {
+
+const InputFile& ModelFor(const benchmark::State& state) {
+  const auto vertices = int32_t(state.range(0));
+  return SampleModelFile(vertices, BonesForVertices(vertices));
+}
+
+std::vector<uint8_t> FileBytes(const InputFile& file) {
+  std::vector<uint8_t> bytes(file.bytes);
+  std::FILE* f = std::fopen(file.path.c_str(), "rb");
+  const bool whole = f != nullptr && std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (f != nullptr) std::fclose(f);
+  if (!whole) bytes.clear();
+  return bytes;
+}
+
+void BM_MemcpyModelBytes(benchmark::State& state) {
+  const InputFile& file = ModelFor(state);
+  const std::vector<uint8_t> source = FileBytes(file);
+  std::vector<uint8_t> target(source.size(), 1);  // touched once, so no page is first used in the loop
+  for (auto _ : state) {
+    std::memcpy(target.data(), source.data(), source.size());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
+}
+
+// What any reader of the whole file pays at least: open, a buffer of the file's size, one read.
+void BM_PlainFileRead(benchmark::State& state) {
+  const InputFile& file = ModelFor(state);
+  for (auto _ : state) {
+    std::FILE* f = std::fopen(file.path.c_str(), "rb");
+    auto* buffer = static_cast<uint8_t*>(std::malloc(file.bytes));
+    const size_t got = f != nullptr && buffer != nullptr ? std::fread(buffer, 1, file.bytes, f) : 0;
+    if (f != nullptr) std::fclose(f);
+    benchmark::DoNotOptimize(buffer);
+    std::free(buffer);
+    if (got != file.bytes) {
+      state.SkipWithError("short read");
+      break;
+    }
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
+}
+
+// ReadModelFile as the read message runs it: the whole-file read, the parse and the three
+// post-processing passes. The store is emptied between iterations outside the measured time.
+void BM_ModelRead(benchmark::State& state) {
+  const InputFile& file = ModelFor(state);
+  auto context = std::make_unique<HostContext>();
+  std::memset(static_cast<void*>(context.get()), 0, sizeof(HostContext));
+  WideCopy(context->fileInfo.path.wide, kPathUnits, file.widePath.c_str());
+  ModelStore& store = TheModelStore();
+  for (auto _ : state) {
+    if (ReadModelFile(context.get()) != 1) {
+      state.SkipWithError("the model was not read");
+      break;
+    }
+    state.PauseTiming();
+    state.counters["store_bytes"] = double(StoreBytes(store));
+    state.counters["vertices"] = store.vertexTotal;
+    state.counters["triangles"] = store.triangleTotal;
+    state.counters["bones"] = store.boneTotal;
+    store.Clear();
+    state.ResumeTiming();
+  }
+  state.counters["file_bytes"] = double(file.bytes);
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
+}
+
+// One read in a process of its own, so that nothing freed earlier in this run can hide the
+// read's own pages: the growth of the resident set's high-water mark over its level before.
+void BM_ModelReadPeakMemory(benchmark::State& state) {
+  const InputFile& file = ModelFor(state);
+  PeakMemory peak;
+  for (auto _ : state) {
+    peak = MeasureReadPeakInChild(file.path);
+    if (!peak.ok) {
+      state.SkipWithError("the measuring process failed");
+      break;
+    }
+  }
+  state.counters["peak_bytes"] = double(peak.peakBytes);
+  state.counters["file_bytes"] = double(file.bytes);
+  state.counters["store_bytes"] = double(peak.storeBytes);
+  // The target: peak <= file + 2 x store, so this is at most 1 when it is met.
+  const double limit = double(file.bytes) + 2.0 * double(peak.storeBytes);
+  state.counters["peak_over_limit"] = limit > 0 ? double(peak.peakBytes) / limit : 0;
+  // The same read's time, on fresh pages: what the first import of a session pays.
+  state.counters["fresh_read_ms"] = double(peak.readNanoseconds) / 1e6;
+  state.counters["fresh_read_bytes_per_second"] =
+      peak.readNanoseconds > 0 ? double(file.bytes) / (double(peak.readNanoseconds) / 1e9) : 0;
+}
+
+void ModelSizes(benchmark::internal::Benchmark* b) {
+  b->ArgName("vertices")->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_MemcpyModelBytes)->Apply(ModelSizes);
+BENCHMARK(BM_PlainFileRead)->Apply(ModelSizes);
+BENCHMARK(BM_ModelRead)->Apply(ModelSizes);
+BENCHMARK(BM_ModelReadPeakMemory)->Apply(ModelSizes)->Iterations(1);
+
+}  // namespace
+
+// The child's side of BM_ModelReadPeakMemory (see peak_memory.h).
+int ReadModelAndReportPeak(const char* path) {
+  auto context = std::make_unique<HostContext>();
+  std::memset(static_cast<void*>(context.get()), 0, sizeof(HostContext));
+  const std::u16string wide = std::filesystem::path(path).u16string();
+  WideCopy(context->fileInfo.path.wide, kPathUnits, wide.c_str());
+  const ResidentSet before = StartPeakWindow();
+  const auto start = std::chrono::steady_clock::now();
+  if (ReadModelFile(context.get()) != 1) return 3;
+  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
+  const ResidentSet after = ReadResidentSet();
+  std::printf("%llu %llu %llu\n", static_cast<unsigned long long>(after.peakBytes - before.currentBytes),
+              static_cast<unsigned long long>(StoreBytes(TheModelStore())),
+              static_cast<unsigned long long>(nanoseconds.count()));
+  return 0;
+}
+
+}  // namespace vexmara::bench
