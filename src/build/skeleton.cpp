@@ -7,7 +7,9 @@
 
 #include "anim/key_processing.h"
 #include "build/build_stages.h"
+#include "dialog/first_index_table.h"
 #include "model/post_processing.h"
+#include "platform/platform.h"
 
 namespace vexmara {
 namespace {
@@ -160,10 +162,41 @@ bool SendAnimation(HostContext* context, ModelStore& store, const Animation& ani
   return true;
 }
 
+// Names are equal when they compare equal without regard to case, so their hash folds case the
+// way that comparison does: ASCII letters only, as the runtime does in the plug-in's locale,
+// which it never changes.
+uint64_t BoneNameHash(const char* name) {
+  uint64_t h = 0xCBF29CE484222325ull;
+  for (const char* p = name; *p != 0; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    h = (h ^ ((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c)) * 0x100000001B3ull;
+  }
+  return MixHash(h);
+}
+
 }  // namespace
 
 void MatchBoneTracks(ModelStore& store, const Animation& animation) {
-  for (Bone& bone : store.bones) bone.trackIndex = FindTrack(animation, bone.name);
+  // The first track of each name, so that every bone is matched in constant time instead of by
+  // a walk over the tracks (bones times tracks name comparisons for a large skeleton). Without
+  // memory for the index the bones are matched by walking the tracks, with the same outcome.
+  const List<AnimationTrack>& tracks = animation.tracks;
+  FirstIndexTable names;
+  bool indexed = !tracks.empty() && names.Reserve(size_t(tracks.count));
+  for (int32_t i = 0; indexed && i < tracks.count; ++i) {
+    const char* name = tracks[i].boneName;
+    const uint64_t hash = BoneNameHash(name);
+    const auto sameName = [&](int32_t k) { return platform::CompareNoCase(tracks[k].boneName, name) == 0; };
+    if (names.Find(hash, sameName) < 0) indexed = names.Insert(hash, i);
+  }
+  for (Bone& bone : store.bones) {
+    if (!indexed) {
+      bone.trackIndex = FindTrack(animation, bone.name);
+      continue;
+    }
+    const auto sameName = [&](int32_t k) { return platform::CompareNoCase(tracks[k].boneName, bone.name) == 0; };
+    bone.trackIndex = names.Find(BoneNameHash(bone.name), sameName);
+  }
 }
 
 bool BuildBones(HostContext* context, const ModelStore& store) {
