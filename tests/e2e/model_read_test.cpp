@@ -67,3 +67,22 @@ TEST_F(LoadedPlugin, SecondReadReplacesTheFirst) {
 
 }  // namespace
 }  // namespace vexmara
+
+namespace vexmara {
+namespace {
+
+TEST_F(LoadedPlugin, MinimalModelImportsAsOneRootBoneAtTheIdentity) {
+  testing::DialogScript script;  // "Swap model" off: the bone stays as the file has it
+  ASSERT_EQ(ReadAndImport(MinimalModel(), script), 1);
+  const auto bones = host_->Bones();
+  ASSERT_EQ(bones.size(), 1u);
+  EXPECT_EQ(bones[0].narrowName, "root");
+  EXPECT_LT(bones[0].parentIndex, 0);
+  const std::array<float, 16> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  EXPECT_EQ(bones[0].worldMatrix, identity);
+  EXPECT_TRUE(host_->Meshes().empty());
+  EXPECT_TRUE(host_->Materials().empty());
+}
+
+}  // namespace
+}  // namespace vexmara

@@ -1,7 +1,6 @@
 // The closing transforms of an import, end to end: the real library imports generated models
 // into the reference host, which rebuilds bone world matrices its own way, and the host's
 // bones, vertices, keys and scene objects are read back from its records.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/loaded_plugin.h"
+#include "loaded_plugin.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
 
@@ -21,19 +20,6 @@ namespace {
 using Matrix = std::array<float, 16>;
 using Vec3 = std::array<float, 3>;
 using Quat = std::array<float, 4>;
-
-// The library's scripted-dialog interface (exported as "SetScriptedDialog").
-struct ScriptedDialog {
-  int32_t result;
-  const uint16_t* textureDirectory;
-  int32_t animationFileCount;
-  const uint16_t* const* animationFiles;
-  int32_t swapModel;
-  int32_t submeshesAsGroups;
-  int32_t extractAlphaMaps;
-};
-static_assert(sizeof(ScriptedDialog) == 48);
-using SetScriptedDialogFunction = void (*)(const ScriptedDialog*);
 
 constexpr double kPi = 3.14159265358979323846;
 const float kHalfRoot = static_cast<float>(std::sqrt(0.5));
@@ -120,40 +106,22 @@ writer::AniFile HandAnimation() {
 
 class ClosingTransforms : public testing::LoadedPlugin {
  protected:
-  void TearDown() override {
-    if (setScript_ != nullptr) setScript_(nullptr);
-    LoadedPlugin::TearDown();
-  }
-
   // Reads the model and imports it with "Swap model" set as given and the animation files
   // picked; gives the import's result.
   int32_t Import(const writer::AppModel& model, int32_t swapModel,
                  const std::vector<writer::AniFile>& animations = {}) {
-    setScript_ = reinterpret_cast<SetScriptedDialogFunction>(dlsym(library_.Instance(), "SetScriptedDialog"));
-    EXPECT_NE(setScript_, nullptr) << "the library exports SetScriptedDialog";
-    if (setScript_ == nullptr) return -1;
     if (ReadModel(WriteFile("model.app", writer::WriteAppFile(model))) != 1) {
       ADD_FAILURE() << "the model could not be read";
       return -1;
     }
-    std::vector<std::u16string> paths;
+    testing::DialogScript script;
     for (std::size_t i = 0; i < animations.size(); ++i) {
-      paths.push_back(WriteFile("anim" + std::to_string(i) + ".ani", writer::WriteAniFile(animations[i])).u16string());
+      script.animationFiles.push_back(WriteAnimation("anim" + std::to_string(i) + ".ani", animations[i]));
     }
-    std::vector<const uint16_t*> pointers;
-    for (const auto& path : paths) pointers.push_back(reinterpret_cast<const uint16_t*>(path.c_str()));
-    ScriptedDialog script{};
-    script.result = 1;
-    script.animationFileCount = static_cast<int32_t>(pointers.size());
-    script.animationFiles = pointers.empty() ? nullptr : pointers.data();
     script.swapModel = swapModel;
     script.submeshesAsGroups = -1;
-    script.extractAlphaMaps = 0;
-    setScript_(&script);
-    return host_->Import(library_.Instance());
+    return LoadedPlugin::Import(script);
   }
-
-  SetScriptedDialogFunction setScript_ = nullptr;
 };
 
 TEST_F(ClosingTransforms, RootAtTheIdentityTakesUpTheQuarterTurn) {
