@@ -300,6 +300,7 @@ void Host::ClearFailures() {
 
 void Host::SetImageLoadPolicy(ImageLoadPolicy policy) { state_->imageLoadPolicy = policy; }
 void Host::SetCheckImageResult(std::int32_t result) { state_->checkImageResult = result; }
+void Host::ClearCheckImageResult() { state_->checkImageResult.reset(); }
 void Host::SetSaveImageWritesFiles(bool write) { state_->saveWritesFiles = write; }
 
 std::vector<ImageInfo> Host::Images() const {
@@ -312,9 +313,20 @@ std::vector<ImageInfo> Host::Images() const {
     info.sourceImage = image->sourceImage;
     info.releaseCount = image->releaseCount;
     info.record = &image->record;
+    info.width = image->pixels.width;
+    info.height = image->pixels.height;
+    info.decoded = image->decoded;
     result.push_back(std::move(info));
   }
   return result;
+}
+
+const DecodedImage* Host::ImagePixels(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= state_->images.size()) {
+    return nullptr;
+  }
+  const ImageStorage& image = *state_->images[static_cast<std::size_t>(index)];
+  return image.releaseCount == 0 ? &image.pixels : nullptr;
 }
 
 int Host::LiveImageCount() const {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/image_codec.h"
 #include "host/plugin_library.h"
 #include "host/records.h"
 
@@ -79,10 +80,16 @@ struct RegisteredExtension {
 
 enum class DescriptorText { Description, Version, Filter };
 
+// What LoadImage gives. A file that decodes (image_codec.h) always gives its pixels; the policy
+// says what a path gives that does not.
 enum class ImageLoadPolicy {
-  WhenFileExists,  // LoadImage gives an image when the path names an existing file
-  Always,          // LoadImage gives an image for any path
+  WhenDecodable,   // null, as the host application answers (the default)
+  WhenFileExists,  // a placeholder image when the path names an existing file, else null
+  Always,          // a placeholder image for any path
 };
+
+// A placeholder is one opaque mid-grey pixel.
+inline constexpr std::uint8_t kPlaceholderGrey = 128;
 
 enum class ImageOrigin { Loaded, Extracted };
 
@@ -93,6 +100,10 @@ struct ImageInfo {
   int sourceImage = -1;  // the image an extracted image was made from
   int releaseCount = 0;
   const HostImage* record = nullptr;
+  std::int32_t width = 0;  // kept after the release frees the pixels
+  std::int32_t height = 0;
+  bool decoded = false;  // pixels from the file (or, extracted, from a decoded source); false
+                         // for a placeholder
 };
 
 struct SavedImage {
@@ -101,7 +112,7 @@ struct SavedImage {
   int image = -1;  // index of the saved image, -1 when the plug-in passed something unknown
   std::int32_t fileTag = 0;
   std::int32_t argument = 0;
-  bool written = false;  // a file was written (see SetSaveImageWritesFiles)
+  bool written = false;  // a TGA file was written (see SetSaveImageWritesFiles)
 };
 
 // Read-back views of what the plug-in built, taken from the records at their offsets.
@@ -246,11 +257,23 @@ class Host {
   void ClearFailures();
 
   // ---- Images -------------------------------------------------------------------------------
-  void SetImageLoadPolicy(ImageLoadPolicy policy);  // default WhenFileExists
-  void SetCheckImageResult(std::int32_t result);    // default 0 (usable)
-  // When set, SaveImage writes a small image file to the path it was given.
+  // LoadImage decodes the file it is given (a "\" in the path also read as "/"), holds its
+  // pixels as RGBA8, and gives null for a file that does not decode (see ImageLoadPolicy).
+  // ExtractAlphaImage makes a new image of the same size whose red, green and blue are the
+  // source's alpha and whose alpha is 255: a grey-scale map that any reader shows as it is.
+  // ReleaseImage frees the pixels; the record and its accounting stay.
+  void SetImageLoadPolicy(ImageLoadPolicy policy);  // default WhenDecodable
+  // CheckImage gives 0 for a held image with pixels and 1 otherwise (unknown, released); a
+  // result set here is given for every image instead.
+  void SetCheckImageResult(std::int32_t result);
+  void ClearCheckImageResult();
+  // On (the default), SaveImage writes the image as TGA to the path it was given ("\" as "/"
+  // outside Windows); off, it only records the call.
   void SetSaveImageWritesFiles(bool write);
   std::vector<ImageInfo> Images() const;
+  // The pixels the host holds for an image it returned from LoadImage/ExtractAlphaImage (null if
+  // unknown, or released).
+  const DecodedImage* ImagePixels(int index) const;
   int LiveImageCount() const;  // images not yet released
   bool EveryImageReleasedOnce() const;
   const std::vector<SavedImage>& SavedImages() const;

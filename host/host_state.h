@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -164,6 +165,8 @@ struct ImageStorage {
   std::u16string path;
   int sourceImage = -1;
   int releaseCount = 0;
+  DecodedImage pixels;  // emptied by the first release; width and height stay
+  bool decoded = false;
 };
 
 struct FailureRule {
@@ -206,9 +209,9 @@ struct HostState {
   std::vector<RegisteredExtension> extensions;
   void* mainWindow = nullptr;
 
-  ImageLoadPolicy imageLoadPolicy = ImageLoadPolicy::WhenFileExists;
-  std::int32_t checkImageResult = 0;
-  bool saveWritesFiles = false;
+  ImageLoadPolicy imageLoadPolicy = ImageLoadPolicy::WhenDecodable;
+  std::optional<std::int32_t> checkImageResult;  // unset: answered from the image itself
+  bool saveWritesFiles = true;
 
   std::vector<Call> calls;
   bool logCalls = true;

@@ -1,10 +1,10 @@
 // The host's operations as the plug-in calls them: through a slot of an object's table, with the
 // object as the first argument. Each one records the call, honours an injected failure, and
 // otherwise does what the host application does with its real objects.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 
@@ -49,26 +49,48 @@ void CopyText(Call& call, const DualString* text) {
   }
 }
 
-// The path as given, or with backslashes as separators when only that form exists.
-bool FileExists(const std::u16string& path) {
-  std::error_code error;
-  std::string native = Utf16ToUtf8(path);
-  if (std::filesystem::is_regular_file(native, error)) {
-    return true;
-  }
-  std::replace(native.begin(), native.end(), '\\', '/');
-  return std::filesystem::is_regular_file(native, error);
+std::filesystem::path NativePath(const std::u16string& path) {
+  const std::string utf8 = Utf16ToUtf8(path);
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-// An uncompressed 1x1 grey-scale targa: enough for a reader to accept the file.
-bool WriteImageFile(const std::u16string& path) {
-  std::ofstream out(std::filesystem::path(Utf16ToUtf8(path)), std::ios::binary);
-  if (!out) {
-    return false;
+bool FileExists(const std::u16string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(NativePath(path), error);
+}
+
+// The path as given or, when only that form names a file, with backslashes read as separators.
+std::u16string ResolveImagePath(const std::u16string& path) {
+  if (FileExists(path)) {
+    return path;
   }
-  const unsigned char image[19] = {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 8, 0, 0xFF};
-  out.write(reinterpret_cast<const char*>(image), sizeof image);
-  return static_cast<bool>(out);
+  std::u16string slashed = path;
+  std::replace(slashed.begin(), slashed.end(), u'\\', u'/');
+  return FileExists(slashed) ? slashed : path;
+}
+
+DecodedImage Placeholder() {
+  return DecodedImage{1, 1, {kPlaceholderGrey, kPlaceholderGrey, kPlaceholderGrey, 255}};
+}
+
+// Red, green and blue from the source's alpha; fully opaque.
+DecodedImage AlphaMap(const DecodedImage& source) {
+  DecodedImage alpha{source.width, source.height, std::vector<std::uint8_t>(source.rgba.size())};
+  for (std::size_t i = 0; i + 3 < source.rgba.size(); i += 4) {
+    const std::uint8_t value = source.rgba[i + 3];
+    alpha.rgba[i] = alpha.rgba[i + 1] = alpha.rgba[i + 2] = value;
+    alpha.rgba[i + 3] = 255;
+  }
+  return alpha;
+}
+
+// Where SaveImage writes: the wide path in UTF-8, each "\" turned into "/" outside Windows.
+std::string SavePath(const std::u16string& path) {
+  std::string native = Utf16ToUtf8(path);
+#ifndef _WIN32
+  std::replace(native.begin(), native.end(), '\\', '/');
+#endif
+  return native;
 }
 
 void SetIdentity(float* matrix) {
@@ -183,13 +205,16 @@ std::int32_t NotifyAnimationsDone(void* self) noexcept {
   });
 }
 
-HostImage* NewImage(HostState& host, ImageOrigin origin, std::u16string path, int source) {
+HostImage* NewImage(HostState& host, ImageOrigin origin, std::u16string path, int source,
+                    DecodedImage pixels, bool decoded) {
   auto image = std::make_unique<ImageStorage>();
   image->record.operations = host.imageTable.slots;
   image->record.index = static_cast<std::int32_t>(host.images.size());
   image->origin = origin;
   image->path = std::move(path);
   image->sourceImage = source;
+  image->pixels = std::move(pixels);
+  image->decoded = decoded;
   HostImage* record = &image->record;
   host.images.push_back(std::move(image));
   return record;
@@ -211,13 +236,29 @@ HostImage* LoadImage(void* self, const DualString* path, HostFileInfo* info,
       host.NoteMisuse("LoadImage without a path");
       return nullptr;
     }
-    if (host.imageLoadPolicy == ImageLoadPolicy::WhenFileExists && !FileExists(call.text)) {
-      return nullptr;
+    const std::u16string file = ResolveImagePath(call.text);
+    DecodedImage pixels;
+    const bool decoded = DecodeImageFile(file, &pixels);
+    if (!decoded) {
+      const bool placeholder =
+          host.imageLoadPolicy == ImageLoadPolicy::Always ||
+          (host.imageLoadPolicy == ImageLoadPolicy::WhenFileExists && FileExists(file));
+      if (!placeholder) {
+        return nullptr;
+      }
+      pixels = Placeholder();
     }
-    HostImage* image = NewImage(host, ImageOrigin::Loaded, call.text, -1);
+    HostImage* image =
+        NewImage(host, ImageOrigin::Loaded, call.text, -1, std::move(pixels), decoded);
     call.result = image;
     return image;
   });
+}
+
+// A held image: one of the host's, not yet released (misuse is noted otherwise).
+ImageStorage* HeldImage(HostState& host, const void* image, const char* operation) {
+  ImageStorage* storage = host.FindImage(image, operation);
+  return storage != nullptr && storage->releaseCount == 0 ? storage : nullptr;
 }
 
 std::int32_t SaveImage(void* self, const DualString* path, HostImage* image, HostFileInfo* info,
@@ -233,7 +274,7 @@ std::int32_t SaveImage(void* self, const DualString* path, HostImage* image, Hos
     if (call.failed) {
       return 0;
     }
-    ImageStorage* storage = host.FindImage(image, "SaveImage");
+    ImageStorage* storage = HeldImage(host, image, "SaveImage");
     if (path == nullptr) {
       host.NoteMisuse("SaveImage without a path");
       return 0;
@@ -245,10 +286,11 @@ std::int32_t SaveImage(void* self, const DualString* path, HostImage* image, Hos
     saved.fileTag = call.fileTag;
     saved.argument = argument;
     if (storage != nullptr && host.saveWritesFiles) {
-      saved.written = WriteImageFile(saved.path);
+      saved.written = WriteTga(SavePath(saved.path), storage->pixels);
     }
+    const bool done = storage != nullptr && (saved.written || !host.saveWritesFiles);
     host.savedImages.push_back(std::move(saved));
-    call.value = storage != nullptr ? 1 : 0;
+    call.value = done ? 1 : 0;
     return static_cast<std::int32_t>(call.value);
   });
 }
@@ -261,11 +303,12 @@ HostImage* ExtractAlphaImage(void* self, HostImage* image) noexcept {
     if (call.failed) {
       return nullptr;
     }
-    ImageStorage* source = host.FindImage(image, "ExtractAlphaImage");
+    ImageStorage* source = HeldImage(host, image, "ExtractAlphaImage");
     if (source == nullptr) {
       return nullptr;
     }
-    HostImage* alpha = NewImage(host, ImageOrigin::Extracted, source->path, source->record.index);
+    HostImage* alpha = NewImage(host, ImageOrigin::Extracted, source->path, source->record.index,
+                                AlphaMap(source->pixels), source->decoded);
     call.result = alpha;
     return alpha;
   });
@@ -296,6 +339,7 @@ void ReleaseImage(void* self, HostImage* image) noexcept {
       host.NoteMisuse("ReleaseImage: image " + std::to_string(storage->record.index) +
                       " released again");
     }
+    std::vector<std::uint8_t>().swap(storage->pixels.rgba);
     return 0;
   });
 }
@@ -471,9 +515,10 @@ std::int32_t CheckImage(void* self) noexcept {
       call.value = 1;
       return 1;
     }
-    host.FindImage(self, "CheckImage");
-    call.value = host.checkImageResult;
-    return host.checkImageResult;
+    const ImageStorage* image = HeldImage(host, self, "CheckImage");
+    const bool usable = image != nullptr && !image->pixels.rgba.empty();
+    call.value = host.checkImageResult.value_or(usable ? 0 : 1);
+    return static_cast<std::int32_t>(call.value);
   });
 }
 

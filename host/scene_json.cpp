@@ -168,11 +168,14 @@ json SceneJson(const Host& host) {
     images.push_back({{"origin", image.origin == ImageOrigin::Loaded ? "loaded" : "extracted"},
                       {"path", Text(image.path)},
                       {"source", image.sourceImage},
-                      {"releases", image.releaseCount}});
+                      {"releases", image.releaseCount},
+                      {"width", image.width},
+                      {"height", image.height},
+                      {"decoded", image.decoded}});
   }
   json saved = json::array();
   for (const auto& image : host.SavedImages()) {
-    saved.push_back({{"path", Text(image.path)}, {"image", image.image}});
+    saved.push_back({{"path", Text(image.path)}, {"image", image.image}, {"written", image.written}});
   }
   document["images"] = images;
   document["savedImages"] = saved;

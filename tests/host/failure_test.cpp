@@ -17,6 +17,9 @@ using testing::ReadAt;
 
 // Objects a case needs before the operation under test can be called.
 struct Fixture {
+  // Saves are recorded, not written: the path "name" would land in the working directory.
+  Fixture() { host.SetSaveImageWritesFiles(false); }
+
   Host host;
   DualString name = Dual("name");
   HostFileInfo info{};
