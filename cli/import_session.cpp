@@ -1,0 +1,88 @@
+#include "cli/import_session.h"
+
+#include "host/text.h"
+
+namespace vexmara::cli {
+
+std::u16string WidePath(const std::filesystem::path& path) { return host::Utf8ToUtf16(path.string()); }
+
+ImportSession::ImportSession() = default;
+
+ImportSession::~ImportSession() {
+  // The host's records were filled by the library; the host goes first, then the library.
+  host_.reset();
+  library_.Unload();
+}
+
+ImportOutcome ImportSession::Run(const ImportRequest& request) {
+  ImportOutcome outcome;
+  host_.reset();
+  if (!library_.Load(request.library.string())) {
+    outcome.message = request.library.string() + ": " + library_.LoadError();
+    return outcome;
+  }
+  std::string error;
+  if (!dialog_.Find(library_.Instance(), &error)) {
+    outcome.message = request.library.string() + ": " + error;
+    return outcome;
+  }
+  host_ = std::make_unique<host::Host>();
+  // No per-call record is needed here; large models would only grow it.
+  host_->SetCallLogging(false);
+  // The alpha maps the plug-in asks the host to save are written as files, as a host does.
+  host_->SetSaveImageWritesFiles(true);
+  if (host_->Register(library_) != 1) {
+    outcome.message = request.library.string() + ": the library refused to register";
+    return outcome;
+  }
+
+  // Every path is made absolute now: the import makes the model's folder the current directory.
+  const auto absolute = [](const std::filesystem::path& path) {
+    std::error_code ignored;
+    const std::filesystem::path made = std::filesystem::absolute(path, ignored);
+    return made.empty() ? path : made.lexically_normal();
+  };
+  host_->SetModelPath(WidePath(absolute(request.model)));
+  outcome.readResult = host_->Read();
+  if (outcome.readResult != 1) {
+    outcome.stage = ImportStage::ReadFailed;
+    outcome.message = host_->ErrorTextNarrow();
+    if (outcome.message.empty()) outcome.message = "The model file could not be read.";
+    return outcome;
+  }
+
+  DialogAnswers answers;
+  if (request.textureDirectory) {
+    // The dialog appends "\" to a folder without a trailing separator; here it is always "/".
+    std::u16string directory = WidePath(absolute(*request.textureDirectory));
+    if (directory.empty() || directory.back() != u'/') directory += u'/';
+    answers.textureDirectory = std::move(directory);
+  }
+  for (const std::filesystem::path& animation : request.animations) {
+    answers.animationFiles.push_back(WidePath(absolute(animation)));
+  }
+  answers.swapModel = request.noSwap ? 0 : -1;
+  answers.submeshesAsGroups = request.groups ? 1 : -1;
+  answers.extractAlphaMaps = request.alphaMaps ? 1 : -1;
+  dialog_.Answer(answers);
+  outcome.importResult = host_->Import(library_.Instance());
+  dialog_.ClearAnswers();
+  outcome.dialog = dialog_.Texts();
+
+  switch (outcome.importResult) {
+    case 1:
+      outcome.stage = ImportStage::Built;
+      break;
+    case 2:
+      outcome.stage = ImportStage::Cancelled;
+      outcome.message = "The import was cancelled.";
+      break;
+    default:
+      outcome.stage = ImportStage::ImportFailed;
+      outcome.message = "The scene could not be built: the host refused an object.";
+      break;
+  }
+  return outcome;
+}
+
+}  // namespace vexmara::cli

@@ -1,0 +1,68 @@
+// One import as a host runs it: the plug-in library loaded and registered with a reference host,
+// the read message for the model file, the import message with the dialog answered from the
+// request, and what the dialog showed.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/dialog_exports.h"
+#include "host/host.h"
+#include "host/plugin_library.h"
+
+namespace vexmara::cli {
+
+struct ImportRequest {
+  std::filesystem::path library;  // the plug-in library to load
+  std::filesystem::path model;
+  std::vector<std::filesystem::path> animations;
+  std::optional<std::filesystem::path> textureDirectory;
+  bool noSwap = false;        // "Swap model" unchecked
+  bool groups = false;        // "Import submeshes as groups" checked
+  bool alphaMaps = false;     // "Extract alpha maps" checked
+};
+
+enum class ImportStage {
+  LibraryFailed,  // the library could not be loaded, lacks an export, or refused registration
+  ReadFailed,     // the read message gave 0
+  ImportFailed,   // the import message gave 0 (or anything but 1 and 2)
+  Cancelled,      // the import message gave 2
+  Built,          // the import message gave 1
+};
+
+struct ImportOutcome {
+  ImportStage stage = ImportStage::LibraryFailed;
+  std::string message;  // what went wrong: the plug-in's error text or the loader's
+  std::int32_t readResult = 0;
+  std::int32_t importResult = 0;
+  DialogTexts dialog;
+};
+
+class ImportSession {
+ public:
+  ImportSession();
+  ~ImportSession();
+  ImportSession(const ImportSession&) = delete;
+  ImportSession& operator=(const ImportSession&) = delete;
+
+  // Runs the whole import. Relative paths of the request are taken from the current directory
+  // at the time of the call; the import itself moves the current directory to the model's.
+  ImportOutcome Run(const ImportRequest& request);
+
+  // The host that received the import (null before Run, or when the library failed to load).
+  const host::Host* Host() const { return host_.get(); }
+
+ private:
+  host::PluginLibrary library_;
+  DialogExports dialog_;
+  std::unique_ptr<host::Host> host_;
+};
+
+// Turns a path into the UTF-16 text the plug-in is handed (the path's own bytes read as UTF-8).
+std::u16string WidePath(const std::filesystem::path& path);
+
+}  // namespace vexmara::cli

@@ -1,0 +1,162 @@
+#include "cli/importer.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <ostream>
+#include <string>
+
+#include "cli/scene_snapshot.h"
+#include "host/image_codec.h"
+#include "host/scene_json.h"
+#include "host/text.h"
+
+namespace vexmara::cli {
+namespace {
+
+std::string Utf8(const std::u16string& text) { return host::Utf16ToUtf8(text); }
+
+std::string Plural(int count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string Box(std::int32_t state) { return state == 1 ? "[x]" : state == 0 ? "[ ]" : "[?]"; }
+
+// The dialog as it closed, in the order of its controls.
+void PrintDialog(const DialogTexts& dialog, std::ostream& out) {
+  out << "Import Karnath III Model\n";
+  out << "  Info\n";
+  out << "    geosets:   " << Utf8(dialog.geosets) << "\n";
+  out << "    vertices:  " << Utf8(dialog.vertices) << "\n";
+  out << "    triangles: " << Utf8(dialog.triangles) << "\n";
+  out << "    materials: " << Utf8(dialog.materials) << "\n";
+  out << "    bones:     " << Utf8(dialog.bones) << "\n";
+  out << "  Texture Directory\n";
+  out << "    " << Utf8(dialog.textureDirectory) << "\n";
+  out << "    Textures:  " << Utf8(dialog.textureCount) << "\n";
+  for (const std::u16string& line : dialog.textureLines) out << "      " << Utf8(line) << "\n";
+  out << "  Animations\n";
+  out << "    " << Utf8(dialog.animationFiles) << "\n";
+  out << "  Options\n";
+  out << "    " << Box(dialog.swapModel) << " Swap model\n";
+  out << "    " << Box(dialog.submeshesAsGroups) << " Import submeshes as groups\n";
+  out << "    " << Box(dialog.extractAlphaMaps) << " Extract alpha maps\n";
+}
+
+bool WriteText(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << text;
+  file.close();
+  return !file.fail();
+}
+
+void MakeParent(const std::filesystem::path& path) {
+  std::error_code ignored;
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ignored);
+}
+
+}  // namespace
+
+ImageCodec HostImageCodec() {
+  ImageCodec codec;
+  codec.decode = [](const std::u16string& path, RgbaImage* image) {
+    host::DecodedImage decoded;
+    if (!host::DecodeImageFile(path, &decoded)) return false;
+    image->width = decoded.width;
+    image->height = decoded.height;
+    image->pixels = std::move(decoded.rgba);
+    return true;
+  };
+  codec.writePng = [](const std::filesystem::path& path, const RgbaImage& image) {
+    host::DecodedImage pixels;
+    pixels.width = image.width;
+    pixels.height = image.height;
+    pixels.rgba = image.pixels;
+    return host::WritePng(path.string(), pixels);
+  };
+  return codec;
+}
+
+std::filesystem::path LibraryBesideProgram() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return "vexmara_64.so";
+  return program.parent_path() / "vexmara_64.so";
+}
+
+int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
+  // Every path is made absolute before the import moves the current directory; the outcome and
+  // the messages still name each file as the caller gave it.
+  const auto absolute = [](const std::filesystem::path& path) {
+    std::error_code ignored;
+    const std::filesystem::path made = std::filesystem::absolute(path, ignored);
+    return made.empty() ? path : made.lexically_normal();
+  };
+  ImportRequest request = line.request;
+  request.library = absolute(request.library);
+  request.model = absolute(request.model);
+  for (std::filesystem::path& animation : request.animations) {
+    if (!std::ifstream(animation, std::ios::binary)) {
+      err << "vexmara-import: warning: " << animation.string() << ": Could not open file for reading.\n";
+    }
+    animation = absolute(animation);
+  }
+  if (request.textureDirectory) request.textureDirectory = absolute(*request.textureDirectory);
+  const std::optional<std::filesystem::path> output =
+      line.output ? std::optional(absolute(*line.output)) : std::nullopt;
+  const std::optional<std::filesystem::path> json = line.json ? std::optional(absolute(*line.json)) : std::nullopt;
+
+  ImportSession session;
+  const ImportOutcome outcome = session.Run(request);
+  if (outcome.dialog.shown) PrintDialog(outcome.dialog, out);
+
+  int exitCode = outcome.stage == ImportStage::Built ? kExitBuilt : kExitFailed;
+  if (json && session.Host() != nullptr) {
+    MakeParent(*json);
+    if (!WriteText(*json, host::SceneJsonText(*session.Host()) + "\n")) {
+      err << "vexmara-import: " << line.json->string() << ": the file could not be written\n";
+      exitCode = kExitFailed;
+    }
+  }
+
+  switch (outcome.stage) {
+    case ImportStage::LibraryFailed:
+      err << "vexmara-import: " << outcome.message << "\n";
+      return kExitFailed;
+    case ImportStage::ReadFailed:
+    case ImportStage::ImportFailed:
+    case ImportStage::Cancelled:
+      err << "vexmara-import: " << line.request.model.string() << ": " << outcome.message << "\n";
+      return kExitFailed;
+    case ImportStage::Built:
+      break;
+  }
+
+  const SceneSnapshot scene = TakeSnapshot(*session.Host());
+  std::string summary = "Imported " + line.request.model.string() + ": " +
+                        Plural(int(scene.materials.size()), "material", "materials") + ", " +
+                        Plural(int(session.Host()->Groups().size()), "group", "groups") + ", " +
+                        Plural(int(scene.vertices.size()), "vertex", "vertices") + ", " +
+                        Plural(int(scene.meshes.size()), "mesh", "meshes") + ", " +
+                        Plural(int(scene.bones.size()), "bone", "bones") + ", " +
+                        Plural(int(scene.animations.size()), "animation", "animations");
+  if (output) {
+    MakeParent(*output);
+    const ExportResult exported = ExportGltf(scene, *output, HostImageCodec());
+    for (const std::string& warning : exported.warnings) err << "vexmara-import: warning: " << warning << "\n";
+    if (!exported.written) {
+      err << "vexmara-import: " << exported.error << "\n";
+      return kExitFailed;
+    }
+    const GltfCounts& c = exported.counts;
+    summary += "; wrote " + line.output->string() + " (" + Plural(c.meshes, "mesh", "meshes") + ", " +
+               Plural(c.primitives, "primitive", "primitives") + ", " +
+               Plural(c.vertices, "vertex", "vertices") + ", " +
+               Plural(c.texturedMaterials, "textured material", "textured materials") + ", " +
+               Plural(c.joints, "joint", "joints") + ", " + Plural(c.animations, "animation", "animations") + ")";
+  }
+  out << summary << "\n";
+  return exitCode;
+}
+
+}  // namespace vexmara::cli

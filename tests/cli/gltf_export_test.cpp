@@ -1,0 +1,529 @@
+// The glTF document made from what a host holds: meshes and their split vertices, materials and
+// textures, the skeleton and its skin, and animations made absolute from the bind pose.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "cli/gltf_export.h"
+#include "gltf_test_support.h"
+
+namespace vexmara::testing {
+namespace {
+
+using cli::BuildGltf;
+using cli::SceneSnapshot;
+
+using Vec3 = std::array<float, 3>;
+using Vec4 = std::array<float, 4>;
+using Uv = std::array<float, 2>;
+using Joints8 = std::array<std::uint8_t, 4>;
+
+// ---- Meshes -----------------------------------------------------------------------------------
+
+TEST(GltfMeshes, SplitsAVertexWhoseCornersCarryDifferentTextureCoordinates) {
+  SceneSnapshot scene;
+  scene.materials = {Material(u"m")};
+  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(1, 1, 0), Vertex(0, 1, 0)};
+  host::MeshView mesh;
+  // Vertex 2 is used by both faces, with different coordinates; vertex 0 with the same ones.
+  mesh.faces = {Face(0, {0, 1, 2}, {{{0, 0}, {1, 0}, {1, 1}}}),
+                Face(0, {0, 2, 3}, {{{0, 0}, {0.5f, 3}, {0, 1}}})};
+  scene.meshes = {mesh};
+
+  const auto document = BuildGltf(scene, {});
+  ASSERT_EQ(document.model.meshes.size(), 1u);
+  ASSERT_EQ(document.model.meshes[0].primitives.size(), 1u);
+  const auto& primitive = document.model.meshes[0].primitives[0];
+  const auto positions = ReadAccessor<Vec3>(document.model, primitive.attributes.at("POSITION"));
+  const auto uvs = ReadAccessor<Uv>(document.model, primitive.attributes.at("TEXCOORD_0"));
+  const auto indices = ReadIndices(document.model, primitive);
+  ASSERT_EQ(positions.size(), 5u);
+  EXPECT_EQ(indices, (std::vector<std::uint32_t>{0, 1, 2, 0, 3, 4}));
+  // The split copy has the host vertex's position and the second face's coordinates, kept as
+  // given (3 stays 3: the sampler repeats).
+  EXPECT_EQ(positions[3], (Vec3{1, 1, 0}));
+  EXPECT_EQ(uvs[2], (Uv{1, 1}));
+  EXPECT_EQ(uvs[3], (Uv{0.5f, 3}));
+  EXPECT_EQ(positions[4], (Vec3{0, 1, 0}));
+  EXPECT_EQ(document.counts.vertices, 5);
+  const auto& accessor = document.model.accessors[size_t(primitive.attributes.at("POSITION"))];
+  EXPECT_EQ(accessor.minValues, (std::vector<double>{0, 0, 0}));
+  EXPECT_EQ(accessor.maxValues, (std::vector<double>{1, 1, 0}));
+}
+
+TEST(GltfMeshes, MakesOnePrimitivePerMaterialAndOneNodePerMesh) {
+  SceneSnapshot scene;
+  scene.materials = {Material(u"a"), Material(u"b")};
+  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
+  host::MeshView first;
+  // Material 1, then 0, then -1 (no material) and 7 (beyond the list) which both mean none.
+  first.faces = {Face(1, {0, 1, 2}), Face(0, {0, 1, 2}), Face(1, {2, 1, 0}), Face(-1, {0, 1, 2}),
+                 Face(7, {1, 2, 0})};
+  host::MeshView empty;  // an empty submesh gives a host mesh without faces
+  host::MeshView second;
+  second.faces = {Face(0, {2, 0, 1})};
+  scene.meshes = {first, empty, second};
+
+  const auto document = BuildGltf(scene, {});
+  const auto& model = document.model;
+  ASSERT_EQ(model.meshes.size(), 2u) << "glTF has no mesh without primitives";
+  const auto& primitives = model.meshes[0].primitives;
+  ASSERT_EQ(primitives.size(), 3u);
+  EXPECT_EQ(primitives[0].material, 1);
+  EXPECT_EQ(primitives[1].material, 0);
+  EXPECT_EQ(primitives[2].material, -1);
+  EXPECT_EQ(ReadIndices(model, primitives[0]).size(), 6u);
+  EXPECT_EQ(ReadIndices(model, primitives[1]).size(), 3u);
+  EXPECT_EQ(ReadIndices(model, primitives[2]).size(), 6u);
+  for (const auto& primitive : primitives) EXPECT_EQ(primitive.mode, TINYGLTF_MODE_TRIANGLES);
+  EXPECT_EQ(model.meshes[1].primitives.size(), 1u);
+  ASSERT_EQ(model.scenes.size(), 1u);
+  EXPECT_EQ(model.scenes[0].nodes, (std::vector<int>{0, 1}));
+  EXPECT_EQ(model.nodes[0].mesh, 0);
+  EXPECT_EQ(model.nodes[1].mesh, 1);
+  EXPECT_EQ(model.nodes[0].skin, -1) << "no bones, no skin";
+  EXPECT_EQ(model.meshes[0].primitives[0].attributes.count("JOINTS_0"), 0u);
+  EXPECT_EQ(document.counts.primitives, 4);
+  EXPECT_EQ(document.counts.triangles, 6);
+}
+
+TEST(GltfMeshes, LeavesOutFacesNamingVerticesTheHostDoesNotHoldWithAWarning) {
+  SceneSnapshot scene;
+  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
+  host::MeshView mesh;
+  mesh.faces = {Face(-1, {0, 1, 3}), Face(-1, {0, -1, 2}), Face(-1, {0, 1, 2})};
+  scene.meshes = {mesh};
+  const auto document = BuildGltf(scene, {});
+  ASSERT_EQ(document.model.meshes.size(), 1u);
+  EXPECT_EQ(ReadIndices(document.model, document.model.meshes[0].primitives[0]),
+            (std::vector<std::uint32_t>{0, 1, 2}));
+  ASSERT_EQ(document.warnings.size(), 1u);
+  EXPECT_NE(document.warnings[0].find("2 face(s)"), std::string::npos) << document.warnings[0];
+}
+
+TEST(GltfMeshes, UsesThirtyTwoBitIndicesOnlyWhenSixteenBitsCannotHoldThem) {
+  for (const int quads : {16383, 16384}) {  // 65532 and 65536 vertices
+    SceneSnapshot scene;
+    host::MeshView mesh;
+    for (int q = 0; q < quads; ++q) {
+      const int base = int(scene.vertices.size());
+      for (int k = 0; k < 4; ++k) scene.vertices.push_back(Vertex(float(q), float(k), 0));
+      mesh.faces.push_back(Face(-1, {base, base + 1, base + 2}));
+      mesh.faces.push_back(Face(-1, {base, base + 2, base + 3}));
+    }
+    scene.meshes = {mesh};
+    const auto document = BuildGltf(scene, {});
+    const auto& primitive = document.model.meshes.at(0).primitives.at(0);
+    const auto& accessor = document.model.accessors[size_t(primitive.indices)];
+    EXPECT_EQ(accessor.componentType, quads * 4 <= 65535 ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT
+                                                         : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
+        << quads * 4 << " vertices";
+    const auto indices = ReadIndices(document.model, primitive);
+    EXPECT_EQ(indices.back(), std::uint32_t(quads * 4 - 1));
+  }
+}
+
+// ---- Skin influences --------------------------------------------------------------------------
+
+struct InfluenceCase {
+  const char* name;
+  std::vector<host::HostWeightEntry> entries;
+  std::array<std::uint16_t, 4> joints;
+  std::array<float, 4> weights;
+};
+
+TEST(GltfSkin, InfluencesAreCleanedAndNormalised) {
+  const int bones = 6, root = 2;
+  const InfluenceCase cases[] = {
+      {"already normal", {{0, 0.75f}, {1, 0.25f}}, {0, 1, 0, 0}, {0.75f, 0.25f, 0, 0}},
+      {"scaled to sum 1", {{3, 0.3f}, {4, 0.1f}}, {3, 4, 0, 0}, {0.75f, 0.25f, 0, 0}},
+      {"bone index out of range dropped", {{0, 0.5f}, {6, 0.3f}, {-1, 0.2f}}, {0, 0, 0, 0}, {1, 0, 0, 0}},
+      {"one bone twice added up", {{1, 0.25f}, {5, 0.5f}, {1, 0.25f}}, {1, 5, 0, 0}, {0.5f, 0.5f, 0, 0}},
+      {"not positive dropped", {{1, -0.5f}, {2, 0.0f}, {3, 0.5f}}, {3, 0, 0, 0}, {1, 0, 0, 0}},
+      {"largest four kept", {{0, 0.1f}, {1, 0.2f}, {2, 0.3f}, {3, 0.4f}, {4, 0.5f}},
+       {4, 3, 2, 1}, {0.5f / 1.4f, 0.4f / 1.4f, 0.3f / 1.4f, 0.2f / 1.4f}},
+      {"none follows the root", {}, {root, 0, 0, 0}, {1, 0, 0, 0}},
+      {"only unusable follows the root", {{9, 1.0f}, {0, -1.0f}}, {root, 0, 0, 0}, {1, 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const cli::Influences influences = cli::SkinInfluences(c.entries, bones, root);
+    EXPECT_EQ(influences.joints, c.joints);
+    for (size_t k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(influences.weights[k], c.weights[k]) << "entry " << k;
+  }
+}
+
+// Row-major 4x4 product of the column-major matrices a and b (as glTF stores them).
+std::array<float, 16> MultiplyColumnMajor(const std::array<float, 16>& a, const std::array<float, 16>& b) {
+  std::array<float, 16> out{};
+  for (int row = 0; row < 4; ++row) {
+    for (int column = 0; column < 4; ++column) {
+      float sum = 0;
+      for (int k = 0; k < 4; ++k) sum += a[size_t(k * 4 + row)] * b[size_t(column * 4 + k)];
+      out[size_t(column * 4 + row)] = sum;
+    }
+  }
+  return out;
+}
+
+// The column-major matrix of a node's translation, rotation and scale.
+std::array<float, 16> NodeMatrix(const tinygltf::Node& node) {
+  const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2], w = node.rotation[3];
+  const double r[3][3] = {{1 - 2 * y * y - 2 * z * z, 2 * x * y - 2 * w * z, 2 * x * z + 2 * w * y},
+                          {2 * x * y + 2 * w * z, 1 - 2 * x * x - 2 * z * z, 2 * y * z - 2 * w * x},
+                          {2 * x * z - 2 * w * y, 2 * y * z + 2 * w * x, 1 - 2 * x * x - 2 * y * y}};
+  std::array<float, 16> m{};
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 0; column < 3; ++column) m[size_t(column * 4 + row)] = float(r[row][column] * node.scale[size_t(column)]);
+    m[size_t(12 + row)] = float(node.translation[size_t(row)]);
+  }
+  m[15] = 1;
+  return m;
+}
+
+TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrices) {
+  SceneSnapshot scene;
+  const float h = std::sqrt(0.5f);
+  // A chain 0 <- 1 <- 2 <- 6 <- 5 (bone 5's parent comes later in the list), bone 3 naming
+  // itself and bone 4 naming a missing parent: both of these are roots.
+  scene.bones = {Bone(u"root", -1, {1, 2, 3}, {0, 0, h, h}, {2, 2, 2}),
+                 Bone(u"mid", 0, {0, 1, 0}, {h, 0, 0, h}),
+                 Bone(u"tip", 1, {0, 0, 0.5f}, {0, 0, 0, 2}, {1, 0.5f, 1}),  // rotation not of unit length
+                 Bone(u"self", 3),
+                 Bone(u"lost", 40),
+                 Bone(u"late", 6, {0, 3, 0}),
+                 Bone(u"later", 2, {1, 0, 0})};
+  scene.vertices = {Vertex(0, 0, 0, {{1, 1.0f}}), Vertex(1, 0, 0), Vertex(0, 1, 0, {{2, 0.5f}, {9, 0.5f}})};
+  host::MeshView mesh;
+  mesh.faces = {Face(-1, {0, 1, 2})};
+  scene.meshes = {mesh};
+
+  const auto document = BuildGltf(scene, {});
+  const auto& model = document.model;
+  ASSERT_EQ(model.skins.size(), 1u);
+  const auto& skin = model.skins[0];
+  const int first = 1;  // node 0 is the mesh
+  ASSERT_EQ(skin.joints, (std::vector<int>{first, first + 1, first + 2, first + 3, first + 4, first + 5, first + 6}));
+  EXPECT_EQ(model.nodes[0].skin, 0);
+  EXPECT_EQ(model.nodes[size_t(first)].name, "root");
+  EXPECT_EQ(model.nodes[size_t(first)].children, (std::vector<int>{first + 1}));
+  EXPECT_EQ(model.nodes[size_t(first + 1)].children, (std::vector<int>{first + 2}));
+  EXPECT_EQ(model.nodes[size_t(first + 2)].children, (std::vector<int>{first + 6}));
+  EXPECT_EQ(model.nodes[size_t(first + 6)].children, (std::vector<int>{first + 5}));
+  EXPECT_EQ(model.scenes[0].nodes, (std::vector<int>{0, first, first + 3, first + 4}));
+  EXPECT_EQ(skin.skeleton, -1) << "three roots have no common root";
+  // Rotations are written of unit length.
+  EXPECT_EQ(model.nodes[size_t(first + 2)].rotation, (std::vector<double>{0, 0, 0, 1}));
+
+  // World matrix of every joint, by walking the node tree; IBM times it is the identity.
+  const auto inverseBind = ReadAccessor<std::array<float, 16>>(model, skin.inverseBindMatrices);
+  ASSERT_EQ(inverseBind.size(), 7u);
+  std::map<int, int> parentOf;
+  for (size_t n = 0; n < model.nodes.size(); ++n) {
+    for (int child : model.nodes[n].children) parentOf[child] = int(n);
+  }
+  for (size_t j = 0; j < skin.joints.size(); ++j) {
+    std::array<float, 16> world = NodeMatrix(model.nodes[size_t(skin.joints[j])]);
+    for (auto it = parentOf.find(skin.joints[j]); it != parentOf.end(); it = parentOf.find(it->second)) {
+      world = MultiplyColumnMajor(NodeMatrix(model.nodes[size_t(it->second)]), world);
+    }
+    const auto product = MultiplyColumnMajor(inverseBind[j], world);
+    for (int k = 0; k < 16; ++k) {
+      EXPECT_NEAR(product[size_t(k)], k % 5 == 0 ? 1.0f : 0.0f, 1e-5f) << "joint " << j << " element " << k;
+    }
+    EXPECT_EQ(inverseBind[j][3], 0.0f);
+    EXPECT_EQ(inverseBind[j][7], 0.0f);
+    EXPECT_EQ(inverseBind[j][11], 0.0f);
+    EXPECT_EQ(inverseBind[j][15], 1.0f);
+  }
+
+  // Weights: as the host holds them, cleaned; a vertex without weights follows the first root.
+  const auto& primitive = model.meshes[0].primitives[0];
+  const auto joints = ReadAccessor<Joints8>(model, primitive.attributes.at("JOINTS_0"));
+  const auto weights = ReadAccessor<Vec4>(model, primitive.attributes.at("WEIGHTS_0"));
+  ASSERT_EQ(joints.size(), 3u);
+  EXPECT_EQ(joints[0], (Joints8{1, 0, 0, 0}));
+  EXPECT_EQ(weights[0], (Vec4{1, 0, 0, 0}));
+  EXPECT_EQ(joints[1], (Joints8{0, 0, 0, 0}));
+  EXPECT_EQ(weights[1], (Vec4{1, 0, 0, 0}));
+  EXPECT_EQ(joints[2], (Joints8{2, 0, 0, 0}));
+  EXPECT_EQ(weights[2], (Vec4{1, 0, 0, 0}));
+  EXPECT_EQ(document.counts.joints, 7);
+}
+
+TEST(GltfSkin, ASingleRootIsTheSkeletonAndManyBonesTakeShortJoints) {
+  SceneSnapshot scene;
+  for (int b = 0; b < 300; ++b) scene.bones.push_back(Bone(u"b" + std::u16string(1, char16_t(u'a' + b % 26)), b - 1, {0, 1, 0}));
+  scene.vertices = {Vertex(0, 0, 0, {{299, 1}}), Vertex(1, 0, 0, {{258, 2}, {3, 2}}), Vertex(0, 1, 0)};
+  host::MeshView mesh;
+  mesh.faces = {Face(-1, {0, 1, 2})};
+  scene.meshes = {mesh};
+  const auto document = BuildGltf(scene, {});
+  const auto& model = document.model;
+  EXPECT_EQ(model.skins.at(0).skeleton, 1);
+  const auto& primitive = model.meshes[0].primitives[0];
+  EXPECT_EQ(model.accessors[size_t(primitive.attributes.at("JOINTS_0"))].componentType,
+            TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT);
+  const auto joints = ReadAccessor<std::array<std::uint16_t, 4>>(model, primitive.attributes.at("JOINTS_0"));
+  EXPECT_EQ(joints[0], (std::array<std::uint16_t, 4>{299, 0, 0, 0}));
+  EXPECT_EQ(joints[1], (std::array<std::uint16_t, 4>{258, 3, 0, 0}));
+}
+
+// ---- Animations -------------------------------------------------------------------------------
+
+struct OrderCase {
+  const char* name;
+  std::vector<std::pair<float, float>> keys;      // time, first component
+  std::vector<std::pair<float, float>> expected;
+};
+
+TEST(GltfAnimations, KeyTimesAreOrderedAndMergedSoThatTheyStrictlyIncrease) {
+  const float nan = std::nanf("");
+  const float inf = INFINITY;
+  const OrderCase cases[] = {
+      {"increasing stay", {{0, 1}, {0.5f, 2}, {1, 3}}, {{0, 1}, {0.5f, 2}, {1, 3}}},
+      {"out of order sorted", {{1, 3}, {0, 1}, {0.5f, 2}}, {{0, 1}, {0.5f, 2}, {1, 3}}},
+      {"equal times merged into the last", {{0, 1}, {0.5f, 2}, {0.5f, 5}, {0.5f, 6}, {1, 3}}, {{0, 1}, {0.5f, 6}, {1, 3}}},
+      {"all at one time", {{0, 4}, {0, 5}, {0, 6}}, {{0, 6}}},
+      {"negative times raised to 0", {{-1, 7}, {0, 8}, {2, 9}}, {{0, 8}, {2, 9}}},
+      {"non-finite keys dropped", {{nan, 1}, {0, 2}, {inf, 3}, {1, nan}, {2, 4}}, {{0, 2}, {2, 4}}},
+      {"nothing", {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<cli::ChannelKey> keys;
+    for (const auto& [time, value] : c.keys) keys.push_back({time, {value, 0, 0, 0}});
+    const auto ordered = cli::OrderKeys(keys, 3);
+    ASSERT_EQ(ordered.size(), c.expected.size());
+    for (size_t k = 0; k < ordered.size(); ++k) {
+      EXPECT_EQ(ordered[k].time, c.expected[k].first) << "key " << k;
+      EXPECT_EQ(ordered[k].value[0], c.expected[k].second) << "key " << k;
+    }
+  }
+}
+
+TEST(GltfAnimations, KeysAreComposedWithTheBindTransformAndSampledLinear) {
+  SceneSnapshot scene;
+  const float h = std::sqrt(0.5f);
+  const Vec4 quarterZ{0, 0, h, h};  // a quarter turn about z
+  scene.bones = {Bone(u"root", -1, {1, 2, 3}, quarterZ, {2, 3, 0}), Bone(u"child", 0)};
+  host::AnimationView animation;
+  animation.name = u"walk";
+  host::TrackView track;
+  track.boneIndex = 0;
+  track.translationKeys = {{0, 0, 0, 0}, {0.5f, 1, 0, 0}};
+  track.rotationKeys = {{0, 0, 0, 0, 1}, {1, h, 0, 0, h}};
+  track.scaleKeys = {{0.25f, 1, 1, 1}, {0.75f, 0.5f, 2, 4}};
+  host::TrackView outOfRange;
+  outOfRange.boneIndex = 5;
+  outOfRange.translationKeys = {{0, 9, 9, 9}};
+  host::TrackView silent;  // a bone without keys gets no channel
+  silent.boneIndex = 1;
+  animation.tracks = {track, outOfRange, silent};
+  scene.animations = {animation};
+
+  const auto document = BuildGltf(scene, {});
+  const auto& model = document.model;
+  ASSERT_EQ(model.animations.size(), 1u);
+  const auto& gltf = model.animations[0];
+  EXPECT_EQ(gltf.name, "walk");
+  ASSERT_EQ(gltf.channels.size(), 3u);
+  const int rootNode = 0;  // no meshes: the bones come first
+  std::map<std::string, const tinygltf::AnimationSampler*> byPath;
+  for (const auto& channel : gltf.channels) {
+    EXPECT_EQ(channel.target_node, rootNode);
+    byPath[channel.target_path] = &gltf.samplers.at(size_t(channel.sampler));
+  }
+  ASSERT_EQ(byPath.size(), 3u);
+  for (const auto& [path, sampler] : byPath) EXPECT_EQ(sampler->interpolation, "LINEAR") << path;
+
+  // translation: T + R·k; the offset (1, 0, 0) turned a quarter about z is (0, 1, 0).
+  EXPECT_EQ(ReadAccessor<float>(model, byPath["translation"]->input), (std::vector<float>{0, 0.5f}));
+  const auto translations = ReadAccessor<Vec3>(model, byPath["translation"]->output);
+  ASSERT_EQ(translations.size(), 2u);
+  EXPECT_EQ(translations[0], (Vec3{1, 2, 3}));
+  EXPECT_NEAR(translations[1][0], 1, 1e-6);
+  EXPECT_NEAR(translations[1][1], 3, 1e-6);
+  EXPECT_NEAR(translations[1][2], 3, 1e-6);
+  // rotation: Q ⊗ k; the identity key gives the bind rotation.
+  EXPECT_EQ(ReadAccessor<float>(model, byPath["rotation"]->input), (std::vector<float>{0, 1}));
+  const auto rotations = ReadAccessor<Vec4>(model, byPath["rotation"]->output);
+  ASSERT_EQ(rotations.size(), 2u);
+  for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(rotations[0][k], quarterZ[k], 1e-6);
+  const Vec4 expected = cli::QuatMultiply(quarterZ, {h, 0, 0, h});  // (0.5, 0.5, 0.5, 0.5)
+  for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(rotations[1][k], expected[k], 1e-6);
+  EXPECT_NEAR(rotations[1][0], 0.5f, 1e-6);
+  // scale: S·k, component by component.
+  const auto& times = model.accessors[size_t(byPath["scale"]->input)];
+  EXPECT_EQ(times.minValues, (std::vector<double>{0.25}));
+  EXPECT_EQ(times.maxValues, (std::vector<double>{0.75}));
+  EXPECT_EQ(ReadAccessor<Vec3>(model, byPath["scale"]->output), (std::vector<Vec3>{{2, 3, 0}, {1, 6, 0}}));
+  EXPECT_EQ(document.counts.animations, 1);
+  EXPECT_EQ(document.counts.channels, 3);
+}
+
+TEST(GltfAnimations, UndoTheBindPoseRelativeKeysTheHostHolds) {
+  // The host holds k = Rᵀ(v − T) for an absolute translation v and k = Q′ ⊗ q for an absolute
+  // rotation q; composing must give v and q back.
+  const cli::Quat q = cli::QuatNormalize({0.2f, -0.4f, 0.1f, 0.9f});
+  const cli::Vec3 t{0.5f, -2, 7};
+  const cli::Vec3 v{3, 1, -4};
+  const cli::Quat conjugate{-q[0], -q[1], -q[2], q[3]};
+  const cli::Vec3 relative = cli::QuatRotate(conjugate, {v[0] - t[0], v[1] - t[1], v[2] - t[2]});
+  const cli::Quat absolute = cli::QuatNormalize({0.7f, 0.1f, -0.1f, 0.7f});
+  const cli::Quat relativeRotation = cli::QuatMultiply(conjugate, absolute);
+
+  SceneSnapshot scene;
+  scene.bones = {Bone(u"b", -1, t, q)};
+  host::AnimationView animation;
+  host::TrackView track;
+  track.translationKeys = {{0, relative[0], relative[1], relative[2]}};
+  track.rotationKeys = {{0, relativeRotation[0], relativeRotation[1], relativeRotation[2], relativeRotation[3]}};
+  animation.tracks = {track};
+  scene.animations = {animation};
+  const auto document = BuildGltf(scene, {});
+  const auto& channels = document.model.animations.at(0).channels;
+  ASSERT_EQ(channels.size(), 2u);
+  const auto& samplers = document.model.animations[0].samplers;
+  const auto translation = ReadAccessor<Vec3>(document.model, samplers[size_t(channels[0].sampler)].output);
+  const auto rotation = ReadAccessor<Vec4>(document.model, samplers[size_t(channels[1].sampler)].output);
+  for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(translation.at(0)[k], v[k], 1e-5) << k;
+  for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(rotation.at(0)[k], absolute[k], 1e-6) << k;
+}
+
+TEST(GltfAnimations, AnAnimationWithoutKeysIsLeftOutWithAWarning) {
+  SceneSnapshot scene;
+  scene.bones = {Bone(u"b", -1)};
+  host::AnimationView empty;
+  empty.name = u"idle";
+  host::TrackView track;
+  track.boneIndex = 0;
+  empty.tracks = {track};
+  host::AnimationView moving;
+  moving.name = u"move";
+  track.translationKeys = {{0, 0, 0, 0}};
+  moving.tracks = {track};
+  scene.animations = {empty, moving};
+  const auto document = BuildGltf(scene, {});
+  ASSERT_EQ(document.model.animations.size(), 1u);
+  EXPECT_EQ(document.model.animations[0].name, "move");
+  ASSERT_EQ(document.warnings.size(), 1u);
+  EXPECT_NE(document.warnings[0].find("\"idle\""), std::string::npos);
+}
+
+// ---- Materials and textures ---------------------------------------------------------------------
+
+class GltfFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory_ = std::filesystem::temp_directory_path() /
+                 ("vexmara_cli_" + std::to_string(::getpid()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(directory_);
+  }
+  void TearDown() override { std::filesystem::remove_all(directory_); }
+
+  // Decodes paths ending in ".tga" as a 2 x 1 image whose first pixel encodes the path's length;
+  // writes a PNG as a file holding the image's size.
+  cli::ImageCodec FakeCodec() {
+    cli::ImageCodec codec;
+    codec.decode = [this](const std::u16string& path, cli::RgbaImage* image) {
+      decoded_.push_back(path);
+      if (path.size() < 4 || path.substr(path.size() - 4) != u".tga") return false;
+      image->width = 2;
+      image->height = 1;
+      image->pixels = {std::uint8_t(path.size()), 0, 0, 255, 0, 0, 0, 255};
+      return true;
+    };
+    codec.writePng = [](const std::filesystem::path& path, const cli::RgbaImage& image) {
+      std::ofstream(path) << image.width << "x" << image.height;
+      return true;
+    };
+    return codec;
+  }
+
+  std::filesystem::path directory_;
+  std::vector<std::u16string> decoded_;
+};
+
+TEST_F(GltfFiles, TexturesBecomePngFilesBesideTheOutputAndUndecodableOnesAWarning) {
+  SceneSnapshot scene;
+  scene.materials = {Material(u"stone", u"/textures/rock.tga"), Material(u"plain"),
+                     Material(u"raw", u"/textures/skin.tex"), Material(u"again", u"/textures/rock.tga"),
+                     Material(u"other", u"/elsewhere/rock.tga")};
+  // A slot stored without its "path set" flag is not a texture.
+  scene.materials[1].textureSlots.push_back(host::TextureSlotView{0, 0, u"/textures/unset.tga", {}});
+  const auto output = directory_ / "my scene.glb";
+  const auto written = cli::WriteTextures(scene, output, FakeCodec());
+  EXPECT_EQ(written.uris, (std::vector<std::string>{"my_scene_rock.png", "", "", "my_scene_rock.png", "my_scene_rock_2.png"}));
+  EXPECT_EQ(decoded_, (std::vector<std::u16string>{u"/textures/rock.tga", u"/textures/skin.tex", u"/elsewhere/rock.tga"}))
+      << "every image is decoded once";
+  ASSERT_EQ(written.files.size(), 2u);
+  EXPECT_TRUE(std::filesystem::exists(directory_ / "my_scene_rock.png"));
+  EXPECT_TRUE(std::filesystem::exists(directory_ / "my_scene_rock_2.png"));
+  ASSERT_EQ(written.warnings.size(), 1u);
+  EXPECT_NE(written.warnings[0].find("\"raw\""), std::string::npos) << written.warnings[0];
+  EXPECT_NE(written.warnings[0].find("/textures/skin.tex"), std::string::npos) << written.warnings[0];
+
+  const auto document = BuildGltf(scene, written.uris);
+  const auto& model = document.model;
+  ASSERT_EQ(model.materials.size(), 5u);
+  EXPECT_EQ(model.materials[0].name, "stone");
+  EXPECT_EQ(model.images.size(), 2u);
+  EXPECT_EQ(model.textures.size(), 2u);
+  EXPECT_EQ(model.images[0].uri, "my_scene_rock.png");
+  EXPECT_EQ(model.materials[0].pbrMetallicRoughness.baseColorTexture.index, 0);
+  EXPECT_EQ(model.materials[1].pbrMetallicRoughness.baseColorTexture.index, -1);
+  EXPECT_EQ(model.materials[2].pbrMetallicRoughness.baseColorTexture.index, -1);
+  EXPECT_EQ(model.materials[3].pbrMetallicRoughness.baseColorTexture.index, 0);
+  EXPECT_EQ(model.materials[4].pbrMetallicRoughness.baseColorTexture.index, 1);
+  ASSERT_EQ(model.samplers.size(), 1u);
+  EXPECT_EQ(model.samplers[0].wrapS, TINYGLTF_TEXTURE_WRAP_REPEAT);
+  EXPECT_EQ(model.samplers[0].wrapT, TINYGLTF_TEXTURE_WRAP_REPEAT);
+  EXPECT_EQ(document.counts.texturedMaterials, 3);
+}
+
+TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
+  SceneSnapshot scene;
+  scene.materials = {Material(u"m\u00e4")};
+  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
+  host::MeshView mesh;
+  mesh.faces = {Face(0, {0, 1, 2})};
+  scene.meshes = {mesh};
+  scene.bones = {Bone(u"b", -1)};
+
+  for (const char* name : {"scene.glb", "scene.gltf", "SCENE2.GLB"}) {
+    SCOPED_TRACE(name);
+    const auto output = directory_ / name;
+    const auto result = cli::ExportGltf(scene, output, FakeCodec());
+    ASSERT_TRUE(result.written) << result.error;
+    const bool binary = output.extension() != ".gltf";
+    EXPECT_EQ(result.files.size(), binary ? 1u : 2u);
+    for (const auto& file : result.files) EXPECT_TRUE(std::filesystem::exists(file)) << file;
+
+    tinygltf::TinyGLTF loader;
+    tinygltf::Model model;
+    std::string error, warning;
+    const bool loaded = binary ? loader.LoadBinaryFromFile(&model, &error, &warning, output.string())
+                               : loader.LoadASCIIFromFile(&model, &error, &warning, output.string());
+    ASSERT_TRUE(loaded) << error;
+    EXPECT_EQ(model.meshes.size(), 1u);
+    EXPECT_EQ(model.skins.size(), 1u);
+    EXPECT_EQ(model.materials.at(0).name, "m\xc3\xa4");
+    if (!binary) {
+      EXPECT_EQ(model.buffers.at(0).uri, "scene.bin");
+    }
+  }
+  const auto refused = cli::ExportGltf(scene, directory_ / "scene.obj", FakeCodec());
+  EXPECT_FALSE(refused.written);
+  EXPECT_NE(refused.error.find(".glb or .gltf"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(directory_ / "scene.obj"));
+}
+
+}  // namespace
+}  // namespace vexmara::testing

@@ -1,0 +1,252 @@
+// vexmara-import run as a user runs it, on the sample made by the project's writers, with its
+// files checked by outside clients: the Khronos glTF Validator and assimp.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "run_program.h"
+#include "writer/app_writer.h"
+#include "writer/common.h"
+
+namespace vexmara::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Importer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("vexmara_cli_e2e_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    folder_ = fs::canonical(folder_);
+    const ProgramRun made = RunProgram(VEXMARA_MAKE_SAMPLE_PATH, {"sample"}, folder_);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  ProgramRun Import(const std::vector<std::string>& arguments) {
+    return RunProgram(VEXMARA_IMPORT_PATH, arguments, folder_);
+  }
+
+  // The Khronos validator's report of one file (fails the test when the validator cannot run).
+  nlohmann::json Validate(const fs::path& file) {
+    const fs::path modules = VEXMARA_NODE_MODULES;
+    if (!fs::exists(modules / "gltf-validator")) {
+      ADD_FAILURE() << "gltf-validator is not installed in " << modules << ": run scripts/install-cli-deps";
+      return nlohmann::json();
+    }
+    const ProgramRun run = RunProgram("node", {VEXMARA_VALIDATOR_SCRIPT, file.string()}, folder_,
+                                      {"NODE_PATH=" + modules.string()});
+    const auto report = nlohmann::json::parse(run.out, nullptr, false);
+    if (report.is_discarded() || !report.contains("errors")) {
+      ADD_FAILURE() << "no report from the validator (exit " << run.exitCode << "):\n" << run.out << run.err;
+      return nlohmann::json();
+    }
+    return report;
+  }
+
+  // What `assimp info` says of a file: the numbers of its summary and, per mesh, its bone count.
+  struct AssimpInfo {
+    std::map<std::string, int> counts;  // "Meshes", "Bones", "Animations", "Faces", ...
+    std::vector<int> bonesPerMesh;
+  };
+  AssimpInfo Assimp(const fs::path& file) {
+    AssimpInfo info;
+    const ProgramRun run = RunProgram("assimp", {"info", file.string()}, folder_);
+    if (run.exitCode != 0) {
+      ADD_FAILURE() << "assimp info failed (exit " << run.exitCode << ", is assimp-utils installed?):\n"
+                    << run.out << run.err;
+      return info;
+    }
+    std::istringstream lines(run.out);
+    const std::regex count(R"(^([A-Z][A-Za-z ]*[a-z]):\s+(\d+)\s*$)");
+    const std::regex mesh(R"(^\s+\d+ \(.*\): \[(\d+) / (\d+) / (\d+) \|)");
+    for (std::string line; std::getline(lines, line);) {
+      std::smatch match;
+      if (std::regex_match(line, match, count)) info.counts[match[1]] = std::stoi(match[2]);
+      if (std::regex_search(line, match, mesh)) info.bonesPerMesh.push_back(std::stoi(match[2]));
+    }
+    return info;
+  }
+
+  nlohmann::json ReadJson(const fs::path& file) { return nlohmann::json::parse(ReadWhole(file), nullptr, false); }
+
+  fs::path folder_;
+};
+
+TEST_F(Importer, PrintsWhatTheDialogShowsThenTheOutcomeAndWritesBesideTheCallersPaths) {
+  const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", "out/sample.glb",
+                                 "--json", "out/scene.json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const std::string sample = (folder_ / "sample").string();
+  const std::string expected =
+      "Import Karnath III Model\n"
+      "  Info\n"
+      "    geosets:   2\n"
+      "    vertices:  234\n"
+      "    triangles: 384\n"
+      "    materials: 2\n"
+      "    bones:     4\n"
+      "  Texture Directory\n"
+      "    " + sample + "/\n"
+      "    Textures:  2\n"
+      "      lower.tex\n"
+      "      upper.tex\n"
+      "  Animations\n"
+      "    " + sample + "/sample.ani\n"
+      "  Options\n"
+      "    [x] Swap model\n"
+      "    [ ] Import submeshes as groups\n"
+      "    [ ] Extract alpha maps\n"
+      "Imported sample/sample.app: 2 materials, 2 groups, 234 vertices, 2 meshes, 4 bones, 1 animation; "
+      "wrote out/sample.glb (2 meshes, 2 primitives, 234 vertices, 2 textured materials, 4 joints, 1 animation)\n";
+  EXPECT_EQ(run.out, expected);
+  // The import moved the current directory to the model's folder; the outputs are still where
+  // the caller's relative paths put them.
+  for (const char* file : {"out/sample.glb", "out/sample_lower.png", "out/sample_upper.png", "out/scene.json"}) {
+    EXPECT_TRUE(fs::exists(folder_ / file)) << file;
+  }
+  EXPECT_FALSE(fs::exists(folder_ / "sample" / "out"));
+
+  const auto scene = ReadJson(folder_ / "out/scene.json");
+  ASSERT_FALSE(scene.is_discarded());
+  EXPECT_EQ(scene["materials"].size(), 2u);
+  EXPECT_EQ(scene["vertices"].size(), 234u);
+  EXPECT_EQ(scene["bones"].size(), 4u);
+  EXPECT_EQ(scene["animations"].size(), 1u);
+  EXPECT_EQ(scene["materials"][0]["textureSlots"][0]["path"], sample + "/lower.tga");
+}
+
+TEST_F(Importer, TheSampleAsGlbAndAsGltfPassesTheValidatorAndAssimpReadsItsCounts) {
+  for (const char* output : {"out/sample.glb", "out/sample.gltf"}) {
+    SCOPED_TRACE(output);
+    const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", output});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto report = Validate(folder_ / output);
+    EXPECT_EQ(report["errors"], 0) << report.dump(2);
+    EXPECT_EQ(report["warnings"], 0) << report.dump(2);
+
+    AssimpInfo info = Assimp(folder_ / output);
+    EXPECT_EQ(info.counts["Meshes"], 2);  // one per material
+    EXPECT_EQ(info.counts["Materials"], 2);
+    EXPECT_EQ(info.counts["Vertices"], 234);
+    EXPECT_EQ(info.counts["Faces"], 384);
+    EXPECT_EQ(info.counts["Animations"], 1);
+    EXPECT_EQ(info.counts["Animation Channels"], 4);  // every bone has a track
+    EXPECT_EQ(info.bonesPerMesh, (std::vector<int>{4, 4}));
+  }
+  EXPECT_TRUE(fs::exists(folder_ / "out/sample.bin"));
+}
+
+TEST_F(Importer, ReadFailuresNameTheFileInThePluginsOwnWords) {
+  // A model with neither geosets nor bones.
+  ASSERT_TRUE(writer::SaveBytes((folder_ / "empty.app").string(), writer::WriteAppFile(writer::AppModel{})));
+  struct Case {
+    const char* model;
+    const char* said;
+  };
+  for (const Case& c : {Case{"missing.app", "Could not open file for reading."},
+                        Case{"empty.app", "No geometry or bones found."}}) {
+    const ProgramRun run = Import({c.model, "-o", "out/never.glb"});
+    EXPECT_EQ(run.exitCode, 1) << c.model;
+    EXPECT_EQ(run.err, std::string("vexmara-import: ") + c.model + ": " + c.said + "\n");
+    EXPECT_EQ(run.out, "") << "no dialog opens when the read fails";
+  }
+  EXPECT_FALSE(fs::exists(folder_ / "out/never.glb"));
+}
+
+TEST_F(Importer, UsageErrorsExitWithTwoWithoutImporting) {
+  const ProgramRun run = Import({"sample/sample.app", "-o", "out/sample.fbx"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find(".glb or .gltf"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+  const ProgramRun help = Import({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--anim FILE.ani"), std::string::npos) << help.out;
+}
+
+TEST_F(Importer, TheThreeOptionsSetTheDialogsBoxes) {
+  // One material in two submeshes: one group per material, or two with submeshes as groups.
+  writer::AppModel model;
+  writer::AppSubmesh submesh;
+  submesh.materialName = "lower";
+  submesh.vertices = {writer::MakeVertex(0, 0, 0, 0, 0), writer::MakeVertex(1, 0, 0, 1, 0),
+                      writer::MakeVertex(0, 0, 2, 0, 1)};
+  submesh.triangles = {{0, 1, 2}};
+  model.geosets[0].submeshes = {submesh, submesh};
+  model.materials = {writer::AppMaterial{"lower", {writer::AppVariant{{1000}, {}}}, {}}};
+  model.variantNames = {"default"};
+  ASSERT_TRUE(writer::SaveBytes((folder_ / "sample/pair.app").string(), writer::WriteAppFile(model)));
+
+  const ProgramRun plain = Import({"sample/pair.app", "--json", "plain.json"});
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  EXPECT_NE(plain.out.find("    [x] Swap model\n    [ ] Import submeshes as groups\n    [ ] Extract alpha maps\n"),
+            std::string::npos) << plain.out;
+  EXPECT_NE(plain.out.find("1 material, 1 group,"), std::string::npos) << plain.out;
+  EXPECT_FALSE(fs::exists(folder_ / "sample/lower_A.tga"));
+
+  const ProgramRun all = Import({"sample/pair.app", "--no-swap", "--groups", "--alpha", "--json", "all.json"});
+  ASSERT_EQ(all.exitCode, 0) << all.err;
+  EXPECT_NE(all.out.find("    [ ] Swap model\n    [x] Import submeshes as groups\n    [x] Extract alpha maps\n"),
+            std::string::npos) << all.out;
+  EXPECT_NE(all.out.find("1 material, 2 groups,"), std::string::npos) << all.out;
+  // The alpha map the plug-in asked the host to save, beside the texture.
+  EXPECT_TRUE(fs::exists(folder_ / "sample/lower_A.tga"));
+  // The model's up axis is z; swapped it becomes y.
+  const auto swapped = ReadJson(folder_ / "plain.json")["vertices"][2]["position"];
+  const auto unswapped = ReadJson(folder_ / "all.json")["vertices"][2]["position"];
+  EXPECT_EQ(swapped, nlohmann::json::parse("[0.0, 2.0, 0.0]"));
+  EXPECT_EQ(unswapped, nlohmann::json::parse("[0.0, 0.0, 2.0]"));
+}
+
+TEST_F(Importer, TexturesAreLookedForInTheGivenFolderAndMarkedWhenNotFound) {
+  fs::create_directories(folder_ / "textures");
+  for (const char* name : {"lower.tex", "lower.tga", "upper.tex", "upper.tga"}) {
+    fs::rename(folder_ / "sample" / name, folder_ / "textures" / name);
+  }
+  const ProgramRun missing = Import({"sample/sample.app", "-o", "a.glb"});
+  ASSERT_EQ(missing.exitCode, 0) << missing.err;
+  EXPECT_NE(missing.out.find("    Textures:  2\n      lower*\n      upper*\n"), std::string::npos) << missing.out;
+  EXPECT_NE(missing.out.find("0 textured materials"), std::string::npos) << missing.out;
+
+  const ProgramRun found = Import({"sample/sample.app", "--textures", "textures", "-o", "b.glb"});
+  ASSERT_EQ(found.exitCode, 0) << found.err;
+  EXPECT_NE(found.out.find("  Texture Directory\n    " + (folder_ / "textures").string() +
+                           "/\n    Textures:  2\n      lower.tex\n      upper.tex\n"),
+            std::string::npos) << found.out;
+  EXPECT_NE(found.out.find("2 textured materials"), std::string::npos) << found.out;
+  EXPECT_TRUE(fs::exists(folder_ / "b_lower.png"));
+}
+
+TEST_F(Importer, ATextureFoundOnlyAsATexFileLeavesItsMaterialUntexturedWithAWarning) {
+  fs::remove(folder_ / "sample/upper.tga");
+  const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", "out/sample.glb"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "vexmara-import: warning: material \"upper\": " + (folder_ / "sample/upper.tex").string() +
+                         " cannot be decoded; the material is left untextured\n");
+  EXPECT_NE(run.out.find("1 textured material,"), std::string::npos) << run.out;
+  const auto report = Validate(folder_ / "out/sample.glb");
+  EXPECT_EQ(report["errors"], 0) << report.dump(2);
+}
+
+TEST_F(Importer, AnAnimationFileThatCannotBeReadIsNamedAndTheImportGoesOn) {
+  const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/none.ani", "--anim", "sample/sample.ani"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "vexmara-import: warning: sample/none.ani: Could not open file for reading.\n");
+  EXPECT_NE(run.out.find("  Animations\n    Multiple files selected\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(", 1 animation\n"), std::string::npos) << run.out;
+}
+
+}  // namespace
+}  // namespace vexmara::testing
