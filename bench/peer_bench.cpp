@@ -1,0 +1,116 @@
+// The peer: the largest model exported as glTF 2.0 by vexmara-import (the command-line importer:
+// read, import into the reference host, glTF write), and assimp loading that exported file, in
+// the same run. The importer runs as a process of its own; its CPU time is reported as the
+// counter child_cpu_ms, and its wall time as the benchmark's time.
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <assimp/Importer.hpp>
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "bench/inputs.h"
+
+namespace vexmara::bench {
+namespace {
+
+std::filesystem::path ExportPath(int32_t vertices) {
+  const std::filesystem::path folder = InputRoot() / "gltf";
+  std::filesystem::create_directories(folder);
+  return folder / ("model_v" + std::to_string(vertices) + ".gltf");
+}
+
+struct ChildRun {
+  bool ok = false;
+  double cpuMilliseconds = 0;
+  double wallSeconds = 0;
+};
+
+// vexmara-import MODEL -o OUTPUT --plugin LIBRARY, with its output silenced.
+ChildRun RunExporter(const std::filesystem::path& model, const std::filesystem::path& output) {
+  ChildRun run;
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child < 0) return run;
+  if (child == 0) {
+    const std::string modelText = model.string(), outputText = output.string();
+    const char* argv[] = {VEXMARA_IMPORT_PATH, modelText.c_str(), "-o", outputText.c_str(), "--plugin",
+                          VEXMARA_PLUGIN_PATH, nullptr};
+    // Its notes (textures it cannot decode, for one) are not part of the measurement.
+    if (std::FILE* null = std::fopen("/dev/null", "w")) {
+      dup2(fileno(null), STDOUT_FILENO);
+      dup2(fileno(null), STDERR_FILENO);
+    }
+    execv(VEXMARA_IMPORT_PATH, const_cast<char* const*>(argv));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (wait4(child, &status, 0, &usage) != child) return run;
+  run.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+  run.cpuMilliseconds = ms(usage.ru_utime) + ms(usage.ru_stime);
+  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && std::filesystem::exists(output);
+  return run;
+}
+
+void BM_GltfExport(benchmark::State& state) {
+  const auto vertices = int32_t(state.range(0));
+  const InputFile& model = SampleModelFile(vertices, BonesForVertices(vertices));
+  const std::filesystem::path output = ExportPath(vertices);
+  ChildRun run;
+  for (auto _ : state) {
+    run = RunExporter(model.path, output);
+    if (!run.ok) {
+      state.SkipWithError("vexmara-import did not write the glTF file");
+      break;
+    }
+    state.SetIterationTime(run.wallSeconds);
+  }
+  state.counters["child_cpu_ms"] = run.cpuMilliseconds;
+  state.counters["file_bytes"] = double(model.bytes);
+}
+
+BENCHMARK(BM_GltfExport)
+    ->ArgName("vertices")
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// assimp's own reader of the exported file, with no post-processing asked for: the least it
+// does to hand over the scene.
+void BM_AssimpLoadGltf(benchmark::State& state) {
+  const auto vertices = int32_t(state.range(0));
+  const std::filesystem::path path = ExportPath(vertices);
+  if (!std::filesystem::exists(path) &&
+      !RunExporter(SampleModelFile(vertices, BonesForVertices(vertices)).path, path).ok) {
+    state.SkipWithError("no glTF export to load");
+    return;
+  }
+  unsigned loadedVertices = 0;
+  for (auto _ : state) {
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(path.string(), 0);
+    if (scene == nullptr || scene->mNumMeshes == 0) {
+      state.SkipWithError(importer.GetErrorString());
+      break;
+    }
+    state.PauseTiming();
+    loadedVertices = 0;
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m) loadedVertices += scene->mMeshes[m]->mNumVertices;
+    state.ResumeTiming();
+  }
+  state.counters["vertices_loaded"] = loadedVertices;
+}
+
+BENCHMARK(BM_AssimpLoadGltf)->ArgName("vertices")->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace vexmara::bench
