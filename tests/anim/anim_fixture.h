@@ -2,11 +2,10 @@
 // length (so that a sanitizer sees any access past it).
 #pragma once
 
-#include <cstring>
 #include <vector>
 
 #include "anim/animation_reader.h"
-#include "platform/platform.h"
+#include "exact_buffer.h"
 #include "writer/ani_writer.h"
 
 namespace vexmara::testing {
@@ -14,9 +13,7 @@ namespace vexmara::testing {
 // Parses the first `length` bytes into a new animation at the end of `store.animations`.
 inline int32_t ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store, size_t length) {
   ReadCursor cursor;
-  uint8_t* buffer = platform::AllocateBuffer(length);
-  if (length > 0) std::memcpy(buffer, bytes.data(), length);
-  cursor.Adopt(buffer, uint32_t(length));
+  AdoptExactCopy(cursor, bytes, length);
   return ParseAnimation(cursor, store);
 }
 
