@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "image_files.h"
 #include "loaded_plugin.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"

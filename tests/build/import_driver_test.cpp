@@ -68,7 +68,7 @@ int FirstCall(const host::Host& host, Operation operation) {
 
 TEST_F(SceneBuild, ImportsSkinnedModelWithTexturesAlphaMapsAndTwoAnimations) {
   WriteFile("rock.tex", TexFile(7));
-  WriteFile("rock.dds", {'D', 'D', 'S', ' '});
+  WriteFile("rock.dds", testing::DdsImage(2, 2));
   WriteFile("other.tex", TexFile(3));
   DialogScript script;
   script.animationFiles = {WriteAnimation("walk.ani", WalkAnimation()), WriteAnimation("idle.ani", IdleAnimation())};

@@ -40,7 +40,7 @@ TEST_F(SceneBuild, TextureFoundOnlyAsTexFileIsHandedOverWithItsOwnPath) {
 
 TEST_F(SceneBuild, OnlyTheFirstTextureSlotOfAMaterialIsUsed) {
   WriteFile("rock.tex", TexFile(7));
-  WriteFile("rock.dds", {1});
+  WriteFile("rock.dds", testing::DdsImage(2, 2));
   AppModel model = TexturedModel();
   model.materials = {MakeMaterial("stone", {9, 7})};  // slot 1 matches, slot 0 does not
   DialogScript script;
@@ -54,7 +54,7 @@ TEST_F(SceneBuild, OnlyTheFirstTextureSlotOfAMaterialIsUsed) {
 
 TEST_F(SceneBuild, WithoutAlphaMapsNoImageIsLoaded) {
   WriteFile("rock.tex", TexFile(7));
-  WriteFile("rock.dds", {1});
+  WriteFile("rock.dds", testing::DdsImage(2, 2));
   ASSERT_EQ(ReadAndImport(TexturedModel(), DialogScript{}), 1);
   const auto materials = host_->Materials();
   ASSERT_EQ(materials[0].textureSlots.size(), 1u);
@@ -65,7 +65,7 @@ TEST_F(SceneBuild, WithoutAlphaMapsNoImageIsLoaded) {
 
 TEST_F(SceneBuild, TextureFromAPickedFolderIsUsed) {
   WriteFile("textures/rock.tex", TexFile(7));
-  WriteFile("textures/rock.bmp", {1});
+  WriteFile("textures/rock.bmp", {1});  // only its existence counts here
   DialogScript script;
   script.textureDirectory = Path("textures");
   ASSERT_EQ(ReadAndImport(TexturedModel(), script), 1);
@@ -83,9 +83,9 @@ TEST_F(SceneBuild, FailedAlphaMapLeavesTheMaterialWithItsImageOnly) {
     int loads, extracts, saves;
   };
   const Case cases[] = {
-      {"image cannot be loaded", Operation::LoadImage, {1}, 1, 0, 0},
-      {"image unusable", Operation::CheckImage, {1}, 1, 0, 0},
-      {"no alpha image", Operation::ExtractAlphaImage, {1}, 1, 1, 0},
+      {"image cannot be loaded", Operation::LoadImage, testing::DdsImage(2, 2), 1, 0, 0},
+      {"image unusable", Operation::CheckImage, testing::DdsImage(2, 2), 1, 0, 0},
+      {"no alpha image", Operation::ExtractAlphaImage, testing::DdsImage(2, 2), 1, 1, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -111,7 +111,7 @@ TEST_F(SceneBuild, FailedAlphaMapLeavesTheMaterialWithItsImageOnly) {
 
 TEST_F(SceneBuild, AlphaSlotIsFilledEvenWhenTheHostCannotSave) {
   WriteFile("rock.tex", TexFile(7));
-  WriteFile("rock.dds", {1});
+  WriteFile("rock.dds", testing::DdsImage(2, 2));
   host_->FailAlways(Operation::SaveImage);
   DialogScript script;
   script.extractAlphaMaps = 1;
@@ -124,7 +124,7 @@ TEST_F(SceneBuild, AlphaSlotIsFilledEvenWhenTheHostCannotSave) {
 
 TEST_F(SceneBuild, TextureSlotRefusedByTheHostIsSkipped) {
   WriteFile("rock.tex", TexFile(7));
-  WriteFile("rock.dds", {1});
+  WriteFile("rock.dds", testing::DdsImage(2, 2));
   host_->FailCall(Operation::GetTextureSlot, 1);
   DialogScript script;
   script.extractAlphaMaps = 1;
@@ -139,7 +139,7 @@ TEST_F(SceneBuild, TextureSlotRefusedByTheHostIsSkipped) {
 
 TEST_F(SceneBuild, FailedMaterialEndsTheImportAndKeepsWhatWasMade) {
   WriteFile("rock.tex", TexFile(7));
-  WriteFile("rock.dds", {1});
+  WriteFile("rock.dds", testing::DdsImage(2, 2));
   host_->FailCall(Operation::CreateMaterial, 2);
   ASSERT_EQ(ReadAndImport(TexturedModel(), DialogScript{}), 0);
   const auto materials = host_->Materials();
