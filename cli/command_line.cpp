@@ -33,7 +33,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--textures", textures, "The texture directory (default: the model's folder)")
       ->type_name("DIR")
-      ->check(CLI::ExistingDirectory);
+      ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
   app.add_flag("--no-swap", noSwap, "Uncheck \"Swap model\" (the model's z axis stays up)");
   app.add_flag("--groups", groups, "Check \"Import submeshes as groups\"");
   app.add_flag("--alpha", alpha, "Check \"Extract alpha maps\" (writes NAME_A.tga beside each texture)");
