@@ -7,7 +7,7 @@
 
 #include "anim/key_processing.h"
 #include "build/build_stages.h"
-#include "dialog/first_index_table.h"
+#include "model/first_index_table.h"
 #include "model/post_processing.h"
 #include "platform/platform.h"
 
@@ -162,18 +162,6 @@ bool SendAnimation(HostContext* context, ModelStore& store, const Animation& ani
   return true;
 }
 
-// Names are equal when they compare equal without regard to case, so their hash folds case the
-// way that comparison does: ASCII letters only, as the runtime does in the plug-in's locale,
-// which it never changes.
-uint64_t BoneNameHash(const char* name) {
-  uint64_t h = 0xCBF29CE484222325ull;
-  for (const char* p = name; *p != 0; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    h = (h ^ ((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c)) * 0x100000001B3ull;
-  }
-  return MixHash(h);
-}
-
 }  // namespace
 
 void MatchBoneTracks(ModelStore& store, const Animation& animation) {
@@ -185,7 +173,7 @@ void MatchBoneTracks(ModelStore& store, const Animation& animation) {
   bool indexed = !tracks.empty() && names.Reserve(size_t(tracks.count));
   for (int32_t i = 0; indexed && i < tracks.count; ++i) {
     const char* name = tracks[i].boneName;
-    const uint64_t hash = BoneNameHash(name);
+    const uint64_t hash = NarrowNameHash(name);
     const auto sameName = [&](int32_t k) { return platform::CompareNoCase(tracks[k].boneName, name) == 0; };
     if (names.Find(hash, sameName) < 0) indexed = names.Insert(hash, i);
   }
@@ -195,7 +183,7 @@ void MatchBoneTracks(ModelStore& store, const Animation& animation) {
       continue;
     }
     const auto sameName = [&](int32_t k) { return platform::CompareNoCase(tracks[k].boneName, bone.name) == 0; };
-    bone.trackIndex = names.Find(BoneNameHash(bone.name), sameName);
+    bone.trackIndex = names.Find(NarrowNameHash(bone.name), sameName);
   }
 }
 

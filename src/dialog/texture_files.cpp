@@ -1,6 +1,6 @@
 #include "dialog/texture_files.h"
 
-#include "dialog/first_index_table.h"
+#include "model/first_index_table.h"
 #include "platform/platform.h"
 #include "plugin/text.h"
 

@@ -21,6 +21,17 @@ inline uint64_t MixHash(uint64_t h) {
   return h;
 }
 
+// The hash of a narrow name that is the same for names equal without regard to case as the
+// runtime compares them in the plug-in's locale, which it never changes: ASCII letters folded.
+inline uint64_t NarrowNameHash(const char* name) {
+  uint64_t h = 0xCBF29CE484222325ull;
+  for (const char* p = name; *p != 0; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    h = (h ^ ((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c)) * 0x100000001B3ull;
+  }
+  return MixHash(h);
+}
+
 class FirstIndexTable {
  public:
   FirstIndexTable() = default;
