@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "model/first_index_table.h"
 #include "platform/platform.h"
 
 namespace vexmara {
@@ -16,8 +17,29 @@ int32_t FindMaterialByName(const ModelStore& store, const char* name) {
 
 void ResolveMaterialIndices(ModelStore& store) {
   if (store.materials.empty()) return;
+  // The first material of each name, so that every submesh finds its material in constant time
+  // instead of by a walk over the materials (submeshes times materials name comparisons for a
+  // model of many materials). Without memory for the index the submeshes walk the materials,
+  // with the same outcome.
+  const List<Material>& materials = store.materials;
+  FirstIndexTable names;
+  bool indexed = names.Reserve(size_t(materials.count));
+  for (int32_t i = 0; indexed && i < materials.count; ++i) {
+    const char* name = materials[i].name;
+    const uint64_t hash = NarrowNameHash(name);
+    const auto sameName = [&](int32_t k) { return platform::CompareNoCase(materials[k].name, name) == 0; };
+    if (names.Find(hash, sameName) < 0) indexed = names.Insert(hash, i);
+  }
   for (Geoset& geoset : store.geosets) {
-    for (Submesh& submesh : geoset.submeshes) submesh.materialIndex = FindMaterialByName(store, submesh.materialName);
+    for (Submesh& submesh : geoset.submeshes) {
+      const char* name = submesh.materialName;
+      if (!indexed) {
+        submesh.materialIndex = FindMaterialByName(store, name);
+        continue;
+      }
+      const auto sameName = [&](int32_t k) { return platform::CompareNoCase(materials[k].name, name) == 0; };
+      submesh.materialIndex = names.Find(NarrowNameHash(name), sameName);
+    }
   }
 }
 
