@@ -119,6 +119,17 @@ const InputFile& SkeletonModelFile(int32_t bones) {
   return files[bones] = Written(ModelFolder() / name, writer::WriteAppFile(model));
 }
 
+const InputFile& ManyMaterialsModelFile(int32_t materials) {
+  static std::map<int32_t, InputFile> files;
+  if (auto found = files.find(materials); found != files.end()) return found->second;
+  writer::SampleModelShape shape;
+  shape.vertices = 4 * materials;
+  shape.bones = 8;
+  shape.materials = materials;
+  const std::string name = "materials_" + std::to_string(materials) + ".app";
+  return files[materials] = Written(Folder("material-models") / name, writer::WriteAppFile(writer::SampleModel(shape)));
+}
+
 const TextureFolder& SampleTextureFolder(int32_t files) {
   static std::map<int32_t, TextureFolder> folders;
   if (auto found = folders.find(files); found != folders.end()) return found->second;

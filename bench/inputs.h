@@ -39,6 +39,10 @@ const InputFile& SampleAnimationFile(int32_t tracks, int32_t keys, int32_t varia
 // and animation transfer at scale.
 const InputFile& SkeletonModelFile(int32_t bones);
 
+// A model of `materials` materials, each with one small submesh (a 2 x 2 grid) that names it,
+// and 8 bones: the per-submesh material lookup at scale.
+const InputFile& ManyMaterialsModelFile(int32_t materials);
+
 // A folder of `files` tex files named tex_00000.tex ..., carrying the identifiers 1000 ...
 // 1000 + files - 1, and a model whose 8 materials have files / 8 texture slots each, whose
 // identifiers are exactly those (so every slot finds its file).

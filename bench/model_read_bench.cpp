@@ -89,6 +89,34 @@ void BM_ModelRead(benchmark::State& state) {
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
 }
 
+// A model of many materials and as many small submeshes: every submesh looks up its material
+// by name.
+void BM_ModelReadManyMaterials(benchmark::State& state) {
+  const auto materials = int32_t(state.range(0));
+  const InputFile& file = ManyMaterialsModelFile(materials);
+  auto context = std::make_unique<HostContext>();
+  std::memset(static_cast<void*>(context.get()), 0, sizeof(HostContext));
+  WideCopy(context->fileInfo.path.wide, kPathUnits, file.widePath.c_str());
+  ModelStore& store = TheModelStore();
+  for (auto _ : state) {
+    if (ReadModelFile(context.get()) != 1) {
+      state.SkipWithError("the model was not read");
+      break;
+    }
+    state.PauseTiming();
+    const Submesh& last = store.geosets[(materials - 1) % 2].submeshes[store.geosets[(materials - 1) % 2].submeshes.count - 1];
+    if (last.materialIndex != materials - 1) {
+      state.SkipWithError("a submesh did not find its material");
+      break;
+    }
+    store.Clear();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
+}
+
+BENCHMARK(BM_ModelReadManyMaterials)->ArgName("materials")->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
 // One read in a process of its own, so that nothing freed earlier in this run can hide the
 // read's own pages: the growth of the resident set's high-water mark over its level before.
 void BM_ModelReadPeakMemory(benchmark::State& state) {
