@@ -120,12 +120,18 @@ TEST_F(WinePlugin, FilePickerChoosesTheAnimationFiles) {
     ASSERT_EQ(host_->Register(library_), 1);
     ReadModel(DialogModel());
     std::wstring before, shown;
+    std::vector<std::wstring> fileTypes;
+    int selectedType = -1;
+    bool severalFiles = false;
     const int32_t result = Import([&](HWND dialog) {
       before = ControlText(dialog, kAnimationFiles);
       for (const std::wstring& pick : test.picks) {
         PressButton(dialog, kPickAnimations);
         OpenFileDialog picker = OpenFileDialog::Wait();
         if (!picker.IsOpen()) return ADD_FAILURE() << "the open-file dialog did not open";
+        fileTypes = picker.FileTypes();
+        selectedType = picker.SelectedFileType();
+        severalFiles = picker.AllowsSeveralFiles();
         if (pick.empty()) {
           picker.PressCancel();
         } else {
@@ -138,6 +144,9 @@ TEST_F(WinePlugin, FilePickerChoosesTheAnimationFiles) {
       PressButton(dialog, kImport);
     });
     ASSERT_EQ(result, 1);
+    EXPECT_EQ(fileTypes, (std::vector<std::wstring>{L"Karnath 3 animation files (*.ani)", L"All files (*.*)"}));
+    EXPECT_EQ(selectedType, 0) << "the animation files' filter comes first";
+    EXPECT_TRUE(severalFiles) << "the picker lets several files be chosen";
     EXPECT_EQ(before, L"Untitled.ani") << "each import starts without animation files";
     // A single file is shown by its full path.
     const std::wstring expected =

@@ -282,6 +282,15 @@ bool OpenFileDialog::OpenFolder(const std::wstring& folder) const {
   return WaitUntil([&] { return SameNoCase(WithoutTrailingSeparator(Folder()), wanted); });
 }
 
+std::vector<std::wstring> OpenFileDialog::FileTypes() const { return ComboLines(window_, 0x470); }
+
+int OpenFileDialog::SelectedFileType() const { return ComboSelection(window_, 0x470); }
+
+bool OpenFileDialog::AllowsSeveralFiles() const {
+  HWND files = FindDescendant(window_, WC_LISTVIEWW);
+  return files != nullptr && (GetWindowLongPtrW(files, GWL_STYLE) & LVS_SINGLESEL) == 0;
+}
+
 void OpenFileDialog::PressCancel() const { PostCommand(window_, IDCANCEL); }
 
 // ---- Requests to the folder browser ----------------------------------------------------------

@@ -88,6 +88,11 @@ class OpenFileDialog {
   bool OpenFolder(const std::wstring& folder) const;
   // The folder the dialog shows.
   std::wstring Folder() const;
+  // The lines of the "Files of type" list and the selected one.
+  std::vector<std::wstring> FileTypes() const;
+  int SelectedFileType() const;
+  // Whether its list of files lets more than one file be selected.
+  bool AllowsSeveralFiles() const;
   void PressCancel() const;
 
  private:
