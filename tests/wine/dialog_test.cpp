@@ -80,6 +80,12 @@ TEST_F(FreshProcess, FirstDialogShowsTheDefaultsAndTheModelAndImportsWithThem) {
   const auto groups = host_->Groups();
   ASSERT_EQ(groups.size(), 3u);
   EXPECT_EQ(groups[0].name, u"Alpha");
+  const auto bones = host_->Bones();
+  ASSERT_EQ(bones.size(), 2u);
+  EXPECT_EQ(bones[0].name, u"root");
+  EXPECT_EQ(bones[0].parentIndex, -1);
+  EXPECT_EQ(bones[1].name, u"arm");
+  EXPECT_EQ(bones[1].parentIndex, 0);
   // Textures: Gamma's converted image beside its tex file; Beta's was not found; no alpha maps.
   const auto materials = host_->Materials();
   ASSERT_EQ(materials.size(), 3u);

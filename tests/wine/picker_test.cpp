@@ -155,6 +155,14 @@ TEST_F(WinePlugin, FilePickerChoosesTheAnimationFiles) {
                            : test.shown;
     EXPECT_EQ(Utf8(shown), Utf8(expected));
     EXPECT_EQ(AnimationNames(*host_), test.animations) << "read in the order the picker listed them";
+    // Each chosen file became an animation at 15 frames per second: its key at frame-scale
+    // time 15 lands at one second.
+    for (const auto& animation : host_->Animations()) {
+      EXPECT_EQ(animation.framesPerSecond, 15.0f);
+      ASSERT_FALSE(animation.tracks.empty());
+      ASSERT_EQ(animation.tracks[0].translationKeys.size(), 2u);
+      EXPECT_FLOAT_EQ(animation.tracks[0].translationKeys[1].time, 1.0f);
+    }
   }
 }
 
