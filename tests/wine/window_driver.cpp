@@ -63,15 +63,6 @@ BOOL CALLBACK MatchClass(HWND window, LPARAM data) {
   return FALSE;
 }
 
-BOOL CALLBACK CollectStatic(HWND window, LPARAM data) {
-  auto* texts = reinterpret_cast<std::vector<std::wstring>*>(data);
-  if (SameNoCase(ClassOf(window), L"Static") && IsWindowVisible(window)) {
-    const std::wstring text = WindowText(window);
-    if (!text.empty()) texts->push_back(text);
-  }
-  return TRUE;
-}
-
 void PostCommand(HWND window, int id) {
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
 }
@@ -115,12 +106,6 @@ HWND FindDescendant(HWND parent, const wchar_t* className) {
   ClassSearch search{className, nullptr};
   EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
   return search.found;
-}
-
-std::vector<std::wstring> StaticTexts(HWND parent) {
-  std::vector<std::wstring> texts;
-  EnumChildWindows(parent, CollectStatic, reinterpret_cast<LPARAM>(&texts));
-  return texts;
 }
 
 HWND FocusOn(HWND window) {
@@ -185,10 +170,6 @@ std::wstring FolderBrowser::SelectedName() const {
   info.cchTextMax = MAX_PATH;
   if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info))) return L"";
   return text;
-}
-
-bool FolderBrowser::WaitForSelection(const std::wstring& name) const {
-  return WaitUntil([&] { return SameNoCase(SelectedName(), name); });
 }
 
 namespace {

@@ -30,8 +30,6 @@ bool WaitForClose(HWND window, DWORD timeoutMs = kWaitMs);
 std::wstring WindowText(HWND window);
 // The first descendant of `parent` of the window class `className` (compared ignoring case).
 HWND FindDescendant(HWND parent, const wchar_t* className);
-// The texts of every visible static descendant of `parent`.
-std::vector<std::wstring> StaticTexts(HWND parent);
 // The window with the keyboard focus on the thread that owns `window`.
 HWND FocusOn(HWND window);
 
@@ -60,14 +58,13 @@ class FolderBrowser {
   HWND window() const { return window_; }
   // The display name of the folder selected in the browser's tree.
   std::wstring SelectedName() const;
-  // Selects a folder by its path (BFFM_SETSELECTIONW) and waits until the tree, which settles
-  // on its own time, shows it selected. False when it never does.
+  // Selects a folder by its path (BFFM_SETSELECTIONW), or, when the browser does not take
+  // that, by clicking its item in the tree under its parent folder's item; waits until the
+  // tree, which settles on its own time, shows it selected. False when it never does.
   bool Select(const std::wstring& path);
   // The status text the browser's callback set. The browser keeps it in its status control
   // even where its new style does not show that control.
   std::wstring StatusText() const;
-  // Waits until the browser's tree shows `name` selected.
-  bool WaitForSelection(const std::wstring& name) const;
   void PressOk() const;
   void PressCancel() const;
 
