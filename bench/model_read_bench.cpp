@@ -64,13 +64,19 @@ void BM_PlainFileRead(benchmark::State& state) {
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
 }
 
+// A zeroed host context whose file info names `file`, as the read message hands it over.
+std::unique_ptr<HostContext> ContextFor(const InputFile& file) {
+  auto context = std::make_unique<HostContext>();
+  std::memset(static_cast<void*>(context.get()), 0, sizeof(HostContext));
+  WideCopy(context->fileInfo.path.wide, kPathUnits, file.widePath.c_str());
+  return context;
+}
+
 // ReadModelFile as the read message runs it: the whole-file read, the parse and the three
 // post-processing passes. The store is emptied between iterations outside the measured time.
 void BM_ModelRead(benchmark::State& state) {
   const InputFile& file = ModelFor(state);
-  auto context = std::make_unique<HostContext>();
-  std::memset(static_cast<void*>(context.get()), 0, sizeof(HostContext));
-  WideCopy(context->fileInfo.path.wide, kPathUnits, file.widePath.c_str());
+  auto context = ContextFor(file);
   ModelStore& store = TheModelStore();
   for (auto _ : state) {
     if (ReadModelFile(context.get()) != 1) {
@@ -94,9 +100,7 @@ void BM_ModelRead(benchmark::State& state) {
 void BM_ModelReadManyMaterials(benchmark::State& state) {
   const auto materials = int32_t(state.range(0));
   const InputFile& file = ManyMaterialsModelFile(materials);
-  auto context = std::make_unique<HostContext>();
-  std::memset(static_cast<void*>(context.get()), 0, sizeof(HostContext));
-  WideCopy(context->fileInfo.path.wide, kPathUnits, file.widePath.c_str());
+  auto context = ContextFor(file);
   ModelStore& store = TheModelStore();
   for (auto _ : state) {
     if (ReadModelFile(context.get()) != 1) {

@@ -17,14 +17,6 @@ namespace {
 
 using namespace testing;  // the little-endian readers
 
-void PutU32(Bytes& b, size_t at, uint32_t v) {
-  for (size_t i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void PutF32(Bytes& b, size_t at, float v) {
-  uint32_t u;
-  std::memcpy(&u, &v, 4);
-  PutU32(b, at, u);
-}
 
 AppModel MinimalModel() {
   AppModel model;

@@ -24,6 +24,12 @@ inline uint16_t U16(const Bytes& b, size_t at) {
 }
 inline int16_t I16(const Bytes& b, size_t at) { return static_cast<int16_t>(U16(b, at)); }
 
+// Writes expected fields into a file image built by hand.
+inline void PutU32(Bytes& b, size_t at, uint32_t v) {
+  for (size_t i = 0; i < 4; ++i) b.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
+}
+inline void PutF32(Bytes& b, size_t at, float v) { PutU32(b, at, std::bit_cast<uint32_t>(v)); }
+
 // (offset, size) of a DataRef stored at `at`.
 inline std::pair<uint32_t, uint32_t> Ref(const Bytes& b, size_t at) { return {U32(b, at), U32(b, at + 4)}; }
 
