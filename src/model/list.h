@@ -1,10 +1,12 @@
 // List: an int32 count plus an owned array, as every list of the model store is kept.
-// Refilling frees the old elements first and fills the new array with default elements; a
-// failed allocation fails the operation and leaves the list empty. Nothing here throws.
+// Refilling frees the old elements first and fills the new array, with default elements or with
+// elements made in place; a failed allocation fails the operation and leaves the list empty.
+// Nothing here throws.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -12,6 +14,8 @@ namespace vexmara {
 
 template <typename T>
 struct List {
+  static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+
   int32_t count = 0;
   int32_t capacity = 0;
   T* items = nullptr;
@@ -39,8 +43,12 @@ struct List {
   T& operator[](int32_t i) { return items[i]; }
   const T& operator[](int32_t i) const { return items[i]; }
 
+  // Only the first `count` elements of the storage are alive.
   void Free() {
-    delete[] items;
+    if (items != nullptr) {
+      std::destroy_n(items, size_t(count));
+      ::operator delete(items);
+    }
     items = nullptr;
     count = 0;
     capacity = 0;
@@ -48,10 +56,19 @@ struct List {
 
   // Frees the old elements, then holds n default elements. n <= 0 leaves the list empty.
   bool Reset(int32_t n) {
+    return ResetWith(n, [](int32_t) { return T(); });
+  }
+
+  // Frees the old elements, then holds n elements, element i made in place from make(i), which
+  // returns a T. Each element is written once, which matters for lists of millions of vertices.
+  // n <= 0 leaves the list empty.
+  template <typename Make>
+  bool ResetWith(int32_t n, Make&& make) {
     Free();
     if (n <= 0) return true;
-    items = new (std::nothrow) T[size_t(n)]();
+    items = Allocate(n);
     if (items == nullptr) return false;
+    for (int32_t i = 0; i < n; ++i) ::new (static_cast<void*>(items + i)) T(make(i));
     count = n;
     capacity = n;
     return true;
@@ -64,15 +81,25 @@ struct List {
     if (count == capacity) {
       if (capacity > 0x3FFFFFFF) return nullptr;
       const int32_t grown = capacity < 4 ? 4 : capacity * 2;
-      T* larger = new (std::nothrow) T[size_t(grown)]();
+      T* larger = Allocate(grown);
       if (larger == nullptr) return nullptr;
-      for (int32_t i = 0; i < count; ++i) larger[i] = std::move(items[i]);
-      delete[] items;
+      for (int32_t i = 0; i < count; ++i) ::new (static_cast<void*>(larger + i)) T(std::move(items[i]));
+      const int32_t moved = count;
+      Free();
       items = larger;
+      count = moved;
       capacity = grown;
     }
-    items[count] = T{};
-    return &items[count++];
+    T* added = ::new (static_cast<void*>(items + count)) T();
+    ++count;
+    return added;
+  }
+
+ private:
+  // Storage for n elements, none of them alive yet; n is at most 2^31 - 1, so the size cannot
+  // overflow a 64-bit size_t.
+  static T* Allocate(int32_t n) {
+    return static_cast<T*>(::operator new(size_t(n) * sizeof(T), std::nothrow));
   }
 };
 

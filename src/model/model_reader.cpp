@@ -59,8 +59,9 @@ ModelParseResult ParseModel(ReadCursor& cursor, ModelStore& store) {
 
   if (store.submeshTotal == 0 && store.vertexTotal == 0 && store.boneTotal == 0) return ModelParseResult::kEmpty;
 
+  // The influence counts were taken while the skins were decoded (model_records.cpp): the same
+  // counts CountInfluences gives, without a second walk over every vertex.
   ResolveMaterialIndices(store);
-  CountInfluences(store);
   ComputeBoneMatrices(store);
   return ModelParseResult::kOk;
 }

@@ -16,23 +16,25 @@ float DecodeTextureCoordinate(int16_t stored) {
   return (float(stored) - 32767.0f) * 0.001953125f + 128.0f;
 }
 
-void ReadVertices(const uint8_t* data, List<Vertex>& vertices) {
-  for (int32_t i = 0; i < vertices.count; ++i) {
-    const uint8_t* record = data + size_t(i) * 44;
-    Vertex& vertex = vertices[i];
-    std::memcpy(vertex.position, record, 12);
-    vertex.uv[0] = DecodeTextureCoordinate(LoadAt<int16_t>(record + 24));
-    vertex.uv[1] = DecodeTextureCoordinate(LoadAt<int16_t>(record + 26));
-  }
-}
-
-void ReadSkin(const uint8_t* data, List<Vertex>& vertices) {
-  for (int32_t i = 0; i < vertices.count; ++i) {
-    const uint8_t* record = data + size_t(i) * 24;
-    for (int k = 0; k < 3; ++k) {
-      vertices[i].boneIndices[k] = LoadAt<int32_t>(record + 8 * k);
-      vertices[i].weights[k] = LoadAt<float>(record + 8 * k + 4);
-    }
+// One vertex from its 44-byte record and, in a skinned submesh, its 24-byte skin record. The
+// vertex is made whole in one go, and its influence count (the weights strictly above 0; a NaN
+// weight does not count) is taken while the weights are at hand, so the vertex list is written
+// once and never walked again for the count.
+template <bool kSkinned>
+Vertex DecodeVertex(const uint8_t* record, const uint8_t* skin) {
+  const float position[3] = {LoadAt<float>(record), LoadAt<float>(record + 4), LoadAt<float>(record + 8)};
+  const float u = DecodeTextureCoordinate(LoadAt<int16_t>(record + 24));
+  const float v = DecodeTextureCoordinate(LoadAt<int16_t>(record + 26));
+  if constexpr (!kSkinned) {
+    return Vertex{{position[0], position[1], position[2]}, {u, v}};
+  } else {
+    const float w[3] = {LoadAt<float>(skin + 4), LoadAt<float>(skin + 12), LoadAt<float>(skin + 20)};
+    const int32_t influences = int32_t(w[0] > 0.0f) + int32_t(w[1] > 0.0f) + int32_t(w[2] > 0.0f);
+    return Vertex{{position[0], position[1], position[2]},
+                  {u, v},
+                  {w[0], w[1], w[2]},
+                  {LoadAt<int32_t>(skin), LoadAt<int32_t>(skin + 8), LoadAt<int32_t>(skin + 16)},
+                  influences};
   }
 }
 
@@ -45,28 +47,36 @@ bool ReadSubmesh(ModelParse& parse, const uint8_t* record, Submesh& submesh) {
   const DataRef indexRef = LoadDataRef(record + (wide ? 44 : 36));
   const uint8_t* name = record + (wide ? 92 : 72);
 
-  const uint8_t* data;
-  if (!parse.LocateArray(vertexRef, vertexCount, vertexCount, 44, 0, sizeof(Vertex), &data)) return false;
-  if (data != nullptr) {
-    if (!submesh.vertices.Reset(vertexCount)) return false;
-    ReadVertices(data, submesh.vertices);
+  // Both arrays are located before the vertex list is made, so that each vertex is decoded
+  // from its two records at once. The skin does not size the vertex list: without vertices its
+  // records are tested and dropped.
+  const uint8_t* vertexData;
+  const uint8_t* skinData;
+  if (!parse.LocateArray(vertexRef, vertexCount, vertexCount, 44, 0, sizeof(Vertex), &vertexData)) return false;
+  if (!parse.LocateArray(skinRef, vertexCount, vertexCount, 24, 0, 0, &skinData)) return false;
+  if (vertexData != nullptr) {
+    const bool made =
+        skinData != nullptr
+            ? submesh.vertices.ResetWith(vertexCount, [&](int32_t i) {
+                return DecodeVertex<true>(vertexData + size_t(i) * 44, skinData + size_t(i) * 24);
+              })
+            : submesh.vertices.ResetWith(vertexCount, [&](int32_t i) {
+                return DecodeVertex<false>(vertexData + size_t(i) * 44, nullptr);
+              });
+    if (!made) return false;
   }
   parse.store.vertexTotal = WrappingAdd(parse.store.vertexTotal, vertexCount);
 
-  // The skin does not size the vertex list: without vertices its records are tested and dropped.
-  if (!parse.LocateArray(skinRef, vertexCount, vertexCount, 24, 0, 0, &data)) return false;
-  if (data != nullptr) ReadSkin(data, submesh.vertices);
-
   // Whole triples only; one or two indices beyond the last are not read.
   const int32_t triangleCount = indexCount / 3;
+  const uint8_t* data;
   if (!parse.LocateArray(indexRef, indexCount, triangleCount, 6, 0, sizeof(Triangle), &data)) return false;
   if (data != nullptr) {
-    if (!submesh.triangles.Reset(triangleCount)) return false;
-    for (int32_t t = 0; t < triangleCount; ++t) {
-      for (int k = 0; k < 3; ++k) {
-        submesh.triangles[t].indices[k] = LoadAt<uint16_t>(data + size_t(t) * 6 + 2 * size_t(k));
-      }
-    }
+    const bool made = submesh.triangles.ResetWith(triangleCount, [&](int32_t t) {
+      const uint8_t* triple = data + size_t(t) * 6;
+      return Triangle{{LoadAt<uint16_t>(triple), LoadAt<uint16_t>(triple + 2), LoadAt<uint16_t>(triple + 4)}};
+    });
+    if (!made) return false;
   }
   parse.store.triangleTotal = WrappingAdd(parse.store.triangleTotal, triangleCount);
 

@@ -2,8 +2,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 #include "model/model_reader.h"
+#include "model/post_processing.h"
 #include "model_fixture.h"
 #include "writer/app_writer.h"
 
@@ -220,6 +223,39 @@ TEST(ParseModel, AbsentTextureEntriesStillGiveDefaultSlots) {
   ASSERT_EQ(store.materials[0].textureSlots.count, 2);
   EXPECT_EQ(store.materials[0].textureSlots[0].textureId, -1);
   EXPECT_EQ(store.materials[0].textureSlots[1].textureId, -1);
+}
+
+// The reader counts each vertex's influences as it decodes the skin; the counts must be the
+// ones the post-processing pass gives, and a submesh without a skin keeps the vertex defaults.
+TEST(ParseModel, InfluenceCountsMatchThePostProcessingPass) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  AppModel model = MinimalModel();
+  AppSubmesh skinned;
+  skinned.skin = {{{0, 1, 2}, {0.7f, 0.3f, 0}}, {{0, 0, 0}, {-0.1f, 0, 0}}, {{5, 6, 7}, {1, 1, 1}},
+                  {{1, 2, 3}, {nan, 0.5f, -0.0f}}, {{0, 0, 0}, {1e-30f, 0, 0}}};
+  skinned.vertices.resize(skinned.skin.size());
+  AppSubmesh bare;
+  bare.vertices = {MakeVertex(1, 2, 3, 4, 5)};
+  model.geosets[1].submeshes = {skinned, bare};
+  ModelStore store;
+  ASSERT_EQ(ParseModelDescription(model, store), ModelParseResult::kOk);
+
+  const List<Vertex>& read = store.geosets[1].submeshes[0].vertices;
+  ASSERT_EQ(read.count, 5);
+  std::vector<int32_t> counted;
+  for (const Vertex& vertex : read) counted.push_back(vertex.influenceCount);
+  EXPECT_EQ(counted, (std::vector<int32_t>{2, 0, 3, 1, 1}));
+  EXPECT_EQ(read[2].boneIndices[2], 7);
+  CountInfluences(store);
+  for (int32_t i = 0; i < read.count; ++i) EXPECT_EQ(read[i].influenceCount, counted[size_t(i)]) << i;
+
+  const Vertex& plain = store.geosets[1].submeshes[1].vertices[0];
+  EXPECT_EQ(plain.position[2], 3);
+  EXPECT_EQ(plain.influenceCount, 0);
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(plain.boneIndices[k], -1) << k;
+    EXPECT_EQ(plain.weights[k], 0.0f) << k;
+  }
 }
 
 TEST(ParseModel, SkinWithoutVerticesIsTestedAndDropped) {

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -36,6 +37,23 @@ TEST_F(ReadWholeFileTest, ReadsEveryByte) {
   EXPECT_EQ(buffer[1], 0);
   EXPECT_EQ(buffer[3], 0xff);
   FreeBuffer(buffer);
+}
+
+// Files of many megabytes get a buffer of their own kind; every byte must still arrive, up to
+// the last one of a length that is not a whole number of pages.
+TEST_F(ReadWholeFileTest, ReadsEveryByteOfLargeFiles) {
+  for (const size_t size : {size_t(8) << 20, (size_t(9) << 20) + 4097}) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = char((i * 2654435761u) >> 13);
+    const fs::path file = dir_ / "large.app";
+    std::ofstream(file, std::ios::binary) << bytes;
+    uint8_t* buffer = nullptr;
+    uint32_t length = 0;
+    ASSERT_EQ(ReadWholeFile(Wide(file).c_str(), &buffer, &length), FileReadResult::kOk) << size;
+    ASSERT_EQ(length, size);
+    EXPECT_EQ(std::memcmp(buffer, bytes.data(), size), 0) << size;
+    FreeBuffer(buffer);
+  }
 }
 
 TEST_F(ReadWholeFileTest, BackslashCountsAsSeparator) {

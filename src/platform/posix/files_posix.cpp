@@ -2,6 +2,7 @@
 // "\" counts as a directory separator, so the paths built with "\" open as they would on Windows.
 #include <cstdio>
 #include <cstdlib>
+#include <sys/mman.h>
 
 #include "platform/platform.h"
 
@@ -22,7 +23,18 @@ bool ToNativePath(const char16_t* path, char* out) {
 
 }  // namespace
 
-uint8_t* AllocateBuffer(size_t bytes) { return static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1)); }
+// A file buffer of many megabytes is filled by the kernel's copy page by page, and on fresh
+// memory each 4 KiB page costs a fault first: for a model of 80 MB that doubles the time of the
+// read. Such buffers are therefore aligned to, and offered as, 2 MiB transparent huge pages
+// (a system that has them disabled simply ignores the advice). free() releases either kind.
+uint8_t* AllocateBuffer(size_t bytes) {
+  constexpr size_t kHugePage = size_t(2) << 20;
+  if (bytes < 4 * kHugePage) return static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1));
+  const size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);  // bytes < 2^31: no overflow
+  void* buffer = std::aligned_alloc(kHugePage, rounded);
+  if (buffer != nullptr) madvise(buffer, rounded, MADV_HUGEPAGE);
+  return static_cast<uint8_t*>(buffer);
+}
 
 void FreeBuffer(uint8_t* buffer) { std::free(buffer); }
 
