@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <new>
 #include <utility>
 
 #include "host/host_state.h"
@@ -74,6 +75,40 @@ void HostState::SyncLists() {
   context.bones = bones.Data();
   context.animationCount = animations.Count();
   context.animations = animations.Data();
+}
+
+HostVertexWeights* WeightPool::Make(std::int32_t vertex, std::int32_t count) {
+  static_assert(sizeof(HostVertexWeights) % alignof(std::uint64_t) == 0);
+  static_assert(alignof(HostVertexWeights) <= alignof(std::uint64_t));
+  const std::size_t bytes = sizeof(HostVertexWeights) + sizeof(HostWeightEntry) * static_cast<std::size_t>(count);
+  std::uint64_t* place;
+  if (bytes > kBlockBytes / 4) {
+    // A record of many entries gets a block of its own.
+    large_.push_back(std::unique_ptr<std::uint64_t[]>(new std::uint64_t[bytes / sizeof(std::uint64_t)]));
+    place = large_.back().get();
+  } else {
+    if (kBlockBytes - used_ < bytes) {
+      blocks_.push_back(std::unique_ptr<std::uint64_t[]>(new std::uint64_t[kBlockBytes / sizeof(std::uint64_t)]));
+      used_ = 0;
+    }
+    place = blocks_.back().get() + used_ / sizeof(std::uint64_t);
+    used_ += bytes;
+  }
+  auto* record = new (place) HostVertexWeights{};
+  auto* entries = new (record + 1) HostWeightEntry[static_cast<std::size_t>(count)];
+  for (std::int32_t i = 0; i < count; ++i) {
+    entries[i] = HostWeightEntry{-1, 0.0f};
+  }
+  record->vertexIndex = vertex;
+  record->entryCount = count;
+  record->entries = entries;
+  return record;
+}
+
+void WeightPool::Clear() {
+  blocks_.clear();
+  large_.clear();
+  used_ = kBlockBytes;
 }
 
 Call& HostState::BeginCall(Operation operation, const void* object) {
@@ -445,7 +480,7 @@ std::vector<VertexView> Host::Vertices() const {
     view.position = ToArray(context.vertices[i].position);
     const auto index = static_cast<std::size_t>(i);
     if (index < state_->weights.size() && state_->weights[index] != nullptr) {
-      const HostVertexWeights& weights = state_->weights[index]->record;
+      const HostVertexWeights& weights = *state_->weights[index];
       view.weighted = true;
       view.weights = Keys(weights.entries, weights.entryCount);
     }

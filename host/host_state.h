@@ -135,9 +135,20 @@ struct MaterialStorage {
   std::map<int, std::unique_ptr<HostTextureSlot>> textureSlots;
 };
 
-struct WeightStorage {
-  HostVertexWeights record{};
-  std::vector<HostWeightEntry> entries;
+// The vertices' weight records, each followed by its entries, laid end to end in large blocks:
+// an import gives a million vertices their records, which must not cost two million separate
+// allocations. Records stay where they are until the pool is cleared.
+class WeightPool {
+ public:
+  // A record for `vertex` with `count` (> 0) entries of bone -1 and weight 0.
+  HostVertexWeights* Make(std::int32_t vertex, std::int32_t count);
+  void Clear();
+
+ private:
+  static constexpr std::size_t kBlockBytes = std::size_t(1) << 20;
+  std::vector<std::unique_ptr<std::uint64_t[]>> blocks_;
+  std::vector<std::unique_ptr<std::uint64_t[]>> large_;  // one record each
+  std::size_t used_ = kBlockBytes;  // bytes taken from the last block; full when there is none
 };
 
 struct MeshStorage {
@@ -226,7 +237,8 @@ struct HostState {
   std::vector<std::unique_ptr<HostGroup>> groups;
   std::vector<HostGroup*> groupList;
   RecordArray<HostVertex> vertices;
-  std::vector<std::unique_ptr<WeightStorage>> weights;  // one per vertex, null when unweighted
+  std::vector<HostVertexWeights*> weights;  // one per vertex, null when unweighted
+  WeightPool weightPool;                    // where the records of `weights` live
   std::vector<std::unique_ptr<MeshStorage>> meshes;
   RecordArray<HostBone> bones;
   RecordArray<HostAnimation> animations;

@@ -163,8 +163,8 @@ std::int32_t SetVertexCount(void* self, std::int32_t count) noexcept {
     for (int i = 0; i < count; ++i) {
       host.vertices[i].index = i;
     }
-    host.weights.clear();
-    host.weights.resize(static_cast<std::size_t>(count));
+    host.weights.assign(static_cast<std::size_t>(count), nullptr);
+    host.weightPool.Clear();
     host.SyncLists();
     call.value = 1;
     return 1;
@@ -362,13 +362,8 @@ HostVertexWeights* SetVertexWeights(void* self, std::int32_t vertex, std::int32_
                      host.NoteMisuse("SetVertexWeights with count " + std::to_string(count));
                      return nullptr;
                    }
-                   auto weights = std::make_unique<WeightStorage>();
-                   weights->entries.assign(static_cast<std::size_t>(count), HostWeightEntry{-1, 0.0f});
-                   weights->record.vertexIndex = vertex;
-                   weights->record.entryCount = count;
-                   weights->record.entries = weights->entries.data();
-                   HostVertexWeights* record = &weights->record;
-                   host.weights[static_cast<std::size_t>(vertex)] = std::move(weights);
+                   HostVertexWeights* record = host.weightPool.Make(vertex, count);
+                   host.weights[static_cast<std::size_t>(vertex)] = record;
                    call.result = record;
                    return record;
                  });
@@ -571,16 +566,16 @@ std::int32_t SetFaceCount(void* self, std::int32_t count) noexcept {
       return 0;
     }
     const auto n = static_cast<std::size_t>(count);
+    // Zeroed in bulk, then only the fields that are not zero are written: a model of millions
+    // of faces makes these the largest blocks of the whole import.
     std::vector<HostFace> faces(n);
     std::vector<std::int32_t> indices(3 * n, 0);
     std::vector<HostFaceMapping> mappings(n);
     std::vector<HostFaceCorner> corners(3 * n, HostFaceCorner{kCornerMarker, 0.0f, 0.0f, kCornerMarker});
     for (std::size_t i = 0; i < n; ++i) {
-      faces[i] = HostFace{};
       faces[i].index = static_cast<std::int32_t>(i);
       faces[i].vertexIndices = &indices[3 * i];
       faces[i].mapping = &mappings[i];
-      mappings[i] = HostFaceMapping{};
       mappings[i].faceIndex = static_cast<std::int32_t>(i);
       mappings[i].corners = &corners[3 * i];
     }
