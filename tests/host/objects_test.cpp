@@ -80,6 +80,42 @@ TEST(VertexListTest, SetVertexWeightsGivesEntriesThroughOffset80) {
   EXPECT_EQ(host.Misuses().size(), 3u);
 }
 
+// Records are pooled: many of them, one far larger than the rest and one given twice must each
+// keep their own entries, starting at bone -1 and weight 0, and never overlap.
+TEST(VertexListTest, EveryWeightRecordKeepsItsOwnEntries) {
+  Host host;
+  void* context = &host.Context();
+  constexpr std::int32_t kVertices = 20000;  // more records than one pool block holds
+  ASSERT_EQ(CallSlot<std::int32_t>(context, 100, kVertices), 1);
+  auto countFor = [](std::int32_t v) { return v == 7 ? 70000 : 1 + v % 3; };
+  for (std::int32_t v = 0; v < kVertices; ++v) {
+    void* weights = CallSlot<void*>(context, 147, v, countFor(v));
+    ASSERT_NE(weights, nullptr) << v;
+    EXPECT_EQ(ReadAt<std::int32_t>(weights, 4), countFor(v));
+    auto* entries = ReadAt<unsigned char*>(weights, 80);
+    const auto last = 8 * static_cast<std::size_t>(countFor(v) - 1);
+    ASSERT_EQ(ReadAt<std::int32_t>(entries, last), -1) << v;
+    ASSERT_EQ(ReadAt<float>(entries, last + 4), 0.0f) << v;
+    for (std::int32_t h = 0; h < countFor(v); ++h) WriteAt<std::int32_t>(entries, 8 * static_cast<std::size_t>(h), v);
+  }
+  void* again = CallSlot<void*>(context, 147, 3, 2);  // a second record replaces the first
+  WriteAt<float>(ReadAt<unsigned char*>(again, 80), 12, 0.75f);
+
+  const auto views = host.Vertices();
+  ASSERT_EQ(views.size(), static_cast<std::size_t>(kVertices));
+  for (std::int32_t v = 0; v < kVertices; ++v) {
+    const auto& view = views[static_cast<std::size_t>(v)];
+    if (v == 3) {
+      ASSERT_EQ(view.weights.size(), 2u);
+      EXPECT_EQ(view.weights[0].boneIndex, -1);
+      EXPECT_EQ(view.weights[1].weight, 0.75f);
+      continue;
+    }
+    ASSERT_EQ(view.weights.size(), static_cast<std::size_t>(countFor(v))) << v;
+    for (const HostWeightEntry& entry : view.weights) ASSERT_EQ(entry.boneIndex, v) << v;
+  }
+}
+
 TEST(MaterialTest, MaterialsAreListedInCreationOrder) {
   Host host;
   void* context = &host.Context();
