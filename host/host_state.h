@@ -105,7 +105,8 @@ class RecordArray {
   };
 
   void MoveTo(int capacity) {
-    auto block = std::make_unique<Record[]>(static_cast<std::size_t>(capacity));
+    // Not zeroed: the records in use are copied over, and Append zeroes each new one itself.
+    std::unique_ptr<Record[]> block(new Record[static_cast<std::size_t>(capacity)]);
     if (count_ > 0) {
       std::memcpy(static_cast<void*>(block.get()), current_.get(),
                   sizeof(Record) * static_cast<std::size_t>(count_));

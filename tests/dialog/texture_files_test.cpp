@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,24 @@ TEST(TextureScan, ListsTexFilesOfAnyExtensionCaseWithTheirIdentifiers) {
     EXPECT_EQ(store.textureFiles[i].textureId, expectedIds[i]) << i;
     EXPECT_EQ(std::u16string(store.textureFiles[i].directory), folder.Directory());
   }
+}
+
+// Links are followed to what they name: a link to a tex file is a tex file, a link to a folder
+// is a folder, and a dangling link is a file that cannot be opened.
+TEST(TextureScan, LinksCountAsWhatTheyName) {
+  ScratchFolder folder;
+  folder.WriteTex("store/real.tex", 21);
+  std::filesystem::create_directories(folder.path() / "store" / "inner.tex");
+  std::filesystem::create_symlink(folder.path() / "store" / "real.tex", folder.path() / "linked.tex");
+  std::filesystem::create_directory_symlink(folder.path() / "store" / "inner.tex", folder.path() / "dirlink.tex");
+  std::filesystem::create_symlink(folder.path() / "store" / "missing.tex", folder.path() / "gone.tex");
+  ModelStore store;
+
+  ASSERT_TRUE(ScanTextureDirectory(store, folder.Directory().c_str()));
+
+  EXPECT_EQ(FoundNames(store), (std::vector<std::u16string>{u"linked.tex"}));
+  ASSERT_EQ(store.textureFiles.count, 1);
+  EXPECT_EQ(store.textureFiles[0].textureId, 21);
 }
 
 // The identifier is the little-endian int32 at bytes 16 to 19; a file too short to hold it,
