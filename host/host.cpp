@@ -114,18 +114,14 @@ void WeightPool::Clear() {
 Call& HostState::BeginCall(Operation operation, const void* object) {
   const auto index = static_cast<std::size_t>(operation);
   const int number = ++callCounts[index];
-  Call call;
+  // Without the log one record is refilled in place: an import makes millions of calls.
+  Call& call = logCalls ? calls.emplace_back() : (unloggedCall = Call{});
   call.operation = operation;
   call.object = object;
   call.failed = std::any_of(failures[index].begin(), failures[index].end(), [&](const FailureRule& rule) {
     return number >= rule.firstCall && number <= rule.lastCall;
   });
-  if (!logCalls) {
-    unloggedCall = std::move(call);
-    return unloggedCall;
-  }
-  calls.push_back(std::move(call));
-  return calls.back();
+  return call;
 }
 
 void HostState::NoteMisuse(std::string text) noexcept {
