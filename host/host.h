@@ -51,7 +51,8 @@ const char* OperationName(Operation operation);
 enum class ObjectKind : int { Descriptor, Context, Material, Mesh, Animation, Image };
 const char* ObjectKindName(ObjectKind kind);
 
-// One call of an operation, with what was passed and what the host answered.
+// One call of an operation, with what was passed and what the host answered. (A field added
+// here is also reset in HostState::BeginCall, which refills one Call while the log is off.)
 struct Call {
   Operation operation{};
   const void* object = nullptr;            // the object the operation was called on
