@@ -271,6 +271,33 @@ Quat QuatFromMatrix(const Matrix& m) {
   return q;
 }
 
+// The nearest plane rotation to the upper-left 2×2 block [w x; y z] of m is (c, −s; s, c) with
+// (c, s) ∝ (z + w, y − x); the nearest plane reflection, for a block that mirrors, is
+// (−c, s; s, c) with (c, s) ∝ (z − w, y + x). Unnormalised.
+void PlaneFactorPair(const Matrix& m, bool mirrored, float& c, float& s) {
+  const float w = m.m[0][0];
+  const float x = m.m[0][1];
+  const float y = m.m[1][0];
+  const float z = m.m[1][1];
+  c = mirrored ? z - w : z + w;
+  s = mirrored ? y + x : y - x;
+}
+
+// Writes the block's factor into the upper-left of q, an identity. A reflection of the plane
+// gets −1 in the corner the block does not reach, which keeps the whole factor a proper rotation.
+void PlacePlaneFactor(float c, float s, bool mirrored, Matrix& q) {
+  if (mirrored) {
+    q.m[1][1] = c;
+    q.m[0][0] = -c;
+    q.m[0][1] = q.m[1][0] = s;
+    q.m[2][2] = -1.0f;
+  } else {
+    q.m[0][0] = q.m[1][1] = c;
+    q.m[1][0] = s;
+    q.m[0][1] = -s;
+  }
+}
+
 Matrix RankOnePolar(const Matrix& input) {
   Matrix q = kIdentity;
   Matrix m = input;
@@ -287,32 +314,14 @@ Matrix RankOnePolar(const Matrix& input) {
   // left in the upper-left 2×2 block. The factor carries the sign of m[2][2] in its corner and
   // the nearest plane rotation of the same determinant sign in the block, so that it stays a
   // proper rotation.
-  const float w = m.m[0][0];
-  const float x = m.m[0][1];
-  const float y = m.m[1][0];
-  const float z = m.m[1][1];
-  if (m.m[2][2] < 0.0f) {
-    float c = z - w;
-    float s = y + x;
-    if (!NormalisePair(c, s)) {
-      c = 1.0f;
-      s = 0.0f;
-    }
-    q.m[1][1] = c;
-    q.m[0][0] = -c;
-    q.m[0][1] = q.m[1][0] = s;
-    q.m[2][2] = -1.0f;
-  } else {
-    float c = z + w;
-    float s = y - x;
-    if (!NormalisePair(c, s)) {
-      c = 1.0f;
-      s = 0.0f;
-    }
-    q.m[0][0] = q.m[1][1] = c;
-    q.m[1][0] = s;
-    q.m[0][1] = -s;
+  const bool mirrored = m.m[2][2] < 0.0f;
+  float c, s;
+  PlaneFactorPair(m, mirrored, c, s);
+  if (!NormalisePair(c, s)) {
+    c = 1.0f;
+    s = 0.0f;
   }
+  PlacePlaneFactor(c, s, mirrored, q);
   ReflectColumns(q, v1);
   ReflectRows(q, v2);
   return q;
@@ -335,29 +344,13 @@ Matrix RankTwoPolar(const Matrix& input, const Matrix& adjointTranspose) {
   MakeReflector(v2, v2);
   ReflectRows(m, v2);
   // m is now zero outside its upper-left 2×2 block, whose polar factor is found directly.
-  const float w = m.m[0][0];
-  const float x = m.m[0][1];
-  const float y = m.m[1][0];
-  const float z = m.m[1][1];
+  // The block mirrors when its determinant is not positive.
+  const bool mirrored = !(m.m[0][0] * m.m[1][1] > m.m[0][1] * m.m[1][0]);
+  float c, s;
+  PlaneFactorPair(m, mirrored, c, s);
+  if (!NormalisePair(c, s)) return RankOnePolar(input);
   Matrix q = kIdentity;
-  if (w * z > x * y) {
-    float c = z + w;
-    float s = y - x;
-    if (!NormalisePair(c, s)) return RankOnePolar(input);
-    q.m[0][0] = q.m[1][1] = c;
-    q.m[1][0] = s;
-    q.m[0][1] = -s;
-  } else {
-    // The block mirrors. Its factor is a reflection of the plane; the −1 in the corner the
-    // matrix does not reach makes the whole factor a proper rotation.
-    float c = z - w;
-    float s = y + x;
-    if (!NormalisePair(c, s)) return RankOnePolar(input);
-    q.m[1][1] = c;
-    q.m[0][0] = -c;
-    q.m[0][1] = q.m[1][0] = s;
-    q.m[2][2] = -1.0f;
-  }
+  PlacePlaneFactor(c, s, mirrored, q);
   ReflectColumns(q, v1);
   ReflectRows(q, v2);
   return q;
