@@ -136,6 +136,26 @@ AppVertex MakeVertex(float x, float y, float z, float u, float v) {
   return AppVertex{{x, y, z}, EncodeTexCoord(u), EncodeTexCoord(v)};
 }
 
+AppBone MakeBone(const std::string& name, int32_t parent, std::array<float, 3> translation,
+                 std::array<float, 4> rotation, float scale) {
+  AppBone bone;
+  bone.name = name;
+  bone.parentIndex = parent;
+  bone.bindTransform.translation = translation;
+  bone.bindTransform.rotation = rotation;
+  bone.bindTransform.scale = scale;
+  return bone;
+}
+
+AppMaterial MakeMaterial(const std::string& name, std::vector<int32_t> textureIds) {
+  AppMaterial material;
+  material.name = name;
+  AppVariant variant;
+  variant.textureIds = std::move(textureIds);
+  material.variants.push_back(std::move(variant));
+  return material;
+}
+
 std::vector<uint8_t> WriteAppFile(const AppModel& model, AppPlacement* placement) {
   const AppRecordSizes sizes = AppRecordSizesFor(model.formatVersion);
   AppPlacement placed;

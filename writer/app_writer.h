@@ -64,6 +64,10 @@ struct AppBone {
   AppTransform bindTransform;    // the third block
 };
 
+// A bone whose bind transform is `translation`, `rotation` (x, y, z, w) and uniform `scale`.
+AppBone MakeBone(const std::string& name, int32_t parent, std::array<float, 3> translation,
+                 std::array<float, 4> rotation = {0, 0, 0, 1}, float scale = 1);
+
 struct AppVertex {
   std::array<float, 3> position{0, 0, 0};
   int16_t u = 0;  // raw stored texture coordinates; see EncodeTexCoord
@@ -114,6 +118,9 @@ struct AppMaterial {
   std::vector<AppVariant> variants;  // one variant entry each
   ArrayOverride variantEntriesArray;
 };
+
+// A material with one variant, whose texture entries name `textureIds`.
+AppMaterial MakeMaterial(const std::string& name, std::vector<int32_t> textureIds = {});
 
 struct AppModel {
   uint32_t formatVersion = 260;

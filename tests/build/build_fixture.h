@@ -62,25 +62,8 @@ class SceneBuild : public testing::LoadedPlugin {
 
 // ---- Model descriptions ------------------------------------------------------------------------
 
-inline writer::AppBone MakeBone(const std::string& name, int32_t parent, std::array<float, 3> translation,
-                                std::array<float, 4> rotation = {0, 0, 0, 1}, float scale = 1) {
-  writer::AppBone bone;
-  bone.name = name;
-  bone.parentIndex = parent;
-  bone.bindTransform.translation = translation;
-  bone.bindTransform.rotation = rotation;
-  bone.bindTransform.scale = scale;
-  return bone;
-}
-
-inline writer::AppMaterial MakeMaterial(const std::string& name, std::vector<int32_t> textureIds = {}) {
-  writer::AppMaterial material;
-  material.name = name;
-  writer::AppVariant variant;
-  variant.textureIds = std::move(textureIds);
-  material.variants.push_back(variant);
-  return material;
-}
+using writer::MakeBone;
+using writer::MakeMaterial;
 
 // A submesh of `vertexCount` vertices along x (vertex i at (i, 2i, 3i) with texture coordinates
 // (64.5 + i, 128)), fanned into triangles (0, i, i + 1).

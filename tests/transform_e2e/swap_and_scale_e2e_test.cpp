@@ -60,16 +60,6 @@ Matrix TurnMatrix(const Matrix& m) {
   return r;
 }
 
-writer::AppBone Bone(const std::string& name, int32_t parent, Quat rotation, Vec3 translation, float scale) {
-  writer::AppBone bone;
-  bone.name = name;
-  bone.parentIndex = parent;
-  bone.bindTransform.rotation = rotation;
-  bone.bindTransform.translation = translation;
-  bone.bindTransform.scale = scale;
-  return bone;
-}
-
 enum BoneIndex { kRoot, kChild, kMirror, kOffsetRoot, kHand };
 
 const std::vector<Vec3> kVertices = {{1, 2, 3}, {-1, 0, 4}, {2, -3, 0.5f}, {0.1f, -0.7f, 1e-3f}};
@@ -80,11 +70,11 @@ const std::vector<Vec3> kVertices = {{1, 2, 3}, {-1, 0, 4}, {2, -3, 0.5f}, {0.1f
 writer::AppModel SkinnedModel() {
   writer::AppModel model;
   model.bones = {
-      Bone("root", -1, {0, 0, 0, 1}, {0, 0, 0}, 1),
-      Bone("child", kRoot, AxisQuat(0, 45), {0, 5, 0}, 1),
-      Bone("mirror", kRoot, AxisQuat(2, 30), {1, 0, 0}, -1.5f),
-      Bone("offset", -1, {0, 0, 0, 1}, {1, 2, 3}, 1),
-      Bone("hand", kRoot, {0, 0, 0, 1}, {1, 0, 0}, 1),
+      writer::MakeBone("root", -1, {0, 0, 0}),
+      writer::MakeBone("child", kRoot, {0, 5, 0}, AxisQuat(0, 45), 1),
+      writer::MakeBone("mirror", kRoot, {1, 0, 0}, AxisQuat(2, 30), -1.5f),
+      writer::MakeBone("offset", -1, {1, 2, 3}),
+      writer::MakeBone("hand", kRoot, {1, 0, 0}),
   };
   writer::AppSubmesh submesh;
   for (const Vec3& v : kVertices) submesh.vertices.push_back(writer::MakeVertex(v[0], v[1], v[2], 0, 0));
@@ -266,7 +256,7 @@ TEST_F(ClosingTransforms, TranslationKeysAreNeitherTurnedNorScaled) {
 
 TEST_F(ClosingTransforms, BonesOnlyModelIsTurnedAboutTheOrigin) {
   writer::AppModel model;
-  model.bones = {Bone("root", -1, {0, 0, 0, 1}, {1, 2, 3}, 1), Bone("tip", 0, {0, 0, 0, 1}, {0, 0, 4}, 1)};
+  model.bones = {writer::MakeBone("root", -1, {1, 2, 3}), writer::MakeBone("tip", 0, {0, 0, 4})};
   ASSERT_EQ(Import(model, 1), 1);
   EXPECT_TRUE(host_->Vertices().empty());
   const auto bones = host_->Bones();

@@ -37,15 +37,6 @@ std::vector<uint8_t> TexFile(int32_t id) {
 
 namespace {
 
-writer::AppMaterial Material(const std::string& name, std::vector<int32_t> textureIds) {
-  writer::AppMaterial material;
-  material.name = name;
-  writer::AppVariant variant;
-  variant.textureIds = std::move(textureIds);
-  material.variants.push_back(variant);
-  return material;
-}
-
 writer::AppSubmesh Fan(const std::string& materialName, int vertexCount) {
   writer::AppSubmesh submesh;
   submesh.materialName = materialName;
@@ -56,24 +47,14 @@ writer::AppSubmesh Fan(const std::string& materialName, int vertexCount) {
   return submesh;
 }
 
-writer::AppBone Bone(const std::string& name, int32_t parent, std::array<float, 3> translation) {
-  writer::AppBone bone;
-  bone.name = name;
-  bone.parentIndex = parent;
-  bone.bindTransform.translation = translation;
-  bone.bindTransform.rotation = {0, 0, 0, 1};
-  bone.bindTransform.scale = 1;
-  return bone;
-}
-
 }  // namespace
 
 writer::AppModel DialogModel() {
   writer::AppModel model;
-  model.bones = {Bone("root", -1, {1, 0, 0}), Bone("arm", 0, {0, 2, 0})};
+  model.bones = {writer::MakeBone("root", -1, {1, 0, 0}), writer::MakeBone("arm", 0, {0, 2, 0})};
   model.geosets[0].submeshes.push_back(Fan("Beta", 4));
   model.geosets[1].submeshes.push_back(Fan("Gamma", 3));
-  model.materials = {Material("Alpha", {}), Material("Beta", {20}), Material("Gamma", {30})};
+  model.materials = {writer::MakeMaterial("Alpha"), writer::MakeMaterial("Beta", {20}), writer::MakeMaterial("Gamma", {30})};
   return model;
 }
 
