@@ -17,6 +17,7 @@
 #include "host/host.h"
 #include "image_files.h"
 #include "loaded_plugin.h"
+#include "turn_checks.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
@@ -32,11 +33,8 @@ inline float HostTime(float t) { return t * std::bit_cast<float>(0x3D888889u); }
 inline std::array<float, 3> Value(const host::HostVectorKey& key) { return {key.x, key.y, key.z}; }
 inline std::array<float, 4> Value(const host::HostRotationKey& key) { return {key.x, key.y, key.z, key.w}; }
 
-template <size_t N>
-void ExpectNear(const std::array<float, N>& actual, const std::array<float, N>& expected, float tolerance,
-                const std::string& what) {
-  for (size_t i = 0; i < N; ++i) EXPECT_NEAR(actual[i], expected[i], tolerance) << what << " [" << i << "]";
-}
+using testing::ExpectNear;
+using testing::kHalfRoot;
 
 // A tex file: only the signed 32-bit identifier at byte 16 means anything.
 inline std::vector<uint8_t> TexFile(int32_t id) {

@@ -14,12 +14,11 @@ using writer::AniFile;
 using writer::AniTrack;
 using writer::AppModel;
 
-constexpr float kHalfSqrt2 = 0.70710677f;
 
 // Two geosets with skin weights and two materials, whose textures have the ids 7 and 9.
 AppModel SkinnedModel() {
   AppModel model;
-  model.bones = {MakeBone("root", -1, {1, 0, 0}), MakeBone("arm", 0, {0, 2, 0}, {0, 0, kHalfSqrt2, kHalfSqrt2}, 0.5f)};
+  model.bones = {MakeBone("root", -1, {1, 0, 0}), MakeBone("arm", 0, {0, 2, 0}, {0, 0, kHalfRoot, kHalfRoot}, 0.5f)};
   writer::AppSubmesh stone = MakeFan("stone", 4);
   stone.skin = {{{0, 1, 0}, {1.0f, 0, 0}},
                 {{0, 1, 0}, {0.25f, 0.75f, 0}},
@@ -40,7 +39,7 @@ AniFile WalkAnimation() {
   root.translationKeys = {{0, 1, 0, 0}, {2, 3, 0, 0}};
   AniTrack arm;
   arm.boneName = "arm";
-  arm.rotationKeys = {writer::MakeRotationKey(0, 0, 0, 0, 1), writer::MakeRotationKey(2, 0, 0, kHalfSqrt2, kHalfSqrt2)};
+  arm.rotationKeys = {writer::MakeRotationKey(0, 0, 0, 0, 1), writer::MakeRotationKey(2, 0, 0, kHalfRoot, kHalfRoot)};
   arm.scaleKeys = {{1, 2.0f}, {2, 0.0f}};
   file.tracks = {root, arm};
   file.frameTimes = {0.0f, 10.0f, 29.5f};
@@ -167,7 +166,7 @@ TEST_F(SceneBuild, ImportsSkinnedModelWithTexturesAlphaMapsAndTwoAnimations) {
   EXPECT_EQ(bones[1].parentIndex, 0);
   EXPECT_EQ(bones[1].translation, (std::array<float, 3>{0, 2, 0}));
   EXPECT_EQ(bones[1].scale, (std::array<float, 3>{0.5f, 0.5f, 0.5f}));
-  EXPECT_EQ(bones[1].rotation, (std::array<float, 4>{0, 0, kHalfSqrt2, kHalfSqrt2}));
+  EXPECT_EQ(bones[1].rotation, (std::array<float, 4>{0, 0, kHalfRoot, kHalfRoot}));
 
   // Animations at 15 frames per second, keys relative to the bind pose.
   const auto animations = host_->Animations();
@@ -188,7 +187,7 @@ TEST_F(SceneBuild, ImportsSkinnedModelWithTexturesAlphaMapsAndTwoAnimations) {
   EXPECT_TRUE(walk.tracks[0].scaleKeys.empty());
   const auto& armRotations = walk.tracks[1].rotationKeys;
   ASSERT_EQ(armRotations.size(), 2u);
-  ExpectNear<4>(Value(armRotations[0]), {0, 0, -kHalfSqrt2, kHalfSqrt2}, 1e-6f, "identity after the bind rotation");
+  ExpectNear<4>(Value(armRotations[0]), {0, 0, -kHalfRoot, kHalfRoot}, 1e-6f, "identity after the bind rotation");
   ExpectNear<4>(Value(armRotations[1]), {0, 0, 0, 1}, 1e-4f, "the bind rotation itself");
   EXPECT_FLOAT_EQ(armRotations[1].time, HostTime(29.5f));
   const auto& armScales = walk.tracks[1].scaleKeys;
@@ -345,7 +344,7 @@ TEST_F(SceneBuild, SwapModelTurnsVerticesAndRebuildsBones) {
   const auto bones = host_->Bones();
   ASSERT_EQ(bones.size(), 2u);
   // The root takes up the quarter turn about x; the child keeps its transform.
-  ExpectNear<4>(bones[0].rotation, {-kHalfSqrt2, 0, 0, kHalfSqrt2}, 1e-5f, "root rotation");
+  ExpectNear<4>(bones[0].rotation, {-kHalfRoot, 0, 0, kHalfRoot}, 1e-5f, "root rotation");
   ExpectNear<3>(bones[1].translation, {0, 2, 0}, 1e-5f, "child translation");
 }
 

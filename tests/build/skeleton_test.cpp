@@ -10,14 +10,13 @@ using writer::AniFile;
 using writer::AniTrack;
 using writer::AppModel;
 
-constexpr float kHalfSqrt2 = 0.70710677f;
 
 // Geometry and two bones: "hip" at (1, 0, 0), and "knee" below it, turned 90 degrees about z.
 AppModel RiggedModel() {
   AppModel model;
   model.geosets[0].submeshes = {MakeFan("skin", 3)};
   model.materials = {MakeMaterial("skin")};
-  model.bones = {MakeBone("hip", -1, {1, 0, 0}), MakeBone("knee", 0, {0, 2, 0}, {0, 0, kHalfSqrt2, kHalfSqrt2})};
+  model.bones = {MakeBone("hip", -1, {1, 0, 0}), MakeBone("knee", 0, {0, 2, 0}, {0, 0, kHalfRoot, kHalfRoot})};
   return model;
 }
 
@@ -55,7 +54,7 @@ TEST_F(SceneBuild, AnimationKeysAreRetimedAndMadeRelativeToTheBindPose) {
   AniTrack knee = Track("knee");
   knee.rotationKeys = {writer::MakeRotationKey(1, 0, 0, 0, 1)};
   knee.rotationKeys.push_back(writer::AniRotationKey{0, 0, 0, 0, 0});
-  knee.rotationKeys.push_back(writer::MakeRotationKey(1, kHalfSqrt2, 0, 0, kHalfSqrt2));  // 90 degrees about x
+  knee.rotationKeys.push_back(writer::MakeRotationKey(1, kHalfRoot, 0, 0, kHalfRoot));  // 90 degrees about x
   file.tracks = {knee, hip};
   file.frameTimes = {0.0f, 30.0f};
   DialogScript script;
@@ -77,7 +76,7 @@ TEST_F(SceneBuild, AnimationKeysAreRetimedAndMadeRelativeToTheBindPose) {
   // knee: the identity and the zero quaternion are both sent as the inverse bind rotation.
   ASSERT_EQ(tracks[1].rotationKeys.size(), 3u);
   for (size_t k : {0u, 1u}) {
-    ExpectNear<4>(Value(tracks[1].rotationKeys[k]), {0, 0, -kHalfSqrt2, kHalfSqrt2}, 1e-6f, "inverse bind rotation");
+    ExpectNear<4>(Value(tracks[1].rotationKeys[k]), {0, 0, -kHalfRoot, kHalfRoot}, 1e-6f, "inverse bind rotation");
   }
   // The inverse bind rotation comes first: Q' (x) q, not q (x) Q'.
   ExpectNear<4>(Value(tracks[1].rotationKeys[2]), {0.5f, -0.5f, -0.5f, 0.5f}, 1e-4f, "quarter turn about x");

@@ -11,21 +11,14 @@
 #include "model/post_processing.h"
 #include "plugin/host_interface.h"
 #include "transform/axis_swap.h"
+#include "turn_checks.h"
 
 namespace vexmara {
 namespace {
 
-using Matrix = std::array<float, 16>;
-using Vec3 = std::array<float, 3>;
-using Quat = std::array<float, 4>;
-
-constexpr double kPi = 3.14159265358979323846;
-const float kHalfRoot = static_cast<float>(std::sqrt(0.5));
+using namespace testing;
 
 Matrix Identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
-
-// The turn (x, y, z) -> (x, z, -y) as a matrix.
-Matrix Turn() { return {1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1}; }
 
 // Reference product in double precision, independent of the code under test.
 Matrix Product(const Matrix& a, const Matrix& b) {

@@ -11,18 +11,14 @@
 #include <vector>
 
 #include "loaded_plugin.h"
+#include "turn_checks.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
 
 namespace vexmara {
 namespace {
 
-using Matrix = std::array<float, 16>;
-using Vec3 = std::array<float, 3>;
-using Quat = std::array<float, 4>;
-
-constexpr double kPi = 3.14159265358979323846;
-const float kHalfRoot = static_cast<float>(std::sqrt(0.5));
+using namespace testing;
 
 Quat AxisQuat(int axis, double degrees) {
   Quat q = {0, 0, 0, static_cast<float>(std::cos(degrees * kPi / 360))};
@@ -45,11 +41,6 @@ void ExpectSameRotation(const std::array<float, 4>& actual, const Quat& expected
   for (int i = 0; i < 9; ++i) EXPECT_NEAR(a[i], e[i], 1e-5) << what << ", element " << i;
 }
 
-void ExpectNear(const std::array<float, 3>& actual, const Vec3& expected, float tolerance, const std::string& what) {
-  for (int i = 0; i < 3; ++i) EXPECT_NEAR(actual[i], expected[i], tolerance) << what << ", axis " << i;
-}
-
-Matrix Turn() { return {1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1}; }
 
 Matrix TurnMatrix(const Matrix& m) {
   Matrix r = m;
@@ -189,7 +180,7 @@ TEST_F(ClosingTransforms, VerticesAndSceneObjectsAreTurned) {
 
   const auto objectsA = host_->SceneObjectsA();
   ASSERT_EQ(objectsA.size(), 1u);
-  ExpectNear({objectsA[0].position[0], objectsA[0].position[1], objectsA[0].position[2]}, {1, 3, -2}, 1e-6f,
+  ExpectNear(Vec3{objectsA[0].position[0], objectsA[0].position[1], objectsA[0].position[2]}, {1, 3, -2}, 1e-6f,
              "object A position");
   const Matrix turned = TurnMatrix(objectMatrix);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(objectsA[0].matrix[i], turned[i]) << "object A matrix, element " << i;
@@ -197,7 +188,7 @@ TEST_F(ClosingTransforms, VerticesAndSceneObjectsAreTurned) {
   EXPECT_EQ(objectsA[0].distances[1], 50.0f);
   const auto objectsB = host_->SceneObjectsB();
   ASSERT_EQ(objectsB.size(), 1u);
-  ExpectNear({objectsB[0].position[0], objectsB[0].position[1], objectsB[0].position[2]}, {-2, 1, -7}, 1e-6f,
+  ExpectNear(Vec3{objectsB[0].position[0], objectsB[0].position[1], objectsB[0].position[2]}, {-2, 1, -7}, 1e-6f,
              "object B position");
   for (int i = 0; i < 16; ++i) EXPECT_EQ(objectsB[0].matrix[i], turned[i]) << "object B matrix, element " << i;
 }
@@ -224,7 +215,7 @@ TEST_F(ClosingTransforms, WithoutSwapNothingTurnsAndTheUnitScaleKeepsPositions) 
   EXPECT_EQ(bones[kMirror].scale, (Vec3{-1.5f, -1.5f, -1.5f}));
   const auto objectsA = host_->SceneObjectsA();
   ASSERT_EQ(objectsA.size(), 1u);
-  ExpectNear({objectsA[0].position[0], objectsA[0].position[1], objectsA[0].position[2]}, {0.3f, -2, 9}, 1e-6f,
+  ExpectNear(Vec3{objectsA[0].position[0], objectsA[0].position[1], objectsA[0].position[2]}, {0.3f, -2, 9}, 1e-6f,
              "object A position");
   EXPECT_EQ(objectsA[0].distances[0], 5.0f);
   EXPECT_EQ(objectsA[0].distances[1], 50.0f);
