@@ -201,21 +201,11 @@ TEST_F(WinePlugin, TextureDirectoryCarriesOverToTheNextModel) {
   WriteFile(L"first\\gamma.tex", TexFile(30));
   WriteFile(L"second\\beta.tex", TexFile(20));
   DialogView first;
-  ReadModel(DialogModel(), L"first\\model.app");
-  ASSERT_EQ(Import([&](HWND dialog) {
-              first = ReadDialog(dialog);
-              PressButton(dialog, kImport);
-            }),
-            1);
+  ASSERT_EQ(ImportAsShown(DialogModel(), &first, L"first\\model.app"), 1);
   EXPECT_EQ(Utf8(first.textureDirectory), Utf8(Path(L"first\\")));
 
   DialogView second;
-  ReadModel(DialogModel(), L"second\\model.app");
-  ASSERT_EQ(Import([&](HWND dialog) {
-              second = ReadDialog(dialog);
-              PressButton(dialog, kImport);
-            }),
-            1);
+  ASSERT_EQ(ImportAsShown(DialogModel(), &second, L"second\\model.app"), 1);
   EXPECT_EQ(Utf8(second.textureDirectory), Utf8(Path(L"first\\")));
   EXPECT_EQ(second.textureLines, (std::vector<std::wstring>{L"Beta*", L"gamma.tex"}));
 }

@@ -170,8 +170,8 @@ int32_t WinePlugin::Import(const std::function<void(HWND dialog)>& drive) {
   return result;
 }
 
-int32_t WinePlugin::ImportAsShown(const writer::AppModel& model, DialogView* shown) {
-  ReadModel(model);
+int32_t WinePlugin::ImportAsShown(const writer::AppModel& model, DialogView* shown, const std::wstring& relative) {
+  ReadModel(model, relative);
   if (HasFatalFailure()) return -100;
   return Import([&](HWND dialog) {
     *shown = ReadDialog(dialog);

@@ -90,9 +90,9 @@ class WinePlugin : public ::testing::Test {
   // should end the dialog. A dialog that never shows, or that `drive` leaves open, fails the
   // test and is cancelled (with any picker still open) so that the import returns.
   int32_t Import(const std::function<void(HWND dialog)>& drive);
-  // Read, then import pressing "Import" with the boxes as shown; what the dialog showed is
-  // returned in `shown`.
-  int32_t ImportAsShown(const writer::AppModel& model, DialogView* shown);
+  // Read (from `relative` in the test's folder), then import pressing "Import" with the boxes as
+  // shown; what the dialog showed is returned in `shown`.
+  int32_t ImportAsShown(const writer::AppModel& model, DialogView* shown, const std::wstring& relative = L"model.app");
 
   host::PluginLibrary library_;
   std::unique_ptr<host::Host> host_;

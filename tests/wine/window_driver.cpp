@@ -36,31 +36,28 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
-struct CaptionSearch {
-  const wchar_t* caption;
+// The first window, of the top-level ones (no parent) or of a parent's descendants, for which
+// `matches` holds; null when there is none.
+struct WindowSearch {
+  const std::function<bool(HWND)>& matches;
   HWND found;
 };
 
-BOOL CALLBACK MatchCaption(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<CaptionSearch*>(data);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
-  if (StoredText(window) != search->caption) return TRUE;
+BOOL CALLBACK TakeFirstMatch(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  if (!search->matches(window)) return TRUE;
   search->found = window;
   return FALSE;
 }
 
-struct ClassSearch {
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK MatchClass(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<ClassSearch*>(data);
-  if (!SameNoCase(ClassOf(window), search->className)) return TRUE;
-  search->found = window;
-  return FALSE;
+HWND FirstWindow(HWND parent, const std::function<bool(HWND)>& matches) {
+  WindowSearch search{matches, nullptr};
+  if (parent == nullptr) {
+    EnumWindows(TakeFirstMatch, reinterpret_cast<LPARAM>(&search));
+  } else {
+    EnumChildWindows(parent, TakeFirstMatch, reinterpret_cast<LPARAM>(&search));
+  }
+  return search.found;
 }
 
 void PostCommand(HWND window, int id) {
@@ -79,15 +76,15 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 }
 
 HWND WaitForWindow(const wchar_t* caption, DWORD timeoutMs) {
-  CaptionSearch search{caption, nullptr};
-  WaitUntil(
-      [&] {
-        search.found = nullptr;
-        EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-      },
-      timeoutMs);
-  return search.found;
+  // A visible window of this process with that caption.
+  const std::function<bool(HWND)> matches = [caption](HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process == GetCurrentProcessId() && IsWindowVisible(window) && StoredText(window) == caption;
+  };
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FirstWindow(nullptr, matches)) != nullptr; }, timeoutMs);
+  return found;
 }
 
 bool WaitForClose(HWND window, DWORD timeoutMs) {
@@ -103,9 +100,7 @@ std::wstring WindowText(HWND window) {
 }
 
 HWND FindDescendant(HWND parent, const wchar_t* className) {
-  ClassSearch search{className, nullptr};
-  EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FirstWindow(parent, [className](HWND window) { return SameNoCase(ClassOf(window), className); });
 }
 
 HWND FocusOn(HWND window) {
