@@ -59,8 +59,8 @@ ModelParseResult ParseModel(ReadCursor& cursor, ModelStore& store) {
 
   if (store.submeshTotal == 0 && store.vertexTotal == 0 && store.boneTotal == 0) return ModelParseResult::kEmpty;
 
-  // The influence counts were taken while the skins were decoded (model_records.cpp): the same
-  // counts CountInfluences gives, without a second walk over every vertex.
+  // The influence counts were taken while the skins were decoded (model_records.cpp), with the
+  // rule CountInfluences applies, so no second walk over every vertex is needed.
   ResolveMaterialIndices(store);
   ComputeBoneMatrices(store);
   return ModelParseResult::kOk;

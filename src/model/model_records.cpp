@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "model/model_parse.h"
+#include "model/post_processing.h"
 #include "plugin/text.h"
 
 namespace vexmara {
@@ -17,9 +18,8 @@ float DecodeTextureCoordinate(int16_t stored) {
 }
 
 // One vertex from its 44-byte record and, in a skinned submesh, its 24-byte skin record. The
-// vertex is made whole in one go, and its influence count (the weights strictly above 0; a NaN
-// weight does not count) is taken while the weights are at hand, so the vertex list is written
-// once and never walked again for the count.
+// vertex is made whole in one go, and its influence count is taken while the weights are at
+// hand, so the vertex list is written once and never walked again for the count.
 template <bool kSkinned>
 Vertex DecodeVertex(const uint8_t* record, const uint8_t* skin) {
   const float position[3] = {LoadAt<float>(record), LoadAt<float>(record + 4), LoadAt<float>(record + 8)};
@@ -29,12 +29,11 @@ Vertex DecodeVertex(const uint8_t* record, const uint8_t* skin) {
     return Vertex{{position[0], position[1], position[2]}, {u, v}};
   } else {
     const float w[3] = {LoadAt<float>(skin + 4), LoadAt<float>(skin + 12), LoadAt<float>(skin + 20)};
-    const int32_t influences = int32_t(w[0] > 0.0f) + int32_t(w[1] > 0.0f) + int32_t(w[2] > 0.0f);
     return Vertex{{position[0], position[1], position[2]},
                   {u, v},
                   {w[0], w[1], w[2]},
                   {LoadAt<int32_t>(skin), LoadAt<int32_t>(skin + 8), LoadAt<int32_t>(skin + 16)},
-                  influences};
+                  InfluenceCount(w)};
   }
 }
 

@@ -46,12 +46,7 @@ void ResolveMaterialIndices(ModelStore& store) {
 void CountInfluences(ModelStore& store) {
   for (Geoset& geoset : store.geosets) {
     for (Submesh& submesh : geoset.submeshes) {
-      for (Vertex& vertex : submesh.vertices) {
-        vertex.influenceCount = 0;
-        for (float weight : vertex.weights) {
-          if (weight > 0.0f) ++vertex.influenceCount;  // a NaN weight does not count
-        }
-      }
+      for (Vertex& vertex : submesh.vertices) vertex.influenceCount = InfluenceCount(vertex.weights);
     }
   }
 }

@@ -14,6 +14,13 @@ namespace vexmara {
 int32_t FindMaterialByName(const ModelStore& store, const char* name);
 
 void ResolveMaterialIndices(ModelStore& store);
+
+// How many of a vertex's three weights are in use: those strictly above 0 (a NaN weight does not
+// count). The reader takes each vertex's count with this as it decodes the skin; CountInfluences
+// sets every vertex's count again from its weights.
+inline int32_t InfluenceCount(const float weights[3]) {
+  return int32_t(weights[0] > 0.0f) + int32_t(weights[1] > 0.0f) + int32_t(weights[2] > 0.0f);
+}
 void CountInfluences(ModelStore& store);
 void ComputeBoneMatrices(ModelStore& store);
 
