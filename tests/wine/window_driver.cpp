@@ -152,21 +152,6 @@ FolderBrowser FolderBrowser::Wait() {
   return browser;
 }
 
-std::wstring FolderBrowser::SelectedName() const {
-  HWND tree = FindDescendant(window_, WC_TREEVIEWW);
-  if (tree == nullptr) return L"";
-  const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-  if (item == nullptr) return L"";
-  wchar_t text[MAX_PATH] = {};
-  TVITEMW info = {};
-  info.mask = TVIF_TEXT;
-  info.hItem = item;
-  info.pszText = text;
-  info.cchTextMax = MAX_PATH;
-  if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info))) return L"";
-  return text;
-}
-
 namespace {
 
 std::wstring ItemText(HWND tree, HTREEITEM item) {
@@ -183,6 +168,17 @@ std::wstring ItemText(HWND tree, HTREEITEM item) {
 HTREEITEM NextItem(HWND tree, HTREEITEM item, WPARAM relation) {
   return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
 }
+
+}  // namespace
+
+std::wstring FolderBrowser::SelectedName() const {
+  HWND tree = FindDescendant(window_, WC_TREEVIEWW);
+  if (tree == nullptr) return L"";
+  const HTREEITEM item = NextItem(tree, nullptr, TVGN_CARET);
+  return item != nullptr ? ItemText(tree, item) : L"";
+}
+
+namespace {
 
 // The item named `name` under an item named `parentName`, among the items the tree holds now.
 HTREEITEM FindItem(HWND tree, HTREEITEM first, const std::wstring& parentName, const std::wstring& name) {
