@@ -29,7 +29,7 @@ void BM_AnimationRead(benchmark::State& state) {
       state.SkipWithError("the animation read is incomplete");
       break;
     }
-    store.animations.Free();
+    store.Clear();
     state.ResumeTiming();
   }
   state.counters["file_bytes"] = double(file.bytes);

@@ -51,10 +51,11 @@ constexpr uint64_t kBudgetFloor = 64 * 1024;
 
 struct AnimationParse {
   const ReadCursor& cursor;
+  ListArena& keyStorage;  // the store's, where every track's keys are kept
   uint64_t budget;
 
-  explicit AnimationParse(const ReadCursor& c)
-      : cursor(c), budget(uint64_t(c.length) * kBudgetPerFileByte + kBudgetFloor) {}
+  AnimationParse(const ReadCursor& c, ListArena& storage)
+      : cursor(c), keyStorage(storage), budget(uint64_t(c.length) * kBudgetPerFileByte + kBudgetFloor) {}
 
   bool Spend(uint64_t bytes) {
     if (bytes > budget) return false;
@@ -170,7 +171,7 @@ bool ReadKeyTable(AnimationParse& parse, Animation& animation, DataRef table, in
 
     if (!parse.Admit(count, keyBytes, sizeof(Key))) return false;
     List<Key>& keys = animation.tracks[j].*member;
-    if (!keys.Reset(count)) return false;
+    if (!keys.Reset(parse.keyStorage, count)) return false;
     for (int32_t i = 0; i < count; ++i) {
       const uint8_t* stored = parse.At(keysRef.start() + uint64_t(i) * keyBytes, keyBytes);
       if (stored == nullptr) return false;
@@ -207,7 +208,7 @@ int32_t ParseAnimation(ReadCursor& cursor, ModelStore& store) {
   Animation* animation = store.AppendAnimation();
   if (animation == nullptr) return 0;
 
-  AnimationParse parse(cursor);
+  AnimationParse parse(cursor, store.listStorage);
   Header header;
   if (!ReadHeader(parse, *animation, header)) return 0;
   if (!ReadBoneNames(parse, *animation, header)) return 0;

@@ -56,10 +56,10 @@ bool ReadSubmesh(ModelParse& parse, const uint8_t* record, Submesh& submesh) {
   if (vertexData != nullptr) {
     const bool made =
         skinData != nullptr
-            ? submesh.vertices.ResetWith(vertexCount, [&](int32_t i) {
+            ? submesh.vertices.ResetWith(parse.store.listStorage, vertexCount, [&](int32_t i) {
                 return DecodeVertex<true>(vertexData + size_t(i) * 44, skinData + size_t(i) * 24);
               })
-            : submesh.vertices.ResetWith(vertexCount, [&](int32_t i) {
+            : submesh.vertices.ResetWith(parse.store.listStorage, vertexCount, [&](int32_t i) {
                 return DecodeVertex<false>(vertexData + size_t(i) * 44, nullptr);
               });
     if (!made) return false;
@@ -71,7 +71,7 @@ bool ReadSubmesh(ModelParse& parse, const uint8_t* record, Submesh& submesh) {
   const uint8_t* data;
   if (!parse.LocateArray(indexRef, indexCount, triangleCount, 6, 0, sizeof(Triangle), &data)) return false;
   if (data != nullptr) {
-    const bool made = submesh.triangles.ResetWith(triangleCount, [&](int32_t t) {
+    const bool made = submesh.triangles.ResetWith(parse.store.listStorage, triangleCount, [&](int32_t t) {
       const uint8_t* triple = data + size_t(t) * 6;
       return Triangle{{LoadAt<uint16_t>(triple), LoadAt<uint16_t>(triple + 2), LoadAt<uint16_t>(triple + 4)}};
     });
@@ -104,14 +104,14 @@ bool ReadVariantEntries(ModelParse& parse, Material& material, int32_t variantCo
       // all of them: memory stays bounded by the file while the material still has its slots.
       if (k == 0) {
         const int32_t slots = parse.Spend(uint64_t(n) * sizeof(TextureRef)) ? int32_t(n) : 1;
-        if (!material.textureSlots.Reset(slots)) return false;
+        if (!material.textureSlots.Reset(parse.store.listStorage, slots)) return false;
       }
       if (textures.present() && !parse.cursor.Holds(textures.start(), uint64_t(n) * entryBytes)) return false;
       continue;
     }
     const uint8_t* entries;
     if (!parse.LocateArray(textures, n, n, entryBytes, 0, sizeof(TextureRef), &entries)) return false;
-    if (!material.textureSlots.Reset(int32_t(n))) return false;
+    if (!material.textureSlots.Reset(parse.store.listStorage, int32_t(n))) return false;
     for (uint32_t i = 0; i < n; ++i) {
       material.textureSlots[int32_t(i)].textureId = LoadAt<int32_t>(entries + size_t(i) * entryBytes + idOffset);
     }

@@ -10,6 +10,7 @@ void ModelStore::Clear() {
   animations.Free();
   textureFiles.Free();
   animationFiles.Free();
+  listStorage.Release();
   formatVersion = 0;
   boneTotal = 0;
   submeshTotal = 0;

@@ -7,11 +7,15 @@
 
 #include "anim/animation_types.h"
 #include "model/list.h"
+#include "model/list_arena.h"
 #include "model/model_types.h"
 
 namespace vexmara {
 
 struct ModelStore {
+  // The storage of the short lists inside the elements below (submesh vertices and triangles,
+  // material slots, track keys). First, so that it outlives every list that borrows from it.
+  ListArena listStorage;
   List<Bone> bones;
   List<Geoset> geosets;
   List<Material> materials;
@@ -26,8 +30,8 @@ struct ModelStore {
   int32_t triangleTotal = 0;
   char16_t sourcePath[kPathUnits] = {};
 
-  // Frees every list (and the lists inside their elements), zeroes the counters and empties
-  // the source path.
+  // Frees every list (and the lists inside their elements) and their arena, zeroes the
+  // counters and empties the source path.
   void Clear();
 
   // Adds a zeroed Animation at the end of `animations` and returns it; null when the list
