@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/inputs.h"
+#include "bench/limits.h"
 #include "bench/plugin_import.h"
 
 namespace vexmara::bench {
@@ -30,17 +31,34 @@ BENCHMARK(BM_WholeImport)
 
 // One import that brings many animation files: a 10-thousand-vertex model of 100 bones and
 // animations of 100 tracks with 30 keys of each kind (a second at 30 frames per second).
+std::vector<const InputFile*> AnimationImportFiles(int32_t files) {
+  std::vector<const InputFile*> inputs{&SampleModelFile(10'000, 100)};
+  for (int32_t i = 0; i < files; ++i) inputs.push_back(&SampleAnimationFile(100, 30, i));
+  return inputs;
+}
+
 void BM_ImportAnimations(benchmark::State& state) {
   const auto files = int32_t(state.range(0));
+  const std::vector<const InputFile*> inputs = AnimationImportFiles(files);
   ImportRequest request;
-  request.modelPath = SampleModelFile(10'000, 100).widePath;
-  for (int32_t i = 0; i < files; ++i) request.animationFiles.push_back(SampleAnimationFile(100, 30, i).widePath);
+  request.modelPath = inputs[0]->widePath;
+  for (size_t i = 1; i < inputs.size(); ++i) request.animationFiles.push_back(inputs[i]->widePath);
   const ImportOutcome outcome = RunImports(state, request);
   if (outcome.importResult == 1 && outcome.animations != files) state.SkipWithError("not every animation was built");
   state.SetItemsProcessed(int64_t(state.iterations()) * files);
 }
 
-BENCHMARK(BM_ImportAnimations)->ArgName("files")->Arg(50)->Arg(500)->Unit(benchmark::kMillisecond);
+// Its limit: a memcpy of the bytes of the model and of every animation file.
+void BM_MemcpyAnimationImportBytes(benchmark::State& state) {
+  CopyFilesEachIteration(state, AnimationImportFiles(int32_t(state.range(0))));
+}
+
+void AnimationFileCounts(benchmark::internal::Benchmark* b) {
+  b->ArgName("files")->Arg(50)->Arg(500)->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_ImportAnimations)->Apply(AnimationFileCounts);
+BENCHMARK(BM_MemcpyAnimationImportBytes)->Apply(AnimationFileCounts);
 
 // A large skeleton with one animation that has a track for every bone (10 keys of each kind):
 // the bones, the matching of bones to tracks by name, the key transfer and the bone rebuild of
@@ -57,7 +75,18 @@ void BM_ImportSkeleton(benchmark::State& state) {
   state.SetItemsProcessed(int64_t(state.iterations()) * bones);
 }
 
-BENCHMARK(BM_ImportSkeleton)->ArgName("bones")->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond);
+// Its limit: a memcpy of the bytes of the model and of its animation file.
+void BM_MemcpySkeletonImportBytes(benchmark::State& state) {
+  const auto bones = int32_t(state.range(0));
+  CopyFilesEachIteration(state, {&SkeletonModelFile(bones), &SampleAnimationFile(bones, 10)});
+}
+
+void BoneCounts(benchmark::internal::Benchmark* b) {
+  b->ArgName("bones")->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_ImportSkeleton)->Apply(BoneCounts);
+BENCHMARK(BM_MemcpySkeletonImportBytes)->Apply(BoneCounts);
 
 }  // namespace
 }  // namespace vexmara::bench

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench/inputs.h"
+#include "bench/limits.h"
 #include "bench/peak_memory.h"
 #include "bench/store_size.h"
 #include "model/model_reader.h"
@@ -26,25 +27,7 @@ const InputFile& ModelFor(const benchmark::State& state) {
   return SampleModelFile(vertices, BonesForVertices(vertices));
 }
 
-std::vector<uint8_t> FileBytes(const InputFile& file) {
-  std::vector<uint8_t> bytes(file.bytes);
-  std::FILE* f = std::fopen(file.path.c_str(), "rb");
-  const bool whole = f != nullptr && std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  if (f != nullptr) std::fclose(f);
-  if (!whole) bytes.clear();
-  return bytes;
-}
-
-void BM_MemcpyModelBytes(benchmark::State& state) {
-  const InputFile& file = ModelFor(state);
-  const std::vector<uint8_t> source = FileBytes(file);
-  std::vector<uint8_t> target(source.size(), 1);  // touched once, so no page is first used in the loop
-  for (auto _ : state) {
-    std::memcpy(target.data(), source.data(), source.size());
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
-}
+void BM_MemcpyModelBytes(benchmark::State& state) { CopyFilesEachIteration(state, {&ModelFor(state)}); }
 
 // What any reader of the whole file pays at least: open, a buffer of the file's size, one read.
 void BM_PlainFileRead(benchmark::State& state) {
@@ -118,7 +101,17 @@ void BM_ModelReadManyMaterials(benchmark::State& state) {
   });
 }
 
-BENCHMARK(BM_ModelReadManyMaterials)->ArgName("materials")->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond);
+// Its limit: a memcpy of the same files' bytes.
+void BM_MemcpyManyMaterialsBytes(benchmark::State& state) {
+  CopyFilesEachIteration(state, {&ManyMaterialsModelFile(int32_t(state.range(0)))});
+}
+
+void MaterialCounts(benchmark::internal::Benchmark* b) {
+  b->ArgName("materials")->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_ModelReadManyMaterials)->Apply(MaterialCounts);
+BENCHMARK(BM_MemcpyManyMaterialsBytes)->Apply(MaterialCounts);
 
 // One read in a process of its own, so that nothing freed earlier in this run can hide the
 // read's own pages: the growth of the resident set's high-water mark over its level before.

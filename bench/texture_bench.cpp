@@ -1,7 +1,16 @@
 // The texture directory scan: every tex file of a folder opened for its identifier, the
 // found-texture list built without repeated names, and every material slot matched by
-// identifier. The model's slots are as many as the files, and each finds its file.
+// identifier. The model's slots are as many as the files, and each finds its file. Beside it,
+// its limit: the bare system calls of the same scan.
 #include <benchmark/benchmark.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
 
 #include "bench/inputs.h"
 #include "dialog/texture_files.h"
@@ -52,7 +61,40 @@ void BM_TextureScan(benchmark::State& state) {
   state.SetItemsProcessed(int64_t(state.iterations()) * files);
 }
 
-BENCHMARK(BM_TextureScan)->ArgName("files")->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond);
+// Its limit: the system calls that any scan of the folder makes, and nothing else: the listing,
+// then for each tex file an open by its whole path, a status, the 4-byte read of its identifier
+// and a close.
+void BM_TextureFileSyscalls(benchmark::State& state) {
+  const auto files = int32_t(state.range(0));
+  const std::string directory = SampleTextureFolder(files).directory.string() + "/";
+  int32_t read = 0;
+  for (auto _ : state) {
+    DIR* dir = opendir(directory.c_str());
+    if (dir == nullptr) break;
+    read = 0;
+    while (const dirent* entry = readdir(dir)) {
+      const size_t length = std::strlen(entry->d_name);
+      if (length < 4 || std::strcmp(entry->d_name + length - 4, ".tex") != 0) continue;
+      const std::string path = directory + entry->d_name;
+      const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+      if (fd < 0) continue;
+      struct stat info;
+      unsigned char id[4];
+      if (fstat(fd, &info) == 0 && pread(fd, id, sizeof id, 16) == ssize_t(sizeof id)) ++read;
+      close(fd);
+    }
+    closedir(dir);
+  }
+  if (read != files) state.SkipWithError("not every tex file was read");
+  state.SetItemsProcessed(int64_t(state.iterations()) * files);
+}
+
+void FileCounts(benchmark::internal::Benchmark* b) {
+  b->ArgName("files")->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_TextureScan)->Apply(FileCounts);
+BENCHMARK(BM_TextureFileSyscalls)->Apply(FileCounts);
 
 }  // namespace
 }  // namespace vexmara::bench
