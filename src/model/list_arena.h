@@ -8,11 +8,27 @@
 
 #include <cstddef>
 
+// Under AddressSanitizer the arena poisons what it has not handed out, so that a read or write
+// past the end of one list is reported as it would be for a heap block of its own.
+#if defined(__SANITIZE_ADDRESS__)
+#define VEXMARA_ARENA_POISONS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VEXMARA_ARENA_POISONS 1
+#endif
+#endif
+
 namespace vexmara {
 
 class ListArena {
  public:
   static constexpr size_t kAlignment = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+#ifdef VEXMARA_ARENA_POISONS
+  // Poisoned bytes left after each take in a shared block.
+  static constexpr size_t kRedZoneBytes = 32;
+#else
+  static constexpr size_t kRedZoneBytes = 0;
+#endif
 
   ListArena() = default;
   ~ListArena() { Release(); }

@@ -123,5 +123,34 @@ TEST(ListArena, TakesAlignedStorageThatNoOtherTakeOverlaps) {
   EXPECT_EQ(arena.Take(SIZE_MAX), nullptr);
 }
 
+#ifdef VEXMARA_ARENA_POISONS
+}  // namespace
+}  // namespace vexmara
+#include <sanitizer/asan_interface.h>
+namespace vexmara {
+namespace {
+#endif
+
+// A list's storage in a shared block is followed by poisoned bytes, so the sanitizer reports a
+// read or write past a list's end even when the next list's storage follows in the same block.
+TEST(ListArena, PoisonsTheBytesAfterEachTakeUnderAddressSanitizer) {
+#ifndef VEXMARA_ARENA_POISONS
+  GTEST_SKIP() << "built without AddressSanitizer";
+#else
+  ListArena arena;
+  for (size_t bytes : {size_t(1), size_t(12), size_t(16), size_t(100), size_t(4000)}) {
+    auto* p = static_cast<unsigned char*>(arena.Take(bytes));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(__asan_region_is_poisoned(p, bytes), nullptr) << bytes;
+    EXPECT_TRUE(__asan_address_is_poisoned(p + bytes)) << bytes;
+  }
+  auto* own = static_cast<unsigned char*>(arena.Take(20000));  // a block of its own
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(__asan_region_is_poisoned(own, 20000), nullptr);
+  EXPECT_TRUE(__asan_address_is_poisoned(own + 20000));
+  arena.Release();
+#endif
+}
+
 }  // namespace
 }  // namespace vexmara
