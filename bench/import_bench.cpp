@@ -29,8 +29,17 @@ BENCHMARK(BM_WholeImport)
     ->Unit(benchmark::kMillisecond)
     ;
 
-// One import that brings many animation files: a 10-thousand-vertex model of 100 bones and
-// animations of 100 tracks with 30 keys of each kind (a second at 30 frames per second).
+// An import of the model inputs[0] that brings the animation files after it.
+ImportRequest RequestFor(const std::vector<const InputFile*>& inputs) {
+  ImportRequest request;
+  request.modelPath = inputs[0]->widePath;
+  for (size_t i = 1; i < inputs.size(); ++i) request.animationFiles.push_back(inputs[i]->widePath);
+  return request;
+}
+
+// The files of one import that brings many animation files: a 10-thousand-vertex model of 100
+// bones, then animations of 100 tracks with 30 keys of each kind (a second at 30 frames per
+// second).
 std::vector<const InputFile*> AnimationImportFiles(int32_t files) {
   std::vector<const InputFile*> inputs{&SampleModelFile(10'000, 100)};
   for (int32_t i = 0; i < files; ++i) inputs.push_back(&SampleAnimationFile(100, 30, i));
@@ -39,11 +48,7 @@ std::vector<const InputFile*> AnimationImportFiles(int32_t files) {
 
 void BM_ImportAnimations(benchmark::State& state) {
   const auto files = int32_t(state.range(0));
-  const std::vector<const InputFile*> inputs = AnimationImportFiles(files);
-  ImportRequest request;
-  request.modelPath = inputs[0]->widePath;
-  for (size_t i = 1; i < inputs.size(); ++i) request.animationFiles.push_back(inputs[i]->widePath);
-  const ImportOutcome outcome = RunImports(state, request);
+  const ImportOutcome outcome = RunImports(state, RequestFor(AnimationImportFiles(files)));
   if (outcome.importResult == 1 && outcome.animations != files) state.SkipWithError("not every animation was built");
   state.SetItemsProcessed(int64_t(state.iterations()) * files);
 }
@@ -60,15 +65,17 @@ void AnimationFileCounts(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_ImportAnimations)->Apply(AnimationFileCounts);
 BENCHMARK(BM_MemcpyAnimationImportBytes)->Apply(AnimationFileCounts);
 
-// A large skeleton with one animation that has a track for every bone (10 keys of each kind):
-// the bones, the matching of bones to tracks by name, the key transfer and the bone rebuild of
+// The files of a large skeleton's import: the model, and one animation that has a track for
+// every bone (10 keys of each kind).
+std::vector<const InputFile*> SkeletonImportFiles(int32_t bones) {
+  return {&SkeletonModelFile(bones), &SampleAnimationFile(bones, 10)};
+}
+
+// The bones, the matching of bones to tracks by name, the key transfer and the bone rebuild of
 // the axis swap all grow with the bone count.
 void BM_ImportSkeleton(benchmark::State& state) {
   const auto bones = int32_t(state.range(0));
-  ImportRequest request;
-  request.modelPath = SkeletonModelFile(bones).widePath;
-  request.animationFiles.push_back(SampleAnimationFile(bones, 10).widePath);
-  const ImportOutcome outcome = RunImports(state, request);
+  const ImportOutcome outcome = RunImports(state, RequestFor(SkeletonImportFiles(bones)));
   if (outcome.importResult == 1 && (outcome.bones != bones || outcome.animations != 1)) {
     state.SkipWithError("the skeleton or its animation was not built");
   }
@@ -77,8 +84,7 @@ void BM_ImportSkeleton(benchmark::State& state) {
 
 // Its limit: a memcpy of the bytes of the model and of its animation file.
 void BM_MemcpySkeletonImportBytes(benchmark::State& state) {
-  const auto bones = int32_t(state.range(0));
-  CopyFilesEachIteration(state, {&SkeletonModelFile(bones), &SampleAnimationFile(bones, 10)});
+  CopyFilesEachIteration(state, SkeletonImportFiles(int32_t(state.range(0))));
 }
 
 void BoneCounts(benchmark::internal::Benchmark* b) {

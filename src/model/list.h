@@ -17,7 +17,7 @@ namespace vexmara {
 
 template <typename T>
 struct List {
-  static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+  // Both kinds of storage (operator new's and the arena's) are aligned for any such T.
   static_assert(alignof(T) <= ListArena::kAlignment);
 
   int32_t count = 0;

@@ -25,17 +25,15 @@ constexpr size_t kOwnBlockBytes = size_t(8) << 10;
 
 constexpr size_t RoundUp(size_t bytes) { return (bytes + ListArena::kAlignment - 1) & ~(ListArena::kAlignment - 1); }
 
+// A block's header: its link and its size, padded so that what follows keeps the alignment.
+constexpr size_t kHeaderBytes = RoundUp(sizeof(void*) + sizeof(size_t));
+
 }  // namespace
 
-// Each block starts with its link and its size, padded so that what follows keeps the alignment.
 struct ListArena::Block {
   Block* next;
   size_t bytes;
 };
-
-namespace {
-constexpr size_t kHeaderBytes = RoundUp(sizeof(void*) + sizeof(size_t));
-}  // namespace
 
 void* ListArena::Take(size_t bytes) {
   static_assert(sizeof(Block) <= kHeaderBytes);

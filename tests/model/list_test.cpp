@@ -10,6 +10,10 @@
 #include "model/list_arena.h"
 #include "model/model_types.h"
 
+#ifdef VEXMARA_ARENA_POISONS
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace vexmara {
 namespace {
 
@@ -122,14 +126,6 @@ TEST(ListArena, TakesAlignedStorageThatNoOtherTakeOverlaps) {
   ASSERT_NE(arena.Take(100), nullptr);  // usable again after a release
   EXPECT_EQ(arena.Take(SIZE_MAX), nullptr);
 }
-
-#ifdef VEXMARA_ARENA_POISONS
-}  // namespace
-}  // namespace vexmara
-#include <sanitizer/asan_interface.h>
-namespace vexmara {
-namespace {
-#endif
 
 // A list's storage in a shared block is followed by poisoned bytes, so the sanitizer reports a
 // read or write past a list's end even when the next list's storage follows in the same block.
