@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <unordered_map>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -247,10 +248,24 @@ Skeleton MakeSkeleton(const std::vector<host::BoneView>& bones) {
 
 // ---- Meshes ---------------------------------------------------------------------------------------
 
+// A glTF vertex: a host vertex with the bits of one corner's texture coordinates.
 struct VertexKey {
   int vertex;
   std::uint32_t u, v;
-  auto operator<=>(const VertexKey&) const = default;
+  bool operator==(const VertexKey&) const = default;
+};
+
+// Corners find their glTF vertex by hash, so that a mesh of millions of corners costs time
+// linear in them (an ordered map made it n log n, with a node per vertex).
+struct VertexKeyHash {
+  size_t operator()(const VertexKey& key) const {
+    std::uint64_t h = (std::uint64_t(std::uint32_t(key.vertex)) << 32 | key.u) ^ (std::uint64_t(key.v) * 0x9E3779B97F4A7C15ull);
+    h ^= h >> 30;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 27;
+    h *= 0x94D049BB133111EBull;
+    return size_t(h ^ (h >> 31));
+  }
 };
 
 struct Vec2 {
@@ -402,7 +417,8 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string
     tinygltf::Mesh mesh;
     mesh.name = "mesh_" + std::to_string(hostMesh.index);
     for (const auto& [material, faces] : byMaterial) {
-      std::map<VertexKey, std::uint32_t> local;
+      std::unordered_map<VertexKey, std::uint32_t, VertexKeyHash> local;
+      local.reserve(faces.size());  // a closed mesh has about half as many vertices as faces
       std::vector<Vec3> positions;
       std::vector<Vec2> uvs;
       std::vector<std::array<std::uint8_t, 4>> joints8;
