@@ -259,7 +259,8 @@ struct VertexKey {
 // linear in them (an ordered map made it n log n, with a node per vertex).
 struct VertexKeyHash {
   size_t operator()(const VertexKey& key) const {
-    std::uint64_t h = (std::uint64_t(std::uint32_t(key.vertex)) << 32 | key.u) ^ (std::uint64_t(key.v) * 0x9E3779B97F4A7C15ull);
+    std::uint64_t h = std::uint64_t(std::uint32_t(key.vertex)) << 32 | key.u;
+    h ^= std::uint64_t(key.v) * 0x9E3779B97F4A7C15ull;
     h ^= h >> 30;
     h *= 0xBF58476D1CE4E5B9ull;
     h ^= h >> 27;
