@@ -42,7 +42,7 @@ class Importer : public ::testing::Test {
   nlohmann::json Validate(const fs::path& file) {
     const fs::path modules = VEXMARA_NODE_MODULES;
     if (!fs::exists(modules / "gltf-validator")) {
-      ADD_FAILURE() << "gltf-validator is not installed in " << modules << ": run scripts/install-cli-deps";
+      ADD_FAILURE() << "gltf-validator is not installed in " << modules << ": run scripts/install-deps cli";
       return nlohmann::json();
     }
     const ProgramRun run = RunProgram("node", {VEXMARA_VALIDATOR_SCRIPT, file.string()}, folder_,
