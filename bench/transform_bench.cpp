@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "math/matrix.h"
 #include "plugin/host_interface.h"
 #include "transform/affine_decomposition.h"
 #include "transform/axis_swap.h"

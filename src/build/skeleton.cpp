@@ -7,8 +7,8 @@
 
 #include "anim/key_processing.h"
 #include "build/build_stages.h"
+#include "math/quaternion.h"
 #include "model/first_index_table.h"
-#include "model/post_processing.h"
 #include "platform/platform.h"
 
 namespace vexmara {
@@ -39,16 +39,6 @@ void CleanScales(Animation& animation) {
       if (key.value[0] <= kScaleFloor) key.value[0] = key.value[1] = key.value[2] = 1.0f;
     }
   }
-}
-
-// a ⊗ b, the Hamilton product of quaternions stored x, y, z, w.
-void MultiplyQuaternions(const float a[4], const float b[4], float out[4]) {
-  const float ax = a[0], ay = a[1], az = a[2], aw = a[3];
-  const float bx = b[0], by = b[1], bz = b[2], bw = b[3];
-  out[0] = aw * bx + ax * bw + ay * bz - az * by;
-  out[1] = aw * by + ay * bw + az * bx - ax * bz;
-  out[2] = aw * bz + az * bw + ax * by - ay * bx;
-  out[3] = aw * bw - ax * bx - ay * by - az * bz;
 }
 
 // The bind pose of one bone, in the forms the key conversion uses.

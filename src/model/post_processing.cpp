@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "math/matrix.h"
+#include "math/quaternion.h"
 #include "model/first_index_table.h"
 #include "platform/platform.h"
 
@@ -49,45 +51,6 @@ void CountInfluences(ModelStore& store) {
       for (Vertex& vertex : submesh.vertices) vertex.influenceCount = InfluenceCount(vertex.weights);
     }
   }
-}
-
-void QuaternionToMatrix(const float q[4], float out[16]) {
-  const float x = q[0], y = q[1], z = q[2], w = q[3];
-  // Every product is formed as (2·a)·b in single precision.
-  const float xx = (2 * x) * x, yy = (2 * y) * y, zz = (2 * z) * z;
-  const float xy = (2 * x) * y, xz = (2 * x) * z, yz = (2 * y) * z;
-  const float wx = (2 * w) * x, wy = (2 * w) * y, wz = (2 * w) * z;
-  out[0] = 1 - yy - zz;
-  out[1] = xy - wz;
-  out[2] = xz + wy;
-  out[3] = 0;
-  out[4] = xy + wz;
-  out[5] = 1 - xx - zz;
-  out[6] = yz - wx;
-  out[7] = 0;
-  out[8] = xz - wy;
-  out[9] = yz + wx;
-  out[10] = 1 - xx - yy;
-  out[11] = 0;
-  out[12] = 0;
-  out[13] = 0;
-  out[14] = 0;
-  out[15] = 1;
-}
-
-void MultiplyAffine(float result[16], const float a[16], const float b[16]) {
-  float product[16];
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 4; ++c) {
-      product[r * 4 + c] = a[r * 4 + 0] * b[0 * 4 + c] + a[r * 4 + 1] * b[1 * 4 + c] + a[r * 4 + 2] * b[2 * 4 + c];
-    }
-    product[r * 4 + 3] += a[r * 4 + 3];
-  }
-  product[12] = 0;
-  product[13] = 0;
-  product[14] = 0;
-  product[15] = 1;
-  std::memcpy(result, product, sizeof(product));
 }
 
 void ComputeBoneMatrices(ModelStore& store) {

@@ -1,6 +1,5 @@
 // Completion of a freshly read model: each submesh learns its material's index, each vertex how
 // many of its skin weights are in use, and each bone its bind pose as matrices and parts.
-// Also the two matrix operations shared with the scene builder.
 #pragma once
 
 #include <cstdint>
@@ -23,12 +22,5 @@ inline int32_t InfluenceCount(const float weights[3]) {
 }
 void CountInfluences(ModelStore& store);
 void ComputeBoneMatrices(ModelStore& store);
-
-// Rotation matrix of the quaternion (x, y, z, w), used as given (not normalised). Row-major,
-// for column vectors.
-void QuaternionToMatrix(const float q[4], float out[16]);
-
-// result = a × b for affine matrices (last rows taken as 0, 0, 0, 1). `result` may be `a` or `b`.
-void MultiplyAffine(float result[16], const float a[16], const float b[16]);
 
 }  // namespace vexmara

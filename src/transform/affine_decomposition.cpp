@@ -3,6 +3,8 @@
 #include <cfloat>
 #include <cmath>
 
+#include "math/quaternion.h"
+
 namespace vexmara {
 namespace affine {
 namespace {
@@ -225,12 +227,11 @@ Matrix AdjointTranspose(const Matrix& m) {
 }
 
 Quat QuatMultiply(const Quat& l, const Quat& r) {
-  Quat q;
-  q.w = l.w * r.w - l.x * r.x - l.y * r.y - l.z * r.z;
-  q.x = l.w * r.x + l.x * r.w + l.y * r.z - l.z * r.y;
-  q.y = l.w * r.y + l.y * r.w + l.z * r.x - l.x * r.z;
-  q.z = l.w * r.z + l.z * r.w + l.x * r.y - l.y * r.x;
-  return q;
+  const float left[4] = {l.x, l.y, l.z, l.w};
+  const float right[4] = {r.x, r.y, r.z, r.w};
+  float product[4];
+  MultiplyQuaternions(left, right, product);
+  return Quat{product[0], product[1], product[2], product[3]};
 }
 
 Quat QuatConjugate(const Quat& q) { return Quat{-q.x, -q.y, -q.z, q.w}; }

@@ -56,7 +56,7 @@ float NormInf(const Matrix& m);
 // row2×row0 and row0×row1.
 Matrix AdjointTranspose(const Matrix& m);
 
-// qL·qR (rotate by qR, then by qL) and the conjugate.
+// qL·qR (rotate by qR, then by qL; MultiplyQuaternions on this record) and the conjugate.
 Quat QuatMultiply(const Quat& left, const Quat& right);
 Quat QuatConjugate(const Quat& q);
 

@@ -88,42 +88,6 @@ TEST(CountInfluences, CountsOnlyWeightsAboveZero) {
   for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(vertices[int32_t(i)].influenceCount, cases[i].expected) << i;
 }
 
-TEST(QuaternionToMatrix, QuarterTurnAboutZMapsXOntoY) {
-  const float q[4] = {0, 0, 0.7071068f, 0.7071068f};
-  float m[16];
-  QuaternionToMatrix(q, m);
-  // Column 0 is the image of the x axis.
-  EXPECT_NEAR(m[0], 0, 1e-6);
-  EXPECT_NEAR(m[4], 1, 1e-6);
-  EXPECT_NEAR(m[8], 0, 1e-6);
-  EXPECT_EQ(m[3], 0);
-  EXPECT_EQ(m[15], 1);
-  EXPECT_EQ(m[12], 0);
-}
-
-TEST(QuaternionToMatrix, UsesTheQuaternionWithoutNormalising) {
-  const float q[4] = {0, 0, 0, 2};  // not unit: only the squares of x, y, z enter the diagonal
-  float m[16];
-  QuaternionToMatrix(q, m);
-  const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(m[i], identity[i]);
-  const float p[4] = {1, 0, 0, 0};
-  QuaternionToMatrix(p, m);
-  EXPECT_EQ(m[5], -1);
-  EXPECT_EQ(m[10], -1);
-}
-
-TEST(MultiplyAffine, ComposesAndAllowsTheResultToAliasAnOperand) {
-  float a[16] = {0, -1, 0, 1, 1, 0, 0, 2, 0, 0, 1, 3, 9, 9, 9, 9};  // quarter turn, then move; junk last row
-  float b[16] = {2, 0, 0, 5, 0, 2, 0, 0, 0, 0, 2, 0, 7, 7, 7, 7};
-  float expected[16] = {0, -2, 0, 1, 2, 0, 0, 7, 0, 0, 2, 3, 0, 0, 0, 1};
-  float out[16];
-  MultiplyAffine(out, a, b);
-  for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(out[i], expected[i]) << i;
-  MultiplyAffine(a, a, b);
-  for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(a[i], expected[i]) << i;
-}
-
 TEST(ComputeBoneMatrices, RootTakesItsBindTransformAndKeepsScaleOneForZero) {
   ModelStore store;
   SetBones(store, {MakeBone(-1, 1, 2, 3, 0.0f)});
