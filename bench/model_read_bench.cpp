@@ -16,8 +16,8 @@
 #include "bench/peak_memory.h"
 #include "bench/store_size.h"
 #include "model/model_reader.h"
-#include "plugin/host_interface.h"
-#include "plugin/text.h"
+#include "abi/host_interface.h"
+#include "abi/text.h"
 
 namespace vexmara::bench {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "math/matrix.h"
-#include "plugin/host_interface.h"
+#include "abi/host_interface.h"
 #include "transform/affine_decomposition.h"
 #include "transform/axis_swap.h"
 

@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "platform/platform.h"
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace vexmara {
 namespace {

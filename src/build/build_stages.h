@@ -7,9 +7,9 @@
 
 #include "dialog/import_options.h"
 #include "model/model_store.h"
-#include "plugin/dual_string.h"
-#include "plugin/host_interface.h"
-#include "plugin/text.h"
+#include "abi/dual_string.h"
+#include "abi/host_interface.h"
+#include "abi/text.h"
 
 namespace vexmara {
 

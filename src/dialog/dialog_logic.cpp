@@ -5,7 +5,7 @@
 
 #include "dialog/texture_files.h"
 #include "platform/platform.h"
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace vexmara {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "model/list.h"
 #include "model/model_types.h"
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace vexmara {
 

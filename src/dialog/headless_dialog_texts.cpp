@@ -5,7 +5,7 @@
 #include "dialog/headless_dialog_texts.h"
 
 #include "dialog/headless_dialog.h"
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "plugin/host_interface.h"
+#include "abi/host_interface.h"
 
 namespace vexmara {
 

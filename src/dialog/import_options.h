@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace vexmara {
 

@@ -2,7 +2,7 @@
 
 #include "model/first_index_table.h"
 #include "platform/platform.h"
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace vexmara {
 namespace {

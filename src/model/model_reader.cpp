@@ -5,8 +5,8 @@
 #include "model/model_parse.h"
 #include "model/post_processing.h"
 #include "platform/platform.h"
-#include "plugin/dual_string.h"
-#include "plugin/text.h"
+#include "abi/dual_string.h"
+#include "abi/text.h"
 
 namespace vexmara {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "model/model_store.h"
 #include "model/read_cursor.h"
-#include "plugin/host_interface.h"
+#include "abi/host_interface.h"
 
 namespace vexmara {
 

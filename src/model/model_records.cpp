@@ -5,7 +5,7 @@
 
 #include "model/model_parse.h"
 #include "model/post_processing.h"
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace vexmara {
 namespace {

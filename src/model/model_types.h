@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "model/list.h"
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace vexmara {
 

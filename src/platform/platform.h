@@ -11,6 +11,10 @@
 
 namespace vexmara::platform {
 
+// A path in UTF-16 units, terminator included: 259 characters and a NUL, as Windows' MAX_PATH
+// and every path field of the host hold it.
+constexpr size_t kPathUnits = 260;
+
 // The runtime's wide-to-multibyte conversion (wcstombs): `text` is converted into at most
 // `capacity` bytes of the current multibyte encoding (UTF-8 on POSIX). Unlike the bare runtime
 // call, the output is always NUL-terminated inside `capacity` (a result that would not fit is
@@ -32,7 +36,6 @@ int CompareNoCaseWide(const char16_t* a, const char16_t* b);
 // "\" or "/"), file name and extension (from the last "." of the name). Any output may be null;
 // each non-null output holds `kPathUnits` units and is always terminated, a part that would not
 // fit is cut.
-constexpr size_t kPathUnits = 260;
 void SplitPath(const char16_t* path, char16_t* drive, char16_t* directory, char16_t* name,
                char16_t* extension);
 

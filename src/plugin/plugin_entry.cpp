@@ -2,7 +2,7 @@
 
 #include "build/import_driver.h"
 #include "model/model_reader.h"
-#include "plugin/dual_string.h"
+#include "abi/dual_string.h"
 
 namespace vexmara {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "plugin/host_interface.h"
+#include "abi/host_interface.h"
 
 #if defined(_WIN32)
 #define VEXMARA_EXPORT __declspec(dllexport)

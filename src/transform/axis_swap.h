@@ -5,7 +5,7 @@
 // vectors, with the translation in elements 3, 7 and 11.
 #pragma once
 
-#include "plugin/host_interface.h"
+#include "abi/host_interface.h"
 
 namespace vexmara {
 

@@ -1,7 +1,7 @@
 // The scene scale: the host scene scaled about the centre of its vertex bounds.
 #pragma once
 
-#include "plugin/host_interface.h"
+#include "abi/host_interface.h"
 
 namespace vexmara {
 

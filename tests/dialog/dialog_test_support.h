@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "model/model_store.h"
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace vexmara::testing {
 

@@ -10,7 +10,7 @@
 
 #include "math/matrix.h"
 #include "math/quaternion.h"
-#include "plugin/host_interface.h"
+#include "abi/host_interface.h"
 #include "transform/axis_swap.h"
 #include "turn_checks.h"
 

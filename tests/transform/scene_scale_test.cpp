@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "plugin/host_interface.h"
+#include "abi/host_interface.h"
 #include "transform/scene_scale.h"
 
 namespace vexmara {

@@ -5,11 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace vexmara {
 
-// Narrow names in 256-byte fields; wide paths in 260-unit fields (259 characters and a NUL).
+// Narrow names in 256-byte fields; wide paths in 260-unit fields (259 characters and a NUL),
+// the length the platform's path services work in.
 constexpr size_t kNameBytes = 256;
-constexpr size_t kPathUnits = 260;
+using platform::kPathUnits;
 
 // Units before the terminator, looking at no more than `capacity` units.
 size_t WideLength(const char16_t* text, size_t capacity = kPathUnits);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace vexmara {
 namespace {

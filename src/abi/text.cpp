@@ -1,4 +1,4 @@
-#include "plugin/text.h"
+#include "abi/text.h"
 
 #include "platform/platform.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/dual_string.h"
+#include "abi/dual_string.h"
 
 namespace vexmara {
 namespace {

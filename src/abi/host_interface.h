@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "plugin/dual_string.h"
+#include "abi/dual_string.h"
 
 namespace vexmara {
 

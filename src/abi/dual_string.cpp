@@ -1,7 +1,7 @@
-#include "plugin/dual_string.h"
+#include "abi/dual_string.h"
 
 #include "platform/platform.h"
-#include "plugin/text.h"
+#include "abi/text.h"
 
 namespace vexmara {
 
