@@ -61,9 +61,10 @@ std::unique_ptr<HostContext> ContextFor(const InputFile& file) {
 template <typename Inspect>
 void ReadEachIteration(benchmark::State& state, const InputFile& file, Inspect inspect) {
   auto context = ContextFor(file);
-  ModelStore& store = TheModelStore();
+  ModelStore store;
+  ReadCursor cursor;
   for (auto _ : state) {
-    if (ReadModelFile(context.get()) != 1) {
+    if (ReadModelFile(context.get(), store, cursor) != 1) {
       state.SkipWithError("the model was not read");
       break;
     }
@@ -154,13 +155,16 @@ int ReadModelAndReportPeak(const char* path) {
   std::memset(static_cast<void*>(context.get()), 0, sizeof(HostContext));
   const std::u16string wide = std::filesystem::path(path).u16string();
   WideCopy(context->fileInfo.path.wide, kPathUnits, wide.c_str());
+  // Made before the window opens, as the plug-in's own store and cursor exist from its load.
+  ModelStore store;
+  ReadCursor cursor;
   const ResidentSet before = StartPeakWindow();
   const auto start = std::chrono::steady_clock::now();
-  if (ReadModelFile(context.get()) != 1) return 3;
+  if (ReadModelFile(context.get(), store, cursor) != 1) return 3;
   const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
   const ResidentSet after = ReadResidentSet();
   std::printf("%llu %llu %llu\n", static_cast<unsigned long long>(after.peakBytes - before.currentBytes),
-              static_cast<unsigned long long>(StoreBytes(TheModelStore())),
+              static_cast<unsigned long long>(StoreBytes(store)),
               static_cast<unsigned long long>(nanoseconds.count()));
   return 0;
 }

@@ -100,17 +100,18 @@ bool ExtractAlphaMap(HostContext* context, const char16_t* path) {
   return true;
 }
 
-bool BuildMaterials(HostContext* context, ModelStore& store, const ImportOptions& options) {
+void EnterModelDirectory(const char16_t* sourcePath) {
+  char16_t modelDirectory[kPathUnits];
+  if (DirectoryOf(sourcePath, modelDirectory) && modelDirectory[0] != 0) {
+    platform::ChangeCurrentDirectory(modelDirectory);
+  }
+}
+
+bool BuildMaterials(HostContext* context, const ModelStore& store, const ImportOptions& options) {
   if (context == nullptr) return false;
   if (store.materials.empty()) return true;
 
-  // Left in place afterwards: the texture folder picker opens here next time.
-  char16_t modelDirectory[kPathUnits];
-  if (DirectoryOf(store.sourcePath, modelDirectory) && modelDirectory[0] != 0) {
-    platform::ChangeCurrentDirectory(modelDirectory);
-  }
-
-  for (Material& material : store.materials) {
+  for (const Material& material : store.materials) {
     HostMaterial* hostMaterial;
     {
       ScopedNarrowText name(material.name);

@@ -61,13 +61,14 @@ bool BuildVertices(HostContext* context, const ModelStore& store) {
   return true;
 }
 
-bool BuildGroups(HostContext* context, ModelStore& store, const ImportOptions& options) {
+bool BuildGroups(HostContext* context, const List<Material>& materials, List<Geoset>& geosets,
+                 const ImportOptions& options) {
   if (context == nullptr) return false;
-  if (store.geosets.empty()) return true;
+  if (geosets.empty()) return true;
   if (options.submeshesAsGroups == 1) {
     // One group per submesh, numbered in creation order; several may share a name.
     int32_t g = 0;
-    for (Geoset& geoset : store.geosets) {
+    for (Geoset& geoset : geosets) {
       for (Submesh& submesh : geoset.submeshes) {
         ScopedNarrowText name(submesh.materialName);
         if (host::CreateGroup(context, name.get()) == nullptr) return false;
@@ -77,7 +78,7 @@ bool BuildGroups(HostContext* context, ModelStore& store, const ImportOptions& o
     return true;
   }
   // Group n stands for material n, whether or not a submesh uses it.
-  for (const Material& material : store.materials) {
+  for (const Material& material : materials) {
     ScopedNarrowText name(material.name);
     if (host::CreateGroup(context, name.get()) == nullptr) return false;
   }

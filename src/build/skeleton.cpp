@@ -123,7 +123,7 @@ void SendScaleKeys(HostAnimation* animation, int32_t bone, const AnimationTrack&
   }
 }
 
-bool SendAnimation(HostContext* context, ModelStore& store, const Animation& animation) {
+bool SendAnimation(HostContext* context, List<Bone>& bones, const Animation& animation) {
   HostAnimation* hostAnimation;
   {
     ScopedNarrowText name(animation.name);
@@ -134,13 +134,13 @@ bool SendAnimation(HostContext* context, ModelStore& store, const Animation& ani
   hostAnimation->framesPerSecond = kHostFramesPerSecond;
   hostAnimation->frameCount = std::ceil(animation.duration);
 
-  MatchBoneTracks(store, animation);
-  const int32_t boneCount = store.bones.count;
+  MatchBoneTracks(bones, animation);
+  const int32_t boneCount = bones.count;
   if (host::SetTrackCount(hostAnimation, boneCount) == 0) return false;
 
   const int32_t trackCount = animation.tracks.empty() ? 0 : animation.tracks.count;
   for (int32_t n = 0; n < boneCount; ++n) {
-    const Bone& bone = store.bones[n];
+    const Bone& bone = bones[n];
     const int32_t t = bone.trackIndex;
     if (t < 0 || t >= trackCount) continue;
     const AnimationTrack& track = animation.tracks[t];
@@ -154,7 +154,7 @@ bool SendAnimation(HostContext* context, ModelStore& store, const Animation& ani
 
 }  // namespace
 
-void MatchBoneTracks(ModelStore& store, const Animation& animation) {
+void MatchBoneTracks(List<Bone>& bones, const Animation& animation) {
   // The first track of each name, so that every bone is matched in constant time instead of by
   // a walk over the tracks (bones times tracks name comparisons for a large skeleton). Without
   // memory for the index the bones are matched by walking the tracks, with the same outcome.
@@ -167,7 +167,7 @@ void MatchBoneTracks(ModelStore& store, const Animation& animation) {
     const auto sameName = [&](int32_t k) { return platform::CompareNoCase(tracks[k].boneName, name) == 0; };
     if (names.Find(hash, sameName) < 0) indexed = names.Insert(hash, i);
   }
-  for (Bone& bone : store.bones) {
+  for (Bone& bone : bones) {
     if (!indexed) {
       bone.trackIndex = FindTrack(animation, bone.name);
       continue;
@@ -200,19 +200,19 @@ bool BuildBones(HostContext* context, const ModelStore& store) {
   return true;
 }
 
-bool BuildAnimations(HostContext* context, ModelStore& store) {
+bool BuildAnimations(HostContext* context, List<Bone>& bones, List<Animation>& animations) {
   if (context == nullptr) return false;
-  if (store.animations.empty()) return true;
-  if (store.bones.empty() || store.bones.count <= 0) return true;
+  if (animations.empty()) return true;
+  if (bones.empty() || bones.count <= 0) return true;
 
-  for (Animation& animation : store.animations) {
+  for (Animation& animation : animations) {
     CleanKeyTimes(animation);
     CleanScales(animation);
   }
-  for (const Animation& animation : store.animations) {
+  for (const Animation& animation : animations) {
     // An animation for a larger skeleton than this model's is not this model's.
-    if (animation.tracks.count > store.bones.count) continue;
-    if (!SendAnimation(context, store, animation)) return false;
+    if (animation.tracks.count > bones.count) continue;
+    if (!SendAnimation(context, bones, animation)) return false;
   }
   return true;
 }

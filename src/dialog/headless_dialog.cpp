@@ -13,7 +13,6 @@
 #include "dialog/import_options.h"
 #include "dialog/scripted_dialog.h"
 #include "model/model_store.h"
-#include "plugin/plugin_entry.h"
 
 static_assert(sizeof(ScriptedDialog) == 48, "the script's layout is part of the library's interface");
 static_assert(offsetof(ScriptedDialog, textureDirectory) == 8);
@@ -273,7 +272,7 @@ class HeadlessView final : public DialogView {
 
 const HeadlessDialogRecord& LastHeadlessDialog() { return TheRecord(); }
 
-int32_t ShowImportDialog(HostContext* context, void* /*instance*/) {
+int32_t ShowImportDialog(HostContext* context, void* /*instance*/, ModelStore& store, ImportOptions& options) {
   HeadlessDialogRecord& record = TheRecord();
   record.Reset();
   const Script& script = TheScript();
@@ -281,9 +280,8 @@ int32_t ShowImportDialog(HostContext* context, void* /*instance*/) {
   if (script.result == -1) return -1;
   record.MarkCreated();
 
-  HostContext* source = context != nullptr ? context : currentContext;
   HeadlessView view(record, script);
-  ImportDialog dialog(view, TheModelStore(), TheImportOptions(), source != nullptr ? source->fileInfo.path.wide : nullptr);
+  ImportDialog dialog(view, store, options, context != nullptr ? context->fileInfo.path.wide : nullptr);
   dialog.OnInitDialog();
   if (script.useFolderPicker) dialog.OnCommand(kControlBrowseTextures);
   if (script.useFilePicker) dialog.OnCommand(kControlPickAnimations);

@@ -4,12 +4,16 @@
 #include <cstdint>
 
 #include "abi/host_interface.h"
+#include "dialog/import_options.h"
+#include "model/model_store.h"
 
 namespace vexmara {
 
-// Shows the import dialog owned by the host's main window, from dialog resource 100 of
-// `instance`. 1: "Import" (the options are stored), 0: "Cancel", -1: the dialog could not be
-// created.
-int32_t ShowImportDialog(HostContext* context, void* instance);
+// Shows the import dialog for the model in `store`, read from the file the context names,
+// owned by the host's main window, from dialog resource 100 of `instance`. 1: "Import" (the
+// boxes are stored in `options`), 0: "Cancel", -1: the dialog could not be created. While it is
+// open the dialog sets the options' texture directory, rebuilds the store's texture files and
+// fills its materials' texture slots and its chosen animation files.
+int32_t ShowImportDialog(HostContext* context, void* instance, ModelStore& store, ImportOptions& options);
 
 }  // namespace vexmara

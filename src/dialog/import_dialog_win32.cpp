@@ -5,7 +5,6 @@
 #include "dialog/import_dialog.h"
 #include "dialog/import_options.h"
 #include "model/model_store.h"
-#include "plugin/plugin_entry.h"
 
 namespace vexmara {
 namespace {
@@ -64,19 +63,29 @@ class Win32DialogView final : public DialogView {
 INT_PTR CALLBACK ImportDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
-      HostContext* context = reinterpret_cast<HostContext*>(lParam);
-      if (context == nullptr) context = currentContext;
+      // The state comes with this first message only; the dialog keeps it for the others.
+      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      const auto* state = reinterpret_cast<const DialogState*>(lParam);
+      if (state == nullptr) return TRUE;
       Win32DialogView view(dialog);
-      ImportDialog logic(view, TheModelStore(), TheImportOptions(),
-                         context != nullptr ? context->fileInfo.path.wide : nullptr);
+      ImportDialog logic(view, *state->store, *state->options,
+                         state->context != nullptr ? state->context->fileInfo.path.wide : nullptr);
       logic.OnInitDialog();
       return TRUE;  // the system sets the initial focus
     }
     case WM_COMMAND: {
       // Only the control id matters; the notification code is not looked at.
+      const int32_t id = int32_t(LOWORD(wParam));
+      const auto* state = reinterpret_cast<const DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+      if (state == nullptr) {
+        // Nothing to show or store: either button ends the dialog as "Cancel".
+        if (id != kControlImport && id != kControlCancel) return FALSE;
+        ::EndDialog(dialog, 0);
+        return TRUE;
+      }
       Win32DialogView view(dialog);
-      ImportDialog logic(view, TheModelStore(), TheImportOptions(), nullptr);
-      return logic.OnCommand(int32_t(LOWORD(wParam))) ? TRUE : FALSE;
+      ImportDialog logic(view, *state->store, *state->options, nullptr);
+      return logic.OnCommand(id) ? TRUE : FALSE;
     }
     default:
       return FALSE;
@@ -99,13 +108,13 @@ BOOL CentreWindow(HWND window, HWND reference) {
   return SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int32_t ShowImportDialog(HostContext* context, void* instance) {
-  if (context == nullptr) context = currentContext;
+int32_t ShowImportDialog(HostContext* context, void* instance, ModelStore& store, ImportOptions& options) {
   HWND owner = context != nullptr ? static_cast<HWND>(host::GetMainWindow(context)) : nullptr;
+  DialogState state{context, &store, &options};
   // 1 "Import", 0 "Cancel"; -1 when the dialog could not be created (no template 100 in
   // `instance`, no window system).
   const INT_PTR result = DialogBoxParamW(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEW(kImportDialogTemplate),
-                                         owner, ImportDialogProc, reinterpret_cast<LPARAM>(context));
+                                         owner, ImportDialogProc, reinterpret_cast<LPARAM>(&state));
   return result == 1 || result == 0 ? int32_t(result) : -1;
 }
 

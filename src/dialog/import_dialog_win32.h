@@ -6,13 +6,25 @@
 
 #include <cstddef>
 
+#include "abi/host_interface.h"
 #include "dialog/dialog_logic.h"
+#include "dialog/import_options.h"
+#include "model/model_store.h"
 
 namespace vexmara {
 
-// The dialog procedure: WM_INITDIALOG (lParam: the HostContext of the import, or null for the
-// current one) and WM_COMMAND go to the dialog's logic; every other message is left to the
-// system (FALSE).
+// What one open dialog works on: the import's context (whose file path the dialog defaults the
+// texture directory from), the store it shows and fills, and the options it stores.
+struct DialogState {
+  HostContext* context;
+  ModelStore* store;
+  ImportOptions* options;
+};
+
+// The dialog procedure: WM_INITDIALOG (lParam: the DialogState, which the dialog keeps in its
+// DWLP_USER slot) and WM_COMMAND go to the dialog's logic on that state; every other message is
+// left to the system (FALSE). Without a state the dialog shows nothing and both buttons end it
+// as "Cancel".
 INT_PTR CALLBACK ImportDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Centres `window` on `reference`, kept on the screen of the window's device context, without

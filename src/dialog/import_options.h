@@ -1,5 +1,5 @@
-// ImportOptions: the user's choices, module-wide for the life of the loaded library, so each
-// import starts from the previous import's choices.
+// ImportOptions: the user's choices. The plug-in keeps one, module-wide, for the life of the
+// loaded library, so each import starts from the previous import's choices.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,5 @@ struct ImportOptions {
   int32_t extractAlphaMaps = 0;                 // "Extract alpha maps"
   float sceneScale = 1.0f;                      // no control changes it
 };
-
-ImportOptions& TheImportOptions();
 
 }  // namespace vexmara

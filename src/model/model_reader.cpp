@@ -20,12 +20,6 @@ void SetErrorText(HostContext* context, const char16_t* text) {
 
 }  // namespace
 
-ReadCursor& TheModelCursor() {
-  // Destroyed at unload, which releases any buffer.
-  static ReadCursor cursor;
-  return cursor;
-}
-
 ModelParseResult ParseModel(ReadCursor& cursor, ModelStore& store) {
   ModelParse parse(cursor, store);
   if (!cursor.Holds(0, kHeaderBytes)) return ModelParseResult::kMalformed;
@@ -66,10 +60,8 @@ ModelParseResult ParseModel(ReadCursor& cursor, ModelStore& store) {
   return ModelParseResult::kOk;
 }
 
-int32_t ReadModelFile(HostContext* context) {
+int32_t ReadModelFile(HostContext* context, ModelStore& store, ReadCursor& cursor) {
   if (context == nullptr) return 0;
-  ModelStore& store = TheModelStore();
-  ReadCursor& cursor = TheModelCursor();
   store.Clear();
   cursor.Release();
 

@@ -22,12 +22,10 @@ enum class ModelParseResult {
 // post-processing. On a result other than kOk the store holds a partial model; callers clear it.
 ModelParseResult ParseModel(ReadCursor& cursor, ModelStore& store);
 
-// Reads the model file named by the context's file info into the module's store: 1 when it was
-// read and post-processed, 0 otherwise (the store is then empty and, where it applies, the
-// context's error text says why).
-int32_t ReadModelFile(HostContext* context);
-
-// The module's cursor for model files; it holds a buffer only while a read runs.
-ReadCursor& TheModelCursor();
+// Reads the model file named by the context's file info into `store`, through `cursor`, which
+// holds the file's bytes only while the read runs: 1 when it was read and post-processed, 0
+// otherwise. The store is cleared first, and is empty again after a failure; where it applies,
+// the context's error text says why. A null context changes nothing.
+int32_t ReadModelFile(HostContext* context, ModelStore& store, ReadCursor& cursor);
 
 }  // namespace vexmara

@@ -21,10 +21,4 @@ void ModelStore::Clear() {
 
 Animation* ModelStore::AppendAnimation() { return animations.Append(); }
 
-ModelStore& TheModelStore() {
-  // Destroyed at unload, which frees every list.
-  static ModelStore store;
-  return store;
-}
-
 }  // namespace vexmara

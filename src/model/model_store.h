@@ -1,6 +1,6 @@
-// ModelStore: the single module-wide store of the model read from a file and of the import
-// state built on it (animations, texture files found, animation files chosen). It lives from a
-// read message to the end of the import that follows.
+// ModelStore: the store of the model read from a file and of the import state built on it
+// (animations, texture files found, animation files chosen). The plug-in keeps one, module-wide,
+// from a read message to the end of the import that follows.
 #pragma once
 
 #include <cstdint>
@@ -38,8 +38,5 @@ struct ModelStore {
   // cannot grow.
   Animation* AppendAnimation();
 };
-
-// The store of the loaded plug-in. Emptied when the library unloads.
-ModelStore& TheModelStore();
 
 }  // namespace vexmara

@@ -1,14 +1,25 @@
 #include "plugin/plugin_entry.h"
 
-#include "build/import_driver.h"
-#include "model/model_reader.h"
 #include "abi/dual_string.h"
+#include "dialog/import_options.h"
+#include "model/model_reader.h"
+#include "model/model_store.h"
+#include "model/read_cursor.h"
+#include "plugin/import_driver.h"
 
 namespace vexmara {
 
 HostContext* currentContext = nullptr;
 
 namespace {
+
+// The rest of the plug-in's module-wide state, for the life of the loaded library: the store and
+// the model file's cursor start empty and the options hold their load values; at unload the
+// store's destructor empties it and the cursor's releases its buffer. Only the entry points
+// below reach these; every stage they run is handed what it reads and writes.
+ModelStore modelStore;
+ReadCursor modelCursor;
+ImportOptions importOptions;
 
 // The plug-in's fixed class identity.
 const uint32_t kClassId[4] = {0xA3B0D6D4u, 0x4961FA1Cu, 0xE2660A96u, 0x351EF3A9u};
@@ -40,7 +51,7 @@ int32_t PluginCallback(int32_t message, HostContext* context, void* instance, ui
     case kMessageReadFile:
       if (context == nullptr) return 0;
       currentContext = context;
-      return ReadModelFile(context);
+      return ReadModelFile(context, modelStore, modelCursor);
     case kMessageReadFileNotice:
       if (context == nullptr) return 0;
       currentContext = context;
@@ -48,7 +59,7 @@ int32_t PluginCallback(int32_t message, HostContext* context, void* instance, ui
     case kMessageImport:
       if (context == nullptr || instance == nullptr) return 0;
       currentContext = context;
-      return RunImport(context, instance);
+      return RunImport(context, instance, modelStore, importOptions);
     case kMessageImportNotice:
       if (context == nullptr || instance == nullptr) return 0;
       currentContext = context;

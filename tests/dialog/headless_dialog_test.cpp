@@ -48,21 +48,15 @@ std::vector<std::u16string> ListLines() {
   return lines;
 }
 
-// The module's store, options and script, as an import finds them, around a model read from
+// A store, options and the module's script, as an import finds them, around a model read from
 // a file in a scratch folder that also holds its textures.
 class HeadlessDialog : public ::testing::Test {
  protected:
   void SetUp() override {
-    TheModelStore().Clear();
-    TheImportOptions() = ImportOptions{};
     SetScriptedDialog(nullptr);
     context_ = std::make_unique<HostContext>();
   }
-  void TearDown() override {
-    TheModelStore().Clear();
-    TheImportOptions() = ImportOptions{};
-    SetScriptedDialog(nullptr);
-  }
+  void TearDown() override { SetScriptedDialog(nullptr); }
 
   // Two geosets (4 + 3 vertices, 2 + 1 triangles), three bones and the materials Stone
   // (texture 11), Bare (no texture entries) and Lost (texture 99).
@@ -84,13 +78,16 @@ class HeadlessDialog : public ::testing::Test {
     ASSERT_TRUE(writer::SaveBytes((folder_.path() / "hero.app").string(), writer::WriteAppFile(model)));
     const std::u16string path = (folder_.path() / "hero.app").u16string();
     WideCopy(context_->fileInfo.path.wide, kPathUnits, path.c_str());
-    ASSERT_EQ(ReadModelFile(context_.get()), 1);
+    ASSERT_EQ(ReadModelFile(context_.get(), store_, cursor_), 1);
   }
 
-  int32_t Show() { return ShowImportDialog(context_.get(), this); }
+  int32_t Show() { return ShowImportDialog(context_.get(), this, store_, options_); }
 
   ScratchFolder folder_;
   std::unique_ptr<HostContext> context_;
+  ModelStore store_;
+  ImportOptions options_;
+  ReadCursor cursor_;
 };
 
 TEST_F(HeadlessDialog, DefaultScriptImportsWhatTheDialogShowedOnOpening) {
@@ -118,13 +115,13 @@ TEST_F(HeadlessDialog, DefaultScriptImportsWhatTheDialogShowedOnOpening) {
   EXPECT_EQ(dialog.CheckState(kControlExtractAlphaMaps), 0);
   EXPECT_EQ(dialog.messageCount(), 0);
 
-  const ImportOptions& options = TheImportOptions();
+  const ImportOptions& options = options_;
   EXPECT_EQ(std::u16string(options.textureDirectory), folder_.Directory());
   EXPECT_EQ(options.swapModel, 1);
   EXPECT_EQ(options.submeshesAsGroups, 0);
   EXPECT_EQ(options.extractAlphaMaps, 0);
-  EXPECT_EQ(std::u16string(TheModelStore().materials[0].textureSlots[0].fileName), u"stone.tex");
-  EXPECT_TRUE(TheModelStore().animationFiles.empty());
+  EXPECT_EQ(std::u16string(store_.materials[0].textureSlots[0].fileName), u"stone.tex");
+  EXPECT_TRUE(store_.animationFiles.empty());
 }
 
 TEST_F(HeadlessDialog, ScriptUsesBothPickersThenSetsTheBoxesThenImports) {
@@ -147,12 +144,12 @@ TEST_F(HeadlessDialog, ScriptUsesBothPickersThenSetsTheBoxesThenImports) {
 
   EXPECT_EQ(Show(), 1);
 
-  const ImportOptions& options = TheImportOptions();
+  const ImportOptions& options = options_;
   EXPECT_EQ(std::u16string(options.textureDirectory), texturePath + u"\\");
   EXPECT_EQ(Text(kControlTextureDirectory), texturePath + u"\\");
   // Stone keeps its match in the model's folder; Lost is found in the picked one.
   EXPECT_EQ(ListLines(), (std::vector<std::u16string>{u"stone.tex", u"lost.tex"}));
-  EXPECT_EQ(AnimationPaths(TheModelStore()), (std::vector<std::u16string>{walk, run}));
+  EXPECT_EQ(AnimationPaths(store_), (std::vector<std::u16string>{walk, run}));
   EXPECT_EQ(Text(kControlAnimationFiles), u"Multiple files selected");
   EXPECT_EQ(options.swapModel, 0);
   EXPECT_EQ(options.submeshesAsGroups, 1);
@@ -180,7 +177,7 @@ TEST_F(HeadlessDialog, ScriptedAnimationPathsArriveAsGiven) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    TheModelStore().Clear();
+    store_.Clear();
     std::vector<const uint16_t*> files;
     for (const auto& path : c.paths) files.push_back(Units(path));
     ScriptedDialog script = Script(1);
@@ -190,7 +187,7 @@ TEST_F(HeadlessDialog, ScriptedAnimationPathsArriveAsGiven) {
 
     EXPECT_EQ(Show(), 1);
 
-    EXPECT_EQ(AnimationPaths(TheModelStore()), c.paths);
+    EXPECT_EQ(AnimationPaths(store_), c.paths);
     EXPECT_EQ(Text(kControlAnimationFiles), c.text);
   }
 }
@@ -204,16 +201,16 @@ TEST_F(HeadlessDialog, NullAndEmptyScriptedPathsAreLeftOut) {
   script.animationFiles = files;
   SetScriptedDialog(&script);
   EXPECT_EQ(Show(), 1);
-  EXPECT_EQ(AnimationPaths(TheModelStore()), std::vector<std::u16string>{walk});
+  EXPECT_EQ(AnimationPaths(store_), std::vector<std::u16string>{walk});
 
   // Nothing left at all: the picker is closed without a choice.
   const uint16_t* none[] = {nullptr, Units(empty)};
   script.animationFiles = none;
   script.animationFileCount = 2;
   SetScriptedDialog(&script);
-  TheModelStore().Clear();
+  store_.Clear();
   EXPECT_EQ(Show(), 1);
-  EXPECT_TRUE(TheModelStore().animationFiles.empty());
+  EXPECT_TRUE(store_.animationFiles.empty());
   EXPECT_EQ(LastHeadlessDialog().messageCount(), 0);
 }
 
@@ -237,7 +234,7 @@ TEST_F(HeadlessDialog, SelectionTooLongForThePickerBufferShowsTheMessageAndChang
     EXPECT_EQ(std::u16string(dialog.messageText()), u"There was an error opening the file.");
     EXPECT_EQ(std::u16string(dialog.messageCaption()), u"Error");
     EXPECT_EQ(dialog.messageStyle(), 0x30u);
-    EXPECT_TRUE(TheModelStore().animationFiles.empty());
+    EXPECT_TRUE(store_.animationFiles.empty());
     EXPECT_EQ(Text(kControlAnimationFiles), u"Untitled.ani");
   }
 }
@@ -251,8 +248,8 @@ TEST_F(HeadlessDialog, CancelLeavesTheOptionsForTheNextDialog) {
   EXPECT_EQ(Show(), 0);
   EXPECT_EQ(LastHeadlessDialog().result(), 0);
   EXPECT_EQ(LastHeadlessDialog().CheckState(kControlExtractAlphaMaps), 1);
-  EXPECT_EQ(TheImportOptions().extractAlphaMaps, 0);
-  EXPECT_EQ(TheImportOptions().swapModel, 1);
+  EXPECT_EQ(options_.extractAlphaMaps, 0);
+  EXPECT_EQ(options_.swapModel, 1);
 
   SetScriptedDialog(nullptr);
   EXPECT_EQ(Show(), 1);
@@ -266,30 +263,30 @@ TEST_F(HeadlessDialog, ResultsOtherThanImportAndNotCreatedCancel) {
     script.swapModel = 0;
     SetScriptedDialog(&script);
     EXPECT_EQ(Show(), 0) << result;
-    EXPECT_EQ(TheImportOptions().swapModel, 1);
+    EXPECT_EQ(options_.swapModel, 1);
   }
 }
 
 TEST_F(HeadlessDialog, BoxStatesOtherThanZeroAndOneLeaveTheBoxAsShown) {
-  TheImportOptions().submeshesAsGroups = 1;
+  options_.submeshesAsGroups = 1;
   ScriptedDialog script = Script(1);
   script.swapModel = 5;
   script.submeshesAsGroups = -1;
   script.extractAlphaMaps = -7;
   SetScriptedDialog(&script);
   EXPECT_EQ(Show(), 1);
-  EXPECT_EQ(TheImportOptions().swapModel, 1);
-  EXPECT_EQ(TheImportOptions().submeshesAsGroups, 1);
-  EXPECT_EQ(TheImportOptions().extractAlphaMaps, 0);
+  EXPECT_EQ(options_.swapModel, 1);
+  EXPECT_EQ(options_.submeshesAsGroups, 1);
+  EXPECT_EQ(options_.extractAlphaMaps, 0);
 }
 
 // A dialog that cannot be created runs nothing: no default directory, no scan, no texts.
 TEST_F(HeadlessDialog, DialogThatCannotBeCreatedTouchesNothing) {
   ReadModel();
-  ASSERT_NE(TheModelStore().textureFiles.Append(), nullptr);
-  ShowImportDialog(context_.get(), this);  // an earlier dialog leaves its texts behind
-  ASSERT_NE(TheModelStore().textureFiles.Append(), nullptr);
-  TheImportOptions().textureDirectory[0] = 0;
+  ASSERT_NE(store_.textureFiles.Append(), nullptr);
+  ShowImportDialog(context_.get(), this, store_, options_);  // an earlier dialog leaves its texts behind
+  ASSERT_NE(store_.textureFiles.Append(), nullptr);
+  options_.textureDirectory[0] = 0;
   const ScriptedDialog script = Script(-1);
   SetScriptedDialog(&script);
 
@@ -300,8 +297,8 @@ TEST_F(HeadlessDialog, DialogThatCannotBeCreatedTouchesNothing) {
   EXPECT_EQ(Text(kControlGeosets), u"0");
   EXPECT_EQ(Text(kControlTextureDirectory), u"");
   EXPECT_EQ(LastHeadlessDialog().ListLineCount(), 0);
-  EXPECT_EQ(TheImportOptions().textureDirectory[0], 0);
-  EXPECT_EQ(TheModelStore().textureFiles.count, 1);
+  EXPECT_EQ(options_.textureDirectory[0], 0);
+  EXPECT_EQ(store_.textureFiles.count, 1);
 }
 
 TEST_F(HeadlessDialog, ScriptIsCopiedAndLastsUntilReplaced) {
@@ -319,19 +316,19 @@ TEST_F(HeadlessDialog, ScriptIsCopiedAndLastsUntilReplaced) {
   script.result = 0;
 
   for (int round = 0; round < 2; ++round) {
-    TheModelStore().Clear();
-    TheImportOptions().textureDirectory[0] = 0;
+    store_.Clear();
+    options_.textureDirectory[0] = 0;
     EXPECT_EQ(Show(), 1);
-    EXPECT_EQ(std::u16string(TheImportOptions().textureDirectory), (folder_.path() / "a").u16string() + u"\\");
-    EXPECT_EQ(AnimationPaths(TheModelStore()), std::vector<std::u16string>{u"/srv/walk.ani"});
+    EXPECT_EQ(std::u16string(options_.textureDirectory), (folder_.path() / "a").u16string() + u"\\");
+    EXPECT_EQ(AnimationPaths(store_), std::vector<std::u16string>{u"/srv/walk.ani"});
   }
 
   SetScriptedDialog(nullptr);
-  TheModelStore().Clear();
-  TheImportOptions().textureDirectory[0] = 0;
+  store_.Clear();
+  options_.textureDirectory[0] = 0;
   EXPECT_EQ(Show(), 1);
-  EXPECT_EQ(std::u16string(TheImportOptions().textureDirectory), u"");  // the context names no file
-  EXPECT_TRUE(TheModelStore().animationFiles.empty());
+  EXPECT_EQ(std::u16string(options_.textureDirectory), u"");  // the context names no file
+  EXPECT_TRUE(store_.animationFiles.empty());
 }
 
 TEST_F(HeadlessDialog, OverlongScriptedFolderIsAPickerThatFails) {
@@ -344,7 +341,7 @@ TEST_F(HeadlessDialog, OverlongScriptedFolderIsAPickerThatFails) {
     script.textureDirectory = Units(directory);
     SetScriptedDialog(&script);
     EXPECT_EQ(Show(), 1);
-    EXPECT_EQ(std::u16string(TheImportOptions().textureDirectory), folder_.Directory());
+    EXPECT_EQ(std::u16string(options_.textureDirectory), folder_.Directory());
     EXPECT_EQ(ListLines(), (std::vector<std::u16string>{u"stone.tex", u"Lost*"}));
   }
 }

@@ -1,16 +1,12 @@
 // One import, from the dialog to the last host object: the dialog decides whether anything is
 // built, the chosen animation files are read and timed, and BuildScene makes the host objects.
-#include "build/import_driver.h"
+#include "plugin/import_driver.h"
 
 #include "anim/animation_reader.h"
 #include "anim/key_processing.h"
-#include "build/build_stages.h"
+#include "build/build_scene.h"
 #include "dialog/import_dialog.h"
-#include "dialog/import_options.h"
-#include "model/model_store.h"
 #include "model/read_cursor.h"
-#include "transform/axis_swap.h"
-#include "transform/scene_scale.h"
 
 namespace vexmara {
 namespace {
@@ -31,42 +27,20 @@ void ReadChosenAnimations(ModelStore& store) {
 
 }  // namespace
 
-int32_t BuildScene(HostContext* context) {
-  if (context == nullptr) return kFailed;
-  ModelStore& store = TheModelStore();
-  const ImportOptions& options = TheImportOptions();
-
-  if (!store.materials.empty() && !BuildMaterials(context, store, options)) return kFailed;
-  if (!BuildVertices(context, store)) return kFailed;
-  if (!BuildGroups(context, store, options)) return kFailed;
-  if (!BuildMeshes(context, store, options)) return kFailed;
-  host::NotifyMeshesDone(context);
-  if (!store.bones.empty() && !BuildBones(context, store)) return kFailed;
-  if (!store.animations.empty()) {
-    if (!BuildAnimations(context, store)) return kFailed;
-  }
-  host::NotifyAnimationsDone(context);
-
-  if (options.swapModel == 1) SwapModelAxes(context);
-  ScaleScene(context, options.sceneScale);
-  return kBuilt;
-}
-
-int32_t RunImport(HostContext* context, void* instance) {
-  ModelStore& store = TheModelStore();
+int32_t RunImport(HostContext* context, void* instance, ModelStore& store, ImportOptions& options) {
   if (context == nullptr || instance == nullptr) {
     store.Clear();
     return kFailed;
   }
   // Anything but "Import" (Cancel, or a dialog that could not be shown) builds nothing.
-  if (ShowImportDialog(context, instance) != kDialogImport) {
+  if (ShowImportDialog(context, instance, store, options) != kDialogImport) {
     store.Clear();
     return kCancelled;
   }
   ReadChosenAnimations(store);
   // Also without animation files: the key preparation runs over whatever the list holds.
   ResolveAnimationTimes(store);
-  const int32_t built = BuildScene(context);
+  const int32_t built = BuildScene(context, store, options);
   store.Clear();
   return built == kBuilt ? kBuilt : kFailed;
 }
