@@ -5,7 +5,7 @@
 #include "anim/animation_reader.h"
 #include "anim/key_processing.h"
 #include "bench/inputs.h"
-#include "model/model_store.h"
+#include "store/model_store.h"
 
 namespace vexmara::bench {
 namespace {
@@ -17,11 +17,11 @@ void BM_AnimationRead(benchmark::State& state) {
   ModelStore store;
   for (auto _ : state) {
     ReadCursor cursor;
-    if (ReadAnimationFile(file.widePath.c_str(), cursor, store) != 1) {
+    if (ReadAnimationFile(file.widePath.c_str(), cursor, store.animations, store.listStorage) != 1) {
       state.SkipWithError("the animation was not read");
       break;
     }
-    ResolveAnimationTimes(store);
+    ResolveAnimationTimes(store.animations);
     state.PauseTiming();
     const Animation& animation = store.animations[0];
     if (animation.tracks.count != tracks || animation.tracks[0].rotationKeys.count != keys ||

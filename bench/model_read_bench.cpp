@@ -11,13 +11,13 @@
 #include <memory>
 #include <vector>
 
+#include "abi/host_interface.h"
+#include "abi/text.h"
 #include "bench/inputs.h"
 #include "bench/limits.h"
 #include "bench/peak_memory.h"
 #include "bench/store_size.h"
-#include "model/model_reader.h"
-#include "abi/host_interface.h"
-#include "abi/text.h"
+#include "plugin/read_model_file.h"
 
 namespace vexmara::bench {
 namespace {

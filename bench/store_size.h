@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "model/model_store.h"
+#include "store/model_store.h"
 
 namespace vexmara::bench {
 

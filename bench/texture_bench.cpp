@@ -15,9 +15,9 @@
 #include "bench/inputs.h"
 #include "dialog/texture_files.h"
 #include "model/model_reader.h"
-#include "model/model_store.h"
 #include "model/read_cursor.h"
 #include "platform/platform.h"
+#include "store/model_store.h"
 
 namespace vexmara::bench {
 namespace {

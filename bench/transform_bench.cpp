@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "math/matrix.h"
 #include "abi/host_interface.h"
+#include "math/matrix.h"
 #include "transform/affine_decomposition.h"
 #include "transform/axis_swap.h"
 

@@ -8,6 +8,7 @@
 #include "anim/animation_reader.h"
 #include "anim/key_processing.h"
 #include "platform/platform.h"
+#include "store/model_store.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ void ParseCopy(const uint8_t* data, size_t size, vexmara::ModelStore& store) {
   if (buffer == nullptr) return;
   if (size > 0) std::memcpy(buffer, data, size);
   cursor.Adopt(buffer, uint32_t(size));
-  vexmara::ParseAnimation(cursor, store);
+  vexmara::ParseAnimation(cursor, store.animations, store.listStorage);
 }
 
 }  // namespace
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vexmara::ModelStore store;
   ParseCopy(data, size, store);
   ParseCopy(data, size / 2, store);
-  vexmara::ResolveAnimationTimes(store);
+  vexmara::ResolveAnimationTimes(store.animations);
   for (const vexmara::Animation& animation : store.animations) {
     float low = 0, high = 0;
     vexmara::KeyTimeRange(animation, &low, &high);

@@ -6,6 +6,7 @@
 
 #include "model/model_reader.h"
 #include "platform/platform.h"
+#include "store/model_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 0x7FFFFFFF) return 0;

@@ -1,7 +1,7 @@
 #include "abi/dual_string.h"
 
-#include "platform/platform.h"
 #include "abi/text.h"
+#include "platform/platform.h"
 
 namespace vexmara {
 

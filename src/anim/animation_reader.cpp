@@ -8,8 +8,8 @@
 #include <bit>
 #include <cmath>
 
-#include "platform/platform.h"
 #include "abi/text.h"
+#include "platform/platform.h"
 
 namespace vexmara {
 namespace {
@@ -51,7 +51,7 @@ constexpr uint64_t kBudgetFloor = 64 * 1024;
 
 struct AnimationParse {
   const ReadCursor& cursor;
-  ListArena& keyStorage;  // the store's, where every track's keys are kept
+  ListArena& keyStorage;  // where every track's keys are kept
   uint64_t budget;
 
   AnimationParse(const ReadCursor& c, ListArena& storage)
@@ -204,11 +204,11 @@ bool ReadFrameTables(AnimationParse& parse, Animation& animation, const Header& 
 
 }  // namespace
 
-int32_t ParseAnimation(ReadCursor& cursor, ModelStore& store) {
-  Animation* animation = store.AppendAnimation();
+int32_t ParseAnimation(ReadCursor& cursor, List<Animation>& animations, ListArena& keyStorage) {
+  Animation* animation = animations.Append();
   if (animation == nullptr) return 0;
 
-  AnimationParse parse(cursor, store.listStorage);
+  AnimationParse parse(cursor, keyStorage);
   Header header;
   if (!ReadHeader(parse, *animation, header)) return 0;
   if (!ReadBoneNames(parse, *animation, header)) return 0;
@@ -228,14 +228,15 @@ int32_t ParseAnimation(ReadCursor& cursor, ModelStore& store) {
   return 1;
 }
 
-int32_t ReadAnimationFile(const char16_t* path, ReadCursor& cursor, ModelStore& store) {
+int32_t ReadAnimationFile(const char16_t* path, ReadCursor& cursor, List<Animation>& animations,
+                          ListArena& keyStorage) {
   cursor.Release();
   if (path == nullptr) return 0;
   uint8_t* bytes = nullptr;
   uint32_t length = 0;
   if (platform::ReadWholeFile(path, &bytes, &length) != platform::FileReadResult::kOk) return 0;
   cursor.Adopt(bytes, length);
-  const int32_t result = ParseAnimation(cursor, store);
+  const int32_t result = ParseAnimation(cursor, animations, keyStorage);
   cursor.Release();  // the file buffer never outlives the parse
   return result;
 }

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "model/list.h"
 #include "abi/text.h"
+#include "model/list.h"
 
 namespace vexmara {
 

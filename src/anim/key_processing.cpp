@@ -49,8 +49,8 @@ void ResolveTimes(Animation& animation) {
 
 }  // namespace
 
-void ResolveAnimationTimes(ModelStore& store) {
-  for (Animation& animation : store.animations) ResolveTimes(animation);
+void ResolveAnimationTimes(List<Animation>& animations) {
+  for (Animation& animation : animations) ResolveTimes(animation);
 }
 
 void KeyTimeRange(const Animation& animation, float* min, float* max) {

@@ -6,13 +6,13 @@
 #include <cstdint>
 
 #include "anim/animation_types.h"
-#include "model/model_store.h"
+#include "model/list.h"
 
 namespace vexmara {
 
-// Gives every key of every animation in the store its time and every animation its duration,
-// in list order. An animation without a frame table is left as it is (duration 0, times 0).
-void ResolveAnimationTimes(ModelStore& store);
+// Gives every key of every animation its time and every animation its duration, in list
+// order. An animation without a frame table is left as it is (duration 0, times 0).
+void ResolveAnimationTimes(List<Animation>& animations);
 
 // The smallest and largest key time over all keys of the animation; 0 to 0 without keys.
 // Either out-pointer may be null.

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "abi/host_interface.h"
-#include "dialog/import_options.h"
-#include "model/model_store.h"
+#include "store/import_options.h"
+#include "store/model_store.h"
 
 namespace vexmara {
 

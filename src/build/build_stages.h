@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
-#include "dialog/import_options.h"
-#include "model/model_store.h"
 #include "abi/dual_string.h"
 #include "abi/host_interface.h"
 #include "abi/text.h"
+#include "store/import_options.h"
+#include "store/model_store.h"
 
 namespace vexmara {
 

@@ -3,9 +3,9 @@
 #include <memory>
 #include <new>
 
+#include "abi/text.h"
 #include "dialog/texture_files.h"
 #include "platform/platform.h"
-#include "abi/text.h"
 
 namespace vexmara {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dialog/import_options.h"
-#include "model/model_store.h"
+#include "store/import_options.h"
+#include "store/model_store.h"
 
 namespace vexmara {
 

@@ -10,9 +10,9 @@
 
 #include "dialog/dialog_logic.h"
 #include "dialog/import_dialog.h"
-#include "dialog/import_options.h"
 #include "dialog/scripted_dialog.h"
-#include "model/model_store.h"
+#include "store/import_options.h"
+#include "store/model_store.h"
 
 static_assert(sizeof(ScriptedDialog) == 48, "the script's layout is part of the library's interface");
 static_assert(offsetof(ScriptedDialog, textureDirectory) == 8);

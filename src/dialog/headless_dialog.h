@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "abi/text.h"
 #include "model/list.h"
 #include "model/model_types.h"
-#include "abi/text.h"
 
 namespace vexmara {
 

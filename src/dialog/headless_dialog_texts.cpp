@@ -4,8 +4,8 @@
 
 #include "dialog/headless_dialog_texts.h"
 
-#include "dialog/headless_dialog.h"
 #include "abi/text.h"
+#include "dialog/headless_dialog.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include "dialog/import_dialog_win32.h"
 
 #include "dialog/import_dialog.h"
-#include "dialog/import_options.h"
-#include "model/model_store.h"
+#include "store/import_options.h"
+#include "store/model_store.h"
 
 namespace vexmara {
 namespace {

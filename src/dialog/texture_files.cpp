@@ -1,8 +1,8 @@
 #include "dialog/texture_files.h"
 
+#include "abi/text.h"
 #include "model/first_index_table.h"
 #include "platform/platform.h"
-#include "abi/text.h"
 
 namespace vexmara {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "model/model_store.h"
+#include "store/model_store.h"
 
 namespace vexmara {
 

@@ -1,11 +1,11 @@
-// Shared state of one model parse: the cursor over the file, the store being filled, the layout
+// Shared state of one model parse: the cursor over the file, the model being filled, the layout
 // generation and the work budget. Used by the top-level record reader and the element records.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 
-#include "model/model_store.h"
+#include "model/model.h"
 #include "model/read_cursor.h"
 
 namespace vexmara {
@@ -18,12 +18,12 @@ constexpr uint64_t kBudgetFloor = 64 * 1024;
 
 struct ModelParse {
   ReadCursor& cursor;
-  ModelStore& store;
+  Model& model;
   int32_t version = 0;
   uint64_t budget = 0;
 
-  ModelParse(ReadCursor& c, ModelStore& s)
-      : cursor(c), store(s), budget(uint64_t(c.length) * kBudgetPerFileByte + kBudgetFloor) {}
+  ModelParse(ReadCursor& c, Model& m)
+      : cursor(c), model(m), budget(uint64_t(c.length) * kBudgetPerFileByte + kBudgetFloor) {}
 
   bool Spend(uint64_t bytes) {
     if (bytes > budget) return false;

@@ -3,9 +3,9 @@
 // located through its DataRef, tested to lie inside the file as a whole, then decoded in place.
 #include <cstring>
 
+#include "abi/text.h"
 #include "model/model_parse.h"
 #include "model/post_processing.h"
-#include "abi/text.h"
 
 namespace vexmara {
 namespace {
@@ -56,28 +56,28 @@ bool ReadSubmesh(ModelParse& parse, const uint8_t* record, Submesh& submesh) {
   if (vertexData != nullptr) {
     const bool made =
         skinData != nullptr
-            ? submesh.vertices.ResetWith(parse.store.listStorage, vertexCount, [&](int32_t i) {
+            ? submesh.vertices.ResetWith(parse.model.listStorage, vertexCount, [&](int32_t i) {
                 return DecodeVertex<true>(vertexData + size_t(i) * 44, skinData + size_t(i) * 24);
               })
-            : submesh.vertices.ResetWith(parse.store.listStorage, vertexCount, [&](int32_t i) {
+            : submesh.vertices.ResetWith(parse.model.listStorage, vertexCount, [&](int32_t i) {
                 return DecodeVertex<false>(vertexData + size_t(i) * 44, nullptr);
               });
     if (!made) return false;
   }
-  parse.store.vertexTotal = WrappingAdd(parse.store.vertexTotal, vertexCount);
+  parse.model.vertexTotal = WrappingAdd(parse.model.vertexTotal, vertexCount);
 
   // Whole triples only; one or two indices beyond the last are not read.
   const int32_t triangleCount = indexCount / 3;
   const uint8_t* data;
   if (!parse.LocateArray(indexRef, indexCount, triangleCount, 6, 0, sizeof(Triangle), &data)) return false;
   if (data != nullptr) {
-    const bool made = submesh.triangles.ResetWith(parse.store.listStorage, triangleCount, [&](int32_t t) {
+    const bool made = submesh.triangles.ResetWith(parse.model.listStorage, triangleCount, [&](int32_t t) {
       const uint8_t* triple = data + size_t(t) * 6;
       return Triangle{{LoadAt<uint16_t>(triple), LoadAt<uint16_t>(triple + 2), LoadAt<uint16_t>(triple + 4)}};
     });
     if (!made) return false;
   }
-  parse.store.triangleTotal = WrappingAdd(parse.store.triangleTotal, triangleCount);
+  parse.model.triangleTotal = WrappingAdd(parse.model.triangleTotal, triangleCount);
 
   CopyNameField(submesh.materialName, name, 128);
   return true;
@@ -104,14 +104,14 @@ bool ReadVariantEntries(ModelParse& parse, Material& material, int32_t variantCo
       // all of them: memory stays bounded by the file while the material still has its slots.
       if (k == 0) {
         const int32_t slots = parse.Spend(uint64_t(n) * sizeof(TextureRef)) ? int32_t(n) : 1;
-        if (!material.textureSlots.Reset(parse.store.listStorage, slots)) return false;
+        if (!material.textureSlots.Reset(parse.model.listStorage, slots)) return false;
       }
       if (textures.present() && !parse.cursor.Holds(textures.start(), uint64_t(n) * entryBytes)) return false;
       continue;
     }
     const uint8_t* entries;
     if (!parse.LocateArray(textures, n, n, entryBytes, 0, sizeof(TextureRef), &entries)) return false;
-    if (!material.textureSlots.Reset(parse.store.listStorage, int32_t(n))) return false;
+    if (!material.textureSlots.Reset(parse.model.listStorage, int32_t(n))) return false;
     for (uint32_t i = 0; i < n; ++i) {
       material.textureSlots[int32_t(i)].textureId = LoadAt<int32_t>(entries + size_t(i) * entryBytes + idOffset);
     }
@@ -126,10 +126,10 @@ bool ReadBones(ModelParse& parse, int32_t count, DataRef ref) {
   const uint8_t* data;
   if (!parse.LocateArray(ref, count, count, recordBytes, 0, sizeof(Bone), &data)) return false;
   if (data == nullptr) return true;
-  if (!parse.store.bones.Reset(count)) return false;
+  if (!parse.model.bones.Reset(count)) return false;
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* record = data + size_t(i) * recordBytes;
-    Bone& bone = parse.store.bones[i];
+    Bone& bone = parse.model.bones[i];
     CopyNameField(bone.name, record, 64);
     bone.parentIndex = LoadAt<int32_t>(record + 64);
     std::memcpy(&bone.bindTransform, record + 172, sizeof(BoneTransform));
@@ -151,7 +151,7 @@ bool ReadSubmeshes(ModelParse& parse, Geoset& geoset, int32_t count, DataRef ref
       if (!ReadSubmesh(parse, data + size_t(i) * stride, geoset.submeshes[i])) return false;
     }
   }
-  parse.store.submeshTotal = WrappingAdd(parse.store.submeshTotal, count);
+  parse.model.submeshTotal = WrappingAdd(parse.model.submeshTotal, count);
   return true;
 }
 
@@ -160,10 +160,10 @@ bool ReadMaterials(ModelParse& parse, int32_t count, int32_t variantCount, DataR
   const uint8_t* data;
   if (!parse.LocateArray(ref, count, count, recordBytes, 0, sizeof(Material), &data)) return false;
   if (data == nullptr) return true;
-  if (!parse.store.materials.Reset(count)) return false;
+  if (!parse.model.materials.Reset(count)) return false;
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* record = data + size_t(i) * recordBytes;
-    Material& material = parse.store.materials[i];
+    Material& material = parse.model.materials[i];
     if (!ReadVariantEntries(parse, material, variantCount, LoadDataRef(record + 128))) return false;
     CopyNameField(material.name, record, 128);
   }
@@ -174,8 +174,8 @@ bool ReadVariantNames(ModelParse& parse, int32_t count, DataRef ref) {
   const uint8_t* data;
   if (!parse.LocateArray(ref, count, count, 64, 0, sizeof(VariantName), &data)) return false;
   if (data == nullptr) return true;
-  if (!parse.store.variantNames.Reset(count)) return false;
-  for (int32_t i = 0; i < count; ++i) CopyNameField(parse.store.variantNames[i].name, data + size_t(i) * 64, 64);
+  if (!parse.model.variantNames.Reset(count)) return false;
+  for (int32_t i = 0; i < count; ++i) CopyNameField(parse.model.variantNames[i].name, data + size_t(i) * 64, 64);
   return true;
 }
 

@@ -9,21 +9,21 @@
 
 namespace vexmara {
 
-int32_t FindMaterialByName(const ModelStore& store, const char* name) {
-  if (name == nullptr || store.materials.empty()) return -1;
-  for (int32_t i = 0; i < store.materials.count; ++i) {
-    if (platform::CompareNoCase(store.materials[i].name, name) == 0) return i;
+int32_t FindMaterialByName(const Model& model, const char* name) {
+  if (name == nullptr || model.materials.empty()) return -1;
+  for (int32_t i = 0; i < model.materials.count; ++i) {
+    if (platform::CompareNoCase(model.materials[i].name, name) == 0) return i;
   }
   return -1;
 }
 
-void ResolveMaterialIndices(ModelStore& store) {
-  if (store.materials.empty()) return;
+void ResolveMaterialIndices(Model& model) {
+  if (model.materials.empty()) return;
   // The first material of each name, so that every submesh finds its material in constant time
   // instead of by a walk over the materials (submeshes times materials name comparisons for a
   // model of many materials). Without memory for the index the submeshes walk the materials,
   // with the same outcome.
-  const List<Material>& materials = store.materials;
+  const List<Material>& materials = model.materials;
   FirstIndexTable names;
   bool indexed = names.Reserve(size_t(materials.count));
   for (int32_t i = 0; indexed && i < materials.count; ++i) {
@@ -32,11 +32,11 @@ void ResolveMaterialIndices(ModelStore& store) {
     const auto sameName = [&](int32_t k) { return platform::CompareNoCase(materials[k].name, name) == 0; };
     if (names.Find(hash, sameName) < 0) indexed = names.Insert(hash, i);
   }
-  for (Geoset& geoset : store.geosets) {
+  for (Geoset& geoset : model.geosets) {
     for (Submesh& submesh : geoset.submeshes) {
       const char* name = submesh.materialName;
       if (!indexed) {
-        submesh.materialIndex = FindMaterialByName(store, name);
+        submesh.materialIndex = FindMaterialByName(model, name);
         continue;
       }
       const auto sameName = [&](int32_t k) { return platform::CompareNoCase(materials[k].name, name) == 0; };
@@ -45,16 +45,16 @@ void ResolveMaterialIndices(ModelStore& store) {
   }
 }
 
-void CountInfluences(ModelStore& store) {
-  for (Geoset& geoset : store.geosets) {
+void CountInfluences(Model& model) {
+  for (Geoset& geoset : model.geosets) {
     for (Submesh& submesh : geoset.submeshes) {
       for (Vertex& vertex : submesh.vertices) vertex.influenceCount = InfluenceCount(vertex.weights);
     }
   }
 }
 
-void ComputeBoneMatrices(ModelStore& store) {
-  for (Bone& bone : store.bones) {
+void ComputeBoneMatrices(Model& model) {
+  for (Bone& bone : model.bones) {
     const BoneTransform& t = bone.bindTransform;
     bone.localMatrix = Matrix4{};
     bone.worldMatrix = Matrix4{};
@@ -68,12 +68,12 @@ void ComputeBoneMatrices(ModelStore& store) {
   }
   // A parent later in the list (or the bone itself) still holds the identity here, so such a
   // bone's world matrix is its local one. A parent index past the list makes the bone a root.
-  for (Bone& bone : store.bones) {
+  for (Bone& bone : model.bones) {
     const int32_t parent = bone.parentIndex;
-    if (parent < 0 || parent >= store.bones.count) {
+    if (parent < 0 || parent >= model.bones.count) {
       bone.worldMatrix = bone.localMatrix;
     } else {
-      MultiplyAffine(bone.worldMatrix.m, store.bones[parent].worldMatrix.m, bone.localMatrix.m);
+      MultiplyAffine(bone.worldMatrix.m, model.bones[parent].worldMatrix.m, bone.localMatrix.m);
     }
   }
 }

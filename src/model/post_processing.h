@@ -4,15 +4,15 @@
 
 #include <cstdint>
 
-#include "model/model_store.h"
+#include "model/model.h"
 
 namespace vexmara {
 
 // Index of the first material whose name equals `name` ignoring case; -1 when none does, when
-// `name` is null or when the store has no materials.
-int32_t FindMaterialByName(const ModelStore& store, const char* name);
+// `name` is null or when the model has no materials.
+int32_t FindMaterialByName(const Model& model, const char* name);
 
-void ResolveMaterialIndices(ModelStore& store);
+void ResolveMaterialIndices(Model& model);
 
 // How many of a vertex's three weights are in use: those strictly above 0 (a NaN weight does not
 // count). The reader takes each vertex's count with this as it decodes the skin; CountInfluences
@@ -20,7 +20,7 @@ void ResolveMaterialIndices(ModelStore& store);
 inline int32_t InfluenceCount(const float weights[3]) {
   return int32_t(weights[0] > 0.0f) + int32_t(weights[1] > 0.0f) + int32_t(weights[2] > 0.0f);
 }
-void CountInfluences(ModelStore& store);
-void ComputeBoneMatrices(ModelStore& store);
+void CountInfluences(Model& model);
+void ComputeBoneMatrices(Model& model);
 
 }  // namespace vexmara

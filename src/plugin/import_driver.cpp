@@ -21,7 +21,7 @@ constexpr int32_t kDialogImport = 1;
 void ReadChosenAnimations(ModelStore& store) {
   for (const WidePath& file : store.animationFiles) {
     ReadCursor cursor;
-    ReadAnimationFile(file.path, cursor, store);
+    ReadAnimationFile(file.path, cursor, store.animations, store.listStorage);
   }
 }
 
@@ -39,7 +39,7 @@ int32_t RunImport(HostContext* context, void* instance, ModelStore& store, Impor
   }
   ReadChosenAnimations(store);
   // Also without animation files: the key preparation runs over whatever the list holds.
-  ResolveAnimationTimes(store);
+  ResolveAnimationTimes(store.animations);
   const int32_t built = BuildScene(context, store, options);
   store.Clear();
   return built == kBuilt ? kBuilt : kFailed;

@@ -1,11 +1,11 @@
 #include "plugin/plugin_entry.h"
 
 #include "abi/dual_string.h"
-#include "dialog/import_options.h"
-#include "model/model_reader.h"
-#include "model/model_store.h"
 #include "model/read_cursor.h"
 #include "plugin/import_driver.h"
+#include "plugin/read_model_file.h"
+#include "store/import_options.h"
+#include "store/model_store.h"
 
 namespace vexmara {
 

@@ -6,6 +6,7 @@
 
 #include "anim/animation_reader.h"
 #include "exact_buffer.h"
+#include "store/model_store.h"
 #include "writer/ani_writer.h"
 
 namespace vexmara::testing {
@@ -14,7 +15,7 @@ namespace vexmara::testing {
 inline int32_t ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store, size_t length) {
   ReadCursor cursor;
   AdoptExactCopy(cursor, bytes, length);
-  return ParseAnimation(cursor, store);
+  return ParseAnimation(cursor, store.animations, store.listStorage);
 }
 
 inline int32_t ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store) {

@@ -236,7 +236,7 @@ TEST(ParseAnimation, RejectedHeaderKeepsItsAnimation) {
   // A cursor without a buffer is a file without bytes.
   ModelStore store;
   ReadCursor empty;
-  EXPECT_EQ(ParseAnimation(empty, store), 0);
+  EXPECT_EQ(ParseAnimation(empty, store.animations, store.listStorage), 0);
   EXPECT_EQ(store.animations.count, 1);
 }
 
@@ -467,7 +467,7 @@ TEST_F(ReadAnimationFileTest, ReadsAFileFromDisk) {
   ASSERT_TRUE(SaveBytes(path_, WriteAniFile(RichFile())));
   ModelStore store;
   ReadCursor cursor;
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store), 1);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), 1);
   ASSERT_EQ(store.animations.count, 1);
   EXPECT_STREQ(store.animations[0].name, "walk_cycle");
   EXPECT_EQ(store.animations[0].tracks.count, 2);
@@ -479,8 +479,8 @@ TEST_F(ReadAnimationFileTest, SamePathTwiceGivesTwoAnimations) {
   ASSERT_TRUE(SaveBytes(path_, WriteAniFile(MinimalFile())));
   ModelStore store;
   ReadCursor cursor;
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store), 1);
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store), 1);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), 1);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), 1);
   ASSERT_EQ(store.animations.count, 2);
   EXPECT_STREQ(store.animations[1].tracks[0].boneName, "root");
 }
@@ -490,8 +490,8 @@ TEST_F(ReadAnimationFileTest, MissingFileAddsNothing) {
   ReadCursor cursor;
   // Whatever the cursor held before is released first.
   cursor.Adopt(platform::AllocateBuffer(8), 8);
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store), 0);
-  EXPECT_EQ(ReadAnimationFile(nullptr, cursor, store), 0);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), 0);
+  EXPECT_EQ(ReadAnimationFile(nullptr, cursor, store.animations, store.listStorage), 0);
   EXPECT_EQ(store.animations.count, 0);
   EXPECT_EQ(cursor.buffer, nullptr);
 }
@@ -500,7 +500,7 @@ TEST_F(ReadAnimationFileTest, ShortFileAddsAnEmptyAnimation) {
   ASSERT_TRUE(SaveBytes(path_, std::vector<uint8_t>(10, 0xAB)));
   ModelStore store;
   ReadCursor cursor;
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store), 0);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), 0);
   ASSERT_EQ(store.animations.count, 1);
   EXPECT_STREQ(store.animations[0].name, "");
   EXPECT_TRUE(store.animations[0].tracks.empty());

@@ -132,10 +132,10 @@ TEST(ResolveAnimationTimes, KeyTimesAndDurations) {
   };
   for (const ResolveCase& c : cases) {
     ModelStore store;
-    Animation* animation = store.AppendAnimation();
+    Animation* animation = store.animations.Append();
     ASSERT_NE(animation, nullptr);
     FillAnimation(*animation, {c.keys}, &c.frameTimes);
-    ResolveAnimationTimes(store);
+    ResolveAnimationTimes(store.animations);
     EXPECT_EQ(animation->duration, c.duration) << c.what;
     EXPECT_EQ(TimesOf(animation->tracks[0], c.keys), c.times) << c.what;
   }
@@ -144,10 +144,10 @@ TEST(ResolveAnimationTimes, KeyTimesAndDurations) {
 TEST(ResolveAnimationTimes, WithoutFrameTableNothingChanges) {
   ModelStore store;
   const std::vector<float> table = {0, 10, 20};
-  FillAnimation(*store.AppendAnimation(), {{{T, 1}, {R, 2}}}, nullptr);
-  FillAnimation(*store.AppendAnimation(), {{{T, 1}, {R, 2}}}, &table);
-  FillAnimation(*store.AppendAnimation(), {{{S, 5, 0.5f}}}, nullptr);
-  ResolveAnimationTimes(store);
+  FillAnimation(*store.animations.Append(), {{{T, 1}, {R, 2}}}, nullptr);
+  FillAnimation(*store.animations.Append(), {{{T, 1}, {R, 2}}}, &table);
+  FillAnimation(*store.animations.Append(), {{{S, 5, 0.5f}}}, nullptr);
+  ResolveAnimationTimes(store.animations);
 
   const Animation& untimed = store.animations[0];
   EXPECT_EQ(untimed.duration, 0);
@@ -171,7 +171,7 @@ TEST(ResolveAnimationTimes, TimesKeysOfAParsedFile) {
   file.frameTimes = {0, 0.5f, 1, 1.5f};
   ModelStore store;
   ASSERT_EQ(testing::ParseAniDescription(file, store), 1);
-  ResolveAnimationTimes(store);
+  ResolveAnimationTimes(store.animations);
   const Animation& animation = store.animations[0];
   EXPECT_EQ(animation.tracks[0].translationKeys[0].time, 0);
   EXPECT_EQ(animation.tracks[0].translationKeys[1].time, 1.5f);

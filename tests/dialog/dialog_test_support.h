@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "model/model_store.h"
 #include "abi/text.h"
+#include "store/model_store.h"
 
 namespace vexmara::testing {
 

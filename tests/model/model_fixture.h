@@ -4,8 +4,9 @@
 
 #include <vector>
 
-#include "model/model_reader.h"
 #include "exact_buffer.h"
+#include "model/model_reader.h"
+#include "store/model_store.h"
 #include "writer/app_writer.h"
 
 namespace vexmara::testing {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "model/model_store.h"
 #include "model/post_processing.h"
+#include "store/model_store.h"
 
 namespace vexmara {
 namespace {

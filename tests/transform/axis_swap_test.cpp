@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "abi/host_interface.h"
 #include "math/matrix.h"
 #include "math/quaternion.h"
-#include "abi/host_interface.h"
 #include "transform/axis_swap.h"
 #include "turn_checks.h"
 

@@ -1,4 +1,4 @@
-#include "model/model_store.h"
+#include "store/model_store.h"
 
 namespace vexmara {
 
@@ -10,6 +10,7 @@ void ModelStore::Clear() {
   animations.Free();
   textureFiles.Free();
   animationFiles.Free();
+  // Only once no list borrows from it any more.
   listStorage.Release();
   formatVersion = 0;
   boneTotal = 0;
@@ -18,7 +19,5 @@ void ModelStore::Clear() {
   triangleTotal = 0;
   sourcePath[0] = 0;
 }
-
-Animation* ModelStore::AppendAnimation() { return animations.Append(); }
 
 }  // namespace vexmara

@@ -1,0 +1,52 @@
+#include "plugin/read_model_file.h"
+
+#include "abi/dual_string.h"
+#include "abi/text.h"
+#include "model/model_reader.h"
+#include "platform/platform.h"
+
+namespace vexmara {
+namespace {
+
+void SetErrorText(HostContext* context, const char16_t* text) {
+  ScopedDualString message(text);
+  DualStringAssign(context->errorText, message.value());
+}
+
+}  // namespace
+
+int32_t ReadModelFile(HostContext* context, ModelStore& store, ReadCursor& cursor) {
+  if (context == nullptr) return 0;
+  store.Clear();
+  cursor.Release();
+
+  // The host's field is copied first, so an unterminated path cannot be read past its end.
+  char16_t path[kPathUnits];
+  WideCopy(path, kPathUnits, context->fileInfo.path.wide);
+
+  uint8_t* bytes = nullptr;
+  uint32_t length = 0;
+  switch (platform::ReadWholeFile(path, &bytes, &length)) {
+    case platform::FileReadResult::kOk:
+      break;
+    case platform::FileReadResult::kCannotOpen:
+      SetErrorText(context, u"Could not open file for reading.");
+      return 0;
+    case platform::FileReadResult::kCannotAllocate:
+    case platform::FileReadResult::kShortRead:
+      return 0;
+  }
+  cursor.Adopt(bytes, length);
+  WideCopy(store.sourcePath, kPathUnits, path);
+
+  const ModelParseResult result = ParseModel(cursor, store);
+  cursor.Release();  // the file buffer never outlives the parse
+  if (result == ModelParseResult::kEmpty) SetErrorText(context, u"No geometry or bones found.");
+  if (result != ModelParseResult::kOk) {
+    store.Clear();
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace vexmara
