@@ -13,11 +13,11 @@
 #include <string>
 
 #include "bench/inputs.h"
-#include "dialog/texture_files.h"
 #include "model/model_reader.h"
 #include "model/read_cursor.h"
 #include "platform/platform.h"
 #include "store/model_store.h"
+#include "textures/texture_files.h"
 
 namespace vexmara::bench {
 namespace {
@@ -49,7 +49,7 @@ void BM_TextureScan(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    if (!ScanTextureDirectory(store, folder.wideDirectory.c_str())) {
+    if (!ScanTextureDirectory(store.textureFiles, store.materials, folder.wideDirectory.c_str())) {
       state.SkipWithError("the scan did not run");
       break;
     }

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <string>
 
-#include "dialog/texture_files.h"
 #include "fuzz_input.h"
 #include "platform/platform.h"
+#include "textures/texture_files.h"
 
 namespace fs = std::filesystem;
 using namespace vexmara;
@@ -61,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   std::u16string directory = Folder().u16string() + (input.Take<uint8_t>() % 2 ? u"/" : u"\\");
-  ScanTextureDirectory(store, directory.c_str());
-  ScanTextureDirectory(store, directory.c_str());  // a rescan keeps earlier matches
+  ScanTextureDirectory(store.textureFiles, store.materials, directory.c_str());
+  ScanTextureDirectory(store.textureFiles, store.materials, directory.c_str());  // a rescan keeps earlier matches
   for (const Material& material : store.materials) {
     for (const TextureRef& slot : material.textureSlots) {
       if (WideLength(slot.fileName, kPathUnits) >= kPathUnits || WideLength(slot.directory, kPathUnits) >= kPathUnits) {
@@ -75,6 +75,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (WideLength(path, kPathUnits) >= kPathUnits) std::abort();
     }
   }
-  for (int32_t id = -2; id < 130; ++id) FindTextureFileById(store, id);
+  for (int32_t id = -2; id < 130; ++id) FindTextureFileById(store.textureFiles, id);
   return 0;
 }

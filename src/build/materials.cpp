@@ -2,8 +2,8 @@
 // material indices. Each material gets the image of its first texture slot, as resolved in the
 // texture directory, and optionally an alpha map that the host derives and writes beside it.
 #include "build/build_stages.h"
-#include "dialog/texture_files.h"
 #include "platform/current_directory.h"
+#include "textures/texture_files.h"
 
 namespace vexmara {
 namespace {

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "abi/text.h"
-#include "dialog/texture_files.h"
 #include "platform/platform.h"
+#include "textures/texture_files.h"
 
 namespace vexmara {
 namespace {
@@ -94,7 +94,7 @@ void ImportDialog::OnInitDialog() {
     if (DirectoryOf(sourcePath_, directory)) WideCopy(options_.textureDirectory, kPathUnits, directory);
   }
   view_.SetControlText(kControlTextureDirectory, options_.textureDirectory);
-  ScanTextureDirectory(store_, options_.textureDirectory);
+  ScanTextureDirectory(store_.textureFiles, store_.materials, options_.textureDirectory);
   FillDialogStatistics();
   view_.CentreOnDesktop();
 }
@@ -114,7 +114,7 @@ bool ImportDialog::OnCommand(int32_t id) {
       // The rescan and the refill run whether or not a folder was chosen; the count in 1003
       // (materials with slots) cannot change and is left alone.
       BrowseTextureDirectory();
-      ScanTextureDirectory(store_, options_.textureDirectory);
+      ScanTextureDirectory(store_.textureFiles, store_.materials, options_.textureDirectory);
       FillTextureList();
       return false;
     case kControlPickAnimations:

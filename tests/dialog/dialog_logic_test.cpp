@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog_test_support.h"
+#include "texture_scratch.h"
 
 namespace vexmara {
 namespace {

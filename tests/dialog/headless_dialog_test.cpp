@@ -11,9 +11,9 @@
 #include "dialog/dialog_logic.h"
 #include "dialog/import_dialog.h"
 #include "dialog/scripted_dialog.h"
-#include "dialog_test_support.h"
 #include "plugin/read_model_file.h"
 #include "store/import_options.h"
+#include "texture_scratch.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
 

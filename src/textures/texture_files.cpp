@@ -1,4 +1,4 @@
-#include "dialog/texture_files.h"
+#include "textures/texture_files.h"
 
 #include "abi/text.h"
 #include "model/first_index_table.h"
@@ -49,8 +49,8 @@ bool ReadTextureId(const char16_t* path, int32_t* textureId) {
 // the test costs the same however long the list grows.
 class TextureScan final : public platform::DirectoryVisitor {
  public:
-  TextureScan(ModelStore& store, const char16_t* directory)
-      : store_(store), directory_(directory), directoryLength_(WideLength(directory)) {}
+  TextureScan(List<TextureRef>& files, const char16_t* directory)
+      : files_(files), directory_(directory), directoryLength_(WideLength(directory)) {}
 
   bool failed() const { return failed_; }
 
@@ -68,7 +68,7 @@ class TextureScan final : public platform::DirectoryVisitor {
     int32_t textureId = 0;
     if (!ReadTextureId(path, &textureId)) return true;
 
-    List<TextureRef>& files = store_.textureFiles;
+    List<TextureRef>& files = files_;
     const uint64_t hash = NameHash(name);
     const auto sameName = [&](int32_t i) { return platform::CompareNoCaseWide(files[i].fileName, name) == 0; };
     if (names_.Find(hash, sameName) >= 0) return true;
@@ -84,7 +84,7 @@ class TextureScan final : public platform::DirectoryVisitor {
   }
 
  private:
-  ModelStore& store_;
+  List<TextureRef>& files_;
   const char16_t* directory_;
   size_t directoryLength_;
   FirstIndexTable names_;
@@ -93,25 +93,25 @@ class TextureScan final : public platform::DirectoryVisitor {
 
 }  // namespace
 
-bool ScanTextureDirectory(ModelStore& store, const char16_t* directory) {
-  store.textureFiles.Free();
+bool ScanTextureDirectory(List<TextureRef>& textureFiles, List<Material>& materials, const char16_t* directory) {
+  textureFiles.Free();
   if (directory == nullptr) return false;
   // Only a terminated path-field text can name the directory of a path field.
   if (WideLength(directory, kPathUnits) >= kPathUnits) return false;
-  TextureScan scan(store, directory);
+  TextureScan scan(textureFiles, directory);
   if (!platform::ListDirectory(directory, scan)) return false;
   if (scan.failed()) {
     // Out of memory part-way: no half list; the slots keep what they held.
-    store.textureFiles.Free();
+    textureFiles.Free();
     return false;
   }
-  AssignTextureSlots(store);
+  AssignTextureSlots(textureFiles, materials);
   return true;
 }
 
-void AssignTextureSlots(ModelStore& store) {
-  const List<TextureRef>& files = store.textureFiles;
-  if (store.materials.empty() || files.empty()) return;
+void AssignTextureSlots(const List<TextureRef>& textureFiles, List<Material>& materials) {
+  const List<TextureRef>& files = textureFiles;
+  if (materials.empty() || files.empty()) return;
 
   // First index of each identifier, so that every slot is matched in constant time. Without
   // memory for the index the slots are matched by walking the list, with the same outcome.
@@ -124,13 +124,13 @@ void AssignTextureSlots(ModelStore& store) {
     if (ids.Find(IdHash(id), sameId) < 0) indexed = ids.Insert(IdHash(id), i);
   }
 
-  for (Material& material : store.materials) {
+  for (Material& material : materials) {
     for (TextureRef& slot : material.textureSlots) {
       const int32_t id = slot.textureId;
       int32_t found = -1;
       if (id >= 0) {
         const auto sameId = [&](int32_t k) { return files[k].textureId == id; };
-        found = indexed ? ids.Find(IdHash(id), sameId) : FindTextureFileById(store, id);
+        found = indexed ? ids.Find(IdHash(id), sameId) : FindTextureFileById(files, id);
       }
       if (found < 0) continue;
       WideCopy(slot.fileName, kPathUnits, files[found].fileName);
@@ -139,10 +139,10 @@ void AssignTextureSlots(ModelStore& store) {
   }
 }
 
-int32_t FindTextureFileById(const ModelStore& store, int32_t textureId) {
-  if (textureId < 0 || store.textureFiles.empty()) return -1;
-  for (int32_t i = 0; i < store.textureFiles.count; ++i) {
-    if (store.textureFiles[i].textureId == textureId) return i;
+int32_t FindTextureFileById(const List<TextureRef>& textureFiles, int32_t textureId) {
+  if (textureId < 0 || textureFiles.empty()) return -1;
+  for (int32_t i = 0; i < textureFiles.count; ++i) {
+    if (textureFiles[i].textureId == textureId) return i;
   }
   return -1;
 }

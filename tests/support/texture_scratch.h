@@ -1,5 +1,5 @@
-// Shared pieces of the dialog tests: a scratch folder of tex files and converted images, wide
-// path helpers, and models built in a store by hand.
+// Shared pieces of the texture and dialog tests: a scratch folder of tex files and converted
+// images, wide path helpers, and models built in a store by hand.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "dialog/texture_files.h"
+#include "textures/texture_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog_test_support.h"
+#include "texture_scratch.h"
 
 namespace vexmara {
 namespace {
@@ -38,7 +38,7 @@ TEST(TextureScan, ListsTexFilesOfAnyExtensionCaseWithTheirIdentifiers) {
   folder.WriteTex("folder.tex/inner.tex", 13);  // a directory named like a tex file
   ModelStore store;
 
-  ASSERT_TRUE(ScanTextureDirectory(store, folder.Directory().c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   EXPECT_EQ(FoundNames(store), (std::vector<std::u16string>{u"GRASS.TEX", u"Mixed.Tex", u"rock.tex"}));
   const int32_t expectedIds[] = {8, 9, 7};
@@ -59,7 +59,7 @@ TEST(TextureScan, LinksCountAsWhatTheyName) {
   std::filesystem::create_symlink(folder.path() / "store" / "missing.tex", folder.path() / "gone.tex");
   ModelStore store;
 
-  ASSERT_TRUE(ScanTextureDirectory(store, folder.Directory().c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   EXPECT_EQ(FoundNames(store), (std::vector<std::u16string>{u"linked.tex"}));
   ASSERT_EQ(store.textureFiles.count, 1);
@@ -85,7 +85,7 @@ TEST(TextureScan, ReadsTheIdentifierOnlyFromFilesLongEnoughToHoldIt) {
   ASSERT_EQ(mkfifo((folder.path() / "pipe.tex").c_str(), 0600), 0);
   ModelStore store;
 
-  ASSERT_TRUE(ScanTextureDirectory(store, folder.Directory().c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   std::vector<std::u16string> expected;
   for (const Case& c : cases) {
@@ -103,12 +103,12 @@ TEST(TextureScan, NegativeIdentifiersAreListedButNeverMatchASlot) {
   ModelStore store;
   AddMaterial(store, "m", {-1, -7});
 
-  ASSERT_TRUE(ScanTextureDirectory(store, folder.Directory().c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   ASSERT_EQ(store.textureFiles.count, 2);
   EXPECT_EQ(store.textureFiles[0].textureId, -1);
-  EXPECT_EQ(FindTextureFileById(store, -1), -1);
-  EXPECT_EQ(FindTextureFileById(store, -7), -1);
+  EXPECT_EQ(FindTextureFileById(store.textureFiles, -1), -1);
+  EXPECT_EQ(FindTextureFileById(store.textureFiles, -7), -1);
   EXPECT_EQ(SlotFile(store, 0, 0), u"");
   EXPECT_EQ(SlotFile(store, 0, 1), u"");
 }
@@ -123,7 +123,7 @@ TEST(TextureScan, ListsInTheOrderOfUpperCaseNamesAndKeepsTheFirstOfEqualNames) {
   for (const char* name : names) folder.WriteTex(name, id++);
   ModelStore store;
 
-  ASSERT_TRUE(ScanTextureDirectory(store, folder.Directory().c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   // '.' < 'B' < 'Z' < '_' < 'É' (é's upper case) < 'Ê', although by bytes Ê comes before é.
   EXPECT_EQ(FoundNames(store), (std::vector<std::u16string>{u"A.tex", u"aB.tex", u"a_b.tex", u"b.tex", u"Z.tex",
@@ -140,9 +140,9 @@ TEST(TextureScan, FirstFileInOrderWinsForADuplicatedIdentifier) {
   AddMaterial(store, "one", {5});
   AddMaterial(store, "two", {6, 5});
 
-  ASSERT_TRUE(ScanTextureDirectory(store, folder.Directory().c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
-  EXPECT_EQ(FindTextureFileById(store, 5), 0);
+  EXPECT_EQ(FindTextureFileById(store.textureFiles, 5), 0);
   EXPECT_EQ(SlotFile(store, 0, 0), u"a_first.tex");
   EXPECT_EQ(SlotFile(store, 1, 0), u"c_other.tex");
   EXPECT_EQ(SlotFile(store, 1, 1), u"a_first.tex");
@@ -164,7 +164,7 @@ TEST(TextureScan, ManyFilesMatchTheirSlotsLikeAWalkOverTheList) {
   for (int32_t id = -2; id < 410; ++id) ids.push_back(id);
   AddMaterial(store, "all", ids);
 
-  ASSERT_TRUE(ScanTextureDirectory(store, folder.Directory().c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   ASSERT_EQ(store.textureFiles.count, kFiles);
   for (int32_t k = 0; k < int32_t(ids.size()); ++k) {
@@ -175,7 +175,7 @@ TEST(TextureScan, ManyFilesMatchTheirSlotsLikeAWalkOverTheList) {
         break;
       }
     }
-    EXPECT_EQ(FindTextureFileById(store, ids[k]), first) << ids[k];
+    EXPECT_EQ(FindTextureFileById(store.textureFiles, ids[k]), first) << ids[k];
     const std::u16string expected = first < 0 ? u"" : store.textureFiles[first].fileName;
     EXPECT_EQ(SlotFile(store, 0, k), expected) << ids[k];
   }
@@ -191,7 +191,7 @@ TEST(TextureScan, UnmatchedSlotsAndMaterialsWithoutSlotsAreLeftAlone) {
   WideCopy(unmatched.fileName, kPathUnits, u"earlier.tex");
   WideCopy(unmatched.directory, kPathUnits, u"D:\\old\\");
 
-  ASSERT_TRUE(ScanTextureDirectory(store, folder.Directory().c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   EXPECT_TRUE(store.materials[0].textureSlots.empty());
   EXPECT_EQ(SlotFile(store, 1, 0), u"earlier.tex");
@@ -207,8 +207,8 @@ TEST(TextureScan, RescanOfAnotherDirectoryKeepsEarlierMatches) {
   ModelStore store;
   AddMaterial(store, "m", {3, 4});
 
-  ASSERT_TRUE(ScanTextureDirectory(store, a.Directory().c_str()));
-  ASSERT_TRUE(ScanTextureDirectory(store, b.Directory().c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, a.Directory().c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, b.Directory().c_str()));
 
   EXPECT_EQ(FoundNames(store), std::vector<std::u16string>{u"from_b.tex"});
   EXPECT_EQ(SlotFile(store, 0, 0), u"from_a.tex");
@@ -225,10 +225,10 @@ TEST(TextureScan, DirectoryThatCannotBeSearchedEmptiesTheListAndLeavesSlots) {
   for (const char16_t* directory : directories) {
     ModelStore store;
     AddMaterial(store, "m", {1});
-    ASSERT_TRUE(ScanTextureDirectory(store, folder.Directory().c_str()));
+    ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
     WideCopy(store.materials[0].textureSlots[0].fileName, kPathUnits, u"kept.tex");
 
-    EXPECT_FALSE(ScanTextureDirectory(store, directory));
+    EXPECT_FALSE(ScanTextureDirectory(store.textureFiles, store.materials, directory));
     EXPECT_TRUE(store.textureFiles.empty());
     EXPECT_EQ(store.textureFiles.count, 0);
     EXPECT_EQ(SlotFile(store, 0, 0), u"kept.tex");
@@ -250,7 +250,7 @@ TEST(TextureScan, DirectoryFormsAllReachTheSameFiles) {
   for (const std::u16string& directory : directories) {
     ModelStore store;
     AddMaterial(store, "m", {42});
-    EXPECT_TRUE(ScanTextureDirectory(store, directory.c_str()));
+    EXPECT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, directory.c_str()));
     EXPECT_EQ(FoundNames(store), std::vector<std::u16string>{u"w.tex"});
     EXPECT_EQ(SlotDirectory(store, 0, 0), directory);
   }
@@ -273,7 +273,7 @@ TEST(TextureScan, FilesWhosePathWouldNotFitAreSkipped) {
   ModelStore store;
   AddMaterial(store, "m", {1, 2, 3});
 
-  ASSERT_TRUE(ScanTextureDirectory(store, directory.c_str()));
+  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, directory.c_str()));
 
   EXPECT_EQ(FoundNames(store), std::vector<std::u16string>{Wide(fits)});
   EXPECT_EQ((SlotDirectory(store, 0, 0) + SlotFile(store, 0, 0)).size(), 259u);
@@ -284,8 +284,8 @@ TEST(TextureScan, FilesWhosePathWouldNotFitAreSkipped) {
 TEST(TextureScan, LookupsOnAListWithoutEntries) {
   ModelStore store;
   AddMaterial(store, "m", {0});
-  EXPECT_EQ(FindTextureFileById(store, 0), -1);
-  AssignTextureSlots(store);  // nothing to match against
+  EXPECT_EQ(FindTextureFileById(store.textureFiles, 0), -1);
+  AssignTextureSlots(store.textureFiles, store.materials);  // nothing to match against
   EXPECT_EQ(SlotFile(store, 0, 0), u"");
 }
 
