@@ -4,9 +4,9 @@
 
 #include "anim/animation_reader.h"
 #include "anim/key_processing.h"
-#include "build/build_scene.h"
 #include "dialog/import_dialog.h"
 #include "model/read_cursor.h"
+#include "scene/build_scene.h"
 
 namespace vexmara {
 namespace {

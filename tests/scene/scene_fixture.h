@@ -22,7 +22,7 @@
 #include "writer/app_writer.h"
 #include "writer/common.h"
 
-namespace vexmara::build_test {
+namespace vexmara::scene_test {
 
 using testing::DialogScript;
 
@@ -75,4 +75,4 @@ inline writer::AppSubmesh MakeFan(const std::string& materialName, int vertexCou
   return submesh;
 }
 
-}  // namespace vexmara::build_test
+}  // namespace vexmara::scene_test

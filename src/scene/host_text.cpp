@@ -1,5 +1,5 @@
-#include "build/build_stages.h"
 #include "platform/platform.h"
+#include "scene/stages.h"
 
 namespace vexmara {
 

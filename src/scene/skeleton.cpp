@@ -6,10 +6,10 @@
 #include <cmath>
 
 #include "anim/key_processing.h"
-#include "build/build_stages.h"
 #include "math/quaternion.h"
 #include "model/first_index_table.h"
 #include "platform/platform.h"
+#include "scene/stages.h"
 
 namespace vexmara {
 namespace {

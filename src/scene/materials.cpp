@@ -1,8 +1,8 @@
 // The materials stage: host material n is model material n, so that faces can carry model
 // material indices. Each material gets the image of its first texture slot, as resolved in the
 // texture directory, and optionally an alpha map that the host derives and writes beside it.
-#include "build/build_stages.h"
 #include "platform/current_directory.h"
+#include "scene/stages.h"
 #include "textures/texture_files.h"
 
 namespace vexmara {

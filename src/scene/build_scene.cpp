@@ -1,8 +1,8 @@
 // The scene build: each stage turns one part of the model store into host objects, in the
 // order the host numbers them, then the closing transforms turn and scale the whole scene.
-#include "build/build_scene.h"
+#include "scene/build_scene.h"
 
-#include "build/build_stages.h"
+#include "scene/stages.h"
 #include "transform/axis_swap.h"
 #include "transform/scene_scale.h"
 

@@ -4,7 +4,7 @@
 // from the file's totals, so a hostile file cannot make the builder index past what it holds.
 #include <cstdint>
 
-#include "build/build_stages.h"
+#include "scene/stages.h"
 
 namespace vexmara {
 namespace {

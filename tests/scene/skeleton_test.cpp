@@ -1,8 +1,8 @@
 // Bones and the animation transfer: parent links, key cleaning, track matching, the bind-pose
 // conversion of keys and the per-key-kind host refusals.
-#include "build_fixture.h"
+#include "scene_fixture.h"
 
-namespace vexmara::build_test {
+namespace vexmara::scene_test {
 namespace {
 
 using host::Operation;
@@ -173,4 +173,4 @@ TEST_F(SceneBuild, KeyArrayRefusedByTheHostSkipsOnlyThoseKeys) {
 }
 
 }  // namespace
-}  // namespace vexmara::build_test
+}  // namespace vexmara::scene_test

@@ -2,9 +2,9 @@
 // alpha maps made through the host's images, and what a failing host call leaves behind.
 #include <algorithm>
 
-#include "build_fixture.h"
+#include "scene_fixture.h"
 
-namespace vexmara::build_test {
+namespace vexmara::scene_test {
 namespace {
 
 using host::Operation;
@@ -213,4 +213,4 @@ TEST_F(SceneBuild, NarrowHalfOfALongNonAsciiPathStaysInsideItsField) {
 }
 
 }  // namespace
-}  // namespace vexmara::build_test
+}  // namespace vexmara::scene_test

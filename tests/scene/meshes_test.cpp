@@ -1,8 +1,8 @@
 // Vertices with skin weights, groups and meshes: numbering across submeshes and geosets, the
 // two group modes, and the range tests that keep faces inside the host's lists.
-#include "build_fixture.h"
+#include "scene_fixture.h"
 
-namespace vexmara::build_test {
+namespace vexmara::scene_test {
 namespace {
 
 using host::Operation;
@@ -181,4 +181,4 @@ TEST_F(SceneBuild, VertexNumbersComeFromTheListsNotFromTheFilesCounts) {
 }
 
 }  // namespace
-}  // namespace vexmara::build_test
+}  // namespace vexmara::scene_test

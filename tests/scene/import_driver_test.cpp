@@ -4,9 +4,9 @@
 #include <cmath>
 #include <map>
 
-#include "build_fixture.h"
+#include "scene_fixture.h"
 
-namespace vexmara::build_test {
+namespace vexmara::scene_test {
 namespace {
 
 using host::Operation;
@@ -369,4 +369,4 @@ TEST_F(SceneBuild, OptionsLeftAsShownKeepTheLastImportsChoices) {
 }
 
 }  // namespace
-}  // namespace vexmara::build_test
+}  // namespace vexmara::scene_test
