@@ -8,40 +8,66 @@
 namespace vexmara {
 namespace {
 
-constexpr uint32_t kHeaderBytes = 16;
+// The file header.
+constexpr uint32_t kFileHeaderBytes = 16;
+constexpr uint32_t kVersionAt = 4;
+
+// The top-level record's fixed fields (absolute file positions).
+constexpr uint32_t kBoneCountAt = 36;
+constexpr uint32_t kBonesRefAt = 40;
+constexpr uint32_t kGeosetHeadersAt = 168;
+constexpr uint32_t kGeosetHeaderBytes = 24;
+constexpr int32_t kGeosetCount = 2;  // whatever the file's counts
+// Inside a geoset header.
+constexpr uint32_t kSubmeshCountInHeader = 0;
+constexpr uint32_t kSubmeshesRefInHeader = 4;
+
+// The material block: its fields are counted from B, which layouts before this version place
+// 1040 bytes further on.
+constexpr int32_t kCompactLayoutVersion = 258;
+constexpr uint32_t kMaterialBlockAt = 432;
+constexpr uint32_t kOldMaterialBlockAt = 1472;
+constexpr uint32_t kVariantCountInBlock = 0;
+constexpr uint32_t kMaterialCountInBlock = 4;
+constexpr uint32_t kMaterialsRefInBlock = 8;
+constexpr uint32_t kVariantNamesRefInBlock = 16;
+// The top-level record's fixed fields end with the material block.
+constexpr uint32_t kMaterialBlockBytes = 112;
 
 }  // namespace
 
 ModelParseResult ParseModel(ReadCursor& cursor, Model& model) {
   ModelParse parse(cursor, model);
-  if (!cursor.Holds(0, kHeaderBytes)) return ModelParseResult::kMalformed;
-  model.formatVersion = LoadAt<int32_t>(cursor.buffer + 4);
+  if (!cursor.Holds(0, kFileHeaderBytes)) return ModelParseResult::kMalformed;
+  model.formatVersion = LoadAt<int32_t>(cursor.buffer + kVersionAt);
   parse.version = model.formatVersion;
 
-  // The top-level record's fixed fields end at B + 112; B moves with the layout generation.
-  const uint32_t b = model.formatVersion >= 258 ? 432 : 1472;
-  if (!cursor.Holds(0, uint64_t(b) + 112)) return ModelParseResult::kMalformed;
+  const uint32_t block = model.formatVersion >= kCompactLayoutVersion ? kMaterialBlockAt : kOldMaterialBlockAt;
+  if (!cursor.Holds(0, uint64_t(block) + kMaterialBlockBytes)) return ModelParseResult::kMalformed;
   const uint8_t* top = cursor.buffer;
 
-  const int32_t boneCount = LoadAt<int32_t>(top + 36);
-  if (!ReadBones(parse, boneCount, LoadDataRef(top + 40))) return ModelParseResult::kMalformed;
+  const int32_t boneCount = LoadAt<int32_t>(top + kBoneCountAt);
+  if (!ReadBones(parse, boneCount, LoadDataRef(top + kBonesRefAt))) return ModelParseResult::kMalformed;
   model.boneTotal = boneCount;
 
-  // Two geosets, whatever their counts.
-  if (!model.geosets.Reset(2)) return ModelParseResult::kMalformed;
-  for (int32_t g = 0; g < 2; ++g) {
-    const uint8_t* header = top + 168 + 24 * g;
-    if (!ReadSubmeshes(parse, model.geosets[g], LoadAt<int32_t>(header), LoadDataRef(header + 4))) {
+  if (!model.geosets.Reset(kGeosetCount)) return ModelParseResult::kMalformed;
+  for (int32_t g = 0; g < kGeosetCount; ++g) {
+    const uint8_t* header = top + kGeosetHeadersAt + kGeosetHeaderBytes * uint32_t(g);
+    if (!ReadSubmeshes(parse, model.geosets[g], LoadAt<int32_t>(header + kSubmeshCountInHeader),
+                       LoadDataRef(header + kSubmeshesRefInHeader))) {
       return ModelParseResult::kMalformed;
     }
   }
 
-  const int32_t variantCount = LoadAt<int32_t>(top + b);
-  const int32_t materialCount = LoadAt<int32_t>(top + b + 4);
-  if (!ReadMaterials(parse, materialCount, variantCount, LoadDataRef(top + b + 8))) {
+  const uint8_t* materialBlock = top + block;
+  const int32_t variantCount = LoadAt<int32_t>(materialBlock + kVariantCountInBlock);
+  const int32_t materialCount = LoadAt<int32_t>(materialBlock + kMaterialCountInBlock);
+  if (!ReadMaterials(parse, materialCount, variantCount, LoadDataRef(materialBlock + kMaterialsRefInBlock))) {
     return ModelParseResult::kMalformed;
   }
-  if (!ReadVariantNames(parse, variantCount, LoadDataRef(top + b + 16))) return ModelParseResult::kMalformed;
+  if (!ReadVariantNames(parse, variantCount, LoadDataRef(materialBlock + kVariantNamesRefInBlock))) {
+    return ModelParseResult::kMalformed;
+  }
 
   if (model.submeshTotal == 0 && model.vertexTotal == 0 && model.boneTotal == 0) return ModelParseResult::kEmpty;
 

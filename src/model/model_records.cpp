@@ -10,7 +10,60 @@
 namespace vexmara {
 namespace {
 
+// From this version on, bones, submeshes, materials and texture entries have their wide layout.
 constexpr int32_t kLayout260 = 260;
+
+// Bones (offsets within a record).
+constexpr uint64_t kBoneRecordBytes = 236;
+constexpr uint64_t kWideBoneRecordBytes = 312;
+constexpr uint32_t kBoneNameBytes = 64;  // the name starts the record
+constexpr uint32_t kBoneParentAt = 64;
+constexpr uint32_t kBoneBindTransformAt = 172;  // the third of three transform blocks
+
+// Submeshes: where a field sits depends on the layout.
+struct SubmeshLayout {
+  uint64_t recordBytes;
+  // Bytes at the end of the last record that are passed over without a test.
+  uint64_t untestedTail;
+  uint32_t skinRefAt;
+  uint32_t indexCountAt;
+  uint32_t indicesRefAt;
+  uint32_t materialNameAt;
+};
+constexpr SubmeshLayout kSubmeshLayout = {372, 0, 20, 32, 36, 72};
+constexpr SubmeshLayout kWideSubmeshLayout = {400, 8, 24, 40, 44, 92};
+constexpr uint32_t kSubmeshVertexCountAt = 4;
+constexpr uint32_t kSubmeshVerticesRefAt = 8;
+constexpr uint32_t kMaterialNameBytes = 128;  // in a submesh and in a material record
+
+// Vertices: 44 bytes, and in a skinned submesh a 24-byte skin record per vertex holding three
+// (int32 bone index, float32 weight) influences.
+constexpr uint64_t kVertexRecordBytes = 44;
+constexpr uint32_t kVertexPositionAt = 0;
+constexpr uint32_t kVertexUAt = 24;
+constexpr uint32_t kVertexVAt = 26;
+constexpr uint64_t kSkinRecordBytes = 24;
+constexpr uint32_t kInfluenceBytes = 8;
+constexpr uint32_t kInfluenceWeightAt = 4;  // after the bone index
+
+// Triangles: three uint16 vertex indices.
+constexpr uint64_t kIndexTripleBytes = 6;
+
+// Materials.
+constexpr uint64_t kMaterialRecordBytes = 140;
+constexpr uint64_t kWideMaterialRecordBytes = 144;
+constexpr uint32_t kMaterialVariantsRefAt = 128;  // after the name
+
+// Per-variant entries of a material, and the texture entries they locate.
+constexpr uint64_t kVariantEntryBytes = 248;
+constexpr uint32_t kVariantTexturesRefAt = 100;
+constexpr uint32_t kTextureEntryBytes = 184;
+constexpr uint32_t kWideTextureEntryBytes = 160;
+constexpr uint32_t kTextureIdAt = 4;
+constexpr uint32_t kWideTextureIdAt = 8;
+
+// Variant names.
+constexpr uint64_t kVariantNameBytes = 64;
 
 // Texture coordinates are stored as signed 16-bit values: (s - 32767) / 512 + 128.
 float DecodeTextureCoordinate(int16_t stored) {
@@ -22,45 +75,56 @@ float DecodeTextureCoordinate(int16_t stored) {
 // hand, so the vertex list is written once and never walked again for the count.
 template <bool kSkinned>
 Vertex DecodeVertex(const uint8_t* record, const uint8_t* skin) {
-  const float position[3] = {LoadAt<float>(record), LoadAt<float>(record + 4), LoadAt<float>(record + 8)};
-  const float u = DecodeTextureCoordinate(LoadAt<int16_t>(record + 24));
-  const float v = DecodeTextureCoordinate(LoadAt<int16_t>(record + 26));
+  const uint8_t* at = record + kVertexPositionAt;
+  const float position[3] = {LoadAt<float>(at), LoadAt<float>(at + 4), LoadAt<float>(at + 8)};
+  const float u = DecodeTextureCoordinate(LoadAt<int16_t>(record + kVertexUAt));
+  const float v = DecodeTextureCoordinate(LoadAt<int16_t>(record + kVertexVAt));
   if constexpr (!kSkinned) {
     return Vertex{{position[0], position[1], position[2]}, {u, v}};
   } else {
-    const float w[3] = {LoadAt<float>(skin + 4), LoadAt<float>(skin + 12), LoadAt<float>(skin + 20)};
+    const uint8_t* influence[3] = {skin, skin + kInfluenceBytes, skin + 2 * kInfluenceBytes};
+    const float w[3] = {LoadAt<float>(influence[0] + kInfluenceWeightAt),
+                        LoadAt<float>(influence[1] + kInfluenceWeightAt),
+                        LoadAt<float>(influence[2] + kInfluenceWeightAt)};
     return Vertex{{position[0], position[1], position[2]},
                   {u, v},
                   {w[0], w[1], w[2]},
-                  {LoadAt<int32_t>(skin), LoadAt<int32_t>(skin + 8), LoadAt<int32_t>(skin + 16)},
+                  {LoadAt<int32_t>(influence[0]), LoadAt<int32_t>(influence[1]), LoadAt<int32_t>(influence[2])},
                   InfluenceCount(w)};
   }
 }
 
+const SubmeshLayout& SubmeshLayoutOf(const ModelParse& parse) {
+  return parse.version >= kLayout260 ? kWideSubmeshLayout : kSubmeshLayout;
+}
+
 bool ReadSubmesh(ModelParse& parse, const uint8_t* record, Submesh& submesh) {
-  const bool wide = parse.version >= kLayout260;
-  const int32_t vertexCount = LoadAt<int32_t>(record + 4);
-  const DataRef vertexRef = LoadDataRef(record + 8);
-  const DataRef skinRef = LoadDataRef(record + (wide ? 24 : 20));
-  const int32_t indexCount = LoadAt<int32_t>(record + (wide ? 40 : 32));
-  const DataRef indexRef = LoadDataRef(record + (wide ? 44 : 36));
-  const uint8_t* name = record + (wide ? 92 : 72);
+  const SubmeshLayout& layout = SubmeshLayoutOf(parse);
+  const int32_t vertexCount = LoadAt<int32_t>(record + kSubmeshVertexCountAt);
+  const DataRef vertexRef = LoadDataRef(record + kSubmeshVerticesRefAt);
+  const DataRef skinRef = LoadDataRef(record + layout.skinRefAt);
+  const int32_t indexCount = LoadAt<int32_t>(record + layout.indexCountAt);
+  const DataRef indexRef = LoadDataRef(record + layout.indicesRefAt);
+  const uint8_t* name = record + layout.materialNameAt;
 
   // Both arrays are located before the vertex list is made, so that each vertex is decoded
   // from its two records at once. The skin does not size the vertex list: without vertices its
   // records are tested and dropped.
   const uint8_t* vertexData;
   const uint8_t* skinData;
-  if (!parse.LocateArray(vertexRef, vertexCount, vertexCount, 44, 0, sizeof(Vertex), &vertexData)) return false;
-  if (!parse.LocateArray(skinRef, vertexCount, vertexCount, 24, 0, 0, &skinData)) return false;
+  if (!parse.LocateArray(vertexRef, vertexCount, vertexCount, kVertexRecordBytes, 0, sizeof(Vertex), &vertexData)) {
+    return false;
+  }
+  if (!parse.LocateArray(skinRef, vertexCount, vertexCount, kSkinRecordBytes, 0, 0, &skinData)) return false;
   if (vertexData != nullptr) {
     const bool made =
         skinData != nullptr
             ? submesh.vertices.ResetWith(parse.model.listStorage, vertexCount, [&](int32_t i) {
-                return DecodeVertex<true>(vertexData + size_t(i) * 44, skinData + size_t(i) * 24);
+                return DecodeVertex<true>(vertexData + size_t(i) * kVertexRecordBytes,
+                                          skinData + size_t(i) * kSkinRecordBytes);
               })
             : submesh.vertices.ResetWith(parse.model.listStorage, vertexCount, [&](int32_t i) {
-                return DecodeVertex<false>(vertexData + size_t(i) * 44, nullptr);
+                return DecodeVertex<false>(vertexData + size_t(i) * kVertexRecordBytes, nullptr);
               });
     if (!made) return false;
   }
@@ -69,17 +133,19 @@ bool ReadSubmesh(ModelParse& parse, const uint8_t* record, Submesh& submesh) {
   // Whole triples only; one or two indices beyond the last are not read.
   const int32_t triangleCount = indexCount / 3;
   const uint8_t* data;
-  if (!parse.LocateArray(indexRef, indexCount, triangleCount, 6, 0, sizeof(Triangle), &data)) return false;
+  if (!parse.LocateArray(indexRef, indexCount, triangleCount, kIndexTripleBytes, 0, sizeof(Triangle), &data)) {
+    return false;
+  }
   if (data != nullptr) {
     const bool made = submesh.triangles.ResetWith(parse.model.listStorage, triangleCount, [&](int32_t t) {
-      const uint8_t* triple = data + size_t(t) * 6;
+      const uint8_t* triple = data + size_t(t) * kIndexTripleBytes;
       return Triangle{{LoadAt<uint16_t>(triple), LoadAt<uint16_t>(triple + 2), LoadAt<uint16_t>(triple + 4)}};
     });
     if (!made) return false;
   }
   parse.model.triangleTotal = WrappingAdd(parse.model.triangleTotal, triangleCount);
 
-  CopyNameField(submesh.materialName, name, 128);
+  CopyNameField(submesh.materialName, name, kMaterialNameBytes);
   return true;
 }
 
@@ -87,15 +153,15 @@ bool ReadSubmesh(ModelParse& parse, const uint8_t* record, Submesh& submesh) {
 // the importer uses; the others are only tested to lie inside the file.
 bool ReadVariantEntries(ModelParse& parse, Material& material, int32_t variantCount, DataRef ref) {
   const bool wide = parse.version >= kLayout260;
-  const uint32_t entryBytes = wide ? 160 : 184;
-  const uint32_t idOffset = wide ? 8 : 4;
+  const uint32_t entryBytes = wide ? kWideTextureEntryBytes : kTextureEntryBytes;
+  const uint32_t idOffset = wide ? kWideTextureIdAt : kTextureIdAt;
 
   const uint8_t* variants;
-  if (!parse.LocateArray(ref, variantCount, variantCount, 248, 0, 0, &variants)) return false;
+  if (!parse.LocateArray(ref, variantCount, variantCount, kVariantEntryBytes, 0, 0, &variants)) return false;
   if (variants == nullptr) return true;
 
   for (int32_t k = 0; k < variantCount; ++k) {
-    const DataRef textures = LoadDataRef(variants + size_t(k) * 248 + 100);
+    const DataRef textures = LoadDataRef(variants + size_t(k) * kVariantEntryBytes + kVariantTexturesRefAt);
     const uint32_t n = textures.size / entryBytes;
     if (n == 0) continue;  // nothing to reserve, and the array counts as absent
     if (!textures.present() || k > 0) {
@@ -122,7 +188,7 @@ bool ReadVariantEntries(ModelParse& parse, Material& material, int32_t variantCo
 }  // namespace
 
 bool ReadBones(ModelParse& parse, int32_t count, DataRef ref) {
-  const uint64_t recordBytes = parse.version >= kLayout260 ? 312 : 236;
+  const uint64_t recordBytes = parse.version >= kLayout260 ? kWideBoneRecordBytes : kBoneRecordBytes;
   const uint8_t* data;
   if (!parse.LocateArray(ref, count, count, recordBytes, 0, sizeof(Bone), &data)) return false;
   if (data == nullptr) return true;
@@ -130,9 +196,9 @@ bool ReadBones(ModelParse& parse, int32_t count, DataRef ref) {
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* record = data + size_t(i) * recordBytes;
     Bone& bone = parse.model.bones[i];
-    CopyNameField(bone.name, record, 64);
-    bone.parentIndex = LoadAt<int32_t>(record + 64);
-    std::memcpy(&bone.bindTransform, record + 172, sizeof(BoneTransform));
+    CopyNameField(bone.name, record, kBoneNameBytes);
+    bone.parentIndex = LoadAt<int32_t>(record + kBoneParentAt);
+    std::memcpy(&bone.bindTransform, record + kBoneBindTransformAt, sizeof(BoneTransform));
   }
   return true;
 }
@@ -140,11 +206,10 @@ bool ReadBones(ModelParse& parse, int32_t count, DataRef ref) {
 bool ReadSubmeshes(ModelParse& parse, Geoset& geoset, int32_t count, DataRef ref) {
   // From the 260 layout on, each record ends in 8 bytes that are passed over without a test,
   // so the last record of the array may end 8 bytes early.
-  const bool wide = parse.version >= kLayout260;
-  const uint64_t stride = wide ? 400 : 372;
-  const uint64_t untested = wide ? 8 : 0;
+  const SubmeshLayout& layout = SubmeshLayoutOf(parse);
+  const uint64_t stride = layout.recordBytes;
   const uint8_t* data;
-  if (!parse.LocateArray(ref, count, count, stride, untested, sizeof(Submesh), &data)) return false;
+  if (!parse.LocateArray(ref, count, count, stride, layout.untestedTail, sizeof(Submesh), &data)) return false;
   if (data != nullptr) {
     if (!geoset.submeshes.Reset(count)) return false;
     for (int32_t i = 0; i < count; ++i) {
@@ -156,7 +221,7 @@ bool ReadSubmeshes(ModelParse& parse, Geoset& geoset, int32_t count, DataRef ref
 }
 
 bool ReadMaterials(ModelParse& parse, int32_t count, int32_t variantCount, DataRef ref) {
-  const uint64_t recordBytes = parse.version >= kLayout260 ? 144 : 140;
+  const uint64_t recordBytes = parse.version >= kLayout260 ? kWideMaterialRecordBytes : kMaterialRecordBytes;
   const uint8_t* data;
   if (!parse.LocateArray(ref, count, count, recordBytes, 0, sizeof(Material), &data)) return false;
   if (data == nullptr) return true;
@@ -164,18 +229,20 @@ bool ReadMaterials(ModelParse& parse, int32_t count, int32_t variantCount, DataR
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* record = data + size_t(i) * recordBytes;
     Material& material = parse.model.materials[i];
-    if (!ReadVariantEntries(parse, material, variantCount, LoadDataRef(record + 128))) return false;
-    CopyNameField(material.name, record, 128);
+    if (!ReadVariantEntries(parse, material, variantCount, LoadDataRef(record + kMaterialVariantsRefAt))) return false;
+    CopyNameField(material.name, record, kMaterialNameBytes);
   }
   return true;
 }
 
 bool ReadVariantNames(ModelParse& parse, int32_t count, DataRef ref) {
   const uint8_t* data;
-  if (!parse.LocateArray(ref, count, count, 64, 0, sizeof(VariantName), &data)) return false;
+  if (!parse.LocateArray(ref, count, count, kVariantNameBytes, 0, sizeof(VariantName), &data)) return false;
   if (data == nullptr) return true;
   if (!parse.model.variantNames.Reset(count)) return false;
-  for (int32_t i = 0; i < count; ++i) CopyNameField(parse.model.variantNames[i].name, data + size_t(i) * 64, 64);
+  for (int32_t i = 0; i < count; ++i) {
+    CopyNameField(parse.model.variantNames[i].name, data + size_t(i) * kVariantNameBytes, kVariantNameBytes);
+  }
   return true;
 }
 
