@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "abi/text.h"
+#include "model/parse_budget.h"
 #include "platform/platform.h"
 
 namespace vexmara {
@@ -43,25 +44,12 @@ constexpr float kRotationUnit = std::bit_cast<float>(0x38000100u);
 // Below this length a stored quaternion carries no direction and becomes the identity.
 constexpr float kShortestRotation = std::bit_cast<float>(0x38d1b717u);
 
-// The bytes one file may read and store, over all its arrays, as a multiple of its size. Real
-// files use a small fraction of it; it exists because arrays are located by offset, so a
-// hostile file can point the keys of many tracks at the same bytes.
-constexpr uint64_t kBudgetPerFileByte = 64;
-constexpr uint64_t kBudgetFloor = 64 * 1024;
-
 struct AnimationParse {
   const ReadCursor& cursor;
   ListArena& keyStorage;  // where every track's keys are kept
-  uint64_t budget;
+  ParseBudget budget;  // the keys of many tracks may point at the same bytes
 
-  AnimationParse(const ReadCursor& c, ListArena& storage)
-      : cursor(c), keyStorage(storage), budget(uint64_t(c.length) * kBudgetPerFileByte + kBudgetFloor) {}
-
-  bool Spend(uint64_t bytes) {
-    if (bytes > budget) return false;
-    budget -= bytes;
-    return true;
-  }
+  AnimationParse(const ReadCursor& c, ListArena& storage) : cursor(c), keyStorage(storage), budget(c.length) {}
 
   // The `bytes` bytes at file position `start`, or null when they do not lie inside the file.
   const uint8_t* At(uint64_t start, uint64_t bytes) const {
@@ -76,7 +64,7 @@ struct AnimationParse {
   bool Admit(int32_t n, uint64_t recordBytes, uint64_t storedBytes) {
     const uint64_t count = uint64_t(n);
     if (count * recordBytes > cursor.length) return false;
-    return Spend(count * std::max(recordBytes, storedBytes));
+    return budget.Spend(count * std::max(recordBytes, storedBytes));
   }
 };
 
@@ -162,7 +150,7 @@ bool ReadKeyTable(AnimationParse& parse, Animation& animation, DataRef table, in
   if (!table.present() || trackCount <= 0) return true;
   for (int32_t j = 0; j < trackCount; ++j) {
     const uint8_t* entry = parse.At(table.start() + uint64_t(j) * kKeyTableEntryBytes, kKeyTableEntryBytes);
-    if (entry == nullptr || !parse.Spend(kKeyTableEntryBytes)) return false;
+    if (entry == nullptr || !parse.budget.Spend(kKeyTableEntryBytes)) return false;
     const int32_t count = LoadAt<int32_t>(entry);
     const DataRef keysRef = LoadDataRef(entry + 4);
     if (!keysRef.present() || count == 0) continue;
@@ -197,7 +185,7 @@ bool ReadFrameTables(AnimationParse& parse, Animation& animation, const Header& 
   // The second table carries nothing the importer uses, but it must lie inside the file.
   if (header.secondFrameTable.present()) {
     const uint64_t bytes = uint64_t(count) * kFrameEntryBytes;
-    if (parse.At(header.secondFrameTable.start(), bytes) == nullptr || !parse.Spend(bytes)) return false;
+    if (parse.At(header.secondFrameTable.start(), bytes) == nullptr || !parse.budget.Spend(bytes)) return false;
   }
   return true;
 }

@@ -1,6 +1,6 @@
 // FirstIndexTable: remembers, for each key, the first index of a list that carried it, so that
 // "the first entry with this name / identifier" is found in constant time instead of by a walk
-// over the list. The table holds only indices and their keys' hashes; whether two keys are
+// over the list. FirstIndexLookup below puts it to that use. The table holds only indices and their keys' hashes; whether two keys are
 // equal is asked of the caller, who compares the list entries themselves. Storage comes from
 // nothrow allocation: a table that cannot grow reports false and stays as it was.
 #pragma once
@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+
+#include "platform/platform.h"
 
 namespace vexmara {
 
@@ -31,6 +33,9 @@ inline uint64_t NarrowNameHash(const char* name) {
   }
   return MixHash(h);
 }
+
+// Narrow names compare as the runtime's _stricmp does; NarrowNameHash goes with it.
+inline bool SameNarrowName(const char* a, const char* b) { return platform::CompareNoCase(a, b) == 0; }
 
 class FirstIndexTable {
  public:
@@ -94,6 +99,52 @@ class FirstIndexTable {
   Slot* slots_ = nullptr;
   size_t capacity_ = 0;  // a power of two, at least twice the keys held
   size_t used_ = 0;
+};
+
+// FirstIndexLookup: "the first entry of a list whose key equals this one", asked for many keys
+// (each submesh's material name, each bone's name, each texture slot's identifier). The first
+// entry of each key is indexed in a FirstIndexTable, so that each question costs constant time
+// instead of a walk over the list; without memory for the table each question walks the list,
+// with the same answer.
+//
+// `keyOf(i)` is entry i's key, `hashOf(key)` a hash that is the same for equal keys, and
+// `same(a, b)` tells whether two keys are equal. The list must not change while the lookup
+// lives.
+template <typename KeyOf, typename HashOf, typename Same>
+class FirstIndexLookup {
+ public:
+  FirstIndexLookup(int32_t count, KeyOf keyOf, HashOf hashOf, Same same)
+      : count_(count), keyOf_(keyOf), hashOf_(hashOf), same_(same) {
+    indexed_ = count_ > 0 && table_.Reserve(size_t(count_));
+    for (int32_t i = 0; indexed_ && i < count_; ++i) {
+      const auto key = keyOf_(i);
+      const uint64_t hash = hashOf_(key);
+      if (FindIndexed(hash, key) < 0) indexed_ = table_.Insert(hash, i);
+    }
+  }
+
+  // The first index whose key equals `key`, or -1.
+  template <typename Key>
+  int32_t Find(const Key& key) const {
+    if (indexed_) return FindIndexed(hashOf_(key), key);
+    for (int32_t i = 0; i < count_; ++i) {
+      if (same_(keyOf_(i), key)) return i;
+    }
+    return -1;
+  }
+
+ private:
+  template <typename Key>
+  int32_t FindIndexed(uint64_t hash, const Key& key) const {
+    return table_.Find(hash, [&](int32_t k) { return same_(keyOf_(k), key); });
+  }
+
+  int32_t count_;
+  KeyOf keyOf_;
+  HashOf hashOf_;
+  Same same_;
+  FirstIndexTable table_;
+  bool indexed_ = false;
 };
 
 }  // namespace vexmara

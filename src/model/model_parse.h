@@ -6,30 +6,18 @@
 #include <cstdint>
 
 #include "model/model.h"
+#include "model/parse_budget.h"
 #include "model/read_cursor.h"
 
 namespace vexmara {
-
-// The bytes one parse may read and store, over all its arrays, as a multiple of the file's size.
-// Real files use a small fraction of it; it exists because arrays are located by offset, so a
-// hostile file can point many records at the same bytes.
-constexpr uint64_t kBudgetPerFileByte = 64;
-constexpr uint64_t kBudgetFloor = 64 * 1024;
 
 struct ModelParse {
   ReadCursor& cursor;
   Model& model;
   int32_t version = 0;
-  uint64_t budget = 0;
+  ParseBudget budget;
 
-  ModelParse(ReadCursor& c, Model& m)
-      : cursor(c), model(m), budget(uint64_t(c.length) * kBudgetPerFileByte + kBudgetFloor) {}
-
-  bool Spend(uint64_t bytes) {
-    if (bytes > budget) return false;
-    budget -= bytes;
-    return true;
-  }
+  ModelParse(ReadCursor& c, Model& m) : cursor(c), model(m), budget(c.length) {}
 
   // The array rule. `presenceCount` is the count whose zero makes the array absent; `n` records
   // of `recordBytes` bytes are to be read from the array's start (the last `untestedTail` bytes
@@ -43,7 +31,7 @@ struct ModelParse {
     if (!ref.present() || presenceCount == 0 || n <= 0) return true;
     const uint64_t needed = uint64_t(n) * recordBytes - untestedTail;
     if (!cursor.Holds(ref.start(), needed)) return false;
-    if (!Spend(uint64_t(n) * std::max(recordBytes, storedBytes))) return false;
+    if (!budget.Spend(uint64_t(n) * std::max(recordBytes, storedBytes))) return false;
     *data = cursor.buffer + ref.start();
     return true;
   }

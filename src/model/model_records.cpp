@@ -169,7 +169,7 @@ bool ReadVariantEntries(ModelParse& parse, Material& material, int32_t variantCo
       // slot never matches a texture file, so past what the budget covers one slot stands for
       // all of them: memory stays bounded by the file while the material still has its slots.
       if (k == 0) {
-        const int32_t slots = parse.Spend(uint64_t(n) * sizeof(TextureRef)) ? int32_t(n) : 1;
+        const int32_t slots = parse.budget.Spend(uint64_t(n) * sizeof(TextureRef)) ? int32_t(n) : 1;
         if (!material.textureSlots.Reset(parse.model.listStorage, slots)) return false;
       }
       if (textures.present() && !parse.cursor.Holds(textures.start(), uint64_t(n) * entryBytes)) return false;

@@ -19,28 +19,15 @@ int32_t FindMaterialByName(const Model& model, const char* name) {
 
 void ResolveMaterialIndices(Model& model) {
   if (model.materials.empty()) return;
-  // The first material of each name, so that every submesh finds its material in constant time
-  // instead of by a walk over the materials (submeshes times materials name comparisons for a
-  // model of many materials). Without memory for the index the submeshes walk the materials,
-  // with the same outcome.
+  // Every submesh asks for the first material of its name (FindMaterialByName's answer) in
+  // constant time, instead of a walk over the materials for each: a model of many materials
+  // would otherwise cost submeshes times materials name comparisons.
   const List<Material>& materials = model.materials;
-  FirstIndexTable names;
-  bool indexed = names.Reserve(size_t(materials.count));
-  for (int32_t i = 0; indexed && i < materials.count; ++i) {
-    const char* name = materials[i].name;
-    const uint64_t hash = NarrowNameHash(name);
-    const auto sameName = [&](int32_t k) { return platform::CompareNoCase(materials[k].name, name) == 0; };
-    if (names.Find(hash, sameName) < 0) indexed = names.Insert(hash, i);
-  }
+  const FirstIndexLookup firstOfName(materials.count, [&](int32_t i) { return materials[i].name; }, NarrowNameHash,
+                                     SameNarrowName);
   for (Geoset& geoset : model.geosets) {
     for (Submesh& submesh : geoset.submeshes) {
-      const char* name = submesh.materialName;
-      if (!indexed) {
-        submesh.materialIndex = FindMaterialByName(model, name);
-        continue;
-      }
-      const auto sameName = [&](int32_t k) { return platform::CompareNoCase(materials[k].name, name) == 0; };
-      submesh.materialIndex = names.Find(NarrowNameHash(name), sameName);
+      submesh.materialIndex = firstOfName.Find(submesh.materialName);
     }
   }
 }

@@ -8,7 +8,6 @@
 #include "anim/key_processing.h"
 #include "math/quaternion.h"
 #include "model/first_index_table.h"
-#include "platform/platform.h"
 #include "scene/stages.h"
 
 namespace vexmara {
@@ -155,26 +154,13 @@ bool SendAnimation(HostContext* context, List<Bone>& bones, const Animation& ani
 }  // namespace
 
 void MatchBoneTracks(List<Bone>& bones, const Animation& animation) {
-  // The first track of each name, so that every bone is matched in constant time instead of by
-  // a walk over the tracks (bones times tracks name comparisons for a large skeleton). Without
-  // memory for the index the bones are matched by walking the tracks, with the same outcome.
+  // Every bone asks for the first track of its name (FindTrack's answer) in constant time,
+  // instead of a walk over the tracks for each: a large skeleton would otherwise cost bones
+  // times tracks name comparisons.
   const List<AnimationTrack>& tracks = animation.tracks;
-  FirstIndexTable names;
-  bool indexed = !tracks.empty() && names.Reserve(size_t(tracks.count));
-  for (int32_t i = 0; indexed && i < tracks.count; ++i) {
-    const char* name = tracks[i].boneName;
-    const uint64_t hash = NarrowNameHash(name);
-    const auto sameName = [&](int32_t k) { return platform::CompareNoCase(tracks[k].boneName, name) == 0; };
-    if (names.Find(hash, sameName) < 0) indexed = names.Insert(hash, i);
-  }
-  for (Bone& bone : bones) {
-    if (!indexed) {
-      bone.trackIndex = FindTrack(animation, bone.name);
-      continue;
-    }
-    const auto sameName = [&](int32_t k) { return platform::CompareNoCase(tracks[k].boneName, bone.name) == 0; };
-    bone.trackIndex = names.Find(NarrowNameHash(bone.name), sameName);
-  }
+  const FirstIndexLookup firstOfName(tracks.count, [&](int32_t i) { return tracks[i].boneName; }, NarrowNameHash,
+                                     SameNarrowName);
+  for (Bone& bone : bones) bone.trackIndex = firstOfName.Find(bone.name);
 }
 
 bool BuildBones(HostContext* context, const ModelStore& store) {

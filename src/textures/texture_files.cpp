@@ -110,31 +110,20 @@ bool ScanTextureDirectory(List<TextureRef>& textureFiles, List<Material>& materi
 }
 
 void AssignTextureSlots(const List<TextureRef>& textureFiles, List<Material>& materials) {
-  const List<TextureRef>& files = textureFiles;
-  if (materials.empty() || files.empty()) return;
+  if (materials.empty() || textureFiles.empty()) return;
 
-  // First index of each identifier, so that every slot is matched in constant time. Without
-  // memory for the index the slots are matched by walking the list, with the same outcome.
-  FirstIndexTable ids;
-  bool indexed = ids.Reserve(size_t(files.count));
-  for (int32_t i = 0; indexed && i < files.count; ++i) {
-    const int32_t id = files[i].textureId;
-    if (id < 0) continue;
-    const auto sameId = [&](int32_t k) { return files[k].textureId == id; };
-    if (ids.Find(IdHash(id), sameId) < 0) indexed = ids.Insert(IdHash(id), i);
-  }
-
+  // Every slot asks for the first file of its identifier (FindTextureFileById's answer) in
+  // constant time, instead of a walk over the files for each.
+  const FirstIndexLookup firstOfId(
+      textureFiles.count, [&](int32_t i) { return textureFiles[i].textureId; }, IdHash,
+      [](int32_t a, int32_t b) { return a == b; });
   for (Material& material : materials) {
     for (TextureRef& slot : material.textureSlots) {
-      const int32_t id = slot.textureId;
-      int32_t found = -1;
-      if (id >= 0) {
-        const auto sameId = [&](int32_t k) { return files[k].textureId == id; };
-        found = indexed ? ids.Find(IdHash(id), sameId) : FindTextureFileById(files, id);
-      }
+      // A negative identifier never matches.
+      const int32_t found = slot.textureId >= 0 ? firstOfId.Find(slot.textureId) : -1;
       if (found < 0) continue;
-      WideCopy(slot.fileName, kPathUnits, files[found].fileName);
-      WideCopy(slot.directory, kPathUnits, files[found].directory);
+      WideCopy(slot.fileName, kPathUnits, textureFiles[found].fileName);
+      WideCopy(slot.directory, kPathUnits, textureFiles[found].directory);
     }
   }
 }
