@@ -17,7 +17,8 @@ void BM_AnimationRead(benchmark::State& state) {
   ModelStore store;
   for (auto _ : state) {
     ReadCursor cursor;
-    if (ReadAnimationFile(file.widePath.c_str(), cursor, store.animations, store.listStorage) != 1) {
+    if (ReadAnimationFile(file.widePath.c_str(), cursor, store.animations, store.listStorage) !=
+        AnimationReadResult::kParsed) {
       state.SkipWithError("the animation was not read");
       break;
     }

@@ -64,7 +64,7 @@ void ReadEachIteration(benchmark::State& state, const InputFile& file, Inspect i
   ModelStore store;
   ReadCursor cursor;
   for (auto _ : state) {
-    if (ReadModelFile(context.get(), store, cursor) != 1) {
+    if (!ReadModelFile(context.get(), store, cursor)) {
       state.SkipWithError("the model was not read");
       break;
     }
@@ -160,7 +160,7 @@ int ReadModelAndReportPeak(const char* path) {
   ReadCursor cursor;
   const ResidentSet before = StartPeakWindow();
   const auto start = std::chrono::steady_clock::now();
-  if (ReadModelFile(context.get(), store, cursor) != 1) return 3;
+  if (!ReadModelFile(context.get(), store, cursor)) return 3;
   const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
   const ResidentSet after = ReadResidentSet();
   std::printf("%llu %llu %llu\n", static_cast<unsigned long long>(after.peakBytes - before.currentBytes),

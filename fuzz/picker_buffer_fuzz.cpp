@@ -21,7 +21,7 @@ class BufferView final : public DialogView {
   void AddListLine(int32_t, const char16_t*) override {}
   void SelectListLine(int32_t, int32_t) override {}
   void CentreOnDesktop() override {}
-  void EndDialog(int32_t) override {}
+  void EndDialog(DialogResult) override {}
   bool BrowseForFolder(char16_t*) override { return false; }
   FilePickResult PickFiles(char16_t* buffer, size_t units, size_t* fileOffset) override {
     const uint8_t mode = input_.Take<uint8_t>();

@@ -190,41 +190,39 @@ bool ReadFrameTables(AnimationParse& parse, Animation& animation, const Header& 
   return true;
 }
 
-}  // namespace
-
-int32_t ParseAnimation(ReadCursor& cursor, List<Animation>& animations, ListArena& keyStorage) {
-  Animation* animation = animations.Append();
-  if (animation == nullptr) return 0;
-
-  AnimationParse parse(cursor, keyStorage);
+// The file front to back into `animation`; false at the first fault.
+bool ParseFile(AnimationParse& parse, Animation& animation) {
   Header header;
-  if (!ReadHeader(parse, *animation, header)) return 0;
-  if (!ReadBoneNames(parse, *animation, header)) return 0;
-  if (!ReadKeyTable(parse, *animation, header.translationTable, header.trackCount, &AnimationTrack::translationKeys,
-                    kTranslationKeyBytes, DecodeTranslation)) {
-    return 0;
-  }
-  if (!ReadKeyTable(parse, *animation, header.rotationTable, header.trackCount, &AnimationTrack::rotationKeys,
-                    kRotationKeyBytes, DecodeRotation)) {
-    return 0;
-  }
-  if (!ReadKeyTable(parse, *animation, header.scaleTable, header.trackCount, &AnimationTrack::scaleKeys,
-                    kScaleKeyBytes, DecodeScale)) {
-    return 0;
-  }
-  if (!ReadFrameTables(parse, *animation, header)) return 0;
-  return 1;
+  return ReadHeader(parse, animation, header) && ReadBoneNames(parse, animation, header) &&
+         ReadKeyTable(parse, animation, header.translationTable, header.trackCount, &AnimationTrack::translationKeys,
+                      kTranslationKeyBytes, DecodeTranslation) &&
+         ReadKeyTable(parse, animation, header.rotationTable, header.trackCount, &AnimationTrack::rotationKeys,
+                      kRotationKeyBytes, DecodeRotation) &&
+         ReadKeyTable(parse, animation, header.scaleTable, header.trackCount, &AnimationTrack::scaleKeys,
+                      kScaleKeyBytes, DecodeScale) &&
+         ReadFrameTables(parse, animation, header);
 }
 
-int32_t ReadAnimationFile(const char16_t* path, ReadCursor& cursor, List<Animation>& animations,
-                          ListArena& keyStorage) {
+}  // namespace
+
+AnimationReadResult ParseAnimation(ReadCursor& cursor, List<Animation>& animations, ListArena& keyStorage) {
+  Animation* animation = animations.Append();
+  if (animation == nullptr) return AnimationReadResult::kNotRead;
+  AnimationParse parse(cursor, keyStorage);
+  return ParseFile(parse, *animation) ? AnimationReadResult::kParsed : AnimationReadResult::kRejected;
+}
+
+AnimationReadResult ReadAnimationFile(const char16_t* path, ReadCursor& cursor, List<Animation>& animations,
+                                      ListArena& keyStorage) {
   cursor.Release();
-  if (path == nullptr) return 0;
+  if (path == nullptr) return AnimationReadResult::kNotRead;
   uint8_t* bytes = nullptr;
   uint32_t length = 0;
-  if (platform::ReadWholeFile(path, &bytes, &length) != platform::FileReadResult::kOk) return 0;
+  if (platform::ReadWholeFile(path, &bytes, &length) != platform::FileReadResult::kOk) {
+    return AnimationReadResult::kNotRead;
+  }
   cursor.Adopt(bytes, length);
-  const int32_t result = ParseAnimation(cursor, animations, keyStorage);
+  const AnimationReadResult result = ParseAnimation(cursor, animations, keyStorage);
   cursor.Release();  // the file buffer never outlives the parse
   return result;
 }

@@ -14,18 +14,22 @@
 
 namespace vexmara {
 
+enum class AnimationReadResult {
+  kParsed,    // the whole file was parsed into the animation added
+  kRejected,  // the parse stopped at a fault; the animation added keeps what was read before it
+  kNotRead,   // nothing was added: the file could not be read whole, or the list could not grow
+};
+
 // Parses the whole file held by `cursor` (from position 0) into a new Animation at the end of
 // `animations`, whose keys are kept in `keyStorage`. The Animation is appended before anything
 // is checked and stays in the list whatever the parse finds, holding what was read before a
-// failure. Returns 1 when the file was parsed completely, 0 when it was rejected (or the list
-// could not grow, in which case nothing was appended).
-int32_t ParseAnimation(ReadCursor& cursor, List<Animation>& animations, ListArena& keyStorage);
+// failure.
+AnimationReadResult ParseAnimation(ReadCursor& cursor, List<Animation>& animations, ListArena& keyStorage);
 
 // Reads the animation file at `path` into `cursor` (releasing whatever it held first), parses
 // it with ParseAnimation and releases the buffer again. A file that cannot be opened, whose
-// buffer cannot be had or that cannot be read whole adds nothing. Returns the parse result, or
-// 0 when the file was not read.
-int32_t ReadAnimationFile(const char16_t* path, ReadCursor& cursor, List<Animation>& animations,
-                          ListArena& keyStorage);
+// buffer cannot be had or that cannot be read whole adds nothing (kNotRead).
+AnimationReadResult ReadAnimationFile(const char16_t* path, ReadCursor& cursor, List<Animation>& animations,
+                                      ListArena& keyStorage);
 
 }  // namespace vexmara

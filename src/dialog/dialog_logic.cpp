@@ -105,10 +105,10 @@ bool ImportDialog::OnCommand(int32_t id) {
       options_.swapModel = CheckedFlag(view_, kControlSwapModel);
       options_.submeshesAsGroups = CheckedFlag(view_, kControlSubmeshesAsGroups);
       options_.extractAlphaMaps = CheckedFlag(view_, kControlExtractAlphaMaps);
-      view_.EndDialog(1);
+      view_.EndDialog(DialogResult::kImport);
       return true;
     case kControlCancel:
-      view_.EndDialog(0);
+      view_.EndDialog(DialogResult::kCancel);
       return true;
     case kControlBrowseTextures:
       // The rescan and the refill run whether or not a folder was chosen; the count in 1003
@@ -170,16 +170,16 @@ void ImportDialog::BrowseTextureDirectory() {
   view_.SetControlText(kControlTextureDirectory, options_.textureDirectory);
 }
 
-int32_t ImportDialog::PickAnimationFiles() {
+bool ImportDialog::PickAnimationFiles() {
   std::unique_ptr<char16_t[]> buffer(new (std::nothrow) char16_t[kFilePickerUnits]());
-  if (!buffer) return 0;
+  if (!buffer) return false;
   size_t fileOffset = 0;
   const FilePickResult result = view_.PickFiles(buffer.get(), kFilePickerUnits, &fileOffset);
   if (result != FilePickResult::kChosen) {
     if (result == FilePickResult::kBufferTooSmall) {
       view_.ShowMessage(kFilePickerErrorText, kFilePickerErrorCaption, kWarningOkStyle);
     }
-    return 0;
+    return false;
   }
   char16_t* const text = buffer.get();
   const char16_t* const end = text + kFilePickerUnits;
@@ -192,7 +192,7 @@ int32_t ImportDialog::PickAnimationFiles() {
     ++names;
     if (text[i + 1] == 0) break;
   }
-  if (names == 0) return 0;
+  if (names == 0) return false;
 
   // The directory every name is joined to, ending in a separator unless it is empty.
   const size_t firstLength = LengthWithin(text, end);
@@ -201,7 +201,7 @@ int32_t ImportDialog::PickAnimationFiles() {
   size_t directoryLength = firstLength;
   if (names == 1) {
     // One file: the first text is its full path.
-    if (firstLength >= kPathUnits || !DirectoryOf(text, single)) return 0;
+    if (firstLength >= kPathUnits || !DirectoryOf(text, single)) return false;
     directory = single;
     directoryLength = WideLength(single);
   }
@@ -219,10 +219,10 @@ int32_t ImportDialog::PickAnimationFiles() {
   };
   int32_t fitting = 0;
   forEachName([&](const char16_t*) { ++fitting; });
-  if (fitting == 0) return 0;
+  if (fitting == 0) return false;
 
   List<WidePath>& files = store_.animationFiles;
-  if (!files.Reset(fitting)) return 0;
+  if (!files.Reset(fitting)) return false;
   int32_t k = 0;
   // Only names whose joined path fits get here, so the directory is shorter than a path field.
   forEachName([&](const char16_t* name) {
@@ -233,7 +233,7 @@ int32_t ImportDialog::PickAnimationFiles() {
     WideAppend(path, kPathUnits, name);
   });
   view_.SetControlText(kControlAnimationFiles, AnimationText(store_));
-  return 1;
+  return true;
 }
 
 }  // namespace vexmara

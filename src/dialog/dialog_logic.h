@@ -43,6 +43,13 @@ constexpr uint32_t kWarningOkStyle = 0x30;  // warning icon, OK button
 inline constexpr char16_t kNoAnimationText[] = u"Untitled.ani";
 inline constexpr char16_t kMultipleAnimationsText[] = u"Multiple files selected";
 
+// How the dialog ended. The values are the ones the modal dialog returns on Windows.
+enum class DialogResult : int32_t {
+  kImport = 1,
+  kCancel = 0,
+  kNotCreated = -1,  // no dialog could be made (no template, no window system)
+};
+
 enum class FilePickResult {
   kChosen,          // the buffer holds the selection
   kCancelled,       // the user closed the picker
@@ -62,7 +69,7 @@ class DialogView {
   virtual void SelectListLine(int32_t id, int32_t line) = 0;
   // Centres the dialog on the desktop, kept on the screen (see CentredPosition).
   virtual void CentreOnDesktop() = 0;
-  virtual void EndDialog(int32_t result) = 0;
+  virtual void EndDialog(DialogResult result) = 0;
 
   // The folder picker: true with the chosen folder's path in `path` (kPathUnits units,
   // terminated) when a folder was chosen and its file-system path could be had.
@@ -114,8 +121,8 @@ class ImportDialog {
   bool FillTextureList();
   // Button 4002's picker (without the rescan that follows it).
   void BrowseTextureDirectory();
-  // Button 5001's picker: 1 when a selection was stored, 0 otherwise.
-  int32_t PickAnimationFiles();
+  // Button 5001's picker: true when a selection was stored in the store's animationFiles.
+  bool PickAnimationFiles();
 
  private:
   DialogView& view_;

@@ -28,7 +28,7 @@ namespace vexmara {
 
 void HeadlessDialogRecord::Reset() {
   created_ = false;
-  result_ = -1;
+  result_ = DialogResult::kNotCreated;
   for (size_t i = 0; i < kTextCount; ++i) {
     const bool isEdit = kTextControls[i] == 4001 || kTextControls[i] == 5002;
     WideCopy(texts_[i], kPathUnits, isEdit ? u"" : u"0");
@@ -219,7 +219,7 @@ class HeadlessView final : public DialogView {
     if (id == kControlTextureList) record_.SelectLine(line);
   }
   void CentreOnDesktop() override {}  // no screen to be placed on
-  void EndDialog(int32_t result) override { record_.SetResult(result); }
+  void EndDialog(DialogResult result) override { record_.SetResult(result); }
 
   bool BrowseForFolder(char16_t* path) override {
     if (!script_.useFolderPicker || script_.folderTooLong) return false;
@@ -272,12 +272,12 @@ class HeadlessView final : public DialogView {
 
 const HeadlessDialogRecord& LastHeadlessDialog() { return TheRecord(); }
 
-int32_t ShowImportDialog(HostContext* context, void* /*instance*/, ModelStore& store, ImportOptions& options) {
+DialogResult ShowImportDialog(HostContext* context, void* /*instance*/, ModelStore& store, ImportOptions& options) {
   HeadlessDialogRecord& record = TheRecord();
   record.Reset();
   const Script& script = TheScript();
   // A dialog that cannot be created runs none of its logic.
-  if (script.result == -1) return -1;
+  if (script.result == -1) return DialogResult::kNotCreated;
   record.MarkCreated();
 
   HeadlessView view(record, script);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "abi/text.h"
+#include "dialog/dialog_logic.h"
 #include "model/list.h"
 #include "model/model_types.h"
 
@@ -18,8 +19,8 @@ class HeadlessDialogRecord {
   void Reset();
 
   bool created() const { return created_; }
-  // What the dialog ended with: 1 "Import", 0 "Cancel", -1 not created.
-  int32_t result() const { return result_; }
+  // What the dialog ended with; kNotCreated until it ends.
+  DialogResult result() const { return result_; }
 
   // The last text of a text-bearing control (the statistics, 1003, 4001, 5002), as the
   // template starts them ("0" or empty); null for any other id.
@@ -38,7 +39,7 @@ class HeadlessDialogRecord {
 
   // Written by the headless view.
   void MarkCreated() { created_ = true; }
-  void SetResult(int32_t result) { result_ = result; }
+  void SetResult(DialogResult result) { result_ = result; }
   void SetText(int32_t id, const char16_t* text);
   void SetCheck(int32_t id, bool checked);
   void ClearLines();
@@ -53,7 +54,7 @@ class HeadlessDialogRecord {
   static constexpr size_t kCheckCount = sizeof(kCheckControls) / sizeof(kCheckControls[0]);
 
   bool created_ = false;
-  int32_t result_ = -1;
+  DialogResult result_ = DialogResult::kNotCreated;
   char16_t texts_[kTextCount][kPathUnits] = {};
   bool checks_[kCheckCount] = {};
   List<WidePath> lines_;

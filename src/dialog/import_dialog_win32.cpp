@@ -42,7 +42,7 @@ class Win32DialogView final : public DialogView {
 
   void CentreOnDesktop() override { CentreWindow(dialog_, GetDesktopWindow()); }
 
-  void EndDialog(int32_t result) override { ::EndDialog(dialog_, result); }
+  void EndDialog(DialogResult result) override { ::EndDialog(dialog_, INT_PTR(result)); }
 
   bool BrowseForFolder(char16_t* path) override { return ShowFolderBrowser(dialog_, path); }
 
@@ -80,7 +80,7 @@ INT_PTR CALLBACK ImportDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       if (state == nullptr) {
         // Nothing to show or store: either button ends the dialog as "Cancel".
         if (id != kControlImport && id != kControlCancel) return FALSE;
-        ::EndDialog(dialog, 0);
+        ::EndDialog(dialog, INT_PTR(DialogResult::kCancel));
         return TRUE;
       }
       Win32DialogView view(dialog);
@@ -108,14 +108,16 @@ BOOL CentreWindow(HWND window, HWND reference) {
   return SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int32_t ShowImportDialog(HostContext* context, void* instance, ModelStore& store, ImportOptions& options) {
+DialogResult ShowImportDialog(HostContext* context, void* instance, ModelStore& store, ImportOptions& options) {
   HWND owner = context != nullptr ? static_cast<HWND>(host::GetMainWindow(context)) : nullptr;
   DialogState state{context, &store, &options};
-  // 1 "Import", 0 "Cancel"; -1 when the dialog could not be created (no template 100 in
+  // What the dialog ended with, or -1 when it could not be created (no template 100 in
   // `instance`, no window system).
   const INT_PTR result = DialogBoxParamW(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEW(kImportDialogTemplate),
                                          owner, ImportDialogProc, reinterpret_cast<LPARAM>(&state));
-  return result == 1 || result == 0 ? int32_t(result) : -1;
+  if (result == INT_PTR(DialogResult::kImport)) return DialogResult::kImport;
+  if (result == INT_PTR(DialogResult::kCancel)) return DialogResult::kCancel;
+  return DialogResult::kNotCreated;
 }
 
 }  // namespace vexmara

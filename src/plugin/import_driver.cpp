@@ -11,11 +11,6 @@
 namespace vexmara {
 namespace {
 
-constexpr int32_t kBuilt = 1;
-constexpr int32_t kFailed = 0;
-constexpr int32_t kCancelled = 2;
-constexpr int32_t kDialogImport = 1;
-
 // Each file that can be read whole adds one animation, kept with whatever its parse reached;
 // a file that cannot be read adds nothing and the next one follows.
 void ReadChosenAnimations(ModelStore& store) {
@@ -27,22 +22,22 @@ void ReadChosenAnimations(ModelStore& store) {
 
 }  // namespace
 
-int32_t RunImport(HostContext* context, void* instance, ModelStore& store, ImportOptions& options) {
+ImportResult RunImport(HostContext* context, void* instance, ModelStore& store, ImportOptions& options) {
   if (context == nullptr || instance == nullptr) {
     store.Clear();
-    return kFailed;
+    return ImportResult::kFailed;
   }
   // Anything but "Import" (Cancel, or a dialog that could not be shown) builds nothing.
-  if (ShowImportDialog(context, instance, store, options) != kDialogImport) {
+  if (ShowImportDialog(context, instance, store, options) != DialogResult::kImport) {
     store.Clear();
-    return kCancelled;
+    return ImportResult::kCancelled;
   }
   ReadChosenAnimations(store);
   // Also without animation files: the key preparation runs over whatever the list holds.
   ResolveAnimationTimes(store.animations);
-  const int32_t built = BuildScene(context, store, options);
+  const bool built = BuildScene(context, store, options);
   store.Clear();
-  return built == kBuilt ? kBuilt : kFailed;
+  return built ? ImportResult::kBuilt : ImportResult::kFailed;
 }
 
 }  // namespace vexmara

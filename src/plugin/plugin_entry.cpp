@@ -51,7 +51,7 @@ int32_t PluginCallback(int32_t message, HostContext* context, void* instance, ui
     case kMessageReadFile:
       if (context == nullptr) return 0;
       currentContext = context;
-      return ReadModelFile(context, modelStore, modelCursor);
+      return ReadModelFile(context, modelStore, modelCursor) ? 1 : 0;
     case kMessageReadFileNotice:
       if (context == nullptr) return 0;
       currentContext = context;
@@ -59,7 +59,7 @@ int32_t PluginCallback(int32_t message, HostContext* context, void* instance, ui
     case kMessageImport:
       if (context == nullptr || instance == nullptr) return 0;
       currentContext = context;
-      return RunImport(context, instance, modelStore, importOptions);
+      return int32_t(RunImport(context, instance, modelStore, importOptions));
     case kMessageImportNotice:
       if (context == nullptr || instance == nullptr) return 0;
       currentContext = context;

@@ -15,8 +15,8 @@ void SetErrorText(HostContext* context, const char16_t* text) {
 
 }  // namespace
 
-int32_t ReadModelFile(HostContext* context, ModelStore& store, ReadCursor& cursor) {
-  if (context == nullptr) return 0;
+bool ReadModelFile(HostContext* context, ModelStore& store, ReadCursor& cursor) {
+  if (context == nullptr) return false;
   store.Clear();
   cursor.Release();
 
@@ -31,10 +31,10 @@ int32_t ReadModelFile(HostContext* context, ModelStore& store, ReadCursor& curso
       break;
     case platform::FileReadResult::kCannotOpen:
       SetErrorText(context, u"Could not open file for reading.");
-      return 0;
+      return false;
     case platform::FileReadResult::kCannotAllocate:
     case platform::FileReadResult::kShortRead:
-      return 0;
+      return false;
   }
   cursor.Adopt(bytes, length);
   WideCopy(store.sourcePath, kPathUnits, path);
@@ -44,9 +44,9 @@ int32_t ReadModelFile(HostContext* context, ModelStore& store, ReadCursor& curso
   if (result == ModelParseResult::kEmpty) SetErrorText(context, u"No geometry or bones found.");
   if (result != ModelParseResult::kOk) {
     store.Clear();
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
 }  // namespace vexmara

@@ -11,9 +11,9 @@
 namespace vexmara {
 
 // Reads the model file named by the context's file info into `store`, through `cursor`, which
-// holds the file's bytes only while the read runs: 1 when it was read and post-processed, 0
-// otherwise. The store is cleared first, and is empty again after a failure; where it applies,
-// the context's error text says why. A null context changes nothing.
-int32_t ReadModelFile(HostContext* context, ModelStore& store, ReadCursor& cursor);
+// holds the file's bytes only while the read runs: true when it was read and post-processed.
+// The store is cleared first, and is empty again after a failure; where it applies, the
+// context's error text says why. A null context changes nothing.
+bool ReadModelFile(HostContext* context, ModelStore& store, ReadCursor& cursor);
 
 }  // namespace vexmara

@@ -7,37 +7,31 @@
 #include "transform/scene_scale.h"
 
 namespace vexmara {
-namespace {
 
-constexpr int32_t kBuilt = 1;
-constexpr int32_t kFailed = 0;
-
-}  // namespace
-
-int32_t BuildScene(HostContext* context, ModelStore& store, const ImportOptions& options) {
-  if (context == nullptr) return kFailed;
+bool BuildScene(HostContext* context, ModelStore& store, const ImportOptions& options) {
+  if (context == nullptr) return false;
 
   if (!store.materials.empty()) {
     // Changes the process's current directory for good: the model file's directory stays
     // current after the import, and the texture folder picker opens there next time.
     EnterModelDirectory(store.sourcePath);
-    if (!BuildMaterials(context, store, options)) return kFailed;
+    if (!BuildMaterials(context, store, options)) return false;
   }
-  if (!BuildVertices(context, store)) return kFailed;
+  if (!BuildVertices(context, store)) return false;
   // Sets each submesh's groupIndex when submeshes become groups.
-  if (!BuildGroups(context, store.materials, store.geosets, options)) return kFailed;
-  if (!BuildMeshes(context, store, options)) return kFailed;
+  if (!BuildGroups(context, store.materials, store.geosets, options)) return false;
+  if (!BuildMeshes(context, store, options)) return false;
   host::NotifyMeshesDone(context);
-  if (!store.bones.empty() && !BuildBones(context, store)) return kFailed;
+  if (!store.bones.empty() && !BuildBones(context, store)) return false;
   if (!store.animations.empty()) {
     // Rewrites the animations' key times and scales, and each bone's trackIndex.
-    if (!BuildAnimations(context, store.bones, store.animations)) return kFailed;
+    if (!BuildAnimations(context, store.bones, store.animations)) return false;
   }
   host::NotifyAnimationsDone(context);
 
   if (options.swapModel == 1) SwapModelAxes(context);
   ScaleScene(context, options.sceneScale);
-  return kBuilt;
+  return true;
 }
 
 }  // namespace vexmara

@@ -12,17 +12,17 @@
 namespace vexmara::testing {
 
 // Parses the first `length` bytes into a new animation at the end of `store.animations`.
-inline int32_t ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store, size_t length) {
+inline AnimationReadResult ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store, size_t length) {
   ReadCursor cursor;
   AdoptExactCopy(cursor, bytes, length);
   return ParseAnimation(cursor, store.animations, store.listStorage);
 }
 
-inline int32_t ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store) {
+inline AnimationReadResult ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store) {
   return ParseAniBytes(bytes, store, bytes.size());
 }
 
-inline int32_t ParseAniDescription(const writer::AniFile& file, ModelStore& store) {
+inline AnimationReadResult ParseAniDescription(const writer::AniFile& file, ModelStore& store) {
   return ParseAniBytes(writer::WriteAniFile(file), store);
 }
 

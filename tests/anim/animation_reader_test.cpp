@@ -15,6 +15,10 @@ namespace {
 
 using testing::ParseAniBytes;
 using testing::ParseAniDescription;
+
+constexpr AnimationReadResult kParsed = AnimationReadResult::kParsed;
+constexpr AnimationReadResult kRejected = AnimationReadResult::kRejected;
+constexpr AnimationReadResult kNotRead = AnimationReadResult::kNotRead;
 using namespace vexmara::writer;
 
 // The file of the smallest complete layout: one track with one translation key, one frame.
@@ -67,7 +71,7 @@ TEST(ParseAnimation, MinimalFileGivesOneTrackWithOneKeyAndOneFrameTime) {
   ASSERT_EQ(placed.frameTable, (writer::DataRef{560, 12}));
 
   ModelStore store;
-  ASSERT_EQ(ParseAniBytes(bytes, store), 1);
+  ASSERT_EQ(ParseAniBytes(bytes, store), kParsed);
   ASSERT_EQ(store.animations.count, 1);
   const Animation& animation = store.animations[0];
   EXPECT_STREQ(animation.name, "");
@@ -87,7 +91,7 @@ TEST(ParseAnimation, MinimalFileGivesOneTrackWithOneKeyAndOneFrameTime) {
 
 TEST(ParseAnimation, DecodesEveryKeyKindInFileOrder) {
   ModelStore store;
-  ASSERT_EQ(ParseAniDescription(RichFile(), store), 1);
+  ASSERT_EQ(ParseAniDescription(RichFile(), store), kParsed);
   const Animation& animation = store.animations[0];
   EXPECT_STREQ(animation.name, "walk_cycle");
   ASSERT_EQ(animation.tracks.count, 2);
@@ -155,7 +159,7 @@ TEST(ParseAnimation, QuantisedRotationsAreScaledAndNormalised) {
   AniFile file;
   file.tracks = {track};
   ModelStore store;
-  ASSERT_EQ(ParseAniDescription(file, store), 1);
+  ASSERT_EQ(ParseAniDescription(file, store), kParsed);
   const List<RotationKey>& keys = store.animations[0].tracks[0].rotationKeys;
   ASSERT_EQ(keys.count, int32_t(std::size(cases)));
   for (int32_t i = 0; i < keys.count; ++i) {
@@ -175,7 +179,7 @@ TEST(ParseAnimation, NamesOfSixtyFourBytesNeedNoTerminator) {
   file.tracks[0].boneName = std::string(63, 'b') + "cdef";  // cut to its 64-byte field
   std::vector<uint8_t> bytes = WriteAniFile(file);
   ModelStore store;
-  ASSERT_EQ(ParseAniBytes(bytes, store), 1);
+  ASSERT_EQ(ParseAniBytes(bytes, store), kParsed);
   EXPECT_EQ(std::string(store.animations[0].name), full);
   EXPECT_EQ(std::string(store.animations[0].tracks[0].boneName), std::string(63, 'b') + "c");
 
@@ -186,7 +190,7 @@ TEST(ParseAnimation, NamesOfSixtyFourBytesNeedNoTerminator) {
   bytes = WriteAniFile(file, &placed);
   bytes[76 + 5] = 'X';
   bytes[FilePosition(placed.boneNames) + 63] = 'Y';
-  ASSERT_EQ(ParseAniBytes(bytes, store), 1);
+  ASSERT_EQ(ParseAniBytes(bytes, store), kParsed);
   EXPECT_STREQ(store.animations[1].name, "run");
   EXPECT_STREQ(store.animations[1].tracks[0].boneName, "hip");
 }
@@ -203,8 +207,8 @@ TEST(ParseAnimation, HeaderSizeDependsOnTheVersion) {
     const std::vector<uint8_t> bytes = WriteAniFile(file);
     ASSERT_EQ(bytes.size(), c.headerBytes) << c.version;
     ModelStore store;
-    EXPECT_EQ(ParseAniBytes(bytes, store), 1) << c.version;
-    EXPECT_EQ(ParseAniBytes(bytes, store, c.headerBytes - 1), 0) << c.version;
+    EXPECT_EQ(ParseAniBytes(bytes, store), kParsed) << c.version;
+    EXPECT_EQ(ParseAniBytes(bytes, store, c.headerBytes - 1), kRejected) << c.version;
     ASSERT_EQ(store.animations.count, 2);
     EXPECT_STREQ(store.animations[1].name, "idle");  // read before the header ran out
   }
@@ -214,7 +218,7 @@ TEST(ParseAnimation, HeaderSizeDependsOnTheVersion) {
   std::vector<uint8_t> bytes = WriteAniFile(file);
   bytes[4] = 116;
   ModelStore store;
-  EXPECT_EQ(ParseAniBytes(bytes, store), 0);
+  EXPECT_EQ(ParseAniBytes(bytes, store), kRejected);
 }
 
 TEST(ParseAnimation, RejectedHeaderKeepsItsAnimation) {
@@ -225,7 +229,7 @@ TEST(ParseAnimation, RejectedHeaderKeepsItsAnimation) {
   } cases[] = {{0, ""}, {15, ""}, {16, ""}, {139, ""}, {140, "walk_cycle"}, {300, "walk_cycle"}, {471, "walk_cycle"}};
   for (const auto& c : cases) {
     ModelStore store;
-    EXPECT_EQ(ParseAniBytes(bytes, store, c.length), 0) << c.length;
+    EXPECT_EQ(ParseAniBytes(bytes, store, c.length), kRejected) << c.length;
     ASSERT_EQ(store.animations.count, 1) << c.length;
     const Animation& animation = store.animations[0];
     EXPECT_STREQ(animation.name, c.name) << c.length;
@@ -236,14 +240,14 @@ TEST(ParseAnimation, RejectedHeaderKeepsItsAnimation) {
   // A cursor without a buffer is a file without bytes.
   ModelStore store;
   ReadCursor empty;
-  EXPECT_EQ(ParseAnimation(empty, store.animations, store.listStorage), 0);
+  EXPECT_EQ(ParseAnimation(empty, store.animations, store.listStorage), kRejected);
   EXPECT_EQ(store.animations.count, 1);
 }
 
 struct LayoutCase {
   const char* what;
   std::function<void(AniFile&)> edit;
-  int32_t result;
+  AnimationReadResult result;
   int32_t tracks;
   int32_t keys[2][3];  // translation, rotation and scale key counts of tracks 0 and 1
   int32_t frameTimes;
@@ -251,32 +255,32 @@ struct LayoutCase {
 
 TEST(ParseAnimation, AbsentArraysAndCountsReadNothing) {
   const LayoutCase cases[] = {
-      {"everything present", [](AniFile&) {}, 1, 2, {{3, 2, 2}, {1, 1, 0}}, 4},
+      {"everything present", [](AniFile&) {}, kParsed, 2, {{3, 2, 2}, {1, 1, 0}}, 4},
       {"three key tables absent",
        [](AniFile& f) {
          f.translationTableArray.absent = f.rotationTableArray.absent = f.scaleTableArray.absent = true;
        },
-       1, 2, {{0, 0, 0}, {0, 0, 0}}, 4},
-      {"key table at offset 0", [](AniFile& f) { f.translationTableArray.ref = writer::DataRef{0, 48}; }, 1, 2,
+       kParsed, 2, {{0, 0, 0}, {0, 0, 0}}, 4},
+      {"key table at offset 0", [](AniFile& f) { f.translationTableArray.ref = writer::DataRef{0, 48}; }, kParsed, 2,
        {{0, 2, 2}, {0, 1, 0}}, 4},
-      {"key table of size 0", [](AniFile& f) { f.rotationTableArray.ref = writer::DataRef{500, 0}; }, 1, 2,
+      {"key table of size 0", [](AniFile& f) { f.rotationTableArray.ref = writer::DataRef{500, 0}; }, kParsed, 2,
        {{3, 0, 2}, {1, 0, 0}}, 4},
-      {"one track's keys absent", [](AniFile& f) { f.tracks[0].translationKeysArray.absent = true; }, 1, 2,
+      {"one track's keys absent", [](AniFile& f) { f.tracks[0].translationKeysArray.absent = true; }, kParsed, 2,
        {{0, 2, 2}, {1, 1, 0}}, 4},
-      {"key count 0 skips the track", [](AniFile& f) { f.tracks[0].translationKeyCount = 0; }, 1, 2,
+      {"key count 0 skips the track", [](AniFile& f) { f.tracks[0].translationKeyCount = 0; }, kParsed, 2,
        {{0, 2, 2}, {1, 1, 0}}, 4},
-      {"negative key count", [](AniFile& f) { f.tracks[1].rotationKeyCount = -3; }, 1, 2,
+      {"negative key count", [](AniFile& f) { f.tracks[1].rotationKeyCount = -3; }, kParsed, 2,
        {{3, 2, 2}, {1, 0, 0}}, 4},
-      {"fewer keys counted than stored", [](AniFile& f) { f.tracks[0].translationKeyCount = 2; }, 1, 2,
+      {"fewer keys counted than stored", [](AniFile& f) { f.tracks[0].translationKeyCount = 2; }, kParsed, 2,
        {{2, 2, 2}, {1, 1, 0}}, 4},
-      {"frame table absent", [](AniFile& f) { f.frameTableArray.absent = true; }, 1, 2,
+      {"frame table absent", [](AniFile& f) { f.frameTableArray.absent = true; }, kParsed, 2,
        {{3, 2, 2}, {1, 1, 0}}, 0},
-      {"second frame table absent", [](AniFile& f) { f.secondFrameTableArray.absent = true; }, 1, 2,
+      {"second frame table absent", [](AniFile& f) { f.secondFrameTableArray.absent = true; }, kParsed, 2,
        {{3, 2, 2}, {1, 1, 0}}, 4},
-      {"frame count 0", [](AniFile& f) { f.frameCount = 0; }, 1, 2, {{3, 2, 2}, {1, 1, 0}}, 0},
-      {"negative frame count", [](AniFile& f) { f.frameCount = -4; }, 1, 2, {{3, 2, 2}, {1, 1, 0}}, 0},
-      {"track count 0", [](AniFile& f) { f.trackCount = 0; }, 1, 0, {}, 4},
-      {"negative track count", [](AniFile& f) { f.trackCount = -2; }, 1, 0, {}, 4},
+      {"frame count 0", [](AniFile& f) { f.frameCount = 0; }, kParsed, 2, {{3, 2, 2}, {1, 1, 0}}, 0},
+      {"negative frame count", [](AniFile& f) { f.frameCount = -4; }, kParsed, 2, {{3, 2, 2}, {1, 1, 0}}, 0},
+      {"track count 0", [](AniFile& f) { f.trackCount = 0; }, kParsed, 0, {}, 4},
+      {"negative track count", [](AniFile& f) { f.trackCount = -2; }, kParsed, 0, {}, 4},
       {"bone names absent, key entries empty",
        [](AniFile& f) {
          f.boneNamesArray.absent = true;
@@ -284,9 +288,9 @@ TEST(ParseAnimation, AbsentArraysAndCountsReadNothing) {
            t.translationKeysArray.absent = t.rotationKeysArray.absent = t.scaleKeysArray.absent = true;
          }
        },
-       1, 0, {}, 4},
+       kParsed, 0, {}, 4},
       // Keys for a track that was never named reject the file before the frame table.
-      {"bone names absent, keys present", [](AniFile& f) { f.boneNamesArray.absent = true; }, 0, 0, {}, 0},
+      {"bone names absent, keys present", [](AniFile& f) { f.boneNamesArray.absent = true; }, kRejected, 0, {}, 0},
   };
   for (const LayoutCase& c : cases) {
     AniFile file = RichFile();
@@ -312,12 +316,12 @@ TEST(ParseAnimation, EveryTruncationIsRejectedInsideTheBuffer) {
   for (uint32_t version : {116u, 117u}) {
     const std::vector<uint8_t> bytes = WriteAniFile(RichFile(version));
     ModelStore full;
-    ASSERT_EQ(ParseAniBytes(bytes, full), 1);
+    ASSERT_EQ(ParseAniBytes(bytes, full), kParsed);
     const Animation& whole = full.animations[0];
     // The second frame table is last in the file and must lie inside it, so every cut fails.
     for (size_t length = 0; length < bytes.size(); ++length) {
       ModelStore store;
-      ASSERT_EQ(ParseAniBytes(bytes, store, length), 0) << "version " << version << " length " << length;
+      ASSERT_EQ(ParseAniBytes(bytes, store, length), kRejected) << "version " << version << " length " << length;
       ASSERT_EQ(store.animations.count, 1);
       const Animation& part = store.animations[0];
       EXPECT_STREQ(part.name, length >= 140 ? "walk_cycle" : "") << length;
@@ -343,7 +347,7 @@ TEST(ParseAnimation, FileCutInsideKeysKeepsTheReservedKeys) {
   // Inside the second of track 0's three translation keys.
   const size_t cut = FilePosition(placed.tracks[0].translationKeys) + 16 + 8;
   ModelStore store;
-  ASSERT_EQ(ParseAniBytes(bytes, store, cut), 0);
+  ASSERT_EQ(ParseAniBytes(bytes, store, cut), kRejected);
   const Animation& animation = store.animations[0];
   ASSERT_EQ(animation.tracks.count, 2);
   EXPECT_STREQ(animation.tracks[1].boneName, "Spine");
@@ -359,7 +363,7 @@ TEST(ParseAnimation, FileCutInsideKeysKeepsTheReservedKeys) {
 
   // A cut inside the scale keys leaves their defaults at (1, 1, 1).
   const size_t scaleCut = FilePosition(placed.tracks[0].scaleKeys) + 8 + 2;
-  ASSERT_EQ(ParseAniBytes(bytes, store, scaleCut), 0);
+  ASSERT_EQ(ParseAniBytes(bytes, store, scaleCut), kRejected);
   const List<ScaleKey>& scales = store.animations[1].tracks[0].scaleKeys;
   ASSERT_EQ(scales.count, 2);
   ExpectVector(scales[1].value, 1, 1, 1);
@@ -388,7 +392,7 @@ TEST(ParseAnimation, CountsBeyondTheWholeFileAreRejectedBeforeReserving) {
     AniFile file = RichFile();
     c.edit(file);
     ModelStore store;
-    EXPECT_EQ(ParseAniDescription(file, store), 0) << c.what;
+    EXPECT_EQ(ParseAniDescription(file, store), kRejected) << c.what;
     ASSERT_EQ(store.animations.count, 1) << c.what;
     const Animation& animation = store.animations[0];
     ASSERT_EQ(animation.tracks.count, c.tracks) << c.what;
@@ -418,14 +422,14 @@ std::vector<uint8_t> SharedKeysFile(int32_t tracks, int32_t keys) {
 TEST(ParseAnimation, WorkIsBoundedByTheFileSize) {
   // Sharing itself is allowed: 20 tracks reading the same 1000 keys stay within the budget.
   ModelStore store;
-  ASSERT_EQ(ParseAniBytes(SharedKeysFile(20, 1000), store), 1);
+  ASSERT_EQ(ParseAniBytes(SharedKeysFile(20, 1000), store), kParsed);
   EXPECT_EQ(store.animations[0].tracks[19].translationKeys.count, 1000);
 
   // 400 tracks reading the same 1000 keys would store about 8 MB from a file of 54 KB; the
   // file is rejected at the track where the budget runs out, keeping the tracks before it.
   const std::vector<uint8_t> hostile = SharedKeysFile(400, 1000);
   ASSERT_LT(hostile.size(), 60000u);
-  EXPECT_EQ(ParseAniBytes(hostile, store), 0);
+  EXPECT_EQ(ParseAniBytes(hostile, store), kRejected);
   const Animation& animation = store.animations[1];
   ASSERT_EQ(animation.tracks.count, 400);
   EXPECT_EQ(animation.tracks[0].translationKeys.count, 1000);
@@ -439,9 +443,9 @@ TEST(ParseAnimation, WorkIsBoundedByTheFileSize) {
 TEST(ParseAnimation, AppendingKeepsEarlierAnimationsInPlace) {
   ModelStore store;
   const std::vector<uint8_t> bytes = WriteAniFile(RichFile());
-  ASSERT_EQ(ParseAniBytes(bytes, store), 1);
+  ASSERT_EQ(ParseAniBytes(bytes, store), kParsed);
   const AnimationTrack* firstTracks = store.animations[0].tracks.items;
-  for (int i = 0; i < 300; ++i) ASSERT_EQ(ParseAniBytes(bytes, store), 1);
+  for (int i = 0; i < 300; ++i) ASSERT_EQ(ParseAniBytes(bytes, store), kParsed);
   ASSERT_EQ(store.animations.count, 301);
   // Earlier records move with their arrays: nothing is copied or lost on growth.
   EXPECT_EQ(store.animations[0].tracks.items, firstTracks);
@@ -467,7 +471,7 @@ TEST_F(ReadAnimationFileTest, ReadsAFileFromDisk) {
   ASSERT_TRUE(SaveBytes(path_, WriteAniFile(RichFile())));
   ModelStore store;
   ReadCursor cursor;
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), 1);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), kParsed);
   ASSERT_EQ(store.animations.count, 1);
   EXPECT_STREQ(store.animations[0].name, "walk_cycle");
   EXPECT_EQ(store.animations[0].tracks.count, 2);
@@ -479,8 +483,8 @@ TEST_F(ReadAnimationFileTest, SamePathTwiceGivesTwoAnimations) {
   ASSERT_TRUE(SaveBytes(path_, WriteAniFile(MinimalFile())));
   ModelStore store;
   ReadCursor cursor;
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), 1);
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), 1);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), kParsed);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), kParsed);
   ASSERT_EQ(store.animations.count, 2);
   EXPECT_STREQ(store.animations[1].tracks[0].boneName, "root");
 }
@@ -490,8 +494,8 @@ TEST_F(ReadAnimationFileTest, MissingFileAddsNothing) {
   ReadCursor cursor;
   // Whatever the cursor held before is released first.
   cursor.Adopt(platform::AllocateBuffer(8), 8);
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), 0);
-  EXPECT_EQ(ReadAnimationFile(nullptr, cursor, store.animations, store.listStorage), 0);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), kNotRead);
+  EXPECT_EQ(ReadAnimationFile(nullptr, cursor, store.animations, store.listStorage), kNotRead);
   EXPECT_EQ(store.animations.count, 0);
   EXPECT_EQ(cursor.buffer, nullptr);
 }
@@ -500,7 +504,7 @@ TEST_F(ReadAnimationFileTest, ShortFileAddsAnEmptyAnimation) {
   ASSERT_TRUE(SaveBytes(path_, std::vector<uint8_t>(10, 0xAB)));
   ModelStore store;
   ReadCursor cursor;
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), 0);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), kRejected);
   ASSERT_EQ(store.animations.count, 1);
   EXPECT_STREQ(store.animations[0].name, "");
   EXPECT_TRUE(store.animations[0].tracks.empty());

@@ -170,7 +170,7 @@ TEST(ResolveAnimationTimes, TimesKeysOfAParsedFile) {
   file.tracks = {track};
   file.frameTimes = {0, 0.5f, 1, 1.5f};
   ModelStore store;
-  ASSERT_EQ(testing::ParseAniDescription(file, store), 1);
+  ASSERT_EQ(testing::ParseAniDescription(file, store), AnimationReadResult::kParsed);
   ResolveAnimationTimes(store.animations);
   const Animation& animation = store.animations[0];
   EXPECT_EQ(animation.tracks[0].translationKeys[0].time, 0);

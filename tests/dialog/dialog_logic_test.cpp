@@ -61,7 +61,7 @@ class RecordingView final : public DialogView {
     if (id == kControlTextureList) selected = line;
   }
   void CentreOnDesktop() override { ++centred; }
-  void EndDialog(int32_t result) override { ended = result; }
+  void EndDialog(DialogResult result) override { ended = int32_t(result); }
   bool BrowseForFolder(char16_t* path) override {
     ++folderPicks;
     if (!folderChosen) return false;
@@ -362,7 +362,7 @@ TEST_F(DialogLogic, FilePickerStoresOneEntryPerChosenName) {
     if (c.directory.empty()) fresh.AnswerWithPath(c.names[0]);
     else fresh.AnswerWithNames(c.directory, c.names);
 
-    EXPECT_EQ(dialog.PickAnimationFiles(), 1);
+    EXPECT_TRUE(dialog.PickAnimationFiles());
 
     EXPECT_EQ(AnimationPaths(picked), c.entries);
     EXPECT_EQ(fresh.texts[kControlAnimationFiles], c.text);
@@ -382,7 +382,7 @@ TEST_F(DialogLogic, FailedOrCancelledPickKeepsTheEarlierChoice) {
     ModelStore picked;
     ImportDialog dialog(fresh, picked, options, u"D:\\m.app");
     fresh.AnswerWithPath(u"D:\\anims\\walk.ani");
-    ASSERT_EQ(dialog.PickAnimationFiles(), 1);
+    ASSERT_TRUE(dialog.PickAnimationFiles());
     fresh.AnswerWithNames(u"D:\\other", {u"x.ani", u"y.ani"});
     fresh.pickResult = c.result;
 
@@ -402,9 +402,9 @@ TEST_F(DialogLogic, FailedOrCancelledPickKeepsTheEarlierChoice) {
 TEST_F(DialogLogic, SecondPickReplacesTheFirst) {
   ImportDialog dialog = Dialog();
   view.AnswerWithNames(u"D:\\a", {u"1.ani", u"2.ani", u"3.ani"});
-  ASSERT_EQ(dialog.PickAnimationFiles(), 1);
+  ASSERT_TRUE(dialog.PickAnimationFiles());
   view.AnswerWithPath(u"E:\\b\\only.ani");
-  ASSERT_EQ(dialog.PickAnimationFiles(), 1);
+  ASSERT_TRUE(dialog.PickAnimationFiles());
   EXPECT_EQ(AnimationPaths(store), std::vector<std::u16string>{u"E:\\b\\only.ani"});
   EXPECT_EQ(view.texts[kControlAnimationFiles], u"E:\\b\\only.ani");
 }
@@ -416,20 +416,20 @@ TEST_F(DialogLogic, PickedPathsThatWouldNotFitAreSkipped) {
   const std::u16string fits(259 - 244, u'f');
   const std::u16string over(260 - 244, u'o');
   view.AnswerWithNames(directory, {over, fits, u"a.ani", over});
-  ASSERT_EQ(Dialog().PickAnimationFiles(), 1);
+  ASSERT_TRUE(Dialog().PickAnimationFiles());
   EXPECT_EQ(AnimationPaths(store), (std::vector<std::u16string>{directory + u"\\" + fits, directory + u"\\a.ani"}));
   EXPECT_EQ(store.animationFiles[0].path[258], fits.back());
 
   view.AnswerWithNames(directory, {over, over});
-  EXPECT_EQ(Dialog().PickAnimationFiles(), 0);
+  EXPECT_FALSE(Dialog().PickAnimationFiles());
   EXPECT_EQ(store.animationFiles.count, 2);
 
   const std::u16string single = u"D:\\" + std::u16string(256, u's');  // 259 units in all
   view.AnswerWithPath(single);
-  ASSERT_EQ(Dialog().PickAnimationFiles(), 1);
+  ASSERT_TRUE(Dialog().PickAnimationFiles());
   EXPECT_EQ(AnimationPaths(store), std::vector<std::u16string>{single});
   view.AnswerWithPath(single + u"t");
-  EXPECT_EQ(Dialog().PickAnimationFiles(), 0);
+  EXPECT_FALSE(Dialog().PickAnimationFiles());
   EXPECT_EQ(AnimationPaths(store), std::vector<std::u16string>{single});
 }
 
@@ -449,7 +449,7 @@ TEST_F(DialogLogic, NamesAreCountedWithinThePickerBuffer) {
   }
   view.AnswerWithNames(directory, all);
   ASSERT_EQ(view.pickBuffer.size(), 33280u);
-  ASSERT_EQ(Dialog().PickAnimationFiles(), 1);
+  ASSERT_TRUE(Dialog().PickAnimationFiles());
   ASSERT_EQ(store.animationFiles.count, int32_t(names));
   EXPECT_EQ(std::u16string(store.animationFiles[int32_t(names) - 1].path),
             u"D:\\a\\" + all.back());
@@ -460,14 +460,14 @@ TEST_F(DialogLogic, NamesAreCountedWithinThePickerBuffer) {
   view.pickBuffer.assign(33280, u'x');
   for (size_t i = 10; i < 33280; i += 10) view.pickBuffer[i] = 0;
   view.pickOffset = 11;
-  ASSERT_EQ(Dialog().PickAnimationFiles(), 1);
+  ASSERT_TRUE(Dialog().PickAnimationFiles());
   EXPECT_EQ(store.animationFiles.count, 3326);  // the terminators at 20, 30, ..., 33,270
   for (const WidePath& entry : store.animationFiles) EXPECT_EQ(std::u16string(entry.path), u"xxxxxxxxxx\\xxxxxxxxx");
 
   // A file offset outside the buffer names nothing.
   const int32_t before = store.animationFiles.count;
   view.pickOffset = 40000;
-  EXPECT_EQ(Dialog().PickAnimationFiles(), 0);
+  EXPECT_FALSE(Dialog().PickAnimationFiles());
   EXPECT_EQ(store.animationFiles.count, before);
 }
 

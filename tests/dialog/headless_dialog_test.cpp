@@ -78,10 +78,10 @@ class HeadlessDialog : public ::testing::Test {
     ASSERT_TRUE(writer::SaveBytes((folder_.path() / "hero.app").string(), writer::WriteAppFile(model)));
     const std::u16string path = (folder_.path() / "hero.app").u16string();
     WideCopy(context_->fileInfo.path.wide, kPathUnits, path.c_str());
-    ASSERT_EQ(ReadModelFile(context_.get(), store_, cursor_), 1);
+    ASSERT_TRUE(ReadModelFile(context_.get(), store_, cursor_));
   }
 
-  int32_t Show() { return ShowImportDialog(context_.get(), this, store_, options_); }
+  DialogResult Show() { return ShowImportDialog(context_.get(), this, store_, options_); }
 
   ScratchFolder folder_;
   std::unique_ptr<HostContext> context_;
@@ -94,11 +94,11 @@ TEST_F(HeadlessDialog, DefaultScriptImportsWhatTheDialogShowedOnOpening) {
   folder_.WriteTex("stone.tex", 11);
   ReadModel();
 
-  EXPECT_EQ(Show(), 1);
+  EXPECT_EQ(Show(), DialogResult::kImport);
 
   const HeadlessDialogRecord& dialog = LastHeadlessDialog();
   EXPECT_TRUE(dialog.created());
-  EXPECT_EQ(dialog.result(), 1);
+  EXPECT_EQ(dialog.result(), DialogResult::kImport);
   EXPECT_EQ(Text(kControlGeosets), u"2");
   EXPECT_EQ(Text(kControlVertices), u"7");
   EXPECT_EQ(Text(kControlTriangles), u"3");
@@ -142,7 +142,7 @@ TEST_F(HeadlessDialog, ScriptUsesBothPickersThenSetsTheBoxesThenImports) {
   script.extractAlphaMaps = 1;
   SetScriptedDialog(&script);
 
-  EXPECT_EQ(Show(), 1);
+  EXPECT_EQ(Show(), DialogResult::kImport);
 
   const ImportOptions& options = options_;
   EXPECT_EQ(std::u16string(options.textureDirectory), texturePath + u"\\");
@@ -185,7 +185,7 @@ TEST_F(HeadlessDialog, ScriptedAnimationPathsArriveAsGiven) {
     script.animationFiles = files.data();
     SetScriptedDialog(&script);
 
-    EXPECT_EQ(Show(), 1);
+    EXPECT_EQ(Show(), DialogResult::kImport);
 
     EXPECT_EQ(AnimationPaths(store_), c.paths);
     EXPECT_EQ(Text(kControlAnimationFiles), c.text);
@@ -200,7 +200,7 @@ TEST_F(HeadlessDialog, NullAndEmptyScriptedPathsAreLeftOut) {
   script.animationFileCount = 3;
   script.animationFiles = files;
   SetScriptedDialog(&script);
-  EXPECT_EQ(Show(), 1);
+  EXPECT_EQ(Show(), DialogResult::kImport);
   EXPECT_EQ(AnimationPaths(store_), std::vector<std::u16string>{walk});
 
   // Nothing left at all: the picker is closed without a choice.
@@ -209,7 +209,7 @@ TEST_F(HeadlessDialog, NullAndEmptyScriptedPathsAreLeftOut) {
   script.animationFileCount = 2;
   SetScriptedDialog(&script);
   store_.Clear();
-  EXPECT_EQ(Show(), 1);
+  EXPECT_EQ(Show(), DialogResult::kImport);
   EXPECT_TRUE(store_.animationFiles.empty());
   EXPECT_EQ(LastHeadlessDialog().messageCount(), 0);
 }
@@ -227,7 +227,7 @@ TEST_F(HeadlessDialog, SelectionTooLongForThePickerBufferShowsTheMessageAndChang
     script.animationFiles = files.data();
     SetScriptedDialog(&script);
 
-    EXPECT_EQ(Show(), 1);
+    EXPECT_EQ(Show(), DialogResult::kImport);
 
     const HeadlessDialogRecord& dialog = LastHeadlessDialog();
     EXPECT_EQ(dialog.messageCount(), 1);
@@ -245,14 +245,14 @@ TEST_F(HeadlessDialog, CancelLeavesTheOptionsForTheNextDialog) {
   script.extractAlphaMaps = 1;
   script.swapModel = 0;
   SetScriptedDialog(&script);
-  EXPECT_EQ(Show(), 0);
-  EXPECT_EQ(LastHeadlessDialog().result(), 0);
+  EXPECT_EQ(Show(), DialogResult::kCancel);
+  EXPECT_EQ(LastHeadlessDialog().result(), DialogResult::kCancel);
   EXPECT_EQ(LastHeadlessDialog().CheckState(kControlExtractAlphaMaps), 1);
   EXPECT_EQ(options_.extractAlphaMaps, 0);
   EXPECT_EQ(options_.swapModel, 1);
 
   SetScriptedDialog(nullptr);
-  EXPECT_EQ(Show(), 1);
+  EXPECT_EQ(Show(), DialogResult::kImport);
   EXPECT_EQ(LastHeadlessDialog().CheckState(kControlExtractAlphaMaps), 0);
   EXPECT_EQ(LastHeadlessDialog().CheckState(kControlSwapModel), 1);
 }
@@ -262,7 +262,7 @@ TEST_F(HeadlessDialog, ResultsOtherThanImportAndNotCreatedCancel) {
     ScriptedDialog script = Script(result);
     script.swapModel = 0;
     SetScriptedDialog(&script);
-    EXPECT_EQ(Show(), 0) << result;
+    EXPECT_EQ(Show(), DialogResult::kCancel) << result;
     EXPECT_EQ(options_.swapModel, 1);
   }
 }
@@ -274,7 +274,7 @@ TEST_F(HeadlessDialog, BoxStatesOtherThanZeroAndOneLeaveTheBoxAsShown) {
   script.submeshesAsGroups = -1;
   script.extractAlphaMaps = -7;
   SetScriptedDialog(&script);
-  EXPECT_EQ(Show(), 1);
+  EXPECT_EQ(Show(), DialogResult::kImport);
   EXPECT_EQ(options_.swapModel, 1);
   EXPECT_EQ(options_.submeshesAsGroups, 1);
   EXPECT_EQ(options_.extractAlphaMaps, 0);
@@ -290,10 +290,10 @@ TEST_F(HeadlessDialog, DialogThatCannotBeCreatedTouchesNothing) {
   const ScriptedDialog script = Script(-1);
   SetScriptedDialog(&script);
 
-  EXPECT_EQ(Show(), -1);
+  EXPECT_EQ(Show(), DialogResult::kNotCreated);
 
   EXPECT_FALSE(LastHeadlessDialog().created());
-  EXPECT_EQ(LastHeadlessDialog().result(), -1);
+  EXPECT_EQ(LastHeadlessDialog().result(), DialogResult::kNotCreated);
   EXPECT_EQ(Text(kControlGeosets), u"0");
   EXPECT_EQ(Text(kControlTextureDirectory), u"");
   EXPECT_EQ(LastHeadlessDialog().ListLineCount(), 0);
@@ -318,7 +318,7 @@ TEST_F(HeadlessDialog, ScriptIsCopiedAndLastsUntilReplaced) {
   for (int round = 0; round < 2; ++round) {
     store_.Clear();
     options_.textureDirectory[0] = 0;
-    EXPECT_EQ(Show(), 1);
+    EXPECT_EQ(Show(), DialogResult::kImport);
     EXPECT_EQ(std::u16string(options_.textureDirectory), (folder_.path() / "a").u16string() + u"\\");
     EXPECT_EQ(AnimationPaths(store_), std::vector<std::u16string>{u"/srv/walk.ani"});
   }
@@ -326,7 +326,7 @@ TEST_F(HeadlessDialog, ScriptIsCopiedAndLastsUntilReplaced) {
   SetScriptedDialog(nullptr);
   store_.Clear();
   options_.textureDirectory[0] = 0;
-  EXPECT_EQ(Show(), 1);
+  EXPECT_EQ(Show(), DialogResult::kImport);
   EXPECT_EQ(std::u16string(options_.textureDirectory), u"");  // the context names no file
   EXPECT_TRUE(store_.animationFiles.empty());
 }
@@ -340,7 +340,7 @@ TEST_F(HeadlessDialog, OverlongScriptedFolderIsAPickerThatFails) {
     ScriptedDialog script = Script(1);
     script.textureDirectory = Units(directory);
     SetScriptedDialog(&script);
-    EXPECT_EQ(Show(), 1);
+    EXPECT_EQ(Show(), DialogResult::kImport);
     EXPECT_EQ(std::u16string(options_.textureDirectory), folder_.Directory());
     EXPECT_EQ(ListLines(), (std::vector<std::u16string>{u"stone.tex", u"Lost*"}));
   }
