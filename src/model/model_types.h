@@ -5,12 +5,17 @@
 #include <cstdint>
 
 #include "abi/text.h"
+#include "math/matrix.h"
 #include "model/list.h"
 
 namespace vexmara {
 
+// A 4×4 matrix (math/matrix.h), the identity until it is set.
 struct Matrix4 {
-  float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  float m[16];
+  constexpr Matrix4() : m{} {
+    for (int i = 0; i < 16; ++i) m[i] = kIdentityMatrix[i];
+  }
 };
 
 // Eight float32 values, in this order in the file and in memory.
