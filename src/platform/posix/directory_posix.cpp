@@ -1,6 +1,5 @@
 // Directory listing, existence test and positioned reads on POSIX systems. Wide paths become
-// the UTF-8 names the file system uses, with "\" read as a directory separator, as for the
-// whole-file read.
+// the UTF-8 names the file system uses, with "\" read as a directory separator (native_path.h).
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,36 +10,10 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/posix/native_path.h"
 
 namespace vexmara::platform {
 namespace {
-
-// 259 UTF-16 units give at most 777 bytes of UTF-8.
-constexpr size_t kNativePathBytes = 4 * kPathUnits + 1;
-
-size_t BoundedLength(const char16_t* text) {
-  size_t n = 0;
-  while (n < kPathUnits && text[n] != 0) ++n;
-  return n;
-}
-
-// The native form of a wide path; false for a path that is overlong (so it would be cut) or
-// cannot be converted. An empty path becomes "." when `emptyIsCurrent` is set.
-bool ToNativePath(const char16_t* path, char* out, bool emptyIsCurrent) {
-  if (path == nullptr) return false;
-  const size_t units = BoundedLength(path);
-  if (units >= kPathUnits) return false;
-  if (units == 0) {
-    if (!emptyIsCurrent) return false;
-    std::strcpy(out, ".");
-    return true;
-  }
-  if (WideToNarrow(out, kNativePathBytes, path) < 0) return false;
-  for (char* p = out; *p != '\0'; ++p) {
-    if (*p == '\\') *p = '/';
-  }
-  return true;
-}
 
 // The upper-case form NTFS compares names by: its table maps each UTF-16 unit on its own. This
 // covers the letters of the Latin, Greek and Cyrillic blocks; every other unit is its own

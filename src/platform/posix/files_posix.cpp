@@ -1,27 +1,13 @@
 // File services on POSIX systems. A wide path becomes the UTF-8 name the file system uses, and
-// "\" counts as a directory separator, so the paths built with "\" open as they would on Windows.
+// "\" counts as a directory separator (native_path.h).
 #include <cstdio>
 #include <cstdlib>
 #include <sys/mman.h>
 
 #include "platform/platform.h"
+#include "platform/posix/native_path.h"
 
 namespace vexmara::platform {
-namespace {
-
-// 260 UTF-16 units give at most 780 bytes of UTF-8; paths built by the host are no longer.
-constexpr size_t kNativePathBytes = 4 * kPathUnits + 1;
-
-bool ToNativePath(const char16_t* path, char* out) {
-  if (path == nullptr || path[0] == 0) return false;
-  if (WideToNarrow(out, kNativePathBytes, path) < 0) return false;
-  for (char* p = out; *p != '\0'; ++p) {
-    if (*p == '\\') *p = '/';
-  }
-  return true;
-}
-
-}  // namespace
 
 // A file buffer of many megabytes is filled by the kernel's copy page by page, and on fresh
 // memory each 4 KiB page costs a fault first: for a model of 80 MB that doubles the time of the
@@ -42,7 +28,7 @@ FileReadResult ReadWholeFile(const char16_t* path, uint8_t** buffer, uint32_t* l
   *buffer = nullptr;
   *length = 0;
   char native[kNativePathBytes];
-  if (!ToNativePath(path, native)) return FileReadResult::kCannotOpen;
+  if (!ToNativePath(path, native, false)) return FileReadResult::kCannotOpen;
   std::FILE* file = std::fopen(native, "rb");
   if (file == nullptr) return FileReadResult::kCannotOpen;
   if (std::fseek(file, 0, SEEK_END) != 0) {
