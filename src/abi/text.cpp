@@ -33,6 +33,16 @@ void WideAppend(char16_t* out, size_t capacity, const char16_t* text) {
   WideCopy(out + used, capacity - used, text);
 }
 
+bool JoinPath(char16_t* out, const char16_t* directory, const char16_t* name) {
+  if (WideLength(directory) + WideLength(name) >= kPathUnits) {
+    out[0] = 0;
+    return false;
+  }
+  WideCopy(out, kPathUnits, directory);
+  WideAppend(out, kPathUnits, name);
+  return true;
+}
+
 void CopyNameField(char* out, const uint8_t* field, size_t fieldBytes) {
   size_t n = 0;
   while (n < fieldBytes && n + 1 < kNameBytes && field[n] != 0) {

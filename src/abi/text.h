@@ -24,6 +24,11 @@ void WideCopy(char16_t* out, size_t capacity, const char16_t* text);
 // Appends `text` to the terminated wide text in `out`, within the same limits.
 void WideAppend(char16_t* out, size_t capacity, const char16_t* text);
 
+// `directory` followed by `name` as one path in `out` (kPathUnits units). A path of more than
+// 259 units has no place in a path field, and a shortened one would name another file: then
+// false, with an empty `out`. A null part counts as empty.
+bool JoinPath(char16_t* out, const char16_t* directory, const char16_t* name);
+
 // Copies a name field of `fieldBytes` bytes read from a file into a 256-byte name: up to the
 // field's first NUL, or the whole field when it holds none.
 void CopyNameField(char* out, const uint8_t* field, size_t fieldBytes);

@@ -20,7 +20,12 @@ bool ReadModelFile(HostContext* context, ModelStore& store, ReadCursor& cursor) 
   store.Clear();
   cursor.Release();
 
-  // The host's field is copied first, so an unterminated path cannot be read past its end.
+  // A field without a terminator holds no path of 259 units or fewer, and a shortened copy
+  // would name another file: such a path cannot be opened.
+  if (WideLength(context->fileInfo.path.wide, kPathUnits) >= kPathUnits) {
+    SetErrorText(context, u"Could not open file for reading.");
+    return false;
+  }
   char16_t path[kPathUnits];
   WideCopy(path, kPathUnits, context->fileInfo.path.wide);
 

@@ -23,18 +23,6 @@ struct ScopedFileInfo {
   ScopedFileInfo& operator=(const ScopedFileInfo&) = delete;
 };
 
-// directory + fileName as one path. A path longer than 259 characters has no place in the
-// host's fields, and a shortened one would name another file: such a texture is skipped.
-bool JoinTexturePath(const TextureRef& slot, char16_t out[kPathUnits]) {
-  const size_t directoryLength = WideLength(slot.directory, kPathUnits);
-  const size_t nameLength = WideLength(slot.fileName, kPathUnits);
-  if (directoryLength >= kPathUnits || nameLength >= kPathUnits) return false;
-  if (directoryLength + nameLength > kPathUnits - 1) return false;
-  WideCopy(out, kPathUnits, slot.directory);
-  WideAppend(out, kPathUnits, slot.fileName);
-  return true;
-}
-
 // Stores `path` in texture slot `index` of the material; a slot the host does not give is
 // skipped.
 void AssignTextureSlot(HostMaterial* material, int32_t index, const char16_t* path) {
@@ -124,8 +112,10 @@ bool BuildMaterials(HostContext* context, const ModelStore& store, const ImportO
     if (material.textureSlots.empty() || material.textureSlots.count <= 0) continue;
     const TextureRef& first = material.textureSlots[0];
     if (first.fileName[0] == 0) continue;
+    // A path longer than 259 characters has no place in the host's fields, and a shortened one
+    // would name another file: such a texture is skipped.
     char16_t path[kPathUnits];
-    if (!JoinTexturePath(first, path)) continue;
+    if (!JoinPath(path, first.directory, first.fileName)) continue;
     // Without a converted image the host still gets the tex file's own path.
     FindConvertedImage(path);
     AssignTextureSlot(hostMaterial, 0, path);

@@ -49,8 +49,7 @@ bool ReadTextureId(const char16_t* path, int32_t* textureId) {
 // the test costs the same however long the list grows.
 class TextureScan final : public platform::DirectoryVisitor {
  public:
-  TextureScan(List<TextureRef>& files, const char16_t* directory)
-      : files_(files), directory_(directory), directoryLength_(WideLength(directory)) {}
+  TextureScan(List<TextureRef>& files, const char16_t* directory) : files_(files), directory_(directory) {}
 
   bool failed() const { return failed_; }
 
@@ -59,11 +58,8 @@ class TextureScan final : public platform::DirectoryVisitor {
     if (platform::CompareNoCaseWide(GetExtension(name), u"tex") != 0) return true;
     // The directory always ends in a separator, so the file's path is the two texts joined.
     // A path that would not fit a path field is left out rather than cut.
-    const size_t nameLength = WideLength(name);
-    if (directoryLength_ + nameLength >= kPathUnits) return true;
     char16_t path[kPathUnits];
-    WideCopy(path, kPathUnits, directory_);
-    WideAppend(path, kPathUnits, name);
+    if (!JoinPath(path, directory_, name)) return true;
 
     int32_t textureId = 0;
     if (!ReadTextureId(path, &textureId)) return true;
@@ -86,7 +82,6 @@ class TextureScan final : public platform::DirectoryVisitor {
  private:
   List<TextureRef>& files_;
   const char16_t* directory_;
-  size_t directoryLength_;
   FirstIndexTable names_;
   bool failed_ = false;
 };
