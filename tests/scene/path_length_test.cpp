@@ -83,7 +83,8 @@ const PathCase kPaths[] = {
 
 class PathLengths : public SceneBuild {
  protected:
-  // Whether the plug-in took the path of this kind and length, built in `folder`.
+  // Whether the plug-in took the path of this kind and length, built in `folder`; what it took
+  // must then be the whole path.
   bool Taken(Built path, size_t units, const std::filesystem::path& folder) {
     switch (path) {
       case Built::kModelPath: return ModelPathTaken(units, folder);
@@ -129,13 +130,16 @@ class PathLengths : public SceneBuild {
     const std::u16string directory = textures.u16string() + u"\\";
     const std::filesystem::path tex = PathOfUnits(textures, units, ".tex");
     WriteFile(tex, TexFile(7));
+    // Cut to 259 units the name ends in ".te": no tex file of the listing, but one a cut path
+    // would read the identifier from.
+    if (units == 260) WriteFile(CutToOneUnitLess(tex), TexFile(7));
     DialogScript script;
     script.textureDirectory = textures.u16string();
     EXPECT_EQ(Import(script), 1);
     const auto slots = host_->Materials()[0].textureSlots;
     if (slots.empty()) return false;
     EXPECT_EQ(slots[0].path, directory + tex.filename().u16string());
-    return slots[0].path.size() == units;
+    return true;
   }
 
   // The alpha map of "stem.dds" is "stem_A.tga", two units longer than the texture's path.
@@ -144,6 +148,7 @@ class PathLengths : public SceneBuild {
     ReadModel(TexturedModel(), folder.filename());
     const std::filesystem::path textures = folder / "textures";
     const std::filesystem::path dds = PathOfUnits(textures, units - 2, ".dds");
+    const std::u16string alphaMap = textures.u16string() + u"\\" + dds.stem().u16string() + u"_A.tga";
     WriteFile(dds, {1});
     std::filesystem::path tex = dds;
     WriteFile(tex.replace_extension(".tex"), TexFile(7));
@@ -159,8 +164,9 @@ class PathLengths : public SceneBuild {
       return false;
     }
     EXPECT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].path, alphaMap);
     EXPECT_EQ(slots.size(), 2u);
-    return saved[0].path.size() == units;
+    return true;
   }
 
   // One picked file is handed over as its full path; two as their folder and their names.
