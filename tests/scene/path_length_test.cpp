@@ -39,8 +39,8 @@ AppModel OneBoneModel() {
   return model;
 }
 
-// Textures of id 7 for the material "stone".
-AppModel TexturedModel() {
+// One material, "stone", whose texture has the id 7.
+AppModel OneMaterialModel() {
   AppModel model;
   model.geosets[0].submeshes.push_back(MakeFan("stone", 3));
   model.materials = {MakeMaterial("stone", {7})};
@@ -114,7 +114,7 @@ class PathLengths : public SceneBuild {
 
   // The folder picker gives a folder without a separator, which the dialog appends.
   bool TextureDirectoryTaken(size_t units, const std::filesystem::path& folder) {
-    ReadModel(TexturedModel(), folder.filename());
+    ReadModel(OneMaterialModel(), folder.filename());
     const std::u16string picked = PathOfUnits(folder, units - 1, "").u16string();
     DialogScript script;
     script.textureDirectory = picked;
@@ -125,7 +125,7 @@ class PathLengths : public SceneBuild {
   }
 
   bool TexturePathTaken(size_t units, const std::filesystem::path& folder) {
-    ReadModel(TexturedModel(), folder.filename());
+    ReadModel(OneMaterialModel(), folder.filename());
     const std::filesystem::path textures = folder / "textures";
     const std::u16string directory = textures.u16string() + u"\\";
     const std::filesystem::path tex = PathOfUnits(textures, units, ".tex");
@@ -145,7 +145,7 @@ class PathLengths : public SceneBuild {
   // The alpha map of "stem.dds" is "stem_A.tga", two units longer than the texture's path.
   bool AlphaMapNameTaken(size_t units, const std::filesystem::path& folder) {
     host_->SetImageLoadPolicy(host::ImageLoadPolicy::WhenFileExists);
-    ReadModel(TexturedModel(), folder.filename());
+    ReadModel(OneMaterialModel(), folder.filename());
     const std::filesystem::path textures = folder / "textures";
     const std::filesystem::path dds = PathOfUnits(textures, units - 2, ".dds");
     const std::u16string alphaMap = textures.u16string() + u"\\" + dds.stem().u16string() + u"_A.tga";
