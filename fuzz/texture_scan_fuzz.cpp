@@ -10,6 +10,7 @@
 
 #include "fuzz_input.h"
 #include "platform/platform.h"
+#include "store/model_store.h"
 #include "textures/texture_files.h"
 
 namespace fs = std::filesystem;
