@@ -92,5 +92,22 @@ TEST_F(ReadWholeFileTest, ReportsWhatCannotBeRead) {
   EXPECT_EQ(buffer, nullptr);
 }
 
+// A path field holds 259 units; a longer path is refused, never cut. Its UTF-8 form can exceed
+// what the conversion has room for (1040 bytes), and cut there it would name another file.
+TEST_F(ReadWholeFileTest, PathsLongerThanAPathFieldAreNotCut) {
+  fs::path folder = dir_;
+  while (folder.string().size() < 800) folder /= fs::path(std::u16string(80, u'\u00e9'));
+  fs::create_directories(folder);
+  // A file whose path is exactly 1040 bytes of UTF-8, and a path that begins with it.
+  const fs::path beginning = folder / std::string(1040 - folder.string().size() - 1, 'm');
+  ASSERT_EQ(beginning.string().size(), 1040u);
+  std::ofstream(beginning, std::ios::binary) << "abc";
+  const std::u16string longer = beginning.u16string() + u"\u00e9.app";
+  uint8_t* buffer = nullptr;
+  uint32_t length = 0;
+  EXPECT_EQ(ReadWholeFile(longer.c_str(), &buffer, &length), FileReadResult::kCannotOpen);
+  EXPECT_EQ(buffer, nullptr);
+}
+
 }  // namespace
 }  // namespace vexmara::platform
