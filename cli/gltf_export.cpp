@@ -7,102 +7,14 @@
 #include <cstring>
 #include <limits>
 #include <map>
-#include <unordered_map>
 #include <set>
-#include <tuple>
+#include <unordered_map>
 #include <utility>
 
 #include "host/text.h"
 
 namespace vexmara::cli {
-
-// ---- Math ---------------------------------------------------------------------------------------
-
-Quat QuatMultiply(const Quat& a, const Quat& b) {
-  const float ax = a[0], ay = a[1], az = a[2], aw = a[3];
-  const float bx = b[0], by = b[1], bz = b[2], bw = b[3];
-  return {aw * bx + ax * bw + ay * bz - az * by, aw * by + ay * bw + az * bx - ax * bz,
-          aw * bz + az * bw + ax * by - ay * bx, aw * bw - ax * bx - ay * by - az * bz};
-}
-
-Quat QuatNormalize(const Quat& q) {
-  const double length = std::sqrt(double(q[0]) * q[0] + double(q[1]) * q[1] + double(q[2]) * q[2] +
-                                  double(q[3]) * q[3]);
-  if (!std::isfinite(length) || length < 1e-12) return {0, 0, 0, 1};
-  return {float(q[0] / length), float(q[1] / length), float(q[2] / length), float(q[3] / length)};
-}
-
 namespace {
-
-using Matrix = std::array<double, 16>;  // row-major, for column vectors; translation in 3, 7, 11
-
-// The rotation matrix of a unit quaternion, rows of three.
-std::array<std::array<double, 3>, 3> RotationOf(const Quat& q) {
-  const double x = q[0], y = q[1], z = q[2], w = q[3];
-  return {{{1 - 2 * y * y - 2 * z * z, 2 * x * y - 2 * w * z, 2 * x * z + 2 * w * y},
-           {2 * x * y + 2 * w * z, 1 - 2 * x * x - 2 * z * z, 2 * y * z - 2 * w * x},
-           {2 * x * z - 2 * w * y, 2 * y * z + 2 * w * x, 1 - 2 * x * x - 2 * y * y}}};
-}
-
-}  // namespace
-
-Vec3 QuatRotate(const Quat& q, const Vec3& v) {
-  const auto r = RotationOf(q);
-  Vec3 out{};
-  for (int row = 0; row < 3; ++row) {
-    out[size_t(row)] = float(r[size_t(row)][0] * v[0] + r[size_t(row)][1] * v[1] + r[size_t(row)][2] * v[2]);
-  }
-  return out;
-}
-
-namespace {
-
-Matrix Compose(const Vec3& t, const Quat& q, const Vec3& s) {
-  const auto r = RotationOf(q);
-  Matrix m{};
-  for (size_t row = 0; row < 3; ++row) {
-    for (size_t column = 0; column < 3; ++column) m[row * 4 + column] = r[row][column] * s[column];
-    m[row * 4 + 3] = t[row];
-  }
-  m[15] = 1;
-  return m;
-}
-
-Matrix Multiply(const Matrix& a, const Matrix& b) {
-  Matrix out{};
-  for (size_t row = 0; row < 4; ++row) {
-    for (size_t column = 0; column < 4; ++column) {
-      double sum = 0;
-      for (size_t k = 0; k < 4; ++k) sum += a[row * 4 + k] * b[k * 4 + column];
-      out[row * 4 + column] = sum;
-    }
-  }
-  return out;
-}
-
-// The inverse of an affine matrix (last row 0, 0, 0, 1); false when its linear part is singular.
-bool InvertAffine(const Matrix& m, Matrix* out) {
-  const double a = m[0], b = m[1], c = m[2], d = m[4], e = m[5], f = m[6], g = m[8], h = m[9], i = m[10];
-  const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
-  if (!std::isfinite(det) || std::fabs(det) < 1e-30) return false;
-  const double r = 1 / det;
-  Matrix inv{};
-  inv[0] = (e * i - f * h) * r;
-  inv[1] = (c * h - b * i) * r;
-  inv[2] = (b * f - c * e) * r;
-  inv[4] = (f * g - d * i) * r;
-  inv[5] = (a * i - c * g) * r;
-  inv[6] = (c * d - a * f) * r;
-  inv[8] = (d * h - e * g) * r;
-  inv[9] = (b * g - a * h) * r;
-  inv[10] = (a * e - b * d) * r;
-  for (size_t row = 0; row < 3; ++row) {
-    inv[row * 4 + 3] = -(inv[row * 4 + 0] * m[3] + inv[row * 4 + 1] * m[7] + inv[row * 4 + 2] * m[11]);
-  }
-  inv[15] = 1;
-  *out = inv;
-  return true;
-}
 
 float Finite(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
 
@@ -231,8 +143,8 @@ Skeleton MakeSkeleton(const std::vector<host::BoneView>& bones) {
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       const int b = *it;
       skeleton.parent[size_t(b)] = above;
-      const Matrix local = Compose(skeleton.translation[size_t(b)], skeleton.rotation[size_t(b)], skeleton.scale[size_t(b)]);
-      skeleton.world[size_t(b)] = above >= 0 ? Multiply(skeleton.world[size_t(above)], local) : local;
+      const Matrix local = ComposeMatrix(skeleton.translation[size_t(b)], skeleton.rotation[size_t(b)], skeleton.scale[size_t(b)]);
+      skeleton.world[size_t(b)] = above >= 0 ? MultiplyMatrices(skeleton.world[size_t(above)], local) : local;
       state[size_t(b)] = kDone;
       above = b;
     }
@@ -272,6 +184,352 @@ struct VertexKeyHash {
 struct Vec2 {
   float u, v;
 };
+
+// What the mesh steps share: the host's vertices with their skin influences, and what they found
+// wrong in the faces.
+struct MeshInput {
+  const std::vector<host::VertexView>& vertices;
+  const std::vector<Influences>& influences;  // per host vertex; empty without a skin
+  int boneCount = 0;
+  int skippedFaces = 0;
+  int nonFinite = 0;
+};
+
+using FaceList = std::vector<const host::FaceView*>;
+
+// Faces by material, in the order the materials first appear; a material index outside the list
+// means none (-1). Faces naming a vertex the host does not hold are left out and counted.
+std::vector<std::pair<int, FaceList>> FacesByMaterial(const host::MeshView& mesh, size_t materialCount,
+                                                      MeshInput& input) {
+  const int vertexCount = int(input.vertices.size());
+  std::vector<std::pair<int, FaceList>> byMaterial;
+  for (const host::FaceView& face : mesh.faces) {
+    const bool inRange = std::all_of(face.vertices.begin(), face.vertices.end(),
+                                     [&](std::int32_t v) { return v >= 0 && v < vertexCount; });
+    if (!inRange) {
+      ++input.skippedFaces;
+      continue;
+    }
+    const int material =
+        face.materialIndex >= 0 && size_t(face.materialIndex) < materialCount ? face.materialIndex : -1;
+    auto it = std::find_if(byMaterial.begin(), byMaterial.end(), [&](const auto& g) { return g.first == material; });
+    if (it == byMaterial.end()) {
+      byMaterial.emplace_back(material, FaceList{});
+      it = byMaterial.end() - 1;
+    }
+    it->second.push_back(&face);
+  }
+  return byMaterial;
+}
+
+// One primitive of the faces of one material. glTF attributes are per vertex, so a host vertex
+// whose corners carry different texture coordinates becomes one glTF vertex per distinct pair.
+tinygltf::Primitive AddPrimitive(int material, const FaceList& faces, MeshInput& input, BufferBuilder& buffer,
+                                 GltfCounts& counts) {
+  const bool skinned = !input.influences.empty();
+  std::unordered_map<VertexKey, std::uint32_t, VertexKeyHash> local;
+  local.reserve(faces.size());  // a closed mesh has about half as many vertices as faces
+  std::vector<Vec3> positions;
+  std::vector<Vec2> uvs;
+  std::vector<std::array<std::uint8_t, 4>> joints8;
+  std::vector<std::array<std::uint16_t, 4>> joints16;
+  std::vector<std::array<float, 4>> weights;
+  std::vector<std::uint32_t> indices;
+  indices.reserve(faces.size() * 3);
+  for (const host::FaceView* face : faces) {
+    for (size_t c = 0; c < 3; ++c) {
+      const int v = face->vertices[c];
+      float u = face->uv[c][0], w = face->uv[c][1];
+      if (!std::isfinite(u) || !std::isfinite(w)) {
+        ++input.nonFinite;
+        u = Finite(u, 0);
+        w = Finite(w, 0);
+      }
+      const VertexKey key{v, std::bit_cast<std::uint32_t>(u), std::bit_cast<std::uint32_t>(w)};
+      auto [it, added] = local.emplace(key, std::uint32_t(positions.size()));
+      if (added) {
+        Vec3 p{};
+        for (size_t k = 0; k < 3; ++k) {
+          p[k] = input.vertices[size_t(v)].position[k];
+          if (!std::isfinite(p[k])) {
+            ++input.nonFinite;
+            p[k] = 0;
+          }
+        }
+        positions.push_back(p);
+        uvs.push_back({u, w});
+        if (skinned) {
+          const Influences& in = input.influences[size_t(v)];
+          if (input.boneCount <= 256) {
+            joints8.push_back({std::uint8_t(in.joints[0]), std::uint8_t(in.joints[1]), std::uint8_t(in.joints[2]),
+                               std::uint8_t(in.joints[3])});
+          } else {
+            joints16.push_back(in.joints);
+          }
+          weights.push_back(in.weights);
+        }
+      }
+      indices.push_back(it->second);
+    }
+  }
+
+  tinygltf::Primitive primitive;
+  primitive.mode = TINYGLTF_MODE_TRIANGLES;
+  primitive.material = material;
+  primitive.attributes["POSITION"] = buffer.AddAccessor(positions, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3,
+                                                        TINYGLTF_TARGET_ARRAY_BUFFER, true);
+  primitive.attributes["TEXCOORD_0"] = buffer.AddAccessor(uvs, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, 2,
+                                                          TINYGLTF_TARGET_ARRAY_BUFFER, false);
+  if (skinned) {
+    primitive.attributes["JOINTS_0"] =
+        input.boneCount <= 256 ? buffer.AddAccessor(joints8, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4,
+                                                    4, TINYGLTF_TARGET_ARRAY_BUFFER, false)
+                               : buffer.AddAccessor(joints16, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
+                                                    TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
+    primitive.attributes["WEIGHTS_0"] = buffer.AddAccessor(weights, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, 4,
+                                                           TINYGLTF_TARGET_ARRAY_BUFFER, false);
+  }
+  if (positions.size() <= 65535) {
+    std::vector<std::uint16_t> shortIndices(indices.begin(), indices.end());
+    primitive.indices = buffer.AddAccessor(shortIndices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, TINYGLTF_TYPE_SCALAR, 1,
+                                           TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
+  } else {
+    primitive.indices = buffer.AddAccessor(indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
+                                           TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
+  }
+  ++counts.primitives;
+  counts.vertices += int(positions.size());
+  counts.triangles += int(faces.size());
+  return primitive;
+}
+
+// ---- Steps of the document --------------------------------------------------------------------
+
+// Materials, with their base colour images; materials sharing an image share its texture.
+void AddMaterials(const std::vector<host::MaterialView>& materials, const std::vector<std::string>& textureUris,
+                  GltfDocument& document) {
+  tinygltf::Model& model = document.model;
+  std::map<std::string, int> textureOfUri;
+  for (size_t m = 0; m < materials.size(); ++m) {
+    tinygltf::Material material;
+    material.name = Utf8(materials[m].name);
+    // The game's materials carry no metal: a dielectric surface shows the texture as it is.
+    material.pbrMetallicRoughness.metallicFactor = 0;
+    material.pbrMetallicRoughness.roughnessFactor = 1;
+    if (m < textureUris.size() && !textureUris[m].empty()) {
+      auto found = textureOfUri.find(textureUris[m]);
+      if (found == textureOfUri.end()) {
+        if (model.samplers.empty()) {
+          tinygltf::Sampler sampler;
+          sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
+          sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
+          sampler.wrapS = TINYGLTF_TEXTURE_WRAP_REPEAT;
+          sampler.wrapT = TINYGLTF_TEXTURE_WRAP_REPEAT;
+          model.samplers.push_back(sampler);
+        }
+        tinygltf::Image image;
+        image.uri = textureUris[m];
+        image.mimeType = "image/png";
+        model.images.push_back(image);
+        tinygltf::Texture texture;
+        texture.sampler = 0;
+        texture.source = int(model.images.size() - 1);
+        model.textures.push_back(texture);
+        found = textureOfUri.emplace(textureUris[m], int(model.textures.size() - 1)).first;
+      }
+      material.pbrMetallicRoughness.baseColorTexture.index = found->second;
+      material.pbrMetallicRoughness.baseColorTexture.texCoord = 0;
+      ++document.counts.texturedMaterials;
+    }
+    model.materials.push_back(material);
+  }
+  document.counts.materials = int(model.materials.size());
+}
+
+// One mesh and one node per host mesh that has faces (glTF has no mesh without primitives), one
+// primitive per material. Gives the mesh nodes.
+std::vector<int> AddMeshes(const SceneSnapshot& scene, MeshInput& input, BufferBuilder& buffer,
+                           GltfDocument& document) {
+  tinygltf::Model& model = document.model;
+  std::vector<int> meshNodes;
+  for (const host::MeshView& hostMesh : scene.meshes) {
+    const auto byMaterial = FacesByMaterial(hostMesh, scene.materials.size(), input);
+    if (byMaterial.empty()) continue;
+    tinygltf::Mesh mesh;
+    mesh.name = "mesh_" + std::to_string(hostMesh.index);
+    for (const auto& [material, faces] : byMaterial) {
+      mesh.primitives.push_back(AddPrimitive(material, faces, input, buffer, document.counts));
+    }
+    model.meshes.push_back(mesh);
+    tinygltf::Node node;
+    node.name = mesh.name;
+    node.mesh = int(model.meshes.size() - 1);
+    if (!input.influences.empty()) node.skin = 0;
+    model.nodes.push_back(node);
+    meshNodes.push_back(int(model.nodes.size() - 1));
+  }
+  document.counts.meshes = int(model.meshes.size());
+  if (input.skippedFaces > 0) {
+    document.warnings.push_back(std::to_string(input.skippedFaces) +
+                                " face(s) name a vertex the host does not hold; left out");
+  }
+  if (input.nonFinite > 0) {
+    document.warnings.push_back(std::to_string(input.nonFinite) +
+                                " non-finite position or texture coordinate(s) written as 0");
+  }
+  return meshNodes;
+}
+
+// One node per bone under its parent, from `firstBoneNode` on.
+void AddBoneNodes(const std::vector<host::BoneView>& bones, const Skeleton& skeleton, tinygltf::Model& model) {
+  const int firstBoneNode = int(model.nodes.size());
+  const int boneCount = int(bones.size());
+  for (int b = 0; b < boneCount; ++b) {
+    tinygltf::Node node;
+    node.name = Utf8(bones[size_t(b)].name);
+    const Vec3& t = skeleton.translation[size_t(b)];
+    const Quat& q = skeleton.rotation[size_t(b)];
+    const Vec3& s = skeleton.scale[size_t(b)];
+    node.translation = {t[0], t[1], t[2]};
+    node.rotation = {q[0], q[1], q[2], q[3]};
+    node.scale = {s[0], s[1], s[2]};
+    model.nodes.push_back(node);
+  }
+  for (int b = 0; b < boneCount; ++b) {
+    const int parent = skeleton.parent[size_t(b)];
+    if (parent >= 0) model.nodes[size_t(firstBoneNode + parent)].children.push_back(firstBoneNode + b);
+  }
+}
+
+// The skin over every bone, with inverse bind matrices that undo each bone's world matrix.
+void AddSkin(const Skeleton& skeleton, int firstBoneNode, BufferBuilder& buffer, GltfDocument& document) {
+  const int boneCount = int(skeleton.parent.size());
+  tinygltf::Skin skin;
+  skin.name = "skeleton";
+  std::vector<float> inverseBind;
+  inverseBind.reserve(size_t(boneCount) * 16);
+  int singular = 0;
+  for (int b = 0; b < boneCount; ++b) {
+    skin.joints.push_back(firstBoneNode + b);
+    Matrix inverse{};
+    if (!InvertAffine(skeleton.world[size_t(b)], &inverse)) {
+      ++singular;
+      inverse = IdentityMatrix();
+    }
+    // glTF matrices are stored column by column.
+    for (size_t column = 0; column < 4; ++column) {
+      for (size_t row = 0; row < 4; ++row) inverseBind.push_back(float(inverse[row * 4 + column]));
+    }
+  }
+  if (singular > 0) {
+    document.warnings.push_back(std::to_string(singular) +
+                                " bone(s) with a singular bind matrix get the identity as inverse");
+  }
+  skin.inverseBindMatrices = buffer.AddAccessor(inverseBind, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
+  // The skeleton property must be a common root of all joints, which only a single root is.
+  if (std::count(skeleton.parent.begin(), skeleton.parent.end(), -1) == 1) {
+    skin.skeleton = firstBoneNode + skeleton.rootBone;
+  }
+  document.model.skins.push_back(skin);
+  document.counts.joints = boneCount;
+}
+
+// The channels of one animation: keys made absolute from the bind transform, sampled LINEAR.
+// Channels with the same key times share their input accessor.
+class ChannelWriter {
+ public:
+  ChannelWriter(tinygltf::Animation& animation, int firstBoneNode, BufferBuilder& buffer)
+      : animation_(animation), firstBoneNode_(firstBoneNode), buffer_(buffer) {}
+
+  void Add(int bone, const char* path, std::vector<ChannelKey> keys, int components) {
+    keys = OrderKeys(std::move(keys), components);
+    if (keys.empty() || !targets_.emplace(bone, path).second) return;
+    std::vector<float> times;
+    std::vector<float> values;
+    for (const ChannelKey& key : keys) {
+      times.push_back(key.time);
+      for (int c = 0; c < components; ++c) values.push_back(key.value[size_t(c)]);
+    }
+    auto input = inputOf_.find(times);
+    if (input == inputOf_.end()) {
+      const int accessor = buffer_.AddAccessor(times, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, 1, -1, true);
+      input = inputOf_.emplace(times, accessor).first;
+    }
+    tinygltf::AnimationSampler sampler;
+    sampler.input = input->second;
+    sampler.output = buffer_.AddAccessor(values, TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                         components == 4 ? TINYGLTF_TYPE_VEC4 : TINYGLTF_TYPE_VEC3, size_t(components),
+                                         -1, false);
+    sampler.interpolation = "LINEAR";
+    animation_.samplers.push_back(sampler);
+    tinygltf::AnimationChannel channel;
+    channel.sampler = int(animation_.samplers.size() - 1);
+    channel.target_node = firstBoneNode_ + bone;
+    channel.target_path = path;
+    animation_.channels.push_back(channel);
+  }
+
+ private:
+  tinygltf::Animation& animation_;
+  int firstBoneNode_;
+  BufferBuilder& buffer_;
+  std::map<std::vector<float>, int> inputOf_;
+  std::set<std::pair<int, std::string>> targets_;
+};
+
+// One glTF animation per host animation that has keys for a bone; the host holds keys relative to
+// the bind pose, glTF wants them absolute.
+void AddAnimations(const std::vector<host::AnimationView>& animations, const Skeleton& skeleton, int firstBoneNode,
+                   BufferBuilder& buffer, GltfDocument& document) {
+  const int boneCount = int(skeleton.parent.size());
+  for (const host::AnimationView& hostAnimation : animations) {
+    tinygltf::Animation animation;
+    animation.name = Utf8(hostAnimation.name);
+    ChannelWriter channels(animation, firstBoneNode, buffer);
+    for (const host::TrackView& track : hostAnimation.tracks) {
+      const int bone = track.boneIndex;
+      if (bone < 0 || bone >= boneCount) continue;
+      const Vec3& t = skeleton.translation[size_t(bone)];
+      const Quat& q = skeleton.rotation[size_t(bone)];
+      const Vec3& s = skeleton.scale[size_t(bone)];
+      std::vector<ChannelKey> keys;
+      for (const host::HostVectorKey& key : track.translationKeys) {
+        const Vec3 turned = QuatRotate(q, {key.x, key.y, key.z});
+        keys.push_back({key.time, {t[0] + turned[0], t[1] + turned[1], t[2] + turned[2], 0}});
+      }
+      channels.Add(bone, "translation", std::move(keys), 3);
+      keys.clear();
+      for (const host::HostRotationKey& key : track.rotationKeys) {
+        keys.push_back({key.time, QuatNormalize(QuatMultiply(q, QuatNormalize({key.x, key.y, key.z, key.w})))});
+      }
+      channels.Add(bone, "rotation", std::move(keys), 4);
+      keys.clear();
+      for (const host::HostVectorKey& key : track.scaleKeys) {
+        keys.push_back({key.time, {s[0] * key.x, s[1] * key.y, s[2] * key.z, 0}});
+      }
+      channels.Add(bone, "scale", std::move(keys), 3);
+    }
+    if (animation.channels.empty()) {
+      document.warnings.push_back("animation \"" + animation.name + "\" has no keys for any bone; left out");
+      continue;
+    }
+    document.counts.channels += int(animation.channels.size());
+    document.model.animations.push_back(std::move(animation));
+  }
+  document.counts.animations = int(document.model.animations.size());
+}
+
+// The one scene: the mesh nodes and the roots of the skeleton.
+void AddScene(const std::vector<int>& meshNodes, const Skeleton& skeleton, int firstBoneNode, tinygltf::Model& model) {
+  tinygltf::Scene scene;
+  scene.name = "scene";
+  scene.nodes = meshNodes;
+  for (size_t b = 0; b < skeleton.parent.size(); ++b) {
+    if (skeleton.parent[b] < 0) scene.nodes.push_back(firstBoneNode + int(b));
+  }
+  model.scenes.push_back(scene);
+  model.defaultScene = 0;
+}
 
 }  // namespace
 
@@ -334,44 +592,8 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string
   model.asset.version = "2.0";
   model.asset.generator = "vexmara-import";
   BufferBuilder buffer(model);
-  GltfCounts& counts = document.counts;
 
-  // Materials, with their base colour images.
-  std::map<std::string, int> textureOfUri;
-  for (size_t m = 0; m < scene.materials.size(); ++m) {
-    tinygltf::Material material;
-    material.name = Utf8(scene.materials[m].name);
-    // The game's materials carry no metal: a dielectric surface shows the texture as it is.
-    material.pbrMetallicRoughness.metallicFactor = 0;
-    material.pbrMetallicRoughness.roughnessFactor = 1;
-    if (m < textureUris.size() && !textureUris[m].empty()) {
-      auto found = textureOfUri.find(textureUris[m]);
-      if (found == textureOfUri.end()) {
-        if (model.samplers.empty()) {
-          tinygltf::Sampler sampler;
-          sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
-          sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
-          sampler.wrapS = TINYGLTF_TEXTURE_WRAP_REPEAT;
-          sampler.wrapT = TINYGLTF_TEXTURE_WRAP_REPEAT;
-          model.samplers.push_back(sampler);
-        }
-        tinygltf::Image image;
-        image.uri = textureUris[m];
-        image.mimeType = "image/png";
-        model.images.push_back(image);
-        tinygltf::Texture texture;
-        texture.sampler = 0;
-        texture.source = int(model.images.size() - 1);
-        model.textures.push_back(texture);
-        found = textureOfUri.emplace(textureUris[m], int(model.textures.size() - 1)).first;
-      }
-      material.pbrMetallicRoughness.baseColorTexture.index = found->second;
-      material.pbrMetallicRoughness.baseColorTexture.texCoord = 0;
-      ++counts.texturedMaterials;
-    }
-    model.materials.push_back(material);
-  }
-  counts.materials = int(model.materials.size());
+  AddMaterials(scene.materials, textureUris, document);
 
   const int boneCount = int(scene.bones.size());
   const bool skinned = boneCount > 0 && boneCount <= 65536;
@@ -379,8 +601,6 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string
     document.warnings.push_back("more than 65536 bones: the meshes are written without a skin");
   }
   const Skeleton skeleton = MakeSkeleton(scene.bones);
-
-  // Skin influences per host vertex.
   std::vector<Influences> influences;
   if (skinned) {
     influences.reserve(scene.vertices.size());
@@ -388,369 +608,23 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string
       influences.push_back(SkinInfluences(vertex.weights, boneCount, skeleton.rootBone));
     }
   }
+  MeshInput input{scene.vertices, influences, boneCount};
+  const std::vector<int> meshNodes = AddMeshes(scene, input, buffer, document);
 
-  int skippedFaces = 0;
-  int nonFinite = 0;
-  const int vertexCount = int(scene.vertices.size());
-  std::vector<int> meshNodes;
-  for (const host::MeshView& hostMesh : scene.meshes) {
-    // Faces by material, in the order the materials first appear.
-    std::vector<std::pair<int, std::vector<const host::FaceView*>>> byMaterial;
-    for (const host::FaceView& face : hostMesh.faces) {
-      const bool inRange = std::all_of(face.vertices.begin(), face.vertices.end(),
-                                       [&](std::int32_t v) { return v >= 0 && v < vertexCount; });
-      if (!inRange) {
-        ++skippedFaces;
-        continue;
-      }
-      const int material = face.materialIndex >= 0 && size_t(face.materialIndex) < scene.materials.size()
-                               ? face.materialIndex
-                               : -1;
-      auto it = std::find_if(byMaterial.begin(), byMaterial.end(), [&](const auto& g) { return g.first == material; });
-      if (it == byMaterial.end()) {
-        byMaterial.emplace_back(material, std::vector<const host::FaceView*>{});
-        it = byMaterial.end() - 1;
-      }
-      it->second.push_back(&face);
-    }
-    if (byMaterial.empty()) continue;  // glTF has no mesh without primitives
-
-    tinygltf::Mesh mesh;
-    mesh.name = "mesh_" + std::to_string(hostMesh.index);
-    for (const auto& [material, faces] : byMaterial) {
-      std::unordered_map<VertexKey, std::uint32_t, VertexKeyHash> local;
-      local.reserve(faces.size());  // a closed mesh has about half as many vertices as faces
-      std::vector<Vec3> positions;
-      std::vector<Vec2> uvs;
-      std::vector<std::array<std::uint8_t, 4>> joints8;
-      std::vector<std::array<std::uint16_t, 4>> joints16;
-      std::vector<std::array<float, 4>> weights;
-      std::vector<std::uint32_t> indices;
-      indices.reserve(faces.size() * 3);
-      for (const host::FaceView* face : faces) {
-        for (size_t c = 0; c < 3; ++c) {
-          const int v = face->vertices[c];
-          float u = face->uv[c][0], w = face->uv[c][1];
-          if (!std::isfinite(u) || !std::isfinite(w)) {
-            ++nonFinite;
-            u = Finite(u, 0);
-            w = Finite(w, 0);
-          }
-          const VertexKey key{v, std::bit_cast<std::uint32_t>(u), std::bit_cast<std::uint32_t>(w)};
-          auto [it, added] = local.emplace(key, std::uint32_t(positions.size()));
-          if (added) {
-            Vec3 p{};
-            for (size_t k = 0; k < 3; ++k) {
-              p[k] = scene.vertices[size_t(v)].position[k];
-              if (!std::isfinite(p[k])) {
-                ++nonFinite;
-                p[k] = 0;
-              }
-            }
-            positions.push_back(p);
-            uvs.push_back({u, w});
-            if (skinned) {
-              const Influences& in = influences[size_t(v)];
-              if (boneCount <= 256) {
-                joints8.push_back({std::uint8_t(in.joints[0]), std::uint8_t(in.joints[1]),
-                                   std::uint8_t(in.joints[2]), std::uint8_t(in.joints[3])});
-              } else {
-                joints16.push_back(in.joints);
-              }
-              weights.push_back(in.weights);
-            }
-          }
-          indices.push_back(it->second);
-        }
-      }
-
-      tinygltf::Primitive primitive;
-      primitive.mode = TINYGLTF_MODE_TRIANGLES;
-      primitive.material = material;
-      primitive.attributes["POSITION"] = buffer.AddAccessor(positions, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3,
-                                                            3, TINYGLTF_TARGET_ARRAY_BUFFER, true);
-      primitive.attributes["TEXCOORD_0"] = buffer.AddAccessor(uvs, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, 2,
-                                                              TINYGLTF_TARGET_ARRAY_BUFFER, false);
-      if (skinned) {
-        primitive.attributes["JOINTS_0"] =
-            boneCount <= 256 ? buffer.AddAccessor(joints8, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, 4,
-                                                  TINYGLTF_TARGET_ARRAY_BUFFER, false)
-                             : buffer.AddAccessor(joints16, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, TINYGLTF_TYPE_VEC4,
-                                                  4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
-        primitive.attributes["WEIGHTS_0"] = buffer.AddAccessor(weights, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4,
-                                                               4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
-      }
-      if (positions.size() <= 65535) {
-        std::vector<std::uint16_t> shortIndices(indices.begin(), indices.end());
-        primitive.indices = buffer.AddAccessor(shortIndices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, TINYGLTF_TYPE_SCALAR,
-                                               1, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
-      } else {
-        primitive.indices = buffer.AddAccessor(indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
-                                               TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
-      }
-      mesh.primitives.push_back(primitive);
-      ++counts.primitives;
-      counts.vertices += int(positions.size());
-      counts.triangles += int(faces.size());
-    }
-    model.meshes.push_back(mesh);
-    tinygltf::Node node;
-    node.name = mesh.name;
-    node.mesh = int(model.meshes.size() - 1);
-    if (skinned) node.skin = 0;
-    model.nodes.push_back(node);
-    meshNodes.push_back(int(model.nodes.size() - 1));
-  }
-  counts.meshes = int(model.meshes.size());
-  if (skippedFaces > 0) {
-    document.warnings.push_back(std::to_string(skippedFaces) + " face(s) name a vertex the host does not hold; left out");
-  }
-  if (nonFinite > 0) {
-    document.warnings.push_back(std::to_string(nonFinite) + " non-finite position or texture coordinate(s) written as 0");
-  }
-
-  // The skeleton: one node per bone under its parent.
   const int firstBoneNode = int(model.nodes.size());
-  for (int b = 0; b < boneCount; ++b) {
-    tinygltf::Node node;
-    node.name = Utf8(scene.bones[size_t(b)].name);
-    const Vec3& t = skeleton.translation[size_t(b)];
-    const Quat& q = skeleton.rotation[size_t(b)];
-    const Vec3& s = skeleton.scale[size_t(b)];
-    node.translation = {t[0], t[1], t[2]};
-    node.rotation = {q[0], q[1], q[2], q[3]};
-    node.scale = {s[0], s[1], s[2]};
-    model.nodes.push_back(node);
-  }
-  for (int b = 0; b < boneCount; ++b) {
-    const int parent = skeleton.parent[size_t(b)];
-    if (parent >= 0) model.nodes[size_t(firstBoneNode + parent)].children.push_back(firstBoneNode + b);
-  }
-  if (skinned) {
-    tinygltf::Skin skin;
-    skin.name = "skeleton";
-    std::vector<float> inverseBind;
-    inverseBind.reserve(size_t(boneCount) * 16);
-    int singular = 0;
-    for (int b = 0; b < boneCount; ++b) {
-      skin.joints.push_back(firstBoneNode + b);
-      Matrix inverse{};
-      if (!InvertAffine(skeleton.world[size_t(b)], &inverse)) {
-        ++singular;
-        inverse = Compose({0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1});
-      }
-      // glTF matrices are stored column by column.
-      for (size_t column = 0; column < 4; ++column) {
-        for (size_t row = 0; row < 4; ++row) inverseBind.push_back(float(inverse[row * 4 + column]));
-      }
-    }
-    if (singular > 0) {
-      document.warnings.push_back(std::to_string(singular) + " bone(s) with a singular bind matrix get the identity as inverse");
-    }
-    skin.inverseBindMatrices =
-        buffer.AddAccessor(inverseBind, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
-    // The skeleton property must be a common root of all joints, which only a single root is.
-    if (std::count(skeleton.parent.begin(), skeleton.parent.end(), -1) == 1) {
-      skin.skeleton = firstBoneNode + skeleton.rootBone;
-    }
-    model.skins.push_back(skin);
-    counts.joints = boneCount;
-  }
-
-  // Animations: keys made absolute from the bind transform, sampled LINEAR.
-  for (const host::AnimationView& hostAnimation : scene.animations) {
-    tinygltf::Animation animation;
-    animation.name = Utf8(hostAnimation.name);
-    std::map<std::vector<float>, int> inputOf;
-    std::set<std::pair<int, std::string>> targets;
-    auto addChannel = [&](int bone, const char* path, std::vector<ChannelKey> keys, int components) {
-      keys = OrderKeys(std::move(keys), components);
-      if (keys.empty() || !targets.emplace(bone, path).second) return;
-      std::vector<float> times;
-      std::vector<float> values;
-      for (const ChannelKey& key : keys) {
-        times.push_back(key.time);
-        for (int c = 0; c < components; ++c) values.push_back(key.value[size_t(c)]);
-      }
-      auto input = inputOf.find(times);
-      if (input == inputOf.end()) {
-        const int accessor = buffer.AddAccessor(times, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, 1, -1, true);
-        input = inputOf.emplace(times, accessor).first;
-      }
-      tinygltf::AnimationSampler sampler;
-      sampler.input = input->second;
-      sampler.output = buffer.AddAccessor(values, TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                          components == 4 ? TINYGLTF_TYPE_VEC4 : TINYGLTF_TYPE_VEC3, size_t(components),
-                                          -1, false);
-      sampler.interpolation = "LINEAR";
-      animation.samplers.push_back(sampler);
-      tinygltf::AnimationChannel channel;
-      channel.sampler = int(animation.samplers.size() - 1);
-      channel.target_node = firstBoneNode + bone;
-      channel.target_path = path;
-      animation.channels.push_back(channel);
-    };
-    for (const host::TrackView& track : hostAnimation.tracks) {
-      const int bone = track.boneIndex;
-      if (bone < 0 || bone >= boneCount) continue;
-      const Vec3& t = skeleton.translation[size_t(bone)];
-      const Quat& q = skeleton.rotation[size_t(bone)];
-      const Vec3& s = skeleton.scale[size_t(bone)];
-      std::vector<ChannelKey> keys;
-      for (const host::HostVectorKey& key : track.translationKeys) {
-        const Vec3 turned = QuatRotate(q, {key.x, key.y, key.z});
-        keys.push_back({key.time, {t[0] + turned[0], t[1] + turned[1], t[2] + turned[2], 0}});
-      }
-      addChannel(bone, "translation", std::move(keys), 3);
-      keys.clear();
-      for (const host::HostRotationKey& key : track.rotationKeys) {
-        const Quat absolute = QuatNormalize(QuatMultiply(q, QuatNormalize({key.x, key.y, key.z, key.w})));
-        keys.push_back({key.time, absolute});
-      }
-      addChannel(bone, "rotation", std::move(keys), 4);
-      keys.clear();
-      for (const host::HostVectorKey& key : track.scaleKeys) {
-        keys.push_back({key.time, {s[0] * key.x, s[1] * key.y, s[2] * key.z, 0}});
-      }
-      addChannel(bone, "scale", std::move(keys), 3);
-    }
-    if (animation.channels.empty()) {
-      document.warnings.push_back("animation \"" + animation.name + "\" has no keys for any bone; left out");
-      continue;
-    }
-    counts.channels += int(animation.channels.size());
-    model.animations.push_back(std::move(animation));
-  }
-  counts.animations = int(model.animations.size());
-
-  tinygltf::Scene sceneNode;
-  sceneNode.name = "scene";
-  for (int node : meshNodes) sceneNode.nodes.push_back(node);
-  for (int b = 0; b < boneCount; ++b) {
-    if (skeleton.parent[size_t(b)] < 0) sceneNode.nodes.push_back(firstBoneNode + b);
-  }
-  model.scenes.push_back(sceneNode);
-  model.defaultScene = 0;
+  AddBoneNodes(scene.bones, skeleton, model);
+  if (skinned) AddSkin(skeleton, firstBoneNode, buffer, document);
+  AddAnimations(scene.animations, skeleton, firstBoneNode, buffer, document);
+  AddScene(meshNodes, skeleton, firstBoneNode, model);
   buffer.Finish();
   return document;
 }
 
-// ---- Files ----------------------------------------------------------------------------------------
-
-namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-  return text;
-}
-
-// A file-name part made of letters, digits, "-" and "_" only, so that it is a URI as it stands.
-std::string UriSafe(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) out += std::isalnum(c) || c == '-' || c == '_' ? char(c) : '_';
-  return out.empty() ? std::string("texture") : out;
-}
-
-// The stem of a host path, which may use either separator.
-std::string StemOf(const std::u16string& path) {
-  std::string text = host::Utf16ToUtf8(path);
-  const size_t slash = text.find_last_of("/\\");
-  if (slash != std::string::npos) text.erase(0, slash + 1);
-  const size_t dot = text.rfind('.');
-  if (dot != std::string::npos && dot > 0) text.erase(dot);
-  return text;
-}
-
-}  // namespace
-
 bool IsGltfPath(const std::filesystem::path& path) {
-  const std::string extension = Lower(path.extension().string());
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
   return extension == ".glb" || extension == ".gltf";
-}
-
-WrittenTextures WriteTextures(const SceneSnapshot& scene, const std::filesystem::path& output,
-                              const ImageCodec& codec) {
-  WrittenTextures written;
-  written.uris.assign(scene.materials.size(), std::string());
-  const std::filesystem::path directory = output.parent_path();
-  const std::string prefix = UriSafe(output.stem().string());
-  std::map<std::u16string, std::string> uriOfSource;
-  std::set<std::string> taken;
-  for (size_t m = 0; m < scene.materials.size(); ++m) {
-    const host::MaterialView& material = scene.materials[m];
-    const host::TextureSlotView* slot = nullptr;
-    for (const host::TextureSlotView& candidate : material.textureSlots) {
-      if (candidate.slotIndex == 0 && (candidate.flags & 1) != 0 && !candidate.path.empty()) slot = &candidate;
-    }
-    if (slot == nullptr) continue;
-    if (auto known = uriOfSource.find(slot->path); known != uriOfSource.end()) {
-      written.uris[m] = known->second;
-      continue;
-    }
-    const std::string source = host::Utf16ToUtf8(slot->path);
-    RgbaImage image;
-    if (!codec.decode || !codec.decode(slot->path, &image) || image.width <= 0 || image.height <= 0 ||
-        image.pixels.size() != size_t(image.width) * size_t(image.height) * 4) {
-      written.warnings.push_back("material \"" + Utf8(material.name) + "\": " + source +
-                                 " cannot be decoded; the material is left untextured");
-      uriOfSource.emplace(slot->path, std::string());
-      continue;
-    }
-    std::string uri = prefix + "_" + UriSafe(StemOf(slot->path)) + ".png";
-    for (int n = 2; !taken.insert(uri).second; ++n) {
-      uri = prefix + "_" + UriSafe(StemOf(slot->path)) + "_" + std::to_string(n) + ".png";
-    }
-    const std::filesystem::path file = directory / uri;
-    if (!codec.writePng || !codec.writePng(file, image)) {
-      written.warnings.push_back("material \"" + Utf8(material.name) + "\": " + file.string() +
-                                 " could not be written; the material is left untextured");
-      uriOfSource.emplace(slot->path, std::string());
-      continue;
-    }
-    uriOfSource.emplace(slot->path, uri);
-    written.uris[m] = uri;
-    written.files.push_back(file);
-  }
-  return written;
-}
-
-bool WriteGltf(const tinygltf::Model& model, const std::filesystem::path& output, std::string* error) {
-  const bool binary = Lower(output.extension().string()) == ".glb";
-  tinygltf::Model copy = model;
-  if (!binary && !copy.buffers.empty()) copy.buffers[0].uri = output.stem().string() + ".bin";
-  tinygltf::TinyGLTF writer;
-  // Images are already on disk beside the output; only their URIs go into the document.
-  writer.SetImageWriter(nullptr, nullptr);
-  bool ok = false;
-  try {
-    ok = writer.WriteGltfSceneToFile(&copy, output.string(), false, false, !binary, binary);
-  } catch (const std::exception& e) {
-    *error = output.string() + ": " + e.what();
-    return false;
-  }
-  if (!ok) *error = output.string() + ": the file could not be written";
-  return ok;
-}
-
-ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output, const ImageCodec& codec) {
-  ExportResult result;
-  if (!IsGltfPath(output)) {
-    result.error = output.string() + ": the output must end in .glb or .gltf";
-    return result;
-  }
-  WrittenTextures textures = WriteTextures(scene, output, codec);
-  GltfDocument document = BuildGltf(scene, textures.uris);
-  result.counts = document.counts;
-  result.warnings = std::move(textures.warnings);
-  result.warnings.insert(result.warnings.end(), document.warnings.begin(), document.warnings.end());
-  if (!WriteGltf(document.model, output, &result.error)) return result;
-  result.written = true;
-  result.files.push_back(output);
-  if (Lower(output.extension().string()) == ".gltf" && !document.model.buffers.empty()) {
-    result.files.push_back(output.parent_path() / (output.stem().string() + ".bin"));
-  }
-  result.files.insert(result.files.end(), textures.files.begin(), textures.files.end());
-  return result;
 }
 
 }  // namespace vexmara::cli

@@ -6,7 +6,7 @@
 #include <iosfwd>
 
 #include "cli/command_line.h"
-#include "cli/gltf_export.h"
+#include "cli/gltf_file.h"
 
 namespace vexmara::cli {
 

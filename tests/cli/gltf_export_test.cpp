@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "cli/gltf_export.h"
+#include "cli/gltf_file.h"
 #include "gltf_test_support.h"
 
 namespace vexmara::testing {
