@@ -8,12 +8,30 @@
 #include <limits>
 #include <map>
 #include <set>
-#include <unordered_map>
 #include <utility>
 
 #include "host/text.h"
 
 namespace vexmara::cli {
+
+size_t BinaryChunk::AppendBlock(const std::uint8_t* data, size_t size, std::shared_ptr<const void> owner) {
+  const size_t offset = Size();
+  blocks_.push_back(Block{offset, data, size, std::move(owner)});
+  size_ = offset + size;
+  return offset;
+}
+
+bool BinaryChunk::WriteTo(const std::function<bool(const void* bytes, size_t size)>& write) const {
+  static constexpr std::uint8_t kZeros[4] = {};
+  size_t written = 0;
+  for (const Block& block : blocks_) {
+    if (block.offset > written && !write(kZeros, block.offset - written)) return false;
+    if (block.size > 0 && !write(block.data, block.size)) return false;
+    written = block.offset + block.size;
+  }
+  return Size() == written || write(kZeros, Size() - written);
+}
+
 namespace {
 
 float Finite(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
@@ -22,75 +40,62 @@ std::string Utf8(const std::u16string& text) { return host::Utf16ToUtf8(text); }
 
 // ---- Buffer ---------------------------------------------------------------------------------------
 
+size_t ComponentBytes(int componentType) {
+  switch (componentType) {
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
+      return 1;
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT:
+      return 2;
+    default:
+      return 4;
+  }
+}
+
+// min and max per component of `count` elements of `n` floats.
+void SetBounds(const float* values, size_t count, size_t n, tinygltf::Accessor* accessor) {
+  accessor->minValues.assign(n, std::numeric_limits<double>::infinity());
+  accessor->maxValues.assign(n, -std::numeric_limits<double>::infinity());
+  for (size_t i = 0; i < count * n; ++i) {
+    accessor->minValues[i % n] = std::min(accessor->minValues[i % n], double(values[i]));
+    accessor->maxValues[i % n] = std::max(accessor->maxValues[i % n], double(values[i]));
+  }
+}
+
+// Views and accessors of the document's one buffer; each accessor's elements become a block of
+// the binary chunk as they are, without a copy.
 class BufferBuilder {
  public:
-  explicit BufferBuilder(tinygltf::Model& model) : model_(model) {}
+  explicit BufferBuilder(GltfDocument& document) : model_(document.model), binary_(document.binary) {}
 
-  // A view over `bytes`, placed at a 4-byte boundary.
-  int AddView(const void* bytes, size_t size, int target) {
-    while (data_.size() % 4 != 0) data_.push_back(0);
+  template <class T>
+  int AddView(std::vector<T> elements, int target) {
     tinygltf::BufferView view;
     view.buffer = 0;
-    view.byteOffset = data_.size();
-    view.byteLength = size;
+    view.byteLength = elements.size() * sizeof(T);
     view.target = target;
-    const auto* begin = static_cast<const unsigned char*>(bytes);
-    data_.insert(data_.end(), begin, begin + size);
+    view.byteOffset = binary_.Append(std::move(elements));
     model_.bufferViews.push_back(view);
     return int(model_.bufferViews.size() - 1);
   }
 
+  // An accessor over elements of `components` components each; with `bounds`, its min and max
+  // (float elements only).
   template <class T>
-  int AddAccessor(const std::vector<T>& elements, int componentType, int type, size_t componentsPerElement,
-                  int target, bool withBounds, bool normalized = false) {
+  int AddAccessor(std::vector<T> elements, int componentType, int type, size_t components, int target,
+                  bool bounds) {
     tinygltf::Accessor accessor;
-    accessor.bufferView = AddView(elements.data(), elements.size() * sizeof(T), target);
-    accessor.byteOffset = 0;
     accessor.componentType = componentType;
     accessor.type = type;
-    accessor.normalized = normalized;
-    accessor.count = componentsPerElement == 0 ? 0 : elements.size() * sizeof(T) / ComponentBytes(componentType) / componentsPerElement;
-    if (withBounds) Bounds(elements, componentsPerElement, &accessor);
+    accessor.count = elements.size() * sizeof(T) / ComponentBytes(componentType) / components;
+    if (bounds) SetBounds(reinterpret_cast<const float*>(elements.data()), accessor.count, components, &accessor);
+    accessor.bufferView = AddView(std::move(elements), target);
     model_.accessors.push_back(accessor);
     return int(model_.accessors.size() - 1);
   }
 
-  void Finish() {
-    if (data_.empty()) return;
-    while (data_.size() % 4 != 0) data_.push_back(0);
-    tinygltf::Buffer buffer;
-    buffer.data = std::move(data_);
-    model_.buffers.push_back(std::move(buffer));
-  }
-
  private:
-  static size_t ComponentBytes(int componentType) {
-    switch (componentType) {
-      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
-        return 1;
-      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT:
-        return 2;
-      default:
-        return 4;
-    }
-  }
-
-  // min and max per component, for arrays of float elements of `n` components.
-  template <class T>
-  static void Bounds(const std::vector<T>& elements, size_t n, tinygltf::Accessor* accessor) {
-    const size_t total = elements.size() * sizeof(T) / sizeof(float);
-    std::vector<float> values(total);
-    std::memcpy(values.data(), elements.data(), total * sizeof(float));
-    accessor->minValues.assign(n, std::numeric_limits<double>::infinity());
-    accessor->maxValues.assign(n, -std::numeric_limits<double>::infinity());
-    for (size_t i = 0; i < total; ++i) {
-      accessor->minValues[i % n] = std::min(accessor->minValues[i % n], double(values[i]));
-      accessor->maxValues[i % n] = std::max(accessor->maxValues[i % n], double(values[i]));
-    }
-  }
-
   tinygltf::Model& model_;
-  std::vector<unsigned char> data_;
+  BinaryChunk& binary_;
 };
 
 // ---- Skeleton -------------------------------------------------------------------------------------
@@ -160,29 +165,52 @@ Skeleton MakeSkeleton(const std::vector<host::BoneView>& bones) {
 
 // ---- Meshes ---------------------------------------------------------------------------------------
 
-// A glTF vertex: a host vertex with the bits of one corner's texture coordinates.
-struct VertexKey {
-  int vertex;
-  std::uint32_t u, v;
-  bool operator==(const VertexKey&) const = default;
-};
-
-// Corners find their glTF vertex by hash, so that a mesh of millions of corners costs time
-// linear in them (an ordered map made it n log n, with a node per vertex).
-struct VertexKeyHash {
-  size_t operator()(const VertexKey& key) const {
-    std::uint64_t h = std::uint64_t(std::uint32_t(key.vertex)) << 32 | key.u;
-    h ^= std::uint64_t(key.v) * 0x9E3779B97F4A7C15ull;
-    h ^= h >> 30;
-    h *= 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 27;
-    h *= 0x94D049BB133111EBull;
-    return size_t(h ^ (h >> 31));
-  }
-};
-
 struct Vec2 {
   float u, v;
+};
+
+// Finds the glTF vertex of each face corner: a host vertex with one pair of texture coordinates.
+// Each host vertex leads to the first glTF vertex made from it, and each glTF vertex to the next
+// one of the same host vertex (with other coordinates), so that a corner costs an array read or
+// two. Coordinates are told apart by their bits.
+class VertexSplit {
+ public:
+  explicit VertexSplit(size_t hostVertices) : first_(hostVertices, kNone) {}
+
+  // The glTF vertex of host vertex `v` with coordinates `uv`, made when it is new.
+  std::uint32_t Find(int v, Vec2 uv) {
+    std::uint32_t* link = &first_[size_t(v)];
+    while (*link != kNone) {
+      const Vec2 known = uvs_[*link];
+      if (std::bit_cast<std::uint32_t>(known.u) == std::bit_cast<std::uint32_t>(uv.u) &&
+          std::bit_cast<std::uint32_t>(known.v) == std::bit_cast<std::uint32_t>(uv.v)) {
+        return *link;
+      }
+      link = &next_[*link];
+    }
+    *link = std::uint32_t(source_.size());
+    source_.push_back(v);
+    uvs_.push_back(uv);
+    next_.push_back(kNone);
+    return *link;
+  }
+
+  // The host vertex of each glTF vertex, in order.
+  const std::vector<int>& Sources() const { return source_; }
+  // Hands over the coordinates of the glTF vertices and starts the next primitive.
+  std::vector<Vec2> TakeUvs() {
+    for (int v : source_) first_[size_t(v)] = kNone;
+    source_.clear();
+    next_.clear();
+    return std::move(uvs_);
+  }
+
+ private:
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  std::vector<std::uint32_t> first_;  // per host vertex
+  std::vector<std::uint32_t> next_;   // per glTF vertex
+  std::vector<int> source_;           // per glTF vertex
+  std::vector<Vec2> uvs_;             // per glTF vertex
 };
 
 // What the mesh steps share: the host's vertices with their skin influences, and what they found
@@ -191,6 +219,7 @@ struct MeshInput {
   const std::vector<host::VertexView>& vertices;
   const std::vector<Influences>& influences;  // per host vertex; empty without a skin
   int boneCount = 0;
+  VertexSplit split;
   int skippedFaces = 0;
   int nonFinite = 0;
 };
@@ -226,79 +255,74 @@ std::vector<std::pair<int, FaceList>> FacesByMaterial(const host::MeshView& mesh
 // whose corners carry different texture coordinates becomes one glTF vertex per distinct pair.
 tinygltf::Primitive AddPrimitive(int material, const FaceList& faces, MeshInput& input, BufferBuilder& buffer,
                                  GltfCounts& counts) {
-  const bool skinned = !input.influences.empty();
-  std::unordered_map<VertexKey, std::uint32_t, VertexKeyHash> local;
-  local.reserve(faces.size());  // a closed mesh has about half as many vertices as faces
-  std::vector<Vec3> positions;
-  std::vector<Vec2> uvs;
-  std::vector<std::array<std::uint8_t, 4>> joints8;
-  std::vector<std::array<std::uint16_t, 4>> joints16;
-  std::vector<std::array<float, 4>> weights;
   std::vector<std::uint32_t> indices;
   indices.reserve(faces.size() * 3);
   for (const host::FaceView* face : faces) {
     for (size_t c = 0; c < 3; ++c) {
-      const int v = face->vertices[c];
-      float u = face->uv[c][0], w = face->uv[c][1];
-      if (!std::isfinite(u) || !std::isfinite(w)) {
+      Vec2 uv{face->uv[c][0], face->uv[c][1]};
+      if (!std::isfinite(uv.u) || !std::isfinite(uv.v)) {
         ++input.nonFinite;
-        u = Finite(u, 0);
-        w = Finite(w, 0);
+        uv = {Finite(uv.u, 0), Finite(uv.v, 0)};
       }
-      const VertexKey key{v, std::bit_cast<std::uint32_t>(u), std::bit_cast<std::uint32_t>(w)};
-      auto [it, added] = local.emplace(key, std::uint32_t(positions.size()));
-      if (added) {
-        Vec3 p{};
-        for (size_t k = 0; k < 3; ++k) {
-          p[k] = input.vertices[size_t(v)].position[k];
-          if (!std::isfinite(p[k])) {
-            ++input.nonFinite;
-            p[k] = 0;
-          }
-        }
-        positions.push_back(p);
-        uvs.push_back({u, w});
-        if (skinned) {
-          const Influences& in = input.influences[size_t(v)];
-          if (input.boneCount <= 256) {
-            joints8.push_back({std::uint8_t(in.joints[0]), std::uint8_t(in.joints[1]), std::uint8_t(in.joints[2]),
-                               std::uint8_t(in.joints[3])});
-          } else {
-            joints16.push_back(in.joints);
-          }
-          weights.push_back(in.weights);
-        }
+      indices.push_back(input.split.Find(face->vertices[c], uv));
+    }
+  }
+
+  // The attributes, each filled at its final size from the host vertex of every glTF vertex.
+  const std::vector<int>& sources = input.split.Sources();
+  const size_t vertexCount = sources.size();
+  std::vector<Vec3> positions(vertexCount);
+  for (size_t g = 0; g < vertexCount; ++g) {
+    const auto& p = input.vertices[size_t(sources[g])].position;
+    for (size_t k = 0; k < 3; ++k) {
+      if (std::isfinite(p[k])) {
+        positions[g][k] = p[k];
+      } else {
+        ++input.nonFinite;
       }
-      indices.push_back(it->second);
+    }
+  }
+  const bool skinned = !input.influences.empty();
+  const bool shortJoints = input.boneCount > 256;
+  std::vector<std::array<float, 4>> weights(skinned ? vertexCount : 0);
+  std::vector<std::array<std::uint8_t, 4>> joints8(skinned && !shortJoints ? vertexCount : 0);
+  std::vector<std::array<std::uint16_t, 4>> joints16(skinned && shortJoints ? vertexCount : 0);
+  for (size_t g = 0; skinned && g < vertexCount; ++g) {
+    const Influences& in = input.influences[size_t(sources[g])];
+    weights[g] = in.weights;
+    if (shortJoints) {
+      joints16[g] = in.joints;
+    } else {
+      for (size_t k = 0; k < 4; ++k) joints8[g][k] = std::uint8_t(in.joints[k]);
     }
   }
 
   tinygltf::Primitive primitive;
   primitive.mode = TINYGLTF_MODE_TRIANGLES;
   primitive.material = material;
-  primitive.attributes["POSITION"] = buffer.AddAccessor(positions, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3,
-                                                        TINYGLTF_TARGET_ARRAY_BUFFER, true);
-  primitive.attributes["TEXCOORD_0"] = buffer.AddAccessor(uvs, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, 2,
-                                                          TINYGLTF_TARGET_ARRAY_BUFFER, false);
+  primitive.attributes["POSITION"] = buffer.AddAccessor(std::move(positions), TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                                        TINYGLTF_TYPE_VEC3, 3, TINYGLTF_TARGET_ARRAY_BUFFER, true);
+  primitive.attributes["TEXCOORD_0"] = buffer.AddAccessor(input.split.TakeUvs(), TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                                          TINYGLTF_TYPE_VEC2, 2, TINYGLTF_TARGET_ARRAY_BUFFER, false);
   if (skinned) {
     primitive.attributes["JOINTS_0"] =
-        input.boneCount <= 256 ? buffer.AddAccessor(joints8, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4,
-                                                    4, TINYGLTF_TARGET_ARRAY_BUFFER, false)
-                               : buffer.AddAccessor(joints16, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
-                                                    TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
-    primitive.attributes["WEIGHTS_0"] = buffer.AddAccessor(weights, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, 4,
-                                                           TINYGLTF_TARGET_ARRAY_BUFFER, false);
+        shortJoints ? buffer.AddAccessor(std::move(joints16), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
+                                         TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER, false)
+                    : buffer.AddAccessor(std::move(joints8), TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4,
+                                         4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
+    primitive.attributes["WEIGHTS_0"] = buffer.AddAccessor(std::move(weights), TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                                           TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
   }
-  if (positions.size() <= 65535) {
+  if (vertexCount <= 65535) {
     std::vector<std::uint16_t> shortIndices(indices.begin(), indices.end());
-    primitive.indices = buffer.AddAccessor(shortIndices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, TINYGLTF_TYPE_SCALAR, 1,
-                                           TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
+    primitive.indices = buffer.AddAccessor(std::move(shortIndices), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
+                                           TINYGLTF_TYPE_SCALAR, 1, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
   } else {
-    primitive.indices = buffer.AddAccessor(indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
-                                           TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
+    primitive.indices = buffer.AddAccessor(std::move(indices), TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
+                                           TINYGLTF_TYPE_SCALAR, 1, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
   }
   ++counts.primitives;
-  counts.vertices += int(positions.size());
+  counts.vertices += int(vertexCount);
   counts.triangles += int(faces.size());
   return primitive;
 }
@@ -425,7 +449,7 @@ void AddSkin(const Skeleton& skeleton, int firstBoneNode, BufferBuilder& buffer,
     document.warnings.push_back(std::to_string(singular) +
                                 " bone(s) with a singular bind matrix get the identity as inverse");
   }
-  skin.inverseBindMatrices = buffer.AddAccessor(inverseBind, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
+  skin.inverseBindMatrices = buffer.AddAccessor(std::move(inverseBind), TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
   // The skeleton property must be a common root of all joints, which only a single root is.
   if (std::count(skeleton.parent.begin(), skeleton.parent.end(), -1) == 1) {
     skin.skeleton = firstBoneNode + skeleton.rootBone;
@@ -457,7 +481,7 @@ class ChannelWriter {
     }
     tinygltf::AnimationSampler sampler;
     sampler.input = input->second;
-    sampler.output = buffer_.AddAccessor(values, TINYGLTF_COMPONENT_TYPE_FLOAT,
+    sampler.output = buffer_.AddAccessor(std::move(values), TINYGLTF_COMPONENT_TYPE_FLOAT,
                                          components == 4 ? TINYGLTF_TYPE_VEC4 : TINYGLTF_TYPE_VEC3, size_t(components),
                                          -1, false);
     sampler.interpolation = "LINEAR";
@@ -591,7 +615,7 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string
   tinygltf::Model& model = document.model;
   model.asset.version = "2.0";
   model.asset.generator = "vexmara-import";
-  BufferBuilder buffer(model);
+  BufferBuilder buffer(document);
 
   AddMaterials(scene.materials, textureUris, document);
 
@@ -608,7 +632,7 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string
       influences.push_back(SkinInfluences(vertex.weights, boneCount, skeleton.rootBone));
     }
   }
-  MeshInput input{scene.vertices, influences, boneCount};
+  MeshInput input{scene.vertices, influences, boneCount, VertexSplit(scene.vertices.size())};
   const std::vector<int> meshNodes = AddMeshes(scene, input, buffer, document);
 
   const int firstBoneNode = int(model.nodes.size());
@@ -616,7 +640,6 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string
   if (skinned) AddSkin(skeleton, firstBoneNode, buffer, document);
   AddAnimations(scene.animations, skeleton, firstBoneNode, buffer, document);
   AddScene(meshNodes, skeleton, firstBoneNode, model);
-  buffer.Finish();
   return document;
 }
 

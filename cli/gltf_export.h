@@ -11,8 +11,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,8 +38,43 @@ struct GltfCounts {
   int channels = 0;
 };
 
+// The bytes of the document's one buffer, kept as the blocks its views were made from: the file
+// writer streams them in order, so that the buffer is never joined into one array in memory.
+class BinaryChunk {
+ public:
+  // Takes `elements` as the bytes of the next view, at a 4-byte boundary; gives their offset.
+  template <class T>
+  size_t Append(std::vector<T> elements) {
+    auto owner = std::make_shared<const std::vector<T>>(std::move(elements));
+    const size_t bytes = owner->size() * sizeof(T);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(owner->data());
+    return AppendBlock(data, bytes, std::move(owner));
+  }
+
+  // The buffer's length: every block and the padding before each, the last padded to 4 bytes.
+  size_t Size() const { return (size_ + 3) / 4 * 4; }
+
+  // Hands the buffer to `write` piece by piece, padding included; false as soon as `write` is.
+  bool WriteTo(const std::function<bool(const void* bytes, size_t size)>& write) const;
+
+ private:
+  struct Block {
+    size_t offset = 0;
+    const std::uint8_t* data = nullptr;
+    size_t size = 0;
+    std::shared_ptr<const void> owner;
+  };
+  size_t AppendBlock(const std::uint8_t* data, size_t size, std::shared_ptr<const void> owner);
+
+  std::vector<Block> blocks_;
+  size_t size_ = 0;
+};
+
+// The document: `model` holds every property but the bytes of its buffer, which `binary` holds
+// (the model's `buffers` stay empty; the file writer adds the buffer).
 struct GltfDocument {
   tinygltf::Model model;
+  BinaryChunk binary;
   GltfCounts counts;
   std::vector<std::string> warnings;
 };

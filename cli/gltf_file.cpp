@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <exception>
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <utility>
+
+#include <nlohmann/json.hpp>
 
 #include "host/text.h"
 
@@ -84,22 +89,118 @@ WrittenTextures WriteTextures(const SceneSnapshot& scene, const std::filesystem:
   return written;
 }
 
-bool WriteGltf(const tinygltf::Model& model, const std::filesystem::path& output, std::string* error) {
-  const bool binary = Lower(output.extension().string()) == ".glb";
-  tinygltf::Model copy = model;
-  if (!binary && !copy.buffers.empty()) copy.buffers[0].uri = output.stem().string() + ".bin";
-  tinygltf::TinyGLTF writer;
-  // Images are already on disk beside the output; only their URIs go into the document.
-  writer.SetImageWriter(nullptr, nullptr);
-  bool ok = false;
-  try {
-    ok = writer.WriteGltfSceneToFile(&copy, output.string(), false, false, !binary, binary);
-  } catch (const std::exception& e) {
-    *error = output.string() + ": " + e.what();
-    return false;
+namespace {
+
+// A URI reference for a file name: every byte but the unreserved ones percent-encoded.
+std::string UriOf(const std::string& name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri;
+  for (unsigned char c : name) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+      uri += char(c);
+    } else {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    }
   }
-  if (!ok) *error = output.string() + ": the file could not be written";
-  return ok;
+  return uri;
+}
+
+void PutLe32(std::uint8_t* out, std::uint32_t value) {
+  for (int k = 0; k < 4; ++k) out[k] = std::uint8_t(value >> (8 * k));
+}
+
+// A binary glTF: the 12-byte header, the JSON chunk padded with spaces, then the binary chunk
+// streamed from the document's blocks.
+bool WriteGlb(const GltfDocument& document, FileSink& sink) {
+  std::string json = DocumentJson(document.model, document.binary.Size(), std::string());
+  if (json.empty()) return false;
+  json.resize((json.size() + 3) / 4 * 4, ' ');
+  const size_t binary = document.binary.Size();
+  const size_t total = 12 + 8 + json.size() + (binary > 0 ? 8 + binary : 0);
+  if (total > 0xFFFFFFFFu) return false;
+  std::uint8_t header[20];
+  std::memcpy(header, "glTF", 4);
+  PutLe32(header + 4, 2);
+  PutLe32(header + 8, std::uint32_t(total));
+  PutLe32(header + 12, std::uint32_t(json.size()));
+  std::memcpy(header + 16, "JSON", 4);
+  if (!sink.Write(header, sizeof header) || !sink.Write(json.data(), json.size())) return false;
+  if (binary == 0) return true;
+  std::uint8_t chunk[8];
+  PutLe32(chunk, std::uint32_t(binary));
+  std::memcpy(chunk + 4, "BIN\0", 4);
+  return sink.Write(chunk, sizeof chunk) &&
+         document.binary.WriteTo([&](const void* bytes, size_t size) { return sink.Write(bytes, size); });
+}
+
+// The files of a plain export, written straight to the disk.
+class DirectFiles final : public FileSink {
+ public:
+  bool Begin(const std::filesystem::path& path) override {
+    if (!Close()) return false;
+    path_ = path;
+    file_.open(path, std::ios::binary | std::ios::trunc);
+    return Check();
+  }
+  bool Write(const void* bytes, size_t size) override {
+    file_.write(static_cast<const char*>(bytes), std::streamsize(size));
+    return Check();
+  }
+  std::string Failure() const override { return failure_; }
+  bool Close() {
+    if (!file_.is_open()) return true;
+    file_.close();
+    return Check();
+  }
+
+ private:
+  bool Check() {
+    if (file_.fail() && failure_.empty()) failure_ = path_.string() + ": the file could not be written";
+    return failure_.empty();
+  }
+
+  std::ofstream file_;
+  std::filesystem::path path_;
+  std::string failure_;
+};
+
+}  // namespace
+
+std::string DocumentJson(const tinygltf::Model& model, size_t bufferBytes, const std::string& bufferUri) {
+  tinygltf::TinyGLTF writer;
+  // Images are files or views of the buffer already; only their references go into the document.
+  writer.SetImageWriter(nullptr, nullptr);
+  std::ostringstream text;
+  try {
+    if (!writer.WriteGltfSceneToStream(&model, text, false, false)) return std::string();
+  } catch (const std::exception&) {
+    return std::string();
+  }
+  // tinygltf writes everything but the buffer, whose bytes it never holds: the buffer is added as
+  // the object's last member.
+  std::string json = text.str();
+  while (!json.empty() && std::isspace(static_cast<unsigned char>(json.back()))) json.pop_back();
+  if (bufferBytes == 0) return json;
+  if (json.size() < 2 || json.back() != '}') return std::string();
+  json.pop_back();
+  json += ",\"buffers\":[{\"byteLength\":" + std::to_string(bufferBytes);
+  if (!bufferUri.empty()) json += ",\"uri\":" + nlohmann::json(bufferUri).dump();
+  json += "}]}";
+  return json;
+}
+
+bool WriteGltf(const GltfDocument& document, const std::filesystem::path& output, FileSink& sink) {
+  if (Lower(output.extension().string()) == ".glb") return sink.Begin(output) && WriteGlb(document, sink);
+  const std::string binName = output.stem().string() + ".bin";
+  const size_t binary = document.binary.Size();
+  if (binary > 0) {
+    if (!sink.Begin(output.parent_path() / binName)) return false;
+    if (!document.binary.WriteTo([&](const void* bytes, size_t size) { return sink.Write(bytes, size); })) return false;
+  }
+  const std::string json = DocumentJson(document.model, binary, UriOf(binName));
+  return !json.empty() && sink.Begin(output) && sink.Write(json.data(), json.size());
 }
 
 ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output, const ImageCodec& codec) {
@@ -113,10 +214,14 @@ ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path&
   result.counts = document.counts;
   result.warnings = std::move(textures.warnings);
   result.warnings.insert(result.warnings.end(), document.warnings.begin(), document.warnings.end());
-  if (!WriteGltf(document.model, output, &result.error)) return result;
+  DirectFiles files;
+  if (!WriteGltf(document, output, files) || !files.Close()) {
+    result.error = files.Failure().empty() ? output.string() + ": the document could not be written" : files.Failure();
+    return result;
+  }
   result.written = true;
   result.files.push_back(output);
-  if (Lower(output.extension().string()) == ".gltf" && !document.model.buffers.empty()) {
+  if (Lower(output.extension().string()) == ".gltf" && document.binary.Size() > 0) {
     result.files.push_back(output.parent_path() / (output.stem().string() + ".bin"));
   }
   result.files.insert(result.files.end(), textures.files.begin(), textures.files.end());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/file_sink.h"
 #include "cli/gltf_export.h"
 
 namespace vexmara::cli {
@@ -38,8 +39,13 @@ struct WrittenTextures {
 WrittenTextures WriteTextures(const SceneSnapshot& scene, const std::filesystem::path& output,
                               const ImageCodec& codec);
 
-// Writes a ".glb" (one file) or a ".gltf" with its ".bin" beside it, by the output's extension.
-bool WriteGltf(const tinygltf::Model& model, const std::filesystem::path& output, std::string* error);
+// The document's JSON: every property of the model, and the buffer of `bufferBytes` bytes, stored
+// at `bufferUri` (empty: the binary chunk of a .glb).
+std::string DocumentJson(const tinygltf::Model& model, size_t bufferBytes, const std::string& bufferUri);
+
+// Writes a ".glb" (one file) or a ".gltf" with its ".bin" beside it, by the output's extension,
+// into `sink`; the .bin is begun first, so that a file naming another comes after it.
+bool WriteGltf(const GltfDocument& document, const std::filesystem::path& output, FileSink& sink);
 
 struct ExportResult {
   bool written = false;

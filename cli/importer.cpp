@@ -141,6 +141,8 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
                         Plural(int(scene.bones.size()), "bone", "bones") + ", " +
                         Plural(int(scene.animations.size()), "animation", "animations");
   if (output) {
+    // The export needs only the snapshot: the host's own records go before the document is made.
+    session.ReleaseHost();
     MakeParent(*output);
     const ExportResult exported = ExportGltf(scene, *output, HostImageCodec());
     for (const std::string& warning : exported.warnings) err << "vexmara-import: warning: " << warning << "\n";

@@ -36,12 +36,14 @@ TEST(GltfMeshes, SplitsAVertexWhoseCornersCarryDifferentTextureCoordinates) {
   scene.meshes = {mesh};
 
   const auto document = BuildGltf(scene, {});
-  ASSERT_EQ(document.model.meshes.size(), 1u);
-  ASSERT_EQ(document.model.meshes[0].primitives.size(), 1u);
-  const auto& primitive = document.model.meshes[0].primitives[0];
-  const auto positions = ReadAccessor<Vec3>(document.model, primitive.attributes.at("POSITION"));
-  const auto uvs = ReadAccessor<Uv>(document.model, primitive.attributes.at("TEXCOORD_0"));
-  const auto indices = ReadIndices(document.model, primitive);
+
+  const tinygltf::Model model = Reloaded(document);
+  ASSERT_EQ(model.meshes.size(), 1u);
+  ASSERT_EQ(model.meshes[0].primitives.size(), 1u);
+  const auto& primitive = model.meshes[0].primitives[0];
+  const auto positions = ReadAccessor<Vec3>(model, primitive.attributes.at("POSITION"));
+  const auto uvs = ReadAccessor<Uv>(model, primitive.attributes.at("TEXCOORD_0"));
+  const auto indices = ReadIndices(model, primitive);
   ASSERT_EQ(positions.size(), 5u);
   EXPECT_EQ(indices, (std::vector<std::uint32_t>{0, 1, 2, 0, 3, 4}));
   // The split copy has the host vertex's position and the second face's coordinates, kept as
@@ -51,7 +53,7 @@ TEST(GltfMeshes, SplitsAVertexWhoseCornersCarryDifferentTextureCoordinates) {
   EXPECT_EQ(uvs[3], (Uv{0.5f, 3}));
   EXPECT_EQ(positions[4], (Vec3{0, 1, 0}));
   EXPECT_EQ(document.counts.vertices, 5);
-  const auto& accessor = document.model.accessors[size_t(primitive.attributes.at("POSITION"))];
+  const auto& accessor = model.accessors[size_t(primitive.attributes.at("POSITION"))];
   EXPECT_EQ(accessor.minValues, (std::vector<double>{0, 0, 0}));
   EXPECT_EQ(accessor.maxValues, (std::vector<double>{1, 1, 0}));
 }
@@ -70,7 +72,8 @@ TEST(GltfMeshes, MakesOnePrimitivePerMaterialAndOneNodePerMesh) {
   scene.meshes = {first, empty, second};
 
   const auto document = BuildGltf(scene, {});
-  const auto& model = document.model;
+
+  const tinygltf::Model model = Reloaded(document);
   ASSERT_EQ(model.meshes.size(), 2u) << "glTF has no mesh without primitives";
   const auto& primitives = model.meshes[0].primitives;
   ASSERT_EQ(primitives.size(), 3u);
@@ -99,8 +102,9 @@ TEST(GltfMeshes, LeavesOutFacesNamingVerticesTheHostDoesNotHoldWithAWarning) {
   mesh.faces = {Face(-1, {0, 1, 3}), Face(-1, {0, -1, 2}), Face(-1, {0, 1, 2})};
   scene.meshes = {mesh};
   const auto document = BuildGltf(scene, {});
-  ASSERT_EQ(document.model.meshes.size(), 1u);
-  EXPECT_EQ(ReadIndices(document.model, document.model.meshes[0].primitives[0]),
+  const tinygltf::Model model = Reloaded(document);
+  ASSERT_EQ(model.meshes.size(), 1u);
+  EXPECT_EQ(ReadIndices(model, model.meshes[0].primitives[0]),
             (std::vector<std::uint32_t>{0, 1, 2}));
   ASSERT_EQ(document.warnings.size(), 1u);
   EXPECT_NE(document.warnings[0].find("2 face(s)"), std::string::npos) << document.warnings[0];
@@ -118,12 +122,13 @@ TEST(GltfMeshes, UsesThirtyTwoBitIndicesOnlyWhenSixteenBitsCannotHoldThem) {
     }
     scene.meshes = {mesh};
     const auto document = BuildGltf(scene, {});
-    const auto& primitive = document.model.meshes.at(0).primitives.at(0);
-    const auto& accessor = document.model.accessors[size_t(primitive.indices)];
+    const tinygltf::Model model = Reloaded(document);
+    const auto& primitive = model.meshes.at(0).primitives.at(0);
+    const auto& accessor = model.accessors[size_t(primitive.indices)];
     EXPECT_EQ(accessor.componentType, quads * 4 <= 65535 ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT
                                                          : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
         << quads * 4 << " vertices";
-    const auto indices = ReadIndices(document.model, primitive);
+    const auto indices = ReadIndices(model, primitive);
     EXPECT_EQ(indices.back(), std::uint32_t(quads * 4 - 1));
   }
 }
@@ -204,7 +209,8 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   scene.meshes = {mesh};
 
   const auto document = BuildGltf(scene, {});
-  const auto& model = document.model;
+
+  const tinygltf::Model model = Reloaded(document);
   ASSERT_EQ(model.skins.size(), 1u);
   const auto& skin = model.skins[0];
   const int first = 1;  // node 0 is the mesh
@@ -264,7 +270,7 @@ TEST(GltfSkin, ASingleRootIsTheSkeletonAndManyBonesTakeShortJoints) {
   mesh.faces = {Face(-1, {0, 1, 2})};
   scene.meshes = {mesh};
   const auto document = BuildGltf(scene, {});
-  const auto& model = document.model;
+  const tinygltf::Model model = Reloaded(document);
   EXPECT_EQ(model.skins.at(0).skeleton, 1);
   const auto& primitive = model.meshes[0].primitives[0];
   EXPECT_EQ(model.accessors[size_t(primitive.attributes.at("JOINTS_0"))].componentType,
@@ -328,7 +334,8 @@ TEST(GltfAnimations, KeysAreComposedWithTheBindTransformAndSampledLinear) {
   scene.animations = {animation};
 
   const auto document = BuildGltf(scene, {});
-  const auto& model = document.model;
+
+  const tinygltf::Model model = Reloaded(document);
   ASSERT_EQ(model.animations.size(), 1u);
   const auto& gltf = model.animations[0];
   EXPECT_EQ(gltf.name, "walk");
@@ -387,11 +394,12 @@ TEST(GltfAnimations, UndoTheBindPoseRelativeKeysTheHostHolds) {
   animation.tracks = {track};
   scene.animations = {animation};
   const auto document = BuildGltf(scene, {});
-  const auto& channels = document.model.animations.at(0).channels;
+  const tinygltf::Model model = Reloaded(document);
+  const auto& channels = model.animations.at(0).channels;
   ASSERT_EQ(channels.size(), 2u);
-  const auto& samplers = document.model.animations[0].samplers;
-  const auto translation = ReadAccessor<Vec3>(document.model, samplers[size_t(channels[0].sampler)].output);
-  const auto rotation = ReadAccessor<Vec4>(document.model, samplers[size_t(channels[1].sampler)].output);
+  const auto& samplers = model.animations[0].samplers;
+  const auto translation = ReadAccessor<Vec3>(model, samplers[size_t(channels[0].sampler)].output);
+  const auto rotation = ReadAccessor<Vec4>(model, samplers[size_t(channels[1].sampler)].output);
   for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(translation.at(0)[k], v[k], 1e-5) << k;
   for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(rotation.at(0)[k], absolute[k], 1e-6) << k;
 }
@@ -410,8 +418,9 @@ TEST(GltfAnimations, AnAnimationWithoutKeysIsLeftOutWithAWarning) {
   moving.tracks = {track};
   scene.animations = {empty, moving};
   const auto document = BuildGltf(scene, {});
-  ASSERT_EQ(document.model.animations.size(), 1u);
-  EXPECT_EQ(document.model.animations[0].name, "move");
+  const tinygltf::Model model = Reloaded(document);
+  ASSERT_EQ(model.animations.size(), 1u);
+  EXPECT_EQ(model.animations[0].name, "move");
   ASSERT_EQ(document.warnings.size(), 1u);
   EXPECT_NE(document.warnings[0].find("\"idle\""), std::string::npos);
 }
@@ -471,7 +480,8 @@ TEST_F(GltfFiles, TexturesBecomePngFilesBesideTheOutputAndUndecodableOnesAWarnin
   EXPECT_NE(written.warnings[0].find("/textures/skin.tex"), std::string::npos) << written.warnings[0];
 
   const auto document = BuildGltf(scene, written.uris);
-  const auto& model = document.model;
+
+  const tinygltf::Model model = Reloaded(document);
   ASSERT_EQ(model.materials.size(), 5u);
   EXPECT_EQ(model.materials[0].name, "stone");
   EXPECT_EQ(model.images.size(), 2u);

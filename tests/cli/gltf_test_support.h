@@ -10,6 +10,7 @@
 
 #include <tiny_gltf.h>
 
+#include "cli/gltf_file.h"
 #include "cli/scene_snapshot.h"
 
 namespace vexmara::testing {
@@ -49,6 +50,24 @@ inline host::BoneView Bone(const std::u16string& name, int parent, std::array<fl
   bone.rotation = q;
   bone.scale = s;
   return bone;
+}
+
+// The document as a client reads it: written as a .glb in memory and loaded back by tinygltf
+// (images are left as the document names them, not decoded).
+inline tinygltf::Model Reloaded(const cli::GltfDocument& document) {
+  cli::MemoryFiles files;
+  EXPECT_TRUE(cli::WriteGltf(document, "document.glb", files)) << files.Failure();
+  const std::vector<std::uint8_t>* bytes = files.Find("document.glb");
+  tinygltf::Model model;
+  if (bytes == nullptr) return model;
+  tinygltf::TinyGLTF loader;
+  loader.SetImageLoader([](tinygltf::Image*, const int, std::string*, std::string*, int, int, const unsigned char*,
+                           int, void*) { return true; },
+                        nullptr);
+  std::string error, warning;
+  EXPECT_TRUE(loader.LoadBinaryFromMemory(&model, &error, &warning, bytes->data(), unsigned(bytes->size())))
+      << error;
+  return model;
 }
 
 // The elements of an accessor, copied out of its buffer view (tightly packed views only).
