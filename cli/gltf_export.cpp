@@ -404,8 +404,11 @@ std::vector<int> AddMeshes(const SceneSnapshot& scene, MeshInput& input, BufferB
   return meshNodes;
 }
 
-// One node per bone under its parent, from `firstBoneNode` on.
-void AddBoneNodes(const std::vector<host::BoneView>& bones, const Skeleton& skeleton, tinygltf::Model& model) {
+// One node per bone under its parent, bone b at the model's next node + b. Gives the node at the
+// top of the skeleton: the one root bone's node or, when the bones form more than one tree (roots made by
+// cycles and missing parents among them), one extra node over every root bone, so that the
+// skin's joints have a common root. Without bones, -1.
+int AddBoneNodes(const std::vector<host::BoneView>& bones, const Skeleton& skeleton, tinygltf::Model& model) {
   const int firstBoneNode = int(model.nodes.size());
   const int boneCount = int(bones.size());
   for (int b = 0; b < boneCount; ++b) {
@@ -419,14 +422,27 @@ void AddBoneNodes(const std::vector<host::BoneView>& bones, const Skeleton& skel
     node.scale = {s[0], s[1], s[2]};
     model.nodes.push_back(node);
   }
+  std::vector<int> roots;
   for (int b = 0; b < boneCount; ++b) {
     const int parent = skeleton.parent[size_t(b)];
-    if (parent >= 0) model.nodes[size_t(firstBoneNode + parent)].children.push_back(firstBoneNode + b);
+    if (parent >= 0) {
+      model.nodes[size_t(firstBoneNode + parent)].children.push_back(firstBoneNode + b);
+    } else {
+      roots.push_back(firstBoneNode + b);
+    }
   }
+  if (roots.size() <= 1) return roots.empty() ? -1 : roots[0];
+  // The extra node has the identity transform: the bones' world matrices stay as they are.
+  tinygltf::Node top;
+  top.name = "skeleton_root";
+  top.children = std::move(roots);
+  model.nodes.push_back(std::move(top));
+  return int(model.nodes.size() - 1);
 }
 
 // The skin over every bone, with inverse bind matrices that undo each bone's world matrix.
-void AddSkin(const Skeleton& skeleton, int firstBoneNode, BufferBuilder& buffer, GltfDocument& document) {
+void AddSkin(const Skeleton& skeleton, int firstBoneNode, int skeletonTop, BufferBuilder& buffer,
+             GltfDocument& document) {
   const int boneCount = int(skeleton.parent.size());
   tinygltf::Skin skin;
   skin.name = "skeleton";
@@ -450,10 +466,7 @@ void AddSkin(const Skeleton& skeleton, int firstBoneNode, BufferBuilder& buffer,
                                 " bone(s) with a singular bind matrix get the identity as inverse");
   }
   skin.inverseBindMatrices = buffer.AddAccessor(std::move(inverseBind), TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
-  // The skeleton property must be a common root of all joints, which only a single root is.
-  if (std::count(skeleton.parent.begin(), skeleton.parent.end(), -1) == 1) {
-    skin.skeleton = firstBoneNode + skeleton.rootBone;
-  }
+  skin.skeleton = skeletonTop;
   document.model.skins.push_back(skin);
   document.counts.joints = boneCount;
 }
@@ -543,14 +556,12 @@ void AddAnimations(const std::vector<host::AnimationView>& animations, const Ske
   document.counts.animations = int(document.model.animations.size());
 }
 
-// The one scene: the mesh nodes and the roots of the skeleton.
-void AddScene(const std::vector<int>& meshNodes, const Skeleton& skeleton, int firstBoneNode, tinygltf::Model& model) {
+// The one scene: the mesh nodes and the top of the skeleton.
+void AddScene(const std::vector<int>& meshNodes, int skeletonTop, tinygltf::Model& model) {
   tinygltf::Scene scene;
   scene.name = "scene";
   scene.nodes = meshNodes;
-  for (size_t b = 0; b < skeleton.parent.size(); ++b) {
-    if (skeleton.parent[b] < 0) scene.nodes.push_back(firstBoneNode + int(b));
-  }
+  if (skeletonTop >= 0) scene.nodes.push_back(skeletonTop);
   model.scenes.push_back(scene);
   model.defaultScene = 0;
 }
@@ -636,10 +647,10 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string
   const std::vector<int> meshNodes = AddMeshes(scene, input, buffer, document);
 
   const int firstBoneNode = int(model.nodes.size());
-  AddBoneNodes(scene.bones, skeleton, model);
-  if (skinned) AddSkin(skeleton, firstBoneNode, buffer, document);
+  const int skeletonTop = AddBoneNodes(scene.bones, skeleton, model);
+  if (skinned) AddSkin(skeleton, firstBoneNode, skeletonTop, buffer, document);
   AddAnimations(scene.animations, skeleton, firstBoneNode, buffer, document);
-  AddScene(meshNodes, skeleton, firstBoneNode, model);
+  AddScene(meshNodes, skeletonTop, model);
   return document;
 }
 

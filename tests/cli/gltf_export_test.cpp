@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -176,8 +177,12 @@ std::array<float, 16> MultiplyColumnMajor(const std::array<float, 16>& a, const 
   return out;
 }
 
-// The column-major matrix of a node's translation, rotation and scale.
-std::array<float, 16> NodeMatrix(const tinygltf::Node& node) {
+// The column-major matrix of a node's translation, rotation and scale (each the identity's when
+// the node leaves it out).
+std::array<float, 16> NodeMatrix(tinygltf::Node node) {
+  if (node.translation.empty()) node.translation = {0, 0, 0};
+  if (node.rotation.empty()) node.rotation = {0, 0, 0, 1};
+  if (node.scale.empty()) node.scale = {1, 1, 1};
   const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2], w = node.rotation[3];
   const double r[3][3] = {{1 - 2 * y * y - 2 * z * z, 2 * x * y - 2 * w * z, 2 * x * z + 2 * w * y},
                           {2 * x * y + 2 * w * z, 1 - 2 * x * x - 2 * z * z, 2 * y * z - 2 * w * x},
@@ -221,8 +226,13 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   EXPECT_EQ(model.nodes[size_t(first + 1)].children, (std::vector<int>{first + 2}));
   EXPECT_EQ(model.nodes[size_t(first + 2)].children, (std::vector<int>{first + 6}));
   EXPECT_EQ(model.nodes[size_t(first + 6)].children, (std::vector<int>{first + 5}));
-  EXPECT_EQ(model.scenes[0].nodes, (std::vector<int>{0, first, first + 3, first + 4}));
-  EXPECT_EQ(skin.skeleton, -1) << "three roots have no common root";
+  // The three roots hang under one extra node, the skin's skeleton, which is no joint.
+  const int top = first + 7;
+  ASSERT_EQ(model.nodes.size(), size_t(top + 1));
+  EXPECT_EQ(model.nodes[size_t(top)].children, (std::vector<int>{first, first + 3, first + 4}));
+  EXPECT_EQ(model.nodes[size_t(top)].mesh, -1);
+  EXPECT_EQ(model.scenes[0].nodes, (std::vector<int>{0, top}));
+  EXPECT_EQ(skin.skeleton, top);
   // Rotations are written of unit length.
   EXPECT_EQ(model.nodes[size_t(first + 2)].rotation, (std::vector<double>{0, 0, 0, 1}));
 
@@ -278,6 +288,60 @@ TEST(GltfSkin, ASingleRootIsTheSkeletonAndManyBonesTakeShortJoints) {
   const auto joints = ReadAccessor<std::array<std::uint16_t, 4>>(model, primitive.attributes.at("JOINTS_0"));
   EXPECT_EQ(joints[0], (std::array<std::uint16_t, 4>{299, 0, 0, 0}));
   EXPECT_EQ(joints[1], (std::array<std::uint16_t, 4>{258, 3, 0, 0}));
+}
+
+struct SkeletonCase {
+  const char* name;
+  std::vector<int> parents;  // each bone's parent as the host holds it
+  bool extraNode;
+};
+
+TEST(GltfSkin, TheSkeletonHasOneRootWhateverTheParentsAndAnimationsStillTargetTheBones) {
+  const SkeletonCase cases[] = {
+      {"one tree", {-1, 0, 0, 1}, false},
+      {"a forest", {-1, 0, -1, 2}, true},
+      {"two bones each other's parent beside a tree", {-1, 0, 3, 2}, true},
+      {"a bone its own parent beside a tree", {-1, 0, 2}, true},
+      {"a parent past the bone list", {-1, 7, 1}, true},
+      {"a cycle and nothing else", {1, 2, 0}, false},
+  };
+  for (const SkeletonCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SceneSnapshot scene;
+    host::AnimationView animation;
+    animation.name = u"move";
+    for (size_t b = 0; b < c.parents.size(); ++b) {
+      scene.bones.push_back(Bone(u"b" + std::u16string(1, char16_t(u'0' + b)), c.parents[b], {0, 1, 0}));
+      host::TrackView track;
+      track.boneIndex = int(b);
+      track.translationKeys = {{0, 1, 0, 0}};
+      animation.tracks.push_back(track);
+    }
+    scene.animations = {animation};
+    const auto document = BuildGltf(scene, {});
+    const tinygltf::Model model = Reloaded(document);
+    ASSERT_EQ(model.skins.size(), 1u);
+    const auto& skin = model.skins[0];
+    ASSERT_EQ(skin.joints.size(), c.parents.size());
+    EXPECT_EQ(model.nodes.size(), c.parents.size() + (c.extraNode ? 1 : 0));
+    std::map<int, int> parentOf;
+    for (size_t n = 0; n < model.nodes.size(); ++n) {
+      for (int child : model.nodes[n].children) EXPECT_TRUE(parentOf.emplace(child, int(n)).second) << "two parents";
+    }
+    EXPECT_EQ(parentOf.count(skin.skeleton), 0u) << "the skeleton is the top of the tree";
+    EXPECT_EQ(model.scenes.at(0).nodes, (std::vector<int>{skin.skeleton}));
+    EXPECT_EQ(std::find(skin.joints.begin(), skin.joints.end(), skin.skeleton) == skin.joints.end(), c.extraNode);
+    for (int joint : skin.joints) {
+      int top = joint;
+      for (int steps = 0; parentOf.count(top) != 0 && steps < 100; ++steps) top = parentOf[top];
+      EXPECT_EQ(top, skin.skeleton) << "joint " << joint;
+    }
+    ASSERT_EQ(model.animations.size(), 1u);
+    ASSERT_EQ(model.animations[0].channels.size(), c.parents.size());
+    for (size_t b = 0; b < c.parents.size(); ++b) {
+      EXPECT_EQ(model.animations[0].channels[b].target_node, skin.joints[b]) << "bone " << b;
+    }
+  }
 }
 
 // ---- Animations -------------------------------------------------------------------------------
