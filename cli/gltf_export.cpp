@@ -10,6 +10,7 @@
 #include <set>
 #include <utility>
 
+#include "cli/gltf_names.h"
 #include "host/text.h"
 
 namespace vexmara::cli {
@@ -36,7 +37,12 @@ namespace {
 
 float Finite(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
 
-std::string Utf8(const std::u16string& text) { return host::Utf16ToUtf8(text); }
+// The name of host object `index` of a kind, or a name made of `kind` and the index when it has
+// none.
+std::string NameOr(const std::u16string& wide, const std::string& narrow, const char* kind, size_t index) {
+  std::string name = HostText(wide, narrow);
+  return name.empty() ? kind + std::to_string(index) : name;
+}
 
 // ---- Buffer ---------------------------------------------------------------------------------------
 
@@ -336,7 +342,7 @@ void AddMaterials(const std::vector<host::MaterialView>& materials, const std::v
   std::map<std::string, int> textureOfUri;
   for (size_t m = 0; m < materials.size(); ++m) {
     tinygltf::Material material;
-    material.name = Utf8(materials[m].name);
+    material.name = NameOr(materials[m].name, materials[m].narrowName, "material_", m);
     // The game's materials carry no metal: a dielectric surface shows the texture as it is.
     material.pbrMetallicRoughness.metallicFactor = 0;
     material.pbrMetallicRoughness.roughnessFactor = 1;
@@ -413,7 +419,7 @@ int AddBoneNodes(const std::vector<host::BoneView>& bones, const Skeleton& skele
   const int boneCount = int(bones.size());
   for (int b = 0; b < boneCount; ++b) {
     tinygltf::Node node;
-    node.name = Utf8(bones[size_t(b)].name);
+    node.name = NameOr(bones[size_t(b)].name, bones[size_t(b)].narrowName, "bone_", size_t(b));
     const Vec3& t = skeleton.translation[size_t(b)];
     const Quat& q = skeleton.rotation[size_t(b)];
     const Vec3& s = skeleton.scale[size_t(b)];
@@ -519,9 +525,10 @@ class ChannelWriter {
 void AddAnimations(const std::vector<host::AnimationView>& animations, const Skeleton& skeleton, int firstBoneNode,
                    BufferBuilder& buffer, GltfDocument& document) {
   const int boneCount = int(skeleton.parent.size());
-  for (const host::AnimationView& hostAnimation : animations) {
+  for (size_t a = 0; a < animations.size(); ++a) {
+    const host::AnimationView& hostAnimation = animations[a];
     tinygltf::Animation animation;
-    animation.name = Utf8(hostAnimation.name);
+    animation.name = NameOr(hostAnimation.name, hostAnimation.narrowName, "animation_", a);
     ChannelWriter channels(animation, firstBoneNode, buffer);
     for (const host::TrackView& track : hostAnimation.tracks) {
       const int bone = track.boneIndex;
@@ -554,6 +561,28 @@ void AddAnimations(const std::vector<host::AnimationView>& animations, const Ske
     document.model.animations.push_back(std::move(animation));
   }
   document.counts.animations = int(document.model.animations.size());
+}
+
+// Makes the names of each kind unique. The bones claim theirs before the other nodes: theirs come
+// from the model file, the others' are made here.
+void MakeNamesUnique(int firstBoneNode, int boneCount, tinygltf::Model& model) {
+  UniqueNames nodes;
+  for (int b = 0; b < boneCount; ++b) {
+    std::string& name = model.nodes[size_t(firstBoneNode + b)].name;
+    name = nodes.Claim(name, "bone_" + std::to_string(b));
+  }
+  for (size_t n = 0; n < model.nodes.size(); ++n) {
+    if (int(n) >= firstBoneNode && int(n) < firstBoneNode + boneCount) continue;
+    model.nodes[n].name = nodes.Claim(model.nodes[n].name, "node_" + std::to_string(n));
+  }
+  const auto unique = [](auto& objects, const char* kind) {
+    UniqueNames names;
+    for (size_t i = 0; i < objects.size(); ++i) objects[i].name = names.Claim(objects[i].name, kind + std::to_string(i));
+  };
+  unique(model.meshes, "mesh_");
+  unique(model.materials, "material_");
+  unique(model.skins, "skin_");
+  unique(model.animations, "animation_");
 }
 
 // The one scene: the mesh nodes and the top of the skeleton.
@@ -651,6 +680,7 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string
   if (skinned) AddSkin(skeleton, firstBoneNode, skeletonTop, buffer, document);
   AddAnimations(scene.animations, skeleton, firstBoneNode, buffer, document);
   AddScene(meshNodes, skeletonTop, model);
+  MakeNamesUnique(firstBoneNode, boneCount, model);
   return document;
 }
 

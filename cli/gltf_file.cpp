@@ -12,12 +12,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/gltf_names.h"
 #include "host/text.h"
 
 namespace vexmara::cli {
 namespace {
 
-std::string Utf8(const std::u16string& text) { return host::Utf16ToUtf8(text); }
+std::string NameOf(const host::MaterialView& material) { return HostText(material.name, material.narrowName); }
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
@@ -66,7 +67,7 @@ WrittenTextures WriteTextures(const SceneSnapshot& scene, const std::filesystem:
     RgbaImage image;
     if (!codec.decode || !codec.decode(slot->path, &image) || image.width <= 0 || image.height <= 0 ||
         image.pixels.size() != size_t(image.width) * size_t(image.height) * 4) {
-      written.warnings.push_back("material \"" + Utf8(material.name) + "\": " + source +
+      written.warnings.push_back("material \"" + NameOf(material) + "\": " + source +
                                  " cannot be decoded; the material is left untextured");
       uriOfSource.emplace(slot->path, std::string());
       continue;
@@ -77,7 +78,7 @@ WrittenTextures WriteTextures(const SceneSnapshot& scene, const std::filesystem:
     }
     const std::filesystem::path file = directory / uri;
     if (!codec.writePng || !codec.writePng(file, image)) {
-      written.warnings.push_back("material \"" + Utf8(material.name) + "\": " + file.string() +
+      written.warnings.push_back("material \"" + NameOf(material) + "\": " + file.string() +
                                  " could not be written; the material is left untextured");
       uriOfSource.emplace(slot->path, std::string());
       continue;

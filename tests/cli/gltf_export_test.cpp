@@ -489,6 +489,65 @@ TEST(GltfAnimations, AnAnimationWithoutKeysIsLeftOutWithAWarning) {
   EXPECT_NE(document.warnings[0].find("\"idle\""), std::string::npos);
 }
 
+// ---- Names ------------------------------------------------------------------------------------
+
+// A bone as the plug-in hands over a narrow name it cannot convert: the wide half empty.
+host::BoneView NarrowBone(const std::string& narrow, int parent) {
+  host::BoneView bone = Bone(u"", parent);
+  bone.narrowName = narrow;
+  return bone;
+}
+
+TEST(GltfNames, EveryNameIsValidUtf8AndUniqueInItsKindAndTracksKeepTheirBones) {
+  SceneSnapshot scene;
+  scene.bones = {Bone(u"Same", -1),
+                 Bone(u"Same", 0),
+                 Bone(u"", 0),                   // no name at all
+                 NarrowBone("\xFF\xFE", 0),      // not UTF-8: read as Windows-1252
+                 Bone(u"Same.001", 0),           // taken by the second bone's copy name
+                 NarrowBone("\xC3\xA9t\xC3\xA9", 0),  // UTF-8 in the narrow half only
+                 NarrowBone("\x80 \x81", 0),      // the euro sign, and a byte 1252 leaves undefined
+                 Bone(u"half \xD800", 0),        // an unpaired surrogate
+                 Bone(u"mesh_0", 0)};            // a bone named like the mesh node
+  scene.materials = {Material(u"m"), Material(u"m"), Material(u"")};
+  scene.vertices = {Vertex(0, 0, 0, {{1, 1}}), Vertex(1, 0, 0), Vertex(0, 1, 0)};
+  host::MeshView mesh;
+  mesh.faces = {Face(0, {0, 1, 2}), Face(1, {0, 2, 1})};
+  scene.meshes = {mesh};
+  for (int a = 0; a < 3; ++a) {
+    host::AnimationView animation;
+    animation.name = a < 2 ? u"walk" : u"";
+    host::TrackView track;
+    track.boneIndex = 1 + a;
+    track.translationKeys = {{0, 1, 0, 0}};
+    animation.tracks = {track};
+    scene.animations.push_back(animation);
+  }
+
+  const auto document = BuildGltf(scene, {});
+  const tinygltf::Model model = Reloaded(document);
+  const std::vector<std::string> boneNames = {"Same", "Same.001", "bone_2", "\xC3\xBF\xC3\xBE", "Same.002",
+                                              "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC \xC2\x81", "half \xEF\xBF\xBD",
+                                              "mesh_0"};
+  const auto& skin = model.skins.at(0);
+  ASSERT_EQ(skin.joints.size(), boneNames.size());
+  for (size_t b = 0; b < boneNames.size(); ++b) {
+    EXPECT_EQ(model.nodes[size_t(skin.joints[b])].name, boneNames[b]) << "bone " << b;
+  }
+  EXPECT_EQ(model.meshes.at(0).name, "mesh_0") << "meshes are a kind of their own";
+  EXPECT_EQ(model.nodes[0].name, "mesh_0.001") << "a bone keeps its name before a made-up one";
+  EXPECT_EQ(model.materials.at(0).name, "m");
+  EXPECT_EQ(model.materials.at(1).name, "m.001");
+  EXPECT_EQ(model.materials.at(2).name, "material_2");
+  ASSERT_EQ(model.animations.size(), 3u);
+  const std::vector<std::string> animationNames = {"walk", "walk.001", "animation_2"};
+  for (size_t a = 0; a < 3; ++a) {
+    EXPECT_EQ(model.animations[a].name, animationNames[a]);
+    // Tracks still point at their bone by index, whatever the names became.
+    EXPECT_EQ(model.animations[a].channels.at(0).target_node, skin.joints[1 + a]) << "animation " << a;
+  }
+}
+
 // ---- Materials and textures ---------------------------------------------------------------------
 
 class GltfFiles : public ::testing::Test {
