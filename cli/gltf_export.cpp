@@ -73,6 +73,16 @@ class BufferBuilder {
  public:
   explicit BufferBuilder(GltfDocument& document) : model_(document.model), binary_(document.binary) {}
 
+  // A view of bytes held elsewhere (an image's), with no target.
+  int AddSharedView(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
+    tinygltf::BufferView view;
+    view.buffer = 0;
+    view.byteLength = bytes->size();
+    view.byteOffset = binary_.AppendShared(std::move(bytes));
+    model_.bufferViews.push_back(view);
+    return int(model_.bufferViews.size() - 1);
+  }
+
   template <class T>
   int AddView(std::vector<T> elements, int target) {
     tinygltf::BufferView view;
@@ -335,39 +345,45 @@ tinygltf::Primitive AddPrimitive(int material, const FaceList& faces, MeshInput&
 
 // ---- Steps of the document --------------------------------------------------------------------
 
-// Materials, with their base colour images; materials sharing an image share its texture.
-void AddMaterials(const std::vector<host::MaterialView>& materials, const std::vector<std::string>& textureUris,
-                  GltfDocument& document) {
+// The images with one texture each, then the materials. An image is a view of the buffer, or
+// a file beside the document when it has a URI.
+void AddMaterials(const std::vector<host::MaterialView>& materials, const MaterialImages& images,
+                  BufferBuilder& buffer, GltfDocument& document) {
   tinygltf::Model& model = document.model;
-  std::map<std::string, int> textureOfUri;
+  UniqueNames imageNames;
+  for (const ExportImage& exported : images.images) {
+    if (model.samplers.empty()) {
+      tinygltf::Sampler sampler;
+      sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
+      sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
+      sampler.wrapS = TINYGLTF_TEXTURE_WRAP_REPEAT;
+      sampler.wrapT = TINYGLTF_TEXTURE_WRAP_REPEAT;
+      model.samplers.push_back(sampler);
+    }
+    tinygltf::Image image;
+    image.name = imageNames.Claim(exported.name, "image_" + std::to_string(model.images.size()));
+    if (!exported.uri.empty()) {
+      image.uri = exported.uri;
+      document.files.push_back(ExternalFile{exported.uri, exported.png});
+    } else {
+      image.bufferView = buffer.AddSharedView(exported.png);
+      image.mimeType = "image/png";
+    }
+    model.images.push_back(image);
+    tinygltf::Texture texture;
+    texture.sampler = 0;
+    texture.source = int(model.images.size() - 1);
+    model.textures.push_back(texture);
+  }
   for (size_t m = 0; m < materials.size(); ++m) {
     tinygltf::Material material;
     material.name = NameOr(materials[m].name, materials[m].narrowName, "material_", m);
     // The game's materials carry no metal: a dielectric surface shows the texture as it is.
     material.pbrMetallicRoughness.metallicFactor = 0;
     material.pbrMetallicRoughness.roughnessFactor = 1;
-    if (m < textureUris.size() && !textureUris[m].empty()) {
-      auto found = textureOfUri.find(textureUris[m]);
-      if (found == textureOfUri.end()) {
-        if (model.samplers.empty()) {
-          tinygltf::Sampler sampler;
-          sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
-          sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
-          sampler.wrapS = TINYGLTF_TEXTURE_WRAP_REPEAT;
-          sampler.wrapT = TINYGLTF_TEXTURE_WRAP_REPEAT;
-          model.samplers.push_back(sampler);
-        }
-        tinygltf::Image image;
-        image.uri = textureUris[m];
-        image.mimeType = "image/png";
-        model.images.push_back(image);
-        tinygltf::Texture texture;
-        texture.sampler = 0;
-        texture.source = int(model.images.size() - 1);
-        model.textures.push_back(texture);
-        found = textureOfUri.emplace(textureUris[m], int(model.textures.size() - 1)).first;
-      }
-      material.pbrMetallicRoughness.baseColorTexture.index = found->second;
+    const int image = m < images.imageOf.size() ? images.imageOf[m] : -1;
+    if (image >= 0 && size_t(image) < images.images.size()) {
+      material.pbrMetallicRoughness.baseColorTexture.index = image;  // one texture per image
       material.pbrMetallicRoughness.baseColorTexture.texCoord = 0;
       ++document.counts.texturedMaterials;
     }
@@ -650,14 +666,14 @@ Influences SkinInfluences(const std::vector<host::HostWeightEntry>& entries, int
   return influences;
 }
 
-GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string>& textureUris) {
+GltfDocument BuildGltf(const SceneSnapshot& scene, const MaterialImages& images) {
   GltfDocument document;
   tinygltf::Model& model = document.model;
   model.asset.version = "2.0";
   model.asset.generator = "vexmara-import";
   BufferBuilder buffer(document);
 
-  AddMaterials(scene.materials, textureUris, document);
+  AddMaterials(scene.materials, images, buffer, document);
 
   const int boneCount = int(scene.bones.size());
   const bool skinned = boneCount > 0 && boneCount <= 65536;

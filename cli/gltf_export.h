@@ -22,6 +22,7 @@
 #include <tiny_gltf.h>
 
 #include "cli/export_math.h"
+#include "cli/gltf_images.h"
 #include "cli/scene_snapshot.h"
 
 namespace vexmara::cli {
@@ -51,6 +52,13 @@ class BinaryChunk {
     return AppendBlock(data, bytes, std::move(owner));
   }
 
+  // Shares the bytes of an image held elsewhere as the next view's data.
+  size_t AppendShared(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
+    const std::uint8_t* data = bytes->data();
+    const size_t size = bytes->size();
+    return AppendBlock(data, size, std::move(bytes));
+  }
+
   // The buffer's length: every block and the padding before each, the last padded to 4 bytes.
   size_t Size() const { return (size_ + 3) / 4 * 4; }
 
@@ -70,18 +78,26 @@ class BinaryChunk {
   size_t size_ = 0;
 };
 
+// A file the document refers to by its name, to be written beside it.
+struct ExternalFile {
+  std::string name;
+  std::shared_ptr<const std::vector<std::uint8_t>> bytes;
+};
+
 // The document: `model` holds every property but the bytes of its buffer, which `binary` holds
-// (the model's `buffers` stay empty; the file writer adds the buffer).
+// (the model's `buffers` stay empty; the file writer adds the buffer). `files` are the images it
+// names by URI.
 struct GltfDocument {
   tinygltf::Model model;
   BinaryChunk binary;
+  std::vector<ExternalFile> files;
   GltfCounts counts;
   std::vector<std::string> warnings;
 };
 
-// The document for a scene. `textureUris[m]`, when present and non-empty, is the URI of the
-// base colour image of material m.
-GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string>& textureUris);
+// The document for a scene. Each material of `images.imageOf` gets its image as its base colour
+// texture, with the image's alpha mode: inside the buffer, or a file named by the image's URI.
+GltfDocument BuildGltf(const SceneSnapshot& scene, const MaterialImages& images = {});
 
 // True when the path ends in ".glb" or ".gltf" (in any case).
 bool IsGltfPath(const std::filesystem::path& path);

@@ -5,20 +5,15 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 #include <utility>
 
 #include <nlohmann/json.hpp>
 
-#include "cli/gltf_names.h"
-#include "host/text.h"
 
 namespace vexmara::cli {
 namespace {
-
-std::string NameOf(const host::MaterialView& material) { return HostText(material.name, material.narrowName); }
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
@@ -31,66 +26,6 @@ std::string UriSafe(const std::string& text) {
   for (unsigned char c : text) out += std::isalnum(c) || c == '-' || c == '_' ? char(c) : '_';
   return out.empty() ? std::string("texture") : out;
 }
-
-// The stem of a host path, which may use either separator.
-std::string StemOf(const std::u16string& path) {
-  std::string text = host::Utf16ToUtf8(path);
-  const size_t slash = text.find_last_of("/\\");
-  if (slash != std::string::npos) text.erase(0, slash + 1);
-  const size_t dot = text.rfind('.');
-  if (dot != std::string::npos && dot > 0) text.erase(dot);
-  return text;
-}
-
-}  // namespace
-
-WrittenTextures WriteTextures(const SceneSnapshot& scene, const std::filesystem::path& output,
-                              const ImageCodec& codec) {
-  WrittenTextures written;
-  written.uris.assign(scene.materials.size(), std::string());
-  const std::filesystem::path directory = output.parent_path();
-  const std::string prefix = UriSafe(output.stem().string());
-  std::map<std::u16string, std::string> uriOfSource;
-  std::set<std::string> taken;
-  for (size_t m = 0; m < scene.materials.size(); ++m) {
-    const host::MaterialView& material = scene.materials[m];
-    const host::TextureSlotView* slot = nullptr;
-    for (const host::TextureSlotView& candidate : material.textureSlots) {
-      if (candidate.slotIndex == 0 && (candidate.flags & 1) != 0 && !candidate.path.empty()) slot = &candidate;
-    }
-    if (slot == nullptr) continue;
-    if (auto known = uriOfSource.find(slot->path); known != uriOfSource.end()) {
-      written.uris[m] = known->second;
-      continue;
-    }
-    const std::string source = host::Utf16ToUtf8(slot->path);
-    RgbaImage image;
-    if (!codec.decode || !codec.decode(slot->path, &image) || image.width <= 0 || image.height <= 0 ||
-        image.pixels.size() != size_t(image.width) * size_t(image.height) * 4) {
-      written.warnings.push_back("material \"" + NameOf(material) + "\": " + source +
-                                 " cannot be decoded; the material is left untextured");
-      uriOfSource.emplace(slot->path, std::string());
-      continue;
-    }
-    std::string uri = prefix + "_" + UriSafe(StemOf(slot->path)) + ".png";
-    for (int n = 2; !taken.insert(uri).second; ++n) {
-      uri = prefix + "_" + UriSafe(StemOf(slot->path)) + "_" + std::to_string(n) + ".png";
-    }
-    const std::filesystem::path file = directory / uri;
-    if (!codec.writePng || !codec.writePng(file, image)) {
-      written.warnings.push_back("material \"" + NameOf(material) + "\": " + file.string() +
-                                 " could not be written; the material is left untextured");
-      uriOfSource.emplace(slot->path, std::string());
-      continue;
-    }
-    uriOfSource.emplace(slot->path, uri);
-    written.uris[m] = uri;
-    written.files.push_back(file);
-  }
-  return written;
-}
-
-namespace {
 
 // A URI reference for a file name: every byte but the unreserved ones percent-encoded.
 std::string UriOf(const std::string& name) {
@@ -193,6 +128,11 @@ std::string DocumentJson(const tinygltf::Model& model, size_t bufferBytes, const
 }
 
 bool WriteGltf(const GltfDocument& document, const std::filesystem::path& output, FileSink& sink) {
+  for (const ExternalFile& file : document.files) {
+    if (!sink.Begin(output.parent_path() / file.name) || !sink.Write(file.bytes->data(), file.bytes->size())) {
+      return false;
+    }
+  }
   if (Lower(output.extension().string()) == ".glb") return sink.Begin(output) && WriteGlb(document, sink);
   const std::string binName = output.stem().string() + ".bin";
   const size_t binary = document.binary.Size();
@@ -204,28 +144,50 @@ bool WriteGltf(const GltfDocument& document, const std::filesystem::path& output
   return !json.empty() && sink.Begin(output) && sink.Write(json.data(), json.size());
 }
 
-ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output, const ImageCodec& codec) {
+ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output,
+                        const ExportOptions& options, const ImageCodec& codec, FileSink& sink) {
   ExportResult result;
   if (!IsGltfPath(output)) {
     result.error = output.string() + ": the output must end in .glb or .gltf";
     return result;
   }
-  WrittenTextures textures = WriteTextures(scene, output, codec);
-  GltfDocument document = BuildGltf(scene, textures.uris);
+  const bool binary = Lower(output.extension().string()) == ".glb";
+  MaterialImages images = PrepareImages(scene, codec);
+  if (!binary || options.externalImages) {
+    // File names that are URIs as they stand, unique among the images.
+    const std::string prefix = UriSafe(output.stem().string());
+    std::set<std::string> taken;
+    for (ExportImage& image : images.images) {
+      const std::string stem = prefix + "_" + UriSafe(image.name);
+      image.uri = stem + ".png";
+      for (int n = 2; !taken.insert(image.uri).second; ++n) image.uri = stem + "_" + std::to_string(n) + ".png";
+    }
+  }
+  GltfDocument document = BuildGltf(scene, images);
   result.counts = document.counts;
-  result.warnings = std::move(textures.warnings);
+  result.warnings = std::move(images.warnings);
   result.warnings.insert(result.warnings.end(), document.warnings.begin(), document.warnings.end());
-  DirectFiles files;
-  if (!WriteGltf(document, output, files) || !files.Close()) {
-    result.error = files.Failure().empty() ? output.string() + ": the document could not be written" : files.Failure();
+  if (!WriteGltf(document, output, sink)) {
+    result.error = sink.Failure().empty() ? output.string() + ": the document could not be written" : sink.Failure();
     return result;
   }
   result.written = true;
   result.files.push_back(output);
-  if (Lower(output.extension().string()) == ".gltf" && document.binary.Size() > 0) {
+  if (!binary && document.binary.Size() > 0) {
     result.files.push_back(output.parent_path() / (output.stem().string() + ".bin"));
   }
-  result.files.insert(result.files.end(), textures.files.begin(), textures.files.end());
+  for (const ExternalFile& file : document.files) result.files.push_back(output.parent_path() / file.name);
+  return result;
+}
+
+ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output,
+                        const ExportOptions& options, const ImageCodec& codec) {
+  DirectFiles files;
+  ExportResult result = ExportGltf(scene, output, options, codec, files);
+  if (result.written && !files.Close()) {
+    result.written = false;
+    result.error = files.Failure();
+  }
   return result;
 }
 

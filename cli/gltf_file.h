@@ -1,50 +1,29 @@
-// Writing the glTF document as files: the texture images as PNG files beside the output, then a
-// ".glb" (one file) or a ".gltf" with its ".bin", by the output's extension.
+// Writing the glTF document as files: a ".glb" (one file, its images inside) or a ".gltf" with its
+// ".bin" and its images as PNG files beside it, by the output's extension.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "cli/file_sink.h"
 #include "cli/gltf_export.h"
+#include "cli/gltf_images.h"
 
 namespace vexmara::cli {
 
-// An image in memory: RGBA, 8 bits a channel, rows from top to bottom.
-struct RgbaImage {
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::vector<std::uint8_t> pixels;
+struct ExportOptions {
+  // A .glb's images as PNG files beside it, as a .gltf's always are, instead of inside it.
+  bool externalImages = false;
 };
-
-// How texture images are read and written; supplied by the caller so that the export itself
-// knows no image format.
-struct ImageCodec {
-  std::function<bool(const std::u16string& path, RgbaImage* image)> decode;
-  std::function<bool(const std::filesystem::path& path, const RgbaImage& image)> writePng;
-};
-
-struct WrittenTextures {
-  std::vector<std::string> uris;  // per material; empty for an untextured one
-  std::vector<std::filesystem::path> files;
-  std::vector<std::string> warnings;
-};
-
-// Decodes the image of every material's texture slot 0 and writes it as a PNG beside `output`,
-// named after the output and the texture. A slot whose image cannot be decoded leaves its
-// material untextured, with a warning. Materials sharing an image share its PNG.
-WrittenTextures WriteTextures(const SceneSnapshot& scene, const std::filesystem::path& output,
-                              const ImageCodec& codec);
 
 // The document's JSON: every property of the model, and the buffer of `bufferBytes` bytes, stored
 // at `bufferUri` (empty: the binary chunk of a .glb).
 std::string DocumentJson(const tinygltf::Model& model, size_t bufferBytes, const std::string& bufferUri);
 
-// Writes a ".glb" (one file) or a ".gltf" with its ".bin" beside it, by the output's extension,
-// into `sink`; the .bin is begun first, so that a file naming another comes after it.
+// Writes the document's files beside `output`, then the .bin of a ".gltf", then the ".glb" or
+// ".gltf" itself, each into `sink` in that order, so that a file comes after those it names.
 bool WriteGltf(const GltfDocument& document, const std::filesystem::path& output, FileSink& sink);
 
 struct ExportResult {
@@ -55,8 +34,12 @@ struct ExportResult {
   std::vector<std::filesystem::path> files;  // everything written, the output first
 };
 
-// Textures, document and file(s) in one go.
+// Images, document and files in one go, into `sink`. The images of a .gltf (and of a .glb with
+// `externalImages`) are named after the output and their texture: OUT_rock.png.
 ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output,
-                        const ImageCodec& codec);
+                        const ExportOptions& options, const ImageCodec& codec, FileSink& sink);
+// The same, written to the disk.
+ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output,
+                        const ExportOptions& options, const ImageCodec& codec);
 
 }  // namespace vexmara::cli

@@ -67,12 +67,12 @@ ImageCodec HostImageCodec() {
     image->pixels = std::move(decoded.rgba);
     return true;
   };
-  codec.writePng = [](const std::filesystem::path& path, const RgbaImage& image) {
+  codec.encodePng = [](const RgbaImage& image, std::vector<std::uint8_t>* png) {
     host::DecodedImage pixels;
     pixels.width = image.width;
     pixels.height = image.height;
     pixels.rgba = image.pixels;
-    return host::WritePng(path.string(), pixels);
+    return host::EncodePng(pixels, png);
   };
   return codec;
 }
@@ -144,7 +144,9 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
     // The export needs only the snapshot: the host's own records go before the document is made.
     session.ReleaseHost();
     MakeParent(*output);
-    const ExportResult exported = ExportGltf(scene, *output, HostImageCodec());
+    ExportOptions options;
+    options.externalImages = line.externalImages;
+    const ExportResult exported = ExportGltf(scene, *output, options, HostImageCodec());
     for (const std::string& warning : exported.warnings) err << "vexmara-import: warning: " << warning << "\n";
     if (!exported.written) {
       err << "vexmara-import: " << exported.error << "\n";

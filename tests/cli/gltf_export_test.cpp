@@ -561,7 +561,7 @@ class GltfFiles : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(directory_); }
 
   // Decodes paths ending in ".tga" as a 2 x 1 image whose first pixel encodes the path's length;
-  // writes a PNG as a file holding the image's size.
+  // a "PNG" is the image's size and pixels as they are.
   cli::ImageCodec FakeCodec() {
     cli::ImageCodec codec;
     codec.decode = [this](const std::u16string& path, cli::RgbaImage* image) {
@@ -572,44 +572,54 @@ class GltfFiles : public ::testing::Test {
       image->pixels = {std::uint8_t(path.size()), 0, 0, 255, 0, 0, 0, 255};
       return true;
     };
-    codec.writePng = [](const std::filesystem::path& path, const cli::RgbaImage& image) {
-      std::ofstream(path) << image.width << "x" << image.height;
+    codec.encodePng = [](const cli::RgbaImage& image, std::vector<std::uint8_t>* png) {
+      *png = {std::uint8_t(image.width), std::uint8_t(image.height)};
+      png->insert(png->end(), image.pixels.begin(), image.pixels.end());
       return true;
     };
     return codec;
+  }
+
+  // The document of `output` in `files`, read back.
+  tinygltf::Model Load(const cli::MemoryFiles& files, const std::filesystem::path& output, bool decode = false) {
+    tinygltf::Model model;
+    std::string error;
+    EXPECT_TRUE(cli::LoadWritten(files, output, decode, &model, &error)) << error;
+    return model;
   }
 
   std::filesystem::path directory_;
   std::vector<std::u16string> decoded_;
 };
 
-TEST_F(GltfFiles, TexturesBecomePngFilesBesideTheOutputAndUndecodableOnesAWarning) {
+TEST_F(GltfFiles, AGltfWritesItsTexturesAsPngFilesBesideItAndUndecodableOnesAreAWarning) {
   SceneSnapshot scene;
   scene.materials = {Material(u"stone", u"/textures/rock.tga"), Material(u"plain"),
                      Material(u"raw", u"/textures/skin.tex"), Material(u"again", u"/textures/rock.tga"),
                      Material(u"other", u"/elsewhere/rock.tga")};
   // A slot stored without its "path set" flag is not a texture.
   scene.materials[1].textureSlots.push_back(host::TextureSlotView{0, 0, u"/textures/unset.tga", {}});
-  const auto output = directory_ / "my scene.glb";
-  const auto written = cli::WriteTextures(scene, output, FakeCodec());
-  EXPECT_EQ(written.uris, (std::vector<std::string>{"my_scene_rock.png", "", "", "my_scene_rock.png", "my_scene_rock_2.png"}));
+  const auto output = directory_ / "my scene.gltf";
+  cli::MemoryFiles files;
+  const auto result = cli::ExportGltf(scene, output, {}, FakeCodec(), files);
+  ASSERT_TRUE(result.written) << result.error;
   EXPECT_EQ(decoded_, (std::vector<std::u16string>{u"/textures/rock.tga", u"/textures/skin.tex", u"/elsewhere/rock.tga"}))
       << "every image is decoded once";
-  ASSERT_EQ(written.files.size(), 2u);
-  EXPECT_TRUE(std::filesystem::exists(directory_ / "my_scene_rock.png"));
-  EXPECT_TRUE(std::filesystem::exists(directory_ / "my_scene_rock_2.png"));
-  ASSERT_EQ(written.warnings.size(), 1u);
-  EXPECT_NE(written.warnings[0].find("\"raw\""), std::string::npos) << written.warnings[0];
-  EXPECT_NE(written.warnings[0].find("/textures/skin.tex"), std::string::npos) << written.warnings[0];
+  EXPECT_EQ(files.Order(), (std::vector<std::filesystem::path>{directory_ / "my_scene_rock.png",
+                                                               directory_ / "my_scene_rock_2.png", output}))
+      << "the images come before the document that names them; no buffer without geometry";
+  ASSERT_EQ(result.warnings.size(), 1u);
+  EXPECT_NE(result.warnings[0].find("\"raw\""), std::string::npos) << result.warnings[0];
+  EXPECT_NE(result.warnings[0].find("/textures/skin.tex"), std::string::npos) << result.warnings[0];
 
-  const auto document = BuildGltf(scene, written.uris);
-
-  const tinygltf::Model model = Reloaded(document);
+  const tinygltf::Model model = Load(files, output);
   ASSERT_EQ(model.materials.size(), 5u);
   EXPECT_EQ(model.materials[0].name, "stone");
-  EXPECT_EQ(model.images.size(), 2u);
+  ASSERT_EQ(model.images.size(), 2u);
   EXPECT_EQ(model.textures.size(), 2u);
   EXPECT_EQ(model.images[0].uri, "my_scene_rock.png");
+  EXPECT_EQ(model.images[1].uri, "my_scene_rock_2.png");
+  EXPECT_EQ(model.images[0].bufferView, -1);
   EXPECT_EQ(model.materials[0].pbrMetallicRoughness.baseColorTexture.index, 0);
   EXPECT_EQ(model.materials[1].pbrMetallicRoughness.baseColorTexture.index, -1);
   EXPECT_EQ(model.materials[2].pbrMetallicRoughness.baseColorTexture.index, -1);
@@ -618,7 +628,48 @@ TEST_F(GltfFiles, TexturesBecomePngFilesBesideTheOutputAndUndecodableOnesAWarnin
   ASSERT_EQ(model.samplers.size(), 1u);
   EXPECT_EQ(model.samplers[0].wrapS, TINYGLTF_TEXTURE_WRAP_REPEAT);
   EXPECT_EQ(model.samplers[0].wrapT, TINYGLTF_TEXTURE_WRAP_REPEAT);
-  EXPECT_EQ(document.counts.texturedMaterials, 3);
+  EXPECT_EQ(result.counts.texturedMaterials, 3);
+}
+
+TEST_F(GltfFiles, AGlbCarriesItsImagesInsideAndEachIdenticalImageOnce) {
+  SceneSnapshot scene;
+  // rock.tga and ruck.tga decode alike (their paths are as long): one image for three materials.
+  scene.materials = {Material(u"a", u"/t/rock.tga"), Material(u"b", u"/t/ruck.tga"), Material(u"c", u"/t/rock.tga"),
+                     Material(u"d", u"/t/longer.tga")};
+  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
+  host::MeshView mesh;
+  mesh.faces = {Face(0, {0, 1, 2})};
+  scene.meshes = {mesh};
+  for (const bool external : {false, true}) {
+    SCOPED_TRACE(external ? "--external-images" : "inside");
+    const auto output = directory_ / "scene.glb";
+    cli::MemoryFiles files;
+    cli::ExportOptions options;
+    options.externalImages = external;
+    const auto result = cli::ExportGltf(scene, output, options, FakeCodec(), files);
+    ASSERT_TRUE(result.written) << result.error;
+    EXPECT_EQ(files.Files().size(), external ? 3u : 1u);
+    const tinygltf::Model model = Load(files, output);
+    ASSERT_EQ(model.images.size(), 2u);
+    for (size_t m = 0; m < 4; ++m) {
+      EXPECT_EQ(model.materials[m].pbrMetallicRoughness.baseColorTexture.index, m == 3 ? 1 : 0) << "material " << m;
+    }
+    for (size_t i = 0; i < model.images.size(); ++i) {
+      const tinygltf::Image& image = model.images[i];
+      // The bytes the codec made, inside the buffer or in the file beside.
+      const std::vector<unsigned char> expected = {2, 1, std::uint8_t(i == 0 ? 11 : 13), 0, 0, 255, 0, 0, 0, 255};
+      EXPECT_EQ(image.image, expected) << "image " << i;
+      if (external) {
+        EXPECT_EQ(image.bufferView, -1);
+        EXPECT_EQ(image.uri, i == 0 ? "scene_rock.png" : "scene_longer.png");
+        EXPECT_NE(files.Find(directory_ / image.uri), nullptr);
+      } else {
+        EXPECT_EQ(image.uri, "");
+        EXPECT_GE(image.bufferView, 0);
+        EXPECT_EQ(image.mimeType, "image/png");
+      }
+    }
+  }
 }
 
 TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
@@ -633,7 +684,7 @@ TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
   for (const char* name : {"scene.glb", "scene.gltf", "SCENE2.GLB"}) {
     SCOPED_TRACE(name);
     const auto output = directory_ / name;
-    const auto result = cli::ExportGltf(scene, output, FakeCodec());
+    const auto result = cli::ExportGltf(scene, output, {}, FakeCodec());
     ASSERT_TRUE(result.written) << result.error;
     const bool binary = output.extension() != ".gltf";
     EXPECT_EQ(result.files.size(), binary ? 1u : 2u);
@@ -652,7 +703,7 @@ TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
       EXPECT_EQ(model.buffers.at(0).uri, "scene.bin");
     }
   }
-  const auto refused = cli::ExportGltf(scene, directory_ / "scene.obj", FakeCodec());
+  const auto refused = cli::ExportGltf(scene, directory_ / "scene.obj", {}, FakeCodec());
   EXPECT_FALSE(refused.written);
   EXPECT_NE(refused.error.find(".glb or .gltf"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(directory_ / "scene.obj"));

@@ -10,6 +10,7 @@
 
 #include <tiny_gltf.h>
 
+#include "cli/gltf_check.h"
 #include "cli/gltf_file.h"
 #include "cli/scene_snapshot.h"
 
@@ -53,20 +54,13 @@ inline host::BoneView Bone(const std::u16string& name, int parent, std::array<fl
 }
 
 // The document as a client reads it: written as a .glb in memory and loaded back by tinygltf
-// (images are left as the document names them, not decoded).
+// (images found but not decoded).
 inline tinygltf::Model Reloaded(const cli::GltfDocument& document) {
   cli::MemoryFiles files;
   EXPECT_TRUE(cli::WriteGltf(document, "document.glb", files)) << files.Failure();
-  const std::vector<std::uint8_t>* bytes = files.Find("document.glb");
   tinygltf::Model model;
-  if (bytes == nullptr) return model;
-  tinygltf::TinyGLTF loader;
-  loader.SetImageLoader([](tinygltf::Image*, const int, std::string*, std::string*, int, int, const unsigned char*,
-                           int, void*) { return true; },
-                        nullptr);
-  std::string error, warning;
-  EXPECT_TRUE(loader.LoadBinaryFromMemory(&model, &error, &warning, bytes->data(), unsigned(bytes->size())))
-      << error;
+  std::string error;
+  EXPECT_TRUE(cli::LoadWritten(files, "document.glb", false, &model, &error)) << error;
   return model;
 }
 

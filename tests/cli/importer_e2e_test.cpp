@@ -114,10 +114,11 @@ TEST_F(Importer, PrintsWhatTheDialogShowsThenTheOutcomeAndWritesBesideTheCallers
   EXPECT_EQ(run.out, expected);
   // The import moved the current directory to the model's folder; the outputs are still where
   // the caller's relative paths put them.
-  for (const char* file : {"out/sample.glb", "out/sample_lower.png", "out/sample_upper.png", "out/scene.json"}) {
+  for (const char* file : {"out/sample.glb", "out/scene.json"}) {
     EXPECT_TRUE(fs::exists(folder_ / file)) << file;
   }
   EXPECT_FALSE(fs::exists(folder_ / "sample" / "out"));
+  EXPECT_FALSE(fs::exists(folder_ / "out/sample_lower.png")) << "a .glb holds its images";
 
   const auto scene = ReadJson(folder_ / "out/scene.json");
   ASSERT_FALSE(scene.is_discarded());
@@ -220,7 +221,7 @@ TEST_F(Importer, TexturesAreLookedForInTheGivenFolderAndMarkedWhenNotFound) {
   EXPECT_NE(missing.out.find("    Textures:  2\n      lower*\n      upper*\n"), std::string::npos) << missing.out;
   EXPECT_NE(missing.out.find("0 textured materials"), std::string::npos) << missing.out;
 
-  const ProgramRun found = Import({"sample/sample.app", "--textures", "textures", "-o", "b.glb"});
+  const ProgramRun found = Import({"sample/sample.app", "--textures", "textures", "-o", "b.gltf"});
   ASSERT_EQ(found.exitCode, 0) << found.err;
   EXPECT_NE(found.out.find("  Texture Directory\n    " + (folder_ / "textures").string() +
                            "/\n    Textures:  2\n      lower.tex\n      upper.tex\n"),
