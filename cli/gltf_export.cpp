@@ -385,6 +385,17 @@ void AddMaterials(const std::vector<host::MaterialView>& materials, const Materi
     if (image >= 0 && size_t(image) < images.images.size()) {
       material.pbrMetallicRoughness.baseColorTexture.index = image;  // one texture per image
       material.pbrMetallicRoughness.baseColorTexture.texCoord = 0;
+      switch (images.images[size_t(image)].alpha) {
+        case AlphaMode::Opaque:
+          break;
+        case AlphaMode::Mask:  // a cut-out: every texel shown or not
+          material.alphaMode = "MASK";
+          material.alphaCutoff = 0.5;
+          break;
+        case AlphaMode::Blend:
+          material.alphaMode = "BLEND";
+          break;
+      }
       ++document.counts.texturedMaterials;
     }
     model.materials.push_back(material);

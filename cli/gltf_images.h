@@ -1,5 +1,6 @@
-// The base colour images of the export: each material's texture decoded and encoded as PNG. An
-// image that materials share, or that equals another byte for byte, is kept once.
+// The base colour images of the export: each material's texture decoded, given the alpha of the
+// alpha map the host wrote for it (with "Extract alpha maps"), and encoded as PNG. An image that
+// materials share, or that equals another byte for byte, is kept once.
 #pragma once
 
 #include <cstdint>
@@ -26,9 +27,16 @@ struct ImageCodec {
   std::function<bool(const RgbaImage& image, std::vector<std::uint8_t>* png)> encodePng;
 };
 
+// How a material uses its image's alpha, as glTF's alphaMode names it.
+enum class AlphaMode { Opaque, Mask, Blend };
+
+// Opaque when every alpha is 255, Mask when each is 0 or 255 (a cut-out), Blend otherwise.
+AlphaMode AlphaModeOf(const RgbaImage& image);
+
 struct ExportImage {
   std::string name;  // the texture's file name without its folder and extension
   std::shared_ptr<const std::vector<std::uint8_t>> png;
+  AlphaMode alpha = AlphaMode::Opaque;
   std::string uri;  // set when the image is written as a file beside the document
 };
 
@@ -38,8 +46,9 @@ struct MaterialImages {
   std::vector<std::string> warnings;
 };
 
-// The image of every material's texture slot 0. A texture that cannot be decoded or encoded
-// leaves its material untextured, with a warning.
+// The image of every material's texture slot 0, with the red channel of slot 1 (the grey alpha
+// map the host derived from it and wrote) as its alpha when the material has one. A texture that
+// cannot be decoded or encoded leaves its material untextured, with a warning.
 MaterialImages PrepareImages(const SceneSnapshot& scene, const ImageCodec& codec);
 
 }  // namespace vexmara::cli

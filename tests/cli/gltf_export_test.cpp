@@ -8,9 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "cli/gltf_file.h"
+#include "cli/importer.h"
+#include "host/image_codec.h"
 #include "gltf_test_support.h"
 
 namespace vexmara::testing {
@@ -668,6 +671,66 @@ TEST_F(GltfFiles, AGlbCarriesItsImagesInsideAndEachIdenticalImageOnce) {
         EXPECT_GE(image.bufferView, 0);
         EXPECT_EQ(image.mimeType, "image/png");
       }
+    }
+  }
+}
+
+// A texture of 2 x 2 texels with the given alpha values, written as a TGA file.
+std::u16string WriteTexture(const std::filesystem::path& path, std::array<std::uint8_t, 4> alpha) {
+  host::DecodedImage image;
+  image.width = 2;
+  image.height = 2;
+  for (std::uint8_t a : alpha) image.rgba.insert(image.rgba.end(), {200, 100, 50, a});
+  EXPECT_TRUE(host::WriteTga(path.string(), image));
+  return path.u16string();
+}
+
+TEST_F(GltfFiles, AMaterialBlendsOrCutsOutByItsImagesAlphaAndTakesTheAlphaMapTheHostWrote) {
+  struct Case {
+    const char* name;
+    std::array<std::uint8_t, 4> alpha;     // of the texture
+    std::optional<std::array<std::uint8_t, 4>> alphaMap;  // grey values of slot 1, when there is one
+    const char* mode;
+    std::array<std::uint8_t, 4> exported;  // the alpha of the image in the export
+  };
+  const Case cases[] = {
+      {"opaque", {255, 255, 255, 255}, std::nullopt, "OPAQUE", {255, 255, 255, 255}},
+      {"cut-out leaf", {0, 255, 255, 0}, std::nullopt, "MASK", {0, 255, 255, 0}},
+      {"glass pane", {128, 128, 255, 40}, std::nullopt, "BLEND", {128, 128, 255, 40}},
+      {"cut-out by its alpha map", {0, 255, 255, 0}, std::array<std::uint8_t, 4>{0, 255, 255, 0}, "MASK",
+       {0, 255, 255, 0}},
+      {"blended by its alpha map", {255, 255, 255, 255}, std::array<std::uint8_t, 4>{10, 255, 255, 255}, "BLEND",
+       {10, 255, 255, 255}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SceneSnapshot scene;
+    scene.materials = {Material(u"m", WriteTexture(directory_ / (std::string(c.name) + ".tga"), c.alpha))};
+    if (c.alphaMap) {
+      // The host's alpha map is grey: red, green and blue carry the alpha, its own alpha is 255.
+      host::DecodedImage map;
+      map.width = map.height = 2;
+      for (std::uint8_t a : *c.alphaMap) map.rgba.insert(map.rgba.end(), {a, a, a, 255});
+      const auto mapPath = directory_ / (std::string(c.name) + "_A.tga");
+      ASSERT_TRUE(host::WriteTga(mapPath.string(), map));
+      scene.materials[0].textureSlots.push_back(host::TextureSlotView{1, 1, mapPath.u16string(), {}});
+    }
+    cli::MemoryFiles files;
+    const auto output = directory_ / "alpha.glb";
+    const auto result = cli::ExportGltf(scene, output, {}, cli::HostImageCodec(), files);
+    ASSERT_TRUE(result.written) << result.error;
+    EXPECT_TRUE(result.warnings.empty()) << result.warnings[0];
+    const tinygltf::Model model = Load(files, output, true);
+    ASSERT_EQ(model.materials.size(), 1u);
+    EXPECT_EQ(model.materials[0].alphaMode, c.mode);
+    EXPECT_EQ(model.materials[0].alphaCutoff, 0.5);
+    ASSERT_EQ(model.images.size(), 1u);
+    const tinygltf::Image& image = model.images[0];
+    ASSERT_EQ(image.component, 4);
+    ASSERT_EQ(image.image.size(), 16u);
+    for (size_t t = 0; t < 4; ++t) {
+      EXPECT_EQ(image.image[t * 4 + 3], c.exported[t]) << "texel " << t;
+      EXPECT_EQ(image.image[t * 4], 200) << "texel " << t << " keeps its colour";
     }
   }
 }
