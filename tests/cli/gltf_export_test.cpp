@@ -553,6 +553,8 @@ TEST(GltfNames, EveryNameIsValidUtf8AndUniqueInItsKindAndTracksKeepTheirBones) {
 
 // ---- Materials and textures ---------------------------------------------------------------------
 
+const std::vector<std::uint8_t> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
 class GltfFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -564,7 +566,7 @@ class GltfFiles : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(directory_); }
 
   // Decodes paths ending in ".tga" as a 2 x 1 image whose first pixel encodes the path's length;
-  // a "PNG" is the image's size and pixels as they are.
+  // a "PNG" is the PNG signature, then the image's size and pixels as they are.
   cli::ImageCodec FakeCodec() {
     cli::ImageCodec codec;
     codec.decode = [this](const std::u16string& path, cli::RgbaImage* image) {
@@ -576,7 +578,8 @@ class GltfFiles : public ::testing::Test {
       return true;
     };
     codec.encodePng = [](const cli::RgbaImage& image, std::vector<std::uint8_t>* png) {
-      *png = {std::uint8_t(image.width), std::uint8_t(image.height)};
+      *png = kPngSignature;
+      png->insert(png->end(), {std::uint8_t(image.width), std::uint8_t(image.height)});
       png->insert(png->end(), image.pixels.begin(), image.pixels.end());
       return true;
     };
@@ -585,6 +588,7 @@ class GltfFiles : public ::testing::Test {
 
   // The document of `output` in `files`, read back.
   tinygltf::Model Load(const cli::MemoryFiles& files, const std::filesystem::path& output, bool decode = false) {
+    EXPECT_EQ(cli::CheckGltf(files, output), std::vector<std::string>{});
     tinygltf::Model model;
     std::string error;
     EXPECT_TRUE(cli::LoadWritten(files, output, decode, &model, &error)) << error;
@@ -660,7 +664,8 @@ TEST_F(GltfFiles, AGlbCarriesItsImagesInsideAndEachIdenticalImageOnce) {
     for (size_t i = 0; i < model.images.size(); ++i) {
       const tinygltf::Image& image = model.images[i];
       // The bytes the codec made, inside the buffer or in the file beside.
-      const std::vector<unsigned char> expected = {2, 1, std::uint8_t(i == 0 ? 11 : 13), 0, 0, 255, 0, 0, 0, 255};
+      std::vector<unsigned char> expected = kPngSignature;
+      expected.insert(expected.end(), {2, 1, std::uint8_t(i == 0 ? 11 : 13), 0, 0, 255, 0, 0, 0, 255});
       EXPECT_EQ(image.image, expected) << "image " << i;
       if (external) {
         EXPECT_EQ(image.bufferView, -1);
