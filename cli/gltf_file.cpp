@@ -4,12 +4,13 @@
 #include <cctype>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <utility>
 
 #include <nlohmann/json.hpp>
+
+#include "cli/output_files.h"
 
 
 namespace vexmara::cli {
@@ -70,37 +71,6 @@ bool WriteGlb(const GltfDocument& document, FileSink& sink) {
   return sink.Write(chunk, sizeof chunk) &&
          document.binary.WriteTo([&](const void* bytes, size_t size) { return sink.Write(bytes, size); });
 }
-
-// The files of a plain export, written straight to the disk.
-class DirectFiles final : public FileSink {
- public:
-  bool Begin(const std::filesystem::path& path) override {
-    if (!Close()) return false;
-    path_ = path;
-    file_.open(path, std::ios::binary | std::ios::trunc);
-    return Check();
-  }
-  bool Write(const void* bytes, size_t size) override {
-    file_.write(static_cast<const char*>(bytes), std::streamsize(size));
-    return Check();
-  }
-  std::string Failure() const override { return failure_; }
-  bool Close() {
-    if (!file_.is_open()) return true;
-    file_.close();
-    return Check();
-  }
-
- private:
-  bool Check() {
-    if (file_.fail() && failure_.empty()) failure_ = path_.string() + ": the file could not be written";
-    return failure_.empty();
-  }
-
-  std::ofstream file_;
-  std::filesystem::path path_;
-  std::string failure_;
-};
 
 }  // namespace
 
@@ -182,9 +152,9 @@ ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path&
 
 ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output,
                         const ExportOptions& options, const ImageCodec& codec) {
-  DirectFiles files;
+  OutputFiles files;
   ExportResult result = ExportGltf(scene, output, options, codec, files);
-  if (result.written && !files.Close()) {
+  if (result.written && !files.Commit()) {
     result.written = false;
     result.error = files.Failure();
   }

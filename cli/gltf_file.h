@@ -38,7 +38,8 @@ struct ExportResult {
 // `externalImages`) are named after the output and their texture: OUT_rock.png.
 ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output,
                         const ExportOptions& options, const ImageCodec& codec, FileSink& sink);
-// The same, written to the disk.
+// The same, written to the disk whole or not at all (output_files.h): `error` then names the file
+// that failed and the system's reason.
 ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output,
                         const ExportOptions& options, const ImageCodec& codec);
 
