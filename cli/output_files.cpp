@@ -21,6 +21,19 @@ std::filesystem::path TemporaryFor(const std::filesystem::path& target, unsigned
                                  std::to_string(attempt));
 }
 
+// Hands `size` bytes to the system, as many writes as it takes; 0, or the error of the write
+// that failed.
+int WriteAll(int descriptor, const std::uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(descriptor, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return written < 0 ? errno : EIO;
+    data += written;
+    size -= size_t(written);
+  }
+  return 0;
+}
+
 }  // namespace
 
 OutputFiles::~OutputFiles() { Discard(); }
@@ -63,28 +76,14 @@ bool OutputFiles::Write(const void* bytes, size_t size) {
     return true;
   }
   if (!Flush()) return false;
-  while (size > 0) {
-    const ssize_t written = ::write(descriptor_, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return Fail(files_.back().target, written < 0 ? errno : EIO);
-    data += written;
-    size -= size_t(written);
-  }
-  return true;
+  const int error = WriteAll(descriptor_, data, size);
+  return error == 0 || Fail(files_.back().target, error);
 }
 
 bool OutputFiles::Flush() {
-  const std::uint8_t* data = pending_.data();
-  size_t size = pending_.size();
-  while (size > 0) {
-    const ssize_t written = ::write(descriptor_, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return Fail(files_.back().target, written < 0 ? errno : EIO);
-    data += written;
-    size -= size_t(written);
-  }
+  const int error = WriteAll(descriptor_, pending_.data(), pending_.size());
   pending_.clear();
-  return true;
+  return error == 0 || Fail(files_.back().target, error);
 }
 
 bool OutputFiles::CloseCurrent() {
