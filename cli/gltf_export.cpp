@@ -229,12 +229,13 @@ class VertexSplit {
   std::vector<Vec2> uvs_;             // per glTF vertex
 };
 
-// What the mesh steps share: the host's vertices with their skin influences, and what they found
-// wrong in the faces.
+// What the mesh steps share: the host's vertices, the skin they follow, and what they found wrong
+// in the faces.
 struct MeshInput {
   const std::vector<host::VertexView>& vertices;
-  const std::vector<Influences>& influences;  // per host vertex; empty without a skin
+  bool skinned = false;
   int boneCount = 0;
+  int rootBone = 0;  // what a vertex without usable weights follows
   VertexSplit split;
   int skippedFaces = 0;
   int nonFinite = 0;
@@ -298,13 +299,13 @@ tinygltf::Primitive AddPrimitive(int material, const FaceList& faces, MeshInput&
       }
     }
   }
-  const bool skinned = !input.influences.empty();
+  const bool skinned = input.skinned;
   const bool shortJoints = input.boneCount > 256;
   std::vector<std::array<float, 4>> weights(skinned ? vertexCount : 0);
   std::vector<std::array<std::uint8_t, 4>> joints8(skinned && !shortJoints ? vertexCount : 0);
   std::vector<std::array<std::uint16_t, 4>> joints16(skinned && shortJoints ? vertexCount : 0);
   for (size_t g = 0; skinned && g < vertexCount; ++g) {
-    const Influences& in = input.influences[size_t(sources[g])];
+    const Influences in = SkinInfluences(input.vertices[size_t(sources[g])].weights, input.boneCount, input.rootBone);
     weights[g] = in.weights;
     if (shortJoints) {
       joints16[g] = in.joints;
@@ -421,7 +422,7 @@ std::vector<int> AddMeshes(const SceneSnapshot& scene, MeshInput& input, BufferB
     tinygltf::Node node;
     node.name = mesh.name;
     node.mesh = int(model.meshes.size() - 1);
-    if (!input.influences.empty()) node.skin = 0;
+    if (input.skinned) node.skin = 0;
     model.nodes.push_back(node);
     meshNodes.push_back(int(model.nodes.size() - 1));
   }
@@ -648,31 +649,48 @@ std::vector<ChannelKey> OrderKeys(std::vector<ChannelKey> keys, int components) 
 }
 
 Influences SkinInfluences(const std::vector<host::HostWeightEntry>& entries, int boneCount, int rootBone) {
-  std::vector<std::pair<int, double>> sums;
+  // The sum of each bone's weights, in the order the bones first appear. A vertex names a few
+  // bones: they stay on the stack unless there are more than eight.
+  std::array<std::pair<int, double>, 8> near{};
+  std::vector<std::pair<int, double>> far;
+  size_t count = 0;
+  const auto sum = [&](size_t i) -> std::pair<int, double>& { return i < near.size() ? near[i] : far[i - near.size()]; };
   for (const host::HostWeightEntry& entry : entries) {
     if (entry.boneIndex < 0 || entry.boneIndex >= boneCount) continue;
     if (!(entry.weight > 0) || !std::isfinite(entry.weight)) continue;
-    auto it = std::find_if(sums.begin(), sums.end(), [&](const auto& s) { return s.first == entry.boneIndex; });
-    if (it != sums.end()) {
-      it->second += entry.weight;
+    size_t i = 0;
+    while (i < count && sum(i).first != entry.boneIndex) ++i;
+    if (i < count) {
+      sum(i).second += entry.weight;
+    } else if (count++ < near.size()) {
+      near[i] = {entry.boneIndex, entry.weight};
     } else {
-      sums.emplace_back(entry.boneIndex, entry.weight);
+      far.emplace_back(entry.boneIndex, entry.weight);
     }
   }
-  // Largest first; a tie keeps the order of the entries.
-  std::stable_sort(sums.begin(), sums.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-  if (sums.size() > 4) sums.resize(4);
+  // The four largest, largest first; of equal ones the first.
   Influences influences;
+  std::array<std::pair<int, double>, 4> top{};
+  size_t kept = 0;
   double total = 0;
-  for (const auto& s : sums) total += s.second;
-  if (sums.empty() || !(total > 0) || !std::isfinite(total)) {
+  for (; kept < top.size(); ++kept) {
+    size_t best = count;
+    for (size_t i = 0; i < count; ++i) {
+      if (sum(i).second > 0 && (best == count || sum(i).second > sum(best).second)) best = i;
+    }
+    if (best == count) break;
+    top[kept] = sum(best);
+    total += top[kept].second;
+    sum(best).second = -1;  // taken
+  }
+  if (kept == 0 || !(total > 0) || !std::isfinite(total)) {
     influences.joints[0] = std::uint16_t(std::max(rootBone, 0));
     influences.weights[0] = 1;
     return influences;
   }
-  for (size_t k = 0; k < sums.size(); ++k) {
-    influences.joints[k] = std::uint16_t(sums[k].first);
-    influences.weights[k] = float(sums[k].second / total);
+  for (size_t k = 0; k < kept; ++k) {
+    influences.joints[k] = std::uint16_t(top[k].first);
+    influences.weights[k] = float(top[k].second / total);
   }
   return influences;
 }
@@ -692,14 +710,7 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const MaterialImages& images)
     document.warnings.push_back("more than 65536 bones: the meshes are written without a skin");
   }
   const Skeleton skeleton = MakeSkeleton(scene.bones);
-  std::vector<Influences> influences;
-  if (skinned) {
-    influences.reserve(scene.vertices.size());
-    for (const host::VertexView& vertex : scene.vertices) {
-      influences.push_back(SkinInfluences(vertex.weights, boneCount, skeleton.rootBone));
-    }
-  }
-  MeshInput input{scene.vertices, influences, boneCount, VertexSplit(scene.vertices.size())};
+  MeshInput input{scene.vertices, skinned, boneCount, skeleton.rootBone, VertexSplit(scene.vertices.size())};
   const std::vector<int> meshNodes = AddMeshes(scene, input, buffer, document);
 
   const int firstBoneNode = int(model.nodes.size());
