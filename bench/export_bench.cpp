@@ -23,7 +23,8 @@ void BM_GltfExportCost(benchmark::State& state) {
   std::vector<std::string> importOnly;
   for (int32_t i = 0; i < animations; ++i) {
     // A track for every bone, 100 keys of each kind.
-    importOnly.insert(importOnly.end(), {"--anim", SampleAnimationFile(BonesForVertices(vertices), 100, i).path.string()});
+    const InputFile& animation = SampleAnimationFile(BonesForVertices(vertices), 100, i);
+    importOnly.insert(importOnly.end(), {"--anim", animation.path.string()});
   }
   const std::filesystem::path output = InputRoot() / "gltf" / ("cost_v" + std::to_string(vertices) + ".glb");
   std::filesystem::create_directories(output.parent_path());

@@ -231,7 +231,8 @@ class Checker {
       Fail(where, "min or max of the wrong length");
       return;
     }
-    std::vector<double> low(n, std::numeric_limits<double>::infinity()), high(n, -std::numeric_limits<double>::infinity());
+    std::vector<double> low(n, std::numeric_limits<double>::infinity());
+    std::vector<double> high(n, -std::numeric_limits<double>::infinity());
     for (size_t e = 0; e < accessor.count; ++e) {
       for (size_t c = 0; c < n; ++c) {
         const double value = Value(index, e, c);
@@ -289,9 +290,11 @@ class Checker {
       const auto finite = [](const std::vector<double>& values) {
         return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
       };
-      if ((!node.translation.empty() && node.translation.size() != 3) || (!node.scale.empty() && node.scale.size() != 3) ||
-          (!node.rotation.empty() && node.rotation.size() != 4) || !finite(node.translation) || !finite(node.scale) ||
-          !finite(node.rotation)) {
+      const auto sized = [](const std::vector<double>& values, size_t n) {
+        return values.empty() || values.size() == n;
+      };
+      if (!sized(node.translation, 3) || !sized(node.rotation, 4) || !sized(node.scale, 3) ||
+          !finite(node.translation) || !finite(node.scale) || !finite(node.rotation)) {
         Fail(where, "a translation, rotation or scale that is not finite or of the wrong length");
       } else if (node.rotation.size() == 4) {
         const double length = std::sqrt(node.rotation[0] * node.rotation[0] + node.rotation[1] * node.rotation[1] +
@@ -335,7 +338,9 @@ class Checker {
     }
     for (size_t n = 0; n < model_.nodes.size(); ++n) {
       int top = int(n);
-      for (size_t steps = 0; parent_[size_t(top)] >= 0 && steps <= model_.nodes.size(); ++steps) top = parent_[size_t(top)];
+      for (size_t steps = 0; parent_[size_t(top)] >= 0 && steps <= model_.nodes.size(); ++steps) {
+        top = parent_[size_t(top)];
+      }
       inScene_[n] = inScene_[size_t(top)];
     }
   }
@@ -583,8 +588,10 @@ class Checker {
         }
         const tinygltf::BufferView& view = model_.bufferViews[size_t(image.bufferView)];
         if (view.target != 0) Fail(where, "its view has a target");
-        if (InRange(view.buffer, model_.buffers) && view.byteOffset + view.byteLength <= model_.buffers[size_t(view.buffer)].data.size() &&
-            !isPng(model_.buffers[size_t(view.buffer)].data.data() + view.byteOffset, view.byteLength)) {
+        if (!InRange(view.buffer, model_.buffers)) continue;
+        const std::vector<unsigned char>& buffer = model_.buffers[size_t(view.buffer)].data;
+        const bool inside = view.byteOffset + view.byteLength <= buffer.size();
+        if (inside && !isPng(buffer.data() + view.byteOffset, view.byteLength)) {
           Fail(where, "not a PNG file");
         }
       } else {

@@ -164,7 +164,8 @@ Skeleton MakeSkeleton(const std::vector<host::BoneView>& bones) {
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       const int b = *it;
       skeleton.parent[size_t(b)] = above;
-      const Matrix local = ComposeMatrix(skeleton.translation[size_t(b)], skeleton.rotation[size_t(b)], skeleton.scale[size_t(b)]);
+      const Matrix local =
+          ComposeMatrix(skeleton.translation[size_t(b)], skeleton.rotation[size_t(b)], skeleton.scale[size_t(b)]);
       skeleton.world[size_t(b)] = above >= 0 ? MultiplyMatrices(skeleton.world[size_t(above)], local) : local;
       state[size_t(b)] = kDone;
       above = b;
@@ -499,7 +500,8 @@ void AddSkin(const Skeleton& skeleton, int firstBoneNode, int skeletonTop, Buffe
     document.warnings.push_back(std::to_string(singular) +
                                 " bone(s) with a singular bind matrix get the identity as inverse");
   }
-  skin.inverseBindMatrices = buffer.AddAccessor(std::move(inverseBind), TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
+  skin.inverseBindMatrices =
+      buffer.AddAccessor(std::move(inverseBind), TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
   skin.skeleton = skeletonTop;
   document.model.skins.push_back(skin);
   document.counts.joints = boneCount;
@@ -605,7 +607,9 @@ void MakeNamesUnique(int firstBoneNode, int boneCount, tinygltf::Model& model) {
   }
   const auto unique = [](auto& objects, const char* kind) {
     UniqueNames names;
-    for (size_t i = 0; i < objects.size(); ++i) objects[i].name = names.Claim(objects[i].name, kind + std::to_string(i));
+    for (size_t i = 0; i < objects.size(); ++i) {
+      objects[i].name = names.Claim(objects[i].name, kind + std::to_string(i));
+    }
   };
   unique(model.meshes, "mesh_");
   unique(model.materials, "material_");
@@ -654,7 +658,9 @@ Influences SkinInfluences(const std::vector<host::HostWeightEntry>& entries, int
   std::array<std::pair<int, double>, 8> near{};
   std::vector<std::pair<int, double>> far;
   size_t count = 0;
-  const auto sum = [&](size_t i) -> std::pair<int, double>& { return i < near.size() ? near[i] : far[i - near.size()]; };
+  const auto sum = [&](size_t i) -> std::pair<int, double>& {
+    return i < near.size() ? near[i] : far[i - near.size()];
+  };
   for (const host::HostWeightEntry& entry : entries) {
     if (entry.boneIndex < 0 || entry.boneIndex >= boneCount) continue;
     if (!(entry.weight > 0) || !std::isfinite(entry.weight)) continue;

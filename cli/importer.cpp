@@ -160,7 +160,8 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
       if (files.Reason().empty()) {
         err << "vexmara-import: " << exported.error << "\n";
       } else {
-        err << "vexmara-import: " << AsGiven(files.FailedFile(), *output, *line.output) << ": " << files.Reason() << "\n";
+        err << "vexmara-import: " << AsGiven(files.FailedFile(), *output, *line.output) << ": " << files.Reason()
+            << "\n";
       }
       return kExitFailed;
     }

@@ -46,7 +46,9 @@ bool OutputFiles::Fail(const std::filesystem::path& file, int error) {
   return false;
 }
 
-std::string OutputFiles::Failure() const { return reason_.empty() ? std::string() : failedFile_.string() + ": " + reason_; }
+std::string OutputFiles::Failure() const {
+  return reason_.empty() ? std::string() : failedFile_.string() + ": " + reason_;
+}
 
 bool OutputFiles::Begin(const std::filesystem::path& target) {
   if (!reason_.empty() || !CloseCurrent()) return false;

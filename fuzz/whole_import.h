@@ -48,7 +48,8 @@ inline WholeImport RunWholeImport(const std::uint8_t* data, size_t size, const s
   const std::filesystem::path modelPath = folder / "model.app";
   const std::filesystem::path animationPath = folder / "walk.ani";
   const auto save = [](const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   };
   save(modelPath, input.TakeBytes(modelBytes));
   save(animationPath, input.TakeRest());

@@ -30,8 +30,8 @@ Parsed Parse(std::vector<std::string> arguments) {
 TEST(CommandLine, EveryOptionReachesTheRequest) {
   const std::string here = ::testing::TempDir();
   const Parsed parsed = Parse({"models/hero.app", "--anim", "walk.ani", "--no-swap", "--anim", "run one.ani",
-                               "--textures", here, "--groups", "--alpha", "-o", "out/hero.GLTF", "--external-images", "--json",
-                               "scene.json", "--plugin", "other.so"});
+                               "--textures", here, "--groups", "--alpha", "-o", "out/hero.GLTF", "--external-images",
+                               "--json", "scene.json", "--plugin", "other.so"});
   ASSERT_TRUE(parsed.result.line) << parsed.err;
   const cli::CommandLine& line = *parsed.result.line;
   EXPECT_EQ(line.request.model, "models/hero.app");

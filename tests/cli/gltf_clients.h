@@ -37,7 +37,8 @@ inline std::map<std::string, nlohmann::json> ValidateGltf(const std::vector<std:
     if (!report.is_discarded() && report.contains("file")) reports[report["file"]] = report;
   }
   if (reports.size() != files.size()) {
-    ADD_FAILURE() << "no report from the validator for every file (exit " << run.exitCode << "):\n" << run.out << run.err;
+    ADD_FAILURE() << "no report from the validator for every file (exit " << run.exitCode << "):\n"
+                  << run.out << run.err;
   }
   return reports;
 }

@@ -610,7 +610,8 @@ TEST_F(GltfFiles, AGltfWritesItsTexturesAsPngFilesBesideItAndUndecodableOnesAreA
   cli::MemoryFiles files;
   const auto result = cli::ExportGltf(scene, output, {}, FakeCodec(), files);
   ASSERT_TRUE(result.written) << result.error;
-  EXPECT_EQ(decoded_, (std::vector<std::u16string>{u"/textures/rock.tga", u"/textures/skin.tex", u"/elsewhere/rock.tga"}))
+  EXPECT_EQ(decoded_,
+            (std::vector<std::u16string>{u"/textures/rock.tga", u"/textures/skin.tex", u"/elsewhere/rock.tga"}))
       << "every image is decoded once";
   EXPECT_EQ(files.Order(), (std::vector<std::filesystem::path>{directory_ / "my_scene_rock.png",
                                                                directory_ / "my_scene_rock_2.png", output}))

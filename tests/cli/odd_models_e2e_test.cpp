@@ -199,7 +199,9 @@ std::vector<OddModel> OddModels() {
                       return model;
                     },
                     {}, {}, {}, nullptr,
-                    [](const nlohmann::json& d) { EXPECT_FALSE(d["meshes"][0]["primitives"][0].contains("material")); }});
+                    [](const nlohmann::json& d) {
+                      EXPECT_FALSE(d["meshes"][0]["primitives"][0].contains("material"));
+                    }});
   models.push_back({"non-finite and huge coordinates",
                     [=] {
                       AppModel model = Skeleton({-1});

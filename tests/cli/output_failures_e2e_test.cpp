@@ -116,7 +116,8 @@ TEST_F(OutputFailure, APathUnderARegularFileIsNotADirectory) {
     EXPECT_EQ(run.err, "vexmara-import: " + named + ": Not a directory\n");
     EXPECT_EQ(run.out.find("wrote"), std::string::npos) << run.out;
   }
-  const ProgramRun json = RunProgram(VEXMARA_IMPORT_PATH, {"sample/sample.app", "--json", "blocker/scene.json"}, folder_);
+  const ProgramRun json =
+      RunProgram(VEXMARA_IMPORT_PATH, {"sample/sample.app", "--json", "blocker/scene.json"}, folder_);
   EXPECT_EQ(json.exitCode, 1);
   EXPECT_EQ(json.err, "vexmara-import: blocker/scene.json: Not a directory\n");
   EXPECT_EQ(ReadWhole(folder_ / "blocker"), "blocker");
