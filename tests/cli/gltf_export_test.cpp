@@ -772,6 +772,15 @@ TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
       EXPECT_EQ(model.buffers.at(0).uri, "scene.bin");
     }
   }
+  // A .bin named after an output with a space: its URI is percent-encoded, the file keeps the name.
+  cli::MemoryFiles files;
+  const auto spaced = cli::ExportGltf(scene, directory_ / "my scene.gltf", {}, FakeCodec(), files);
+  ASSERT_TRUE(spaced.written) << spaced.error;
+  EXPECT_NE(files.Find(directory_ / "my scene.bin"), nullptr);
+  const std::vector<std::uint8_t>& json = *files.Find(directory_ / "my scene.gltf");
+  EXPECT_NE(std::string(json.begin(), json.end()).find("\"uri\":\"my%20scene.bin\""), std::string::npos);
+  EXPECT_EQ(Load(files, directory_ / "my scene.gltf").meshes.size(), 1u);
+
   const auto refused = cli::ExportGltf(scene, directory_ / "scene.obj", {}, FakeCodec());
   EXPECT_FALSE(refused.written);
   EXPECT_NE(refused.error.find(".glb or .gltf"), std::string::npos);
