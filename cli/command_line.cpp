@@ -22,7 +22,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
   std::string model;
   std::vector<std::string> animations;
   std::string textures;
-  bool noSwap = false, groups = false, alpha = false;
+  bool noSwap = false, groups = false, alpha = false, externalImages = false;
   std::string output, json;
   std::string library = defaultLibrary.string();
 
@@ -38,14 +38,16 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
   app.add_flag("--groups", groups, "Check \"Import submeshes as groups\"");
   app.add_flag("--alpha", alpha, "Check \"Extract alpha maps\" (writes NAME_A.tga beside each texture)");
   app.add_option("-o,--output", output,
-                 "Write the scene as glTF 2.0: a .glb file, or a .gltf file with its .bin; texture images "
-                 "are written as PNG files beside it")
+                 "Write the scene as glTF 2.0: a .glb file holding its texture images, or a .gltf file with "
+                 "its .bin and its images as PNG files beside it")
       ->type_name("OUT.glb|OUT.gltf")
       ->check(
           [](const std::string& value) {
             return IsGltfPath(value) ? std::string() : std::string("the output must end in .glb or .gltf");
           },
           "", "");
+  app.add_flag("--external-images", externalImages,
+               "Write a .glb's texture images as PNG files beside it instead of inside it");
   app.add_option("--json", json, "Write the reference host's scene document as JSON")->type_name("OUT.json");
   app.add_option("--plugin", library, "The plug-in library to load")
       ->type_name("LIBRARY")
@@ -78,6 +80,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
   line.request.groups = groups;
   line.request.alphaMaps = alpha;
   if (!output.empty()) line.output = output;
+  line.externalImages = externalImages;
   if (!json.empty()) line.json = json;
   parsed.line = std::move(line);
   parsed.exitCode = kExitBuilt;

@@ -12,6 +12,7 @@ namespace vexmara::cli {
 struct CommandLine {
   ImportRequest request;  // paths as given, relative to the caller's folder
   std::optional<std::filesystem::path> output;  // .glb or .gltf
+  bool externalImages = false;                   // a .glb's images beside it
   std::optional<std::filesystem::path> json;    // the host's scene document
 };
 

@@ -7,178 +7,111 @@
 #include <cstring>
 #include <limits>
 #include <map>
-#include <unordered_map>
 #include <set>
-#include <tuple>
 #include <utility>
 
+#include "cli/gltf_names.h"
 #include "host/text.h"
 
 namespace vexmara::cli {
 
-// ---- Math ---------------------------------------------------------------------------------------
-
-Quat QuatMultiply(const Quat& a, const Quat& b) {
-  const float ax = a[0], ay = a[1], az = a[2], aw = a[3];
-  const float bx = b[0], by = b[1], bz = b[2], bw = b[3];
-  return {aw * bx + ax * bw + ay * bz - az * by, aw * by + ay * bw + az * bx - ax * bz,
-          aw * bz + az * bw + ax * by - ay * bx, aw * bw - ax * bx - ay * by - az * bz};
+size_t BinaryChunk::AppendBlock(const std::uint8_t* data, size_t size, std::shared_ptr<const void> owner) {
+  const size_t offset = Size();
+  blocks_.push_back(Block{offset, data, size, std::move(owner)});
+  size_ = offset + size;
+  return offset;
 }
 
-Quat QuatNormalize(const Quat& q) {
-  const double length = std::sqrt(double(q[0]) * q[0] + double(q[1]) * q[1] + double(q[2]) * q[2] +
-                                  double(q[3]) * q[3]);
-  if (!std::isfinite(length) || length < 1e-12) return {0, 0, 0, 1};
-  return {float(q[0] / length), float(q[1] / length), float(q[2] / length), float(q[3] / length)};
+bool BinaryChunk::WriteTo(const std::function<bool(const void* bytes, size_t size)>& write) const {
+  static constexpr std::uint8_t kZeros[4] = {};
+  size_t written = 0;
+  for (const Block& block : blocks_) {
+    if (block.offset > written && !write(kZeros, block.offset - written)) return false;
+    if (block.size > 0 && !write(block.data, block.size)) return false;
+    written = block.offset + block.size;
+  }
+  return Size() == written || write(kZeros, Size() - written);
 }
 
 namespace {
-
-using Matrix = std::array<double, 16>;  // row-major, for column vectors; translation in 3, 7, 11
-
-// The rotation matrix of a unit quaternion, rows of three.
-std::array<std::array<double, 3>, 3> RotationOf(const Quat& q) {
-  const double x = q[0], y = q[1], z = q[2], w = q[3];
-  return {{{1 - 2 * y * y - 2 * z * z, 2 * x * y - 2 * w * z, 2 * x * z + 2 * w * y},
-           {2 * x * y + 2 * w * z, 1 - 2 * x * x - 2 * z * z, 2 * y * z - 2 * w * x},
-           {2 * x * z - 2 * w * y, 2 * y * z + 2 * w * x, 1 - 2 * x * x - 2 * y * y}}};
-}
-
-}  // namespace
-
-Vec3 QuatRotate(const Quat& q, const Vec3& v) {
-  const auto r = RotationOf(q);
-  Vec3 out{};
-  for (int row = 0; row < 3; ++row) {
-    out[size_t(row)] = float(r[size_t(row)][0] * v[0] + r[size_t(row)][1] * v[1] + r[size_t(row)][2] * v[2]);
-  }
-  return out;
-}
-
-namespace {
-
-Matrix Compose(const Vec3& t, const Quat& q, const Vec3& s) {
-  const auto r = RotationOf(q);
-  Matrix m{};
-  for (size_t row = 0; row < 3; ++row) {
-    for (size_t column = 0; column < 3; ++column) m[row * 4 + column] = r[row][column] * s[column];
-    m[row * 4 + 3] = t[row];
-  }
-  m[15] = 1;
-  return m;
-}
-
-Matrix Multiply(const Matrix& a, const Matrix& b) {
-  Matrix out{};
-  for (size_t row = 0; row < 4; ++row) {
-    for (size_t column = 0; column < 4; ++column) {
-      double sum = 0;
-      for (size_t k = 0; k < 4; ++k) sum += a[row * 4 + k] * b[k * 4 + column];
-      out[row * 4 + column] = sum;
-    }
-  }
-  return out;
-}
-
-// The inverse of an affine matrix (last row 0, 0, 0, 1); false when its linear part is singular.
-bool InvertAffine(const Matrix& m, Matrix* out) {
-  const double a = m[0], b = m[1], c = m[2], d = m[4], e = m[5], f = m[6], g = m[8], h = m[9], i = m[10];
-  const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
-  if (!std::isfinite(det) || std::fabs(det) < 1e-30) return false;
-  const double r = 1 / det;
-  Matrix inv{};
-  inv[0] = (e * i - f * h) * r;
-  inv[1] = (c * h - b * i) * r;
-  inv[2] = (b * f - c * e) * r;
-  inv[4] = (f * g - d * i) * r;
-  inv[5] = (a * i - c * g) * r;
-  inv[6] = (c * d - a * f) * r;
-  inv[8] = (d * h - e * g) * r;
-  inv[9] = (b * g - a * h) * r;
-  inv[10] = (a * e - b * d) * r;
-  for (size_t row = 0; row < 3; ++row) {
-    inv[row * 4 + 3] = -(inv[row * 4 + 0] * m[3] + inv[row * 4 + 1] * m[7] + inv[row * 4 + 2] * m[11]);
-  }
-  inv[15] = 1;
-  *out = inv;
-  return true;
-}
 
 float Finite(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
 
-std::string Utf8(const std::u16string& text) { return host::Utf16ToUtf8(text); }
+// The name of host object `index` of a kind, or a name made of `kind` and the index when it has
+// none.
+std::string NameOr(const std::u16string& wide, const std::string& narrow, const char* kind, size_t index) {
+  std::string name = HostText(wide, narrow);
+  return name.empty() ? kind + std::to_string(index) : name;
+}
 
 // ---- Buffer ---------------------------------------------------------------------------------------
 
+size_t ComponentBytes(int componentType) {
+  switch (componentType) {
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
+      return 1;
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT:
+      return 2;
+    default:
+      return 4;
+  }
+}
+
+// min and max per component of `count` elements of `n` floats.
+void SetBounds(const float* values, size_t count, size_t n, tinygltf::Accessor* accessor) {
+  accessor->minValues.assign(n, std::numeric_limits<double>::infinity());
+  accessor->maxValues.assign(n, -std::numeric_limits<double>::infinity());
+  for (size_t i = 0; i < count * n; ++i) {
+    accessor->minValues[i % n] = std::min(accessor->minValues[i % n], double(values[i]));
+    accessor->maxValues[i % n] = std::max(accessor->maxValues[i % n], double(values[i]));
+  }
+}
+
+// Views and accessors of the document's one buffer; each accessor's elements become a block of
+// the binary chunk as they are, without a copy.
 class BufferBuilder {
  public:
-  explicit BufferBuilder(tinygltf::Model& model) : model_(model) {}
+  explicit BufferBuilder(GltfDocument& document) : model_(document.model), binary_(document.binary) {}
 
-  // A view over `bytes`, placed at a 4-byte boundary.
-  int AddView(const void* bytes, size_t size, int target) {
-    while (data_.size() % 4 != 0) data_.push_back(0);
+  // A view of bytes held elsewhere (an image's), with no target.
+  int AddSharedView(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
     tinygltf::BufferView view;
     view.buffer = 0;
-    view.byteOffset = data_.size();
-    view.byteLength = size;
-    view.target = target;
-    const auto* begin = static_cast<const unsigned char*>(bytes);
-    data_.insert(data_.end(), begin, begin + size);
+    view.byteLength = bytes->size();
+    view.byteOffset = binary_.AppendShared(std::move(bytes));
     model_.bufferViews.push_back(view);
     return int(model_.bufferViews.size() - 1);
   }
 
   template <class T>
-  int AddAccessor(const std::vector<T>& elements, int componentType, int type, size_t componentsPerElement,
-                  int target, bool withBounds, bool normalized = false) {
+  int AddView(std::vector<T> elements, int target) {
+    tinygltf::BufferView view;
+    view.buffer = 0;
+    view.byteLength = elements.size() * sizeof(T);
+    view.target = target;
+    view.byteOffset = binary_.Append(std::move(elements));
+    model_.bufferViews.push_back(view);
+    return int(model_.bufferViews.size() - 1);
+  }
+
+  // An accessor over elements of `components` components each; with `bounds`, its min and max
+  // (float elements only).
+  template <class T>
+  int AddAccessor(std::vector<T> elements, int componentType, int type, size_t components, int target,
+                  bool bounds) {
     tinygltf::Accessor accessor;
-    accessor.bufferView = AddView(elements.data(), elements.size() * sizeof(T), target);
-    accessor.byteOffset = 0;
     accessor.componentType = componentType;
     accessor.type = type;
-    accessor.normalized = normalized;
-    accessor.count = componentsPerElement == 0 ? 0 : elements.size() * sizeof(T) / ComponentBytes(componentType) / componentsPerElement;
-    if (withBounds) Bounds(elements, componentsPerElement, &accessor);
+    accessor.count = elements.size() * sizeof(T) / ComponentBytes(componentType) / components;
+    if (bounds) SetBounds(reinterpret_cast<const float*>(elements.data()), accessor.count, components, &accessor);
+    accessor.bufferView = AddView(std::move(elements), target);
     model_.accessors.push_back(accessor);
     return int(model_.accessors.size() - 1);
   }
 
-  void Finish() {
-    if (data_.empty()) return;
-    while (data_.size() % 4 != 0) data_.push_back(0);
-    tinygltf::Buffer buffer;
-    buffer.data = std::move(data_);
-    model_.buffers.push_back(std::move(buffer));
-  }
-
  private:
-  static size_t ComponentBytes(int componentType) {
-    switch (componentType) {
-      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
-        return 1;
-      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT:
-        return 2;
-      default:
-        return 4;
-    }
-  }
-
-  // min and max per component, for arrays of float elements of `n` components.
-  template <class T>
-  static void Bounds(const std::vector<T>& elements, size_t n, tinygltf::Accessor* accessor) {
-    const size_t total = elements.size() * sizeof(T) / sizeof(float);
-    std::vector<float> values(total);
-    std::memcpy(values.data(), elements.data(), total * sizeof(float));
-    accessor->minValues.assign(n, std::numeric_limits<double>::infinity());
-    accessor->maxValues.assign(n, -std::numeric_limits<double>::infinity());
-    for (size_t i = 0; i < total; ++i) {
-      accessor->minValues[i % n] = std::min(accessor->minValues[i % n], double(values[i]));
-      accessor->maxValues[i % n] = std::max(accessor->maxValues[i % n], double(values[i]));
-    }
-  }
-
   tinygltf::Model& model_;
-  std::vector<unsigned char> data_;
+  BinaryChunk& binary_;
 };
 
 // ---- Skeleton -------------------------------------------------------------------------------------
@@ -231,8 +164,9 @@ Skeleton MakeSkeleton(const std::vector<host::BoneView>& bones) {
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       const int b = *it;
       skeleton.parent[size_t(b)] = above;
-      const Matrix local = Compose(skeleton.translation[size_t(b)], skeleton.rotation[size_t(b)], skeleton.scale[size_t(b)]);
-      skeleton.world[size_t(b)] = above >= 0 ? Multiply(skeleton.world[size_t(above)], local) : local;
+      const Matrix local =
+          ComposeMatrix(skeleton.translation[size_t(b)], skeleton.rotation[size_t(b)], skeleton.scale[size_t(b)]);
+      skeleton.world[size_t(b)] = above >= 0 ? MultiplyMatrices(skeleton.world[size_t(above)], local) : local;
       state[size_t(b)] = kDone;
       above = b;
     }
@@ -248,30 +182,450 @@ Skeleton MakeSkeleton(const std::vector<host::BoneView>& bones) {
 
 // ---- Meshes ---------------------------------------------------------------------------------------
 
-// A glTF vertex: a host vertex with the bits of one corner's texture coordinates.
-struct VertexKey {
-  int vertex;
-  std::uint32_t u, v;
-  bool operator==(const VertexKey&) const = default;
-};
-
-// Corners find their glTF vertex by hash, so that a mesh of millions of corners costs time
-// linear in them (an ordered map made it n log n, with a node per vertex).
-struct VertexKeyHash {
-  size_t operator()(const VertexKey& key) const {
-    std::uint64_t h = std::uint64_t(std::uint32_t(key.vertex)) << 32 | key.u;
-    h ^= std::uint64_t(key.v) * 0x9E3779B97F4A7C15ull;
-    h ^= h >> 30;
-    h *= 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 27;
-    h *= 0x94D049BB133111EBull;
-    return size_t(h ^ (h >> 31));
-  }
-};
-
 struct Vec2 {
   float u, v;
 };
+
+// Finds the glTF vertex of each face corner: a host vertex with one pair of texture coordinates.
+// Each host vertex leads to the first glTF vertex made from it, and each glTF vertex to the next
+// one of the same host vertex (with other coordinates), so that a corner costs an array read or
+// two. Coordinates are told apart by their bits.
+class VertexSplit {
+ public:
+  explicit VertexSplit(size_t hostVertices) : first_(hostVertices, kNone) {}
+
+  // The glTF vertex of host vertex `v` with coordinates `uv`, made when it is new.
+  std::uint32_t Find(int v, Vec2 uv) {
+    std::uint32_t* link = &first_[size_t(v)];
+    while (*link != kNone) {
+      const Vec2 known = uvs_[*link];
+      if (std::bit_cast<std::uint32_t>(known.u) == std::bit_cast<std::uint32_t>(uv.u) &&
+          std::bit_cast<std::uint32_t>(known.v) == std::bit_cast<std::uint32_t>(uv.v)) {
+        return *link;
+      }
+      link = &next_[*link];
+    }
+    *link = std::uint32_t(source_.size());
+    source_.push_back(v);
+    uvs_.push_back(uv);
+    next_.push_back(kNone);
+    return *link;
+  }
+
+  // The host vertex of each glTF vertex, in order.
+  const std::vector<int>& Sources() const { return source_; }
+  // Hands over the coordinates of the glTF vertices and starts the next primitive.
+  std::vector<Vec2> TakeUvs() {
+    for (int v : source_) first_[size_t(v)] = kNone;
+    source_.clear();
+    next_.clear();
+    return std::move(uvs_);
+  }
+
+ private:
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  std::vector<std::uint32_t> first_;  // per host vertex
+  std::vector<std::uint32_t> next_;   // per glTF vertex
+  std::vector<int> source_;           // per glTF vertex
+  std::vector<Vec2> uvs_;             // per glTF vertex
+};
+
+// What the mesh steps share: the host's vertices, the skin they follow, and what they found wrong
+// in the faces.
+struct MeshInput {
+  const std::vector<host::VertexView>& vertices;
+  bool skinned = false;
+  int boneCount = 0;
+  int rootBone = 0;  // what a vertex without usable weights follows
+  VertexSplit split;
+  int skippedFaces = 0;
+  int nonFinite = 0;
+};
+
+using FaceList = std::vector<const host::FaceView*>;
+
+// Faces by material, in the order the materials first appear; a material index outside the list
+// means none (-1). Faces naming a vertex the host does not hold are left out and counted.
+std::vector<std::pair<int, FaceList>> FacesByMaterial(const host::MeshView& mesh, size_t materialCount,
+                                                      MeshInput& input) {
+  const int vertexCount = int(input.vertices.size());
+  std::vector<std::pair<int, FaceList>> byMaterial;
+  for (const host::FaceView& face : mesh.faces) {
+    const bool inRange = std::all_of(face.vertices.begin(), face.vertices.end(),
+                                     [&](std::int32_t v) { return v >= 0 && v < vertexCount; });
+    if (!inRange) {
+      ++input.skippedFaces;
+      continue;
+    }
+    const int material =
+        face.materialIndex >= 0 && size_t(face.materialIndex) < materialCount ? face.materialIndex : -1;
+    auto it = std::find_if(byMaterial.begin(), byMaterial.end(), [&](const auto& g) { return g.first == material; });
+    if (it == byMaterial.end()) {
+      byMaterial.emplace_back(material, FaceList{});
+      it = byMaterial.end() - 1;
+    }
+    it->second.push_back(&face);
+  }
+  return byMaterial;
+}
+
+// One primitive of the faces of one material. glTF attributes are per vertex, so a host vertex
+// whose corners carry different texture coordinates becomes one glTF vertex per distinct pair.
+tinygltf::Primitive AddPrimitive(int material, const FaceList& faces, MeshInput& input, BufferBuilder& buffer,
+                                 GltfCounts& counts) {
+  std::vector<std::uint32_t> indices;
+  indices.reserve(faces.size() * 3);
+  for (const host::FaceView* face : faces) {
+    for (size_t c = 0; c < 3; ++c) {
+      Vec2 uv{face->uv[c][0], face->uv[c][1]};
+      if (!std::isfinite(uv.u) || !std::isfinite(uv.v)) {
+        ++input.nonFinite;
+        uv = {Finite(uv.u, 0), Finite(uv.v, 0)};
+      }
+      indices.push_back(input.split.Find(face->vertices[c], uv));
+    }
+  }
+
+  // The attributes, each filled at its final size from the host vertex of every glTF vertex.
+  const std::vector<int>& sources = input.split.Sources();
+  const size_t vertexCount = sources.size();
+  std::vector<Vec3> positions(vertexCount);
+  for (size_t g = 0; g < vertexCount; ++g) {
+    const auto& p = input.vertices[size_t(sources[g])].position;
+    for (size_t k = 0; k < 3; ++k) {
+      if (std::isfinite(p[k])) {
+        positions[g][k] = p[k];
+      } else {
+        ++input.nonFinite;
+      }
+    }
+  }
+  const bool skinned = input.skinned;
+  const bool shortJoints = input.boneCount > 256;
+  std::vector<std::array<float, 4>> weights(skinned ? vertexCount : 0);
+  std::vector<std::array<std::uint8_t, 4>> joints8(skinned && !shortJoints ? vertexCount : 0);
+  std::vector<std::array<std::uint16_t, 4>> joints16(skinned && shortJoints ? vertexCount : 0);
+  for (size_t g = 0; skinned && g < vertexCount; ++g) {
+    const Influences in = SkinInfluences(input.vertices[size_t(sources[g])].weights, input.boneCount, input.rootBone);
+    weights[g] = in.weights;
+    if (shortJoints) {
+      joints16[g] = in.joints;
+    } else {
+      for (size_t k = 0; k < 4; ++k) joints8[g][k] = std::uint8_t(in.joints[k]);
+    }
+  }
+
+  tinygltf::Primitive primitive;
+  primitive.mode = TINYGLTF_MODE_TRIANGLES;
+  primitive.material = material;
+  primitive.attributes["POSITION"] = buffer.AddAccessor(std::move(positions), TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                                        TINYGLTF_TYPE_VEC3, 3, TINYGLTF_TARGET_ARRAY_BUFFER, true);
+  primitive.attributes["TEXCOORD_0"] = buffer.AddAccessor(input.split.TakeUvs(), TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                                          TINYGLTF_TYPE_VEC2, 2, TINYGLTF_TARGET_ARRAY_BUFFER, false);
+  if (skinned) {
+    primitive.attributes["JOINTS_0"] =
+        shortJoints ? buffer.AddAccessor(std::move(joints16), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
+                                         TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER, false)
+                    : buffer.AddAccessor(std::move(joints8), TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4,
+                                         4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
+    primitive.attributes["WEIGHTS_0"] = buffer.AddAccessor(std::move(weights), TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                                           TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
+  }
+  if (vertexCount <= 65535) {
+    std::vector<std::uint16_t> shortIndices(indices.begin(), indices.end());
+    primitive.indices = buffer.AddAccessor(std::move(shortIndices), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
+                                           TINYGLTF_TYPE_SCALAR, 1, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
+  } else {
+    primitive.indices = buffer.AddAccessor(std::move(indices), TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
+                                           TINYGLTF_TYPE_SCALAR, 1, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
+  }
+  ++counts.primitives;
+  counts.vertices += int(vertexCount);
+  counts.triangles += int(faces.size());
+  return primitive;
+}
+
+// ---- Steps of the document --------------------------------------------------------------------
+
+// The images with one texture each, then the materials. An image is a view of the buffer, or
+// a file beside the document when it has a URI.
+void AddMaterials(const std::vector<host::MaterialView>& materials, const MaterialImages& images,
+                  BufferBuilder& buffer, GltfDocument& document) {
+  tinygltf::Model& model = document.model;
+  UniqueNames imageNames;
+  for (const ExportImage& exported : images.images) {
+    if (model.samplers.empty()) {
+      tinygltf::Sampler sampler;
+      sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
+      sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
+      sampler.wrapS = TINYGLTF_TEXTURE_WRAP_REPEAT;
+      sampler.wrapT = TINYGLTF_TEXTURE_WRAP_REPEAT;
+      model.samplers.push_back(sampler);
+    }
+    tinygltf::Image image;
+    image.name = imageNames.Claim(exported.name, "image_" + std::to_string(model.images.size()));
+    if (!exported.uri.empty()) {
+      image.uri = exported.uri;
+      document.files.push_back(ExternalFile{exported.uri, exported.png});
+    } else {
+      image.bufferView = buffer.AddSharedView(exported.png);
+      image.mimeType = "image/png";
+    }
+    model.images.push_back(image);
+    tinygltf::Texture texture;
+    texture.sampler = 0;
+    texture.source = int(model.images.size() - 1);
+    model.textures.push_back(texture);
+  }
+  for (size_t m = 0; m < materials.size(); ++m) {
+    tinygltf::Material material;
+    material.name = NameOr(materials[m].name, materials[m].narrowName, "material_", m);
+    // The game's materials carry no metal: a dielectric surface shows the texture as it is.
+    material.pbrMetallicRoughness.metallicFactor = 0;
+    material.pbrMetallicRoughness.roughnessFactor = 1;
+    const int image = m < images.imageOf.size() ? images.imageOf[m] : -1;
+    if (image >= 0 && size_t(image) < images.images.size()) {
+      material.pbrMetallicRoughness.baseColorTexture.index = image;  // one texture per image
+      material.pbrMetallicRoughness.baseColorTexture.texCoord = 0;
+      switch (images.images[size_t(image)].alpha) {
+        case AlphaMode::Opaque:
+          break;
+        case AlphaMode::Mask:  // a cut-out: every texel shown or not
+          material.alphaMode = "MASK";
+          material.alphaCutoff = 0.5;
+          break;
+        case AlphaMode::Blend:
+          material.alphaMode = "BLEND";
+          break;
+      }
+      ++document.counts.texturedMaterials;
+    }
+    model.materials.push_back(material);
+  }
+  document.counts.materials = int(model.materials.size());
+}
+
+// One mesh and one node per host mesh that has faces (glTF has no mesh without primitives), one
+// primitive per material. Gives the mesh nodes.
+std::vector<int> AddMeshes(const SceneSnapshot& scene, MeshInput& input, BufferBuilder& buffer,
+                           GltfDocument& document) {
+  tinygltf::Model& model = document.model;
+  std::vector<int> meshNodes;
+  for (const host::MeshView& hostMesh : scene.meshes) {
+    const auto byMaterial = FacesByMaterial(hostMesh, scene.materials.size(), input);
+    if (byMaterial.empty()) continue;
+    tinygltf::Mesh mesh;
+    mesh.name = "mesh_" + std::to_string(hostMesh.index);
+    for (const auto& [material, faces] : byMaterial) {
+      mesh.primitives.push_back(AddPrimitive(material, faces, input, buffer, document.counts));
+    }
+    model.meshes.push_back(mesh);
+    tinygltf::Node node;
+    node.name = mesh.name;
+    node.mesh = int(model.meshes.size() - 1);
+    if (input.skinned) node.skin = 0;
+    model.nodes.push_back(node);
+    meshNodes.push_back(int(model.nodes.size() - 1));
+  }
+  document.counts.meshes = int(model.meshes.size());
+  if (input.skippedFaces > 0) {
+    document.warnings.push_back(std::to_string(input.skippedFaces) +
+                                " face(s) name a vertex the host does not hold; left out");
+  }
+  if (input.nonFinite > 0) {
+    document.warnings.push_back(std::to_string(input.nonFinite) +
+                                " non-finite position or texture coordinate(s) written as 0");
+  }
+  return meshNodes;
+}
+
+// One node per bone under its parent, bone b at the model's next node + b. Gives the node at the
+// top of the skeleton: the one root bone's node or, when the bones form more than one tree (roots made by
+// cycles and missing parents among them), one extra node over every root bone, so that the
+// skin's joints have a common root. Without bones, -1.
+int AddBoneNodes(const std::vector<host::BoneView>& bones, const Skeleton& skeleton, tinygltf::Model& model) {
+  const int firstBoneNode = int(model.nodes.size());
+  const int boneCount = int(bones.size());
+  for (int b = 0; b < boneCount; ++b) {
+    tinygltf::Node node;
+    node.name = NameOr(bones[size_t(b)].name, bones[size_t(b)].narrowName, "bone_", size_t(b));
+    const Vec3& t = skeleton.translation[size_t(b)];
+    const Quat& q = skeleton.rotation[size_t(b)];
+    const Vec3& s = skeleton.scale[size_t(b)];
+    node.translation = {t[0], t[1], t[2]};
+    node.rotation = {q[0], q[1], q[2], q[3]};
+    node.scale = {s[0], s[1], s[2]};
+    model.nodes.push_back(node);
+  }
+  std::vector<int> roots;
+  for (int b = 0; b < boneCount; ++b) {
+    const int parent = skeleton.parent[size_t(b)];
+    if (parent >= 0) {
+      model.nodes[size_t(firstBoneNode + parent)].children.push_back(firstBoneNode + b);
+    } else {
+      roots.push_back(firstBoneNode + b);
+    }
+  }
+  if (roots.size() <= 1) return roots.empty() ? -1 : roots[0];
+  // The extra node has the identity transform: the bones' world matrices stay as they are.
+  tinygltf::Node top;
+  top.name = "skeleton_root";
+  top.children = std::move(roots);
+  model.nodes.push_back(std::move(top));
+  return int(model.nodes.size() - 1);
+}
+
+// The skin over every bone, with inverse bind matrices that undo each bone's world matrix.
+void AddSkin(const Skeleton& skeleton, int firstBoneNode, int skeletonTop, BufferBuilder& buffer,
+             GltfDocument& document) {
+  const int boneCount = int(skeleton.parent.size());
+  tinygltf::Skin skin;
+  skin.name = "skeleton";
+  std::vector<float> inverseBind;
+  inverseBind.reserve(size_t(boneCount) * 16);
+  int singular = 0;
+  for (int b = 0; b < boneCount; ++b) {
+    skin.joints.push_back(firstBoneNode + b);
+    Matrix inverse{};
+    if (!InvertAffine(skeleton.world[size_t(b)], &inverse)) {
+      ++singular;
+      inverse = IdentityMatrix();
+    }
+    // glTF matrices are stored column by column.
+    for (size_t column = 0; column < 4; ++column) {
+      for (size_t row = 0; row < 4; ++row) inverseBind.push_back(float(inverse[row * 4 + column]));
+    }
+  }
+  if (singular > 0) {
+    document.warnings.push_back(std::to_string(singular) +
+                                " bone(s) with a singular bind matrix get the identity as inverse");
+  }
+  skin.inverseBindMatrices =
+      buffer.AddAccessor(std::move(inverseBind), TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
+  skin.skeleton = skeletonTop;
+  document.model.skins.push_back(skin);
+  document.counts.joints = boneCount;
+}
+
+// The channels of one animation: keys made absolute from the bind transform, sampled LINEAR.
+// Channels with the same key times share their input accessor.
+class ChannelWriter {
+ public:
+  ChannelWriter(tinygltf::Animation& animation, int firstBoneNode, BufferBuilder& buffer)
+      : animation_(animation), firstBoneNode_(firstBoneNode), buffer_(buffer) {}
+
+  void Add(int bone, const char* path, std::vector<ChannelKey> keys, int components) {
+    keys = OrderKeys(std::move(keys), components);
+    if (keys.empty() || !targets_.emplace(bone, path).second) return;
+    std::vector<float> times;
+    std::vector<float> values;
+    for (const ChannelKey& key : keys) {
+      times.push_back(key.time);
+      for (int c = 0; c < components; ++c) values.push_back(key.value[size_t(c)]);
+    }
+    auto input = inputOf_.find(times);
+    if (input == inputOf_.end()) {
+      const int accessor = buffer_.AddAccessor(times, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, 1, -1, true);
+      input = inputOf_.emplace(times, accessor).first;
+    }
+    tinygltf::AnimationSampler sampler;
+    sampler.input = input->second;
+    sampler.output = buffer_.AddAccessor(std::move(values), TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                         components == 4 ? TINYGLTF_TYPE_VEC4 : TINYGLTF_TYPE_VEC3, size_t(components),
+                                         -1, false);
+    sampler.interpolation = "LINEAR";
+    animation_.samplers.push_back(sampler);
+    tinygltf::AnimationChannel channel;
+    channel.sampler = int(animation_.samplers.size() - 1);
+    channel.target_node = firstBoneNode_ + bone;
+    channel.target_path = path;
+    animation_.channels.push_back(channel);
+  }
+
+ private:
+  tinygltf::Animation& animation_;
+  int firstBoneNode_;
+  BufferBuilder& buffer_;
+  std::map<std::vector<float>, int> inputOf_;
+  std::set<std::pair<int, std::string>> targets_;
+};
+
+// One glTF animation per host animation that has keys for a bone; the host holds keys relative to
+// the bind pose, glTF wants them absolute.
+void AddAnimations(const std::vector<host::AnimationView>& animations, const Skeleton& skeleton, int firstBoneNode,
+                   BufferBuilder& buffer, GltfDocument& document) {
+  const int boneCount = int(skeleton.parent.size());
+  for (size_t a = 0; a < animations.size(); ++a) {
+    const host::AnimationView& hostAnimation = animations[a];
+    tinygltf::Animation animation;
+    animation.name = NameOr(hostAnimation.name, hostAnimation.narrowName, "animation_", a);
+    ChannelWriter channels(animation, firstBoneNode, buffer);
+    for (const host::TrackView& track : hostAnimation.tracks) {
+      const int bone = track.boneIndex;
+      if (bone < 0 || bone >= boneCount) continue;
+      const Vec3& t = skeleton.translation[size_t(bone)];
+      const Quat& q = skeleton.rotation[size_t(bone)];
+      const Vec3& s = skeleton.scale[size_t(bone)];
+      std::vector<ChannelKey> keys;
+      for (const host::HostVectorKey& key : track.translationKeys) {
+        const Vec3 turned = QuatRotate(q, {key.x, key.y, key.z});
+        keys.push_back({key.time, {t[0] + turned[0], t[1] + turned[1], t[2] + turned[2], 0}});
+      }
+      channels.Add(bone, "translation", std::move(keys), 3);
+      keys.clear();
+      for (const host::HostRotationKey& key : track.rotationKeys) {
+        keys.push_back({key.time, QuatNormalize(QuatMultiply(q, QuatNormalize({key.x, key.y, key.z, key.w})))});
+      }
+      channels.Add(bone, "rotation", std::move(keys), 4);
+      keys.clear();
+      for (const host::HostVectorKey& key : track.scaleKeys) {
+        keys.push_back({key.time, {s[0] * key.x, s[1] * key.y, s[2] * key.z, 0}});
+      }
+      channels.Add(bone, "scale", std::move(keys), 3);
+    }
+    if (animation.channels.empty()) {
+      document.warnings.push_back("animation \"" + animation.name + "\" has no keys for any bone; left out");
+      continue;
+    }
+    document.counts.channels += int(animation.channels.size());
+    document.model.animations.push_back(std::move(animation));
+  }
+  document.counts.animations = int(document.model.animations.size());
+}
+
+// Makes the names of each kind unique. The bones claim theirs before the other nodes: theirs come
+// from the model file, the others' are made here.
+void MakeNamesUnique(int firstBoneNode, int boneCount, tinygltf::Model& model) {
+  UniqueNames nodes;
+  for (int b = 0; b < boneCount; ++b) {
+    std::string& name = model.nodes[size_t(firstBoneNode + b)].name;
+    name = nodes.Claim(name, "bone_" + std::to_string(b));
+  }
+  for (size_t n = 0; n < model.nodes.size(); ++n) {
+    if (int(n) >= firstBoneNode && int(n) < firstBoneNode + boneCount) continue;
+    model.nodes[n].name = nodes.Claim(model.nodes[n].name, "node_" + std::to_string(n));
+  }
+  const auto unique = [](auto& objects, const char* kind) {
+    UniqueNames names;
+    for (size_t i = 0; i < objects.size(); ++i) {
+      objects[i].name = names.Claim(objects[i].name, kind + std::to_string(i));
+    }
+  };
+  unique(model.meshes, "mesh_");
+  unique(model.materials, "material_");
+  unique(model.skins, "skin_");
+  unique(model.animations, "animation_");
+}
+
+// The one scene: the mesh nodes and the top of the skeleton.
+void AddScene(const std::vector<int>& meshNodes, int skeletonTop, tinygltf::Model& model) {
+  tinygltf::Scene scene;
+  scene.name = "scene";
+  scene.nodes = meshNodes;
+  if (skeletonTop >= 0) scene.nodes.push_back(skeletonTop);
+  model.scenes.push_back(scene);
+  model.defaultScene = 0;
+}
 
 }  // namespace
 
@@ -299,79 +653,62 @@ std::vector<ChannelKey> OrderKeys(std::vector<ChannelKey> keys, int components) 
 }
 
 Influences SkinInfluences(const std::vector<host::HostWeightEntry>& entries, int boneCount, int rootBone) {
-  std::vector<std::pair<int, double>> sums;
+  // The sum of each bone's weights, in the order the bones first appear. A vertex names a few
+  // bones: they stay on the stack unless there are more than eight.
+  std::array<std::pair<int, double>, 8> near{};
+  std::vector<std::pair<int, double>> far;
+  size_t count = 0;
+  const auto sum = [&](size_t i) -> std::pair<int, double>& {
+    return i < near.size() ? near[i] : far[i - near.size()];
+  };
   for (const host::HostWeightEntry& entry : entries) {
     if (entry.boneIndex < 0 || entry.boneIndex >= boneCount) continue;
     if (!(entry.weight > 0) || !std::isfinite(entry.weight)) continue;
-    auto it = std::find_if(sums.begin(), sums.end(), [&](const auto& s) { return s.first == entry.boneIndex; });
-    if (it != sums.end()) {
-      it->second += entry.weight;
+    size_t i = 0;
+    while (i < count && sum(i).first != entry.boneIndex) ++i;
+    if (i < count) {
+      sum(i).second += entry.weight;
+    } else if (count++ < near.size()) {
+      near[i] = {entry.boneIndex, entry.weight};
     } else {
-      sums.emplace_back(entry.boneIndex, entry.weight);
+      far.emplace_back(entry.boneIndex, entry.weight);
     }
   }
-  // Largest first; a tie keeps the order of the entries.
-  std::stable_sort(sums.begin(), sums.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-  if (sums.size() > 4) sums.resize(4);
+  // The four largest, largest first; of equal ones the first.
   Influences influences;
+  std::array<std::pair<int, double>, 4> top{};
+  size_t kept = 0;
   double total = 0;
-  for (const auto& s : sums) total += s.second;
-  if (sums.empty() || !(total > 0) || !std::isfinite(total)) {
+  for (; kept < top.size(); ++kept) {
+    size_t best = count;
+    for (size_t i = 0; i < count; ++i) {
+      if (sum(i).second > 0 && (best == count || sum(i).second > sum(best).second)) best = i;
+    }
+    if (best == count) break;
+    top[kept] = sum(best);
+    total += top[kept].second;
+    sum(best).second = -1;  // taken
+  }
+  if (kept == 0 || !(total > 0) || !std::isfinite(total)) {
     influences.joints[0] = std::uint16_t(std::max(rootBone, 0));
     influences.weights[0] = 1;
     return influences;
   }
-  for (size_t k = 0; k < sums.size(); ++k) {
-    influences.joints[k] = std::uint16_t(sums[k].first);
-    influences.weights[k] = float(sums[k].second / total);
+  for (size_t k = 0; k < kept; ++k) {
+    influences.joints[k] = std::uint16_t(top[k].first);
+    influences.weights[k] = float(top[k].second / total);
   }
   return influences;
 }
 
-GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string>& textureUris) {
+GltfDocument BuildGltf(const SceneSnapshot& scene, const MaterialImages& images) {
   GltfDocument document;
   tinygltf::Model& model = document.model;
   model.asset.version = "2.0";
   model.asset.generator = "vexmara-import";
-  BufferBuilder buffer(model);
-  GltfCounts& counts = document.counts;
+  BufferBuilder buffer(document);
 
-  // Materials, with their base colour images.
-  std::map<std::string, int> textureOfUri;
-  for (size_t m = 0; m < scene.materials.size(); ++m) {
-    tinygltf::Material material;
-    material.name = Utf8(scene.materials[m].name);
-    // The game's materials carry no metal: a dielectric surface shows the texture as it is.
-    material.pbrMetallicRoughness.metallicFactor = 0;
-    material.pbrMetallicRoughness.roughnessFactor = 1;
-    if (m < textureUris.size() && !textureUris[m].empty()) {
-      auto found = textureOfUri.find(textureUris[m]);
-      if (found == textureOfUri.end()) {
-        if (model.samplers.empty()) {
-          tinygltf::Sampler sampler;
-          sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
-          sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
-          sampler.wrapS = TINYGLTF_TEXTURE_WRAP_REPEAT;
-          sampler.wrapT = TINYGLTF_TEXTURE_WRAP_REPEAT;
-          model.samplers.push_back(sampler);
-        }
-        tinygltf::Image image;
-        image.uri = textureUris[m];
-        image.mimeType = "image/png";
-        model.images.push_back(image);
-        tinygltf::Texture texture;
-        texture.sampler = 0;
-        texture.source = int(model.images.size() - 1);
-        model.textures.push_back(texture);
-        found = textureOfUri.emplace(textureUris[m], int(model.textures.size() - 1)).first;
-      }
-      material.pbrMetallicRoughness.baseColorTexture.index = found->second;
-      material.pbrMetallicRoughness.baseColorTexture.texCoord = 0;
-      ++counts.texturedMaterials;
-    }
-    model.materials.push_back(material);
-  }
-  counts.materials = int(model.materials.size());
+  AddMaterials(scene.materials, images, buffer, document);
 
   const int boneCount = int(scene.bones.size());
   const bool skinned = boneCount > 0 && boneCount <= 65536;
@@ -379,378 +716,23 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string
     document.warnings.push_back("more than 65536 bones: the meshes are written without a skin");
   }
   const Skeleton skeleton = MakeSkeleton(scene.bones);
+  MeshInput input{scene.vertices, skinned, boneCount, skeleton.rootBone, VertexSplit(scene.vertices.size())};
+  const std::vector<int> meshNodes = AddMeshes(scene, input, buffer, document);
 
-  // Skin influences per host vertex.
-  std::vector<Influences> influences;
-  if (skinned) {
-    influences.reserve(scene.vertices.size());
-    for (const host::VertexView& vertex : scene.vertices) {
-      influences.push_back(SkinInfluences(vertex.weights, boneCount, skeleton.rootBone));
-    }
-  }
-
-  int skippedFaces = 0;
-  int nonFinite = 0;
-  const int vertexCount = int(scene.vertices.size());
-  std::vector<int> meshNodes;
-  for (const host::MeshView& hostMesh : scene.meshes) {
-    // Faces by material, in the order the materials first appear.
-    std::vector<std::pair<int, std::vector<const host::FaceView*>>> byMaterial;
-    for (const host::FaceView& face : hostMesh.faces) {
-      const bool inRange = std::all_of(face.vertices.begin(), face.vertices.end(),
-                                       [&](std::int32_t v) { return v >= 0 && v < vertexCount; });
-      if (!inRange) {
-        ++skippedFaces;
-        continue;
-      }
-      const int material = face.materialIndex >= 0 && size_t(face.materialIndex) < scene.materials.size()
-                               ? face.materialIndex
-                               : -1;
-      auto it = std::find_if(byMaterial.begin(), byMaterial.end(), [&](const auto& g) { return g.first == material; });
-      if (it == byMaterial.end()) {
-        byMaterial.emplace_back(material, std::vector<const host::FaceView*>{});
-        it = byMaterial.end() - 1;
-      }
-      it->second.push_back(&face);
-    }
-    if (byMaterial.empty()) continue;  // glTF has no mesh without primitives
-
-    tinygltf::Mesh mesh;
-    mesh.name = "mesh_" + std::to_string(hostMesh.index);
-    for (const auto& [material, faces] : byMaterial) {
-      std::unordered_map<VertexKey, std::uint32_t, VertexKeyHash> local;
-      local.reserve(faces.size());  // a closed mesh has about half as many vertices as faces
-      std::vector<Vec3> positions;
-      std::vector<Vec2> uvs;
-      std::vector<std::array<std::uint8_t, 4>> joints8;
-      std::vector<std::array<std::uint16_t, 4>> joints16;
-      std::vector<std::array<float, 4>> weights;
-      std::vector<std::uint32_t> indices;
-      indices.reserve(faces.size() * 3);
-      for (const host::FaceView* face : faces) {
-        for (size_t c = 0; c < 3; ++c) {
-          const int v = face->vertices[c];
-          float u = face->uv[c][0], w = face->uv[c][1];
-          if (!std::isfinite(u) || !std::isfinite(w)) {
-            ++nonFinite;
-            u = Finite(u, 0);
-            w = Finite(w, 0);
-          }
-          const VertexKey key{v, std::bit_cast<std::uint32_t>(u), std::bit_cast<std::uint32_t>(w)};
-          auto [it, added] = local.emplace(key, std::uint32_t(positions.size()));
-          if (added) {
-            Vec3 p{};
-            for (size_t k = 0; k < 3; ++k) {
-              p[k] = scene.vertices[size_t(v)].position[k];
-              if (!std::isfinite(p[k])) {
-                ++nonFinite;
-                p[k] = 0;
-              }
-            }
-            positions.push_back(p);
-            uvs.push_back({u, w});
-            if (skinned) {
-              const Influences& in = influences[size_t(v)];
-              if (boneCount <= 256) {
-                joints8.push_back({std::uint8_t(in.joints[0]), std::uint8_t(in.joints[1]),
-                                   std::uint8_t(in.joints[2]), std::uint8_t(in.joints[3])});
-              } else {
-                joints16.push_back(in.joints);
-              }
-              weights.push_back(in.weights);
-            }
-          }
-          indices.push_back(it->second);
-        }
-      }
-
-      tinygltf::Primitive primitive;
-      primitive.mode = TINYGLTF_MODE_TRIANGLES;
-      primitive.material = material;
-      primitive.attributes["POSITION"] = buffer.AddAccessor(positions, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3,
-                                                            3, TINYGLTF_TARGET_ARRAY_BUFFER, true);
-      primitive.attributes["TEXCOORD_0"] = buffer.AddAccessor(uvs, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, 2,
-                                                              TINYGLTF_TARGET_ARRAY_BUFFER, false);
-      if (skinned) {
-        primitive.attributes["JOINTS_0"] =
-            boneCount <= 256 ? buffer.AddAccessor(joints8, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, 4,
-                                                  TINYGLTF_TARGET_ARRAY_BUFFER, false)
-                             : buffer.AddAccessor(joints16, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, TINYGLTF_TYPE_VEC4,
-                                                  4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
-        primitive.attributes["WEIGHTS_0"] = buffer.AddAccessor(weights, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4,
-                                                               4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
-      }
-      if (positions.size() <= 65535) {
-        std::vector<std::uint16_t> shortIndices(indices.begin(), indices.end());
-        primitive.indices = buffer.AddAccessor(shortIndices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, TINYGLTF_TYPE_SCALAR,
-                                               1, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
-      } else {
-        primitive.indices = buffer.AddAccessor(indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
-                                               TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
-      }
-      mesh.primitives.push_back(primitive);
-      ++counts.primitives;
-      counts.vertices += int(positions.size());
-      counts.triangles += int(faces.size());
-    }
-    model.meshes.push_back(mesh);
-    tinygltf::Node node;
-    node.name = mesh.name;
-    node.mesh = int(model.meshes.size() - 1);
-    if (skinned) node.skin = 0;
-    model.nodes.push_back(node);
-    meshNodes.push_back(int(model.nodes.size() - 1));
-  }
-  counts.meshes = int(model.meshes.size());
-  if (skippedFaces > 0) {
-    document.warnings.push_back(std::to_string(skippedFaces) + " face(s) name a vertex the host does not hold; left out");
-  }
-  if (nonFinite > 0) {
-    document.warnings.push_back(std::to_string(nonFinite) + " non-finite position or texture coordinate(s) written as 0");
-  }
-
-  // The skeleton: one node per bone under its parent.
   const int firstBoneNode = int(model.nodes.size());
-  for (int b = 0; b < boneCount; ++b) {
-    tinygltf::Node node;
-    node.name = Utf8(scene.bones[size_t(b)].name);
-    const Vec3& t = skeleton.translation[size_t(b)];
-    const Quat& q = skeleton.rotation[size_t(b)];
-    const Vec3& s = skeleton.scale[size_t(b)];
-    node.translation = {t[0], t[1], t[2]};
-    node.rotation = {q[0], q[1], q[2], q[3]};
-    node.scale = {s[0], s[1], s[2]};
-    model.nodes.push_back(node);
-  }
-  for (int b = 0; b < boneCount; ++b) {
-    const int parent = skeleton.parent[size_t(b)];
-    if (parent >= 0) model.nodes[size_t(firstBoneNode + parent)].children.push_back(firstBoneNode + b);
-  }
-  if (skinned) {
-    tinygltf::Skin skin;
-    skin.name = "skeleton";
-    std::vector<float> inverseBind;
-    inverseBind.reserve(size_t(boneCount) * 16);
-    int singular = 0;
-    for (int b = 0; b < boneCount; ++b) {
-      skin.joints.push_back(firstBoneNode + b);
-      Matrix inverse{};
-      if (!InvertAffine(skeleton.world[size_t(b)], &inverse)) {
-        ++singular;
-        inverse = Compose({0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1});
-      }
-      // glTF matrices are stored column by column.
-      for (size_t column = 0; column < 4; ++column) {
-        for (size_t row = 0; row < 4; ++row) inverseBind.push_back(float(inverse[row * 4 + column]));
-      }
-    }
-    if (singular > 0) {
-      document.warnings.push_back(std::to_string(singular) + " bone(s) with a singular bind matrix get the identity as inverse");
-    }
-    skin.inverseBindMatrices =
-        buffer.AddAccessor(inverseBind, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
-    // The skeleton property must be a common root of all joints, which only a single root is.
-    if (std::count(skeleton.parent.begin(), skeleton.parent.end(), -1) == 1) {
-      skin.skeleton = firstBoneNode + skeleton.rootBone;
-    }
-    model.skins.push_back(skin);
-    counts.joints = boneCount;
-  }
-
-  // Animations: keys made absolute from the bind transform, sampled LINEAR.
-  for (const host::AnimationView& hostAnimation : scene.animations) {
-    tinygltf::Animation animation;
-    animation.name = Utf8(hostAnimation.name);
-    std::map<std::vector<float>, int> inputOf;
-    std::set<std::pair<int, std::string>> targets;
-    auto addChannel = [&](int bone, const char* path, std::vector<ChannelKey> keys, int components) {
-      keys = OrderKeys(std::move(keys), components);
-      if (keys.empty() || !targets.emplace(bone, path).second) return;
-      std::vector<float> times;
-      std::vector<float> values;
-      for (const ChannelKey& key : keys) {
-        times.push_back(key.time);
-        for (int c = 0; c < components; ++c) values.push_back(key.value[size_t(c)]);
-      }
-      auto input = inputOf.find(times);
-      if (input == inputOf.end()) {
-        const int accessor = buffer.AddAccessor(times, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, 1, -1, true);
-        input = inputOf.emplace(times, accessor).first;
-      }
-      tinygltf::AnimationSampler sampler;
-      sampler.input = input->second;
-      sampler.output = buffer.AddAccessor(values, TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                          components == 4 ? TINYGLTF_TYPE_VEC4 : TINYGLTF_TYPE_VEC3, size_t(components),
-                                          -1, false);
-      sampler.interpolation = "LINEAR";
-      animation.samplers.push_back(sampler);
-      tinygltf::AnimationChannel channel;
-      channel.sampler = int(animation.samplers.size() - 1);
-      channel.target_node = firstBoneNode + bone;
-      channel.target_path = path;
-      animation.channels.push_back(channel);
-    };
-    for (const host::TrackView& track : hostAnimation.tracks) {
-      const int bone = track.boneIndex;
-      if (bone < 0 || bone >= boneCount) continue;
-      const Vec3& t = skeleton.translation[size_t(bone)];
-      const Quat& q = skeleton.rotation[size_t(bone)];
-      const Vec3& s = skeleton.scale[size_t(bone)];
-      std::vector<ChannelKey> keys;
-      for (const host::HostVectorKey& key : track.translationKeys) {
-        const Vec3 turned = QuatRotate(q, {key.x, key.y, key.z});
-        keys.push_back({key.time, {t[0] + turned[0], t[1] + turned[1], t[2] + turned[2], 0}});
-      }
-      addChannel(bone, "translation", std::move(keys), 3);
-      keys.clear();
-      for (const host::HostRotationKey& key : track.rotationKeys) {
-        const Quat absolute = QuatNormalize(QuatMultiply(q, QuatNormalize({key.x, key.y, key.z, key.w})));
-        keys.push_back({key.time, absolute});
-      }
-      addChannel(bone, "rotation", std::move(keys), 4);
-      keys.clear();
-      for (const host::HostVectorKey& key : track.scaleKeys) {
-        keys.push_back({key.time, {s[0] * key.x, s[1] * key.y, s[2] * key.z, 0}});
-      }
-      addChannel(bone, "scale", std::move(keys), 3);
-    }
-    if (animation.channels.empty()) {
-      document.warnings.push_back("animation \"" + animation.name + "\" has no keys for any bone; left out");
-      continue;
-    }
-    counts.channels += int(animation.channels.size());
-    model.animations.push_back(std::move(animation));
-  }
-  counts.animations = int(model.animations.size());
-
-  tinygltf::Scene sceneNode;
-  sceneNode.name = "scene";
-  for (int node : meshNodes) sceneNode.nodes.push_back(node);
-  for (int b = 0; b < boneCount; ++b) {
-    if (skeleton.parent[size_t(b)] < 0) sceneNode.nodes.push_back(firstBoneNode + b);
-  }
-  model.scenes.push_back(sceneNode);
-  model.defaultScene = 0;
-  buffer.Finish();
+  const int skeletonTop = AddBoneNodes(scene.bones, skeleton, model);
+  if (skinned) AddSkin(skeleton, firstBoneNode, skeletonTop, buffer, document);
+  AddAnimations(scene.animations, skeleton, firstBoneNode, buffer, document);
+  AddScene(meshNodes, skeletonTop, model);
+  MakeNamesUnique(firstBoneNode, boneCount, model);
   return document;
 }
 
-// ---- Files ----------------------------------------------------------------------------------------
-
-namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-  return text;
-}
-
-// A file-name part made of letters, digits, "-" and "_" only, so that it is a URI as it stands.
-std::string UriSafe(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) out += std::isalnum(c) || c == '-' || c == '_' ? char(c) : '_';
-  return out.empty() ? std::string("texture") : out;
-}
-
-// The stem of a host path, which may use either separator.
-std::string StemOf(const std::u16string& path) {
-  std::string text = host::Utf16ToUtf8(path);
-  const size_t slash = text.find_last_of("/\\");
-  if (slash != std::string::npos) text.erase(0, slash + 1);
-  const size_t dot = text.rfind('.');
-  if (dot != std::string::npos && dot > 0) text.erase(dot);
-  return text;
-}
-
-}  // namespace
-
 bool IsGltfPath(const std::filesystem::path& path) {
-  const std::string extension = Lower(path.extension().string());
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
   return extension == ".glb" || extension == ".gltf";
-}
-
-WrittenTextures WriteTextures(const SceneSnapshot& scene, const std::filesystem::path& output,
-                              const ImageCodec& codec) {
-  WrittenTextures written;
-  written.uris.assign(scene.materials.size(), std::string());
-  const std::filesystem::path directory = output.parent_path();
-  const std::string prefix = UriSafe(output.stem().string());
-  std::map<std::u16string, std::string> uriOfSource;
-  std::set<std::string> taken;
-  for (size_t m = 0; m < scene.materials.size(); ++m) {
-    const host::MaterialView& material = scene.materials[m];
-    const host::TextureSlotView* slot = nullptr;
-    for (const host::TextureSlotView& candidate : material.textureSlots) {
-      if (candidate.slotIndex == 0 && (candidate.flags & 1) != 0 && !candidate.path.empty()) slot = &candidate;
-    }
-    if (slot == nullptr) continue;
-    if (auto known = uriOfSource.find(slot->path); known != uriOfSource.end()) {
-      written.uris[m] = known->second;
-      continue;
-    }
-    const std::string source = host::Utf16ToUtf8(slot->path);
-    RgbaImage image;
-    if (!codec.decode || !codec.decode(slot->path, &image) || image.width <= 0 || image.height <= 0 ||
-        image.pixels.size() != size_t(image.width) * size_t(image.height) * 4) {
-      written.warnings.push_back("material \"" + Utf8(material.name) + "\": " + source +
-                                 " cannot be decoded; the material is left untextured");
-      uriOfSource.emplace(slot->path, std::string());
-      continue;
-    }
-    std::string uri = prefix + "_" + UriSafe(StemOf(slot->path)) + ".png";
-    for (int n = 2; !taken.insert(uri).second; ++n) {
-      uri = prefix + "_" + UriSafe(StemOf(slot->path)) + "_" + std::to_string(n) + ".png";
-    }
-    const std::filesystem::path file = directory / uri;
-    if (!codec.writePng || !codec.writePng(file, image)) {
-      written.warnings.push_back("material \"" + Utf8(material.name) + "\": " + file.string() +
-                                 " could not be written; the material is left untextured");
-      uriOfSource.emplace(slot->path, std::string());
-      continue;
-    }
-    uriOfSource.emplace(slot->path, uri);
-    written.uris[m] = uri;
-    written.files.push_back(file);
-  }
-  return written;
-}
-
-bool WriteGltf(const tinygltf::Model& model, const std::filesystem::path& output, std::string* error) {
-  const bool binary = Lower(output.extension().string()) == ".glb";
-  tinygltf::Model copy = model;
-  if (!binary && !copy.buffers.empty()) copy.buffers[0].uri = output.stem().string() + ".bin";
-  tinygltf::TinyGLTF writer;
-  // Images are already on disk beside the output; only their URIs go into the document.
-  writer.SetImageWriter(nullptr, nullptr);
-  bool ok = false;
-  try {
-    ok = writer.WriteGltfSceneToFile(&copy, output.string(), false, false, !binary, binary);
-  } catch (const std::exception& e) {
-    *error = output.string() + ": " + e.what();
-    return false;
-  }
-  if (!ok) *error = output.string() + ": the file could not be written";
-  return ok;
-}
-
-ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output, const ImageCodec& codec) {
-  ExportResult result;
-  if (!IsGltfPath(output)) {
-    result.error = output.string() + ": the output must end in .glb or .gltf";
-    return result;
-  }
-  WrittenTextures textures = WriteTextures(scene, output, codec);
-  GltfDocument document = BuildGltf(scene, textures.uris);
-  result.counts = document.counts;
-  result.warnings = std::move(textures.warnings);
-  result.warnings.insert(result.warnings.end(), document.warnings.begin(), document.warnings.end());
-  if (!WriteGltf(document.model, output, &result.error)) return result;
-  result.written = true;
-  result.files.push_back(output);
-  if (Lower(output.extension().string()) == ".gltf" && !document.model.buffers.empty()) {
-    result.files.push_back(output.parent_path() / (output.stem().string() + ".bin"));
-  }
-  result.files.insert(result.files.end(), textures.files.begin(), textures.files.end());
-  return result;
 }
 
 }  // namespace vexmara::cli

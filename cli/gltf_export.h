@@ -1,38 +1,31 @@
-// glTF 2.0 export of what the host holds after an import.
+// glTF 2.0 document of what the host holds after an import.
 //
 // Host meshes become one node and one mesh each, with one primitive per material; a host vertex
 // whose face corners carry different texture coordinates is split, since glTF attributes are
 // per vertex. Bones become a node tree with a skin over all of them; host animations become glTF
 // animations sampled LINEAR at the host's key times, with each key made absolute by composing it
 // with the bone's transform (the host holds keys relative to the bind pose).
+//
+// BuildGltf runs one step per part of the document: materials, meshes (with the vertex split),
+// bone nodes and skin, animations, scene. Writing the document as files is gltf_file.h's.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <tiny_gltf.h>
 
+#include "cli/export_math.h"
+#include "cli/gltf_images.h"
 #include "cli/scene_snapshot.h"
 
 namespace vexmara::cli {
-
-// An image in memory: RGBA, 8 bits a channel, rows from top to bottom.
-struct RgbaImage {
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::vector<std::uint8_t> pixels;
-};
-
-// How texture images are read and written; supplied by the caller so that the export itself
-// knows no image format.
-struct ImageCodec {
-  std::function<bool(const std::u16string& path, RgbaImage* image)> decode;
-  std::function<bool(const std::filesystem::path& path, const RgbaImage& image)> writePng;
-};
 
 struct GltfCounts {
   int meshes = 0;
@@ -46,57 +39,70 @@ struct GltfCounts {
   int channels = 0;
 };
 
+// The bytes of the document's one buffer, kept as the blocks its views were made from: the file
+// writer streams them in order, so that the buffer is never joined into one array in memory.
+class BinaryChunk {
+ public:
+  // Takes `elements` as the bytes of the next view, at a 4-byte boundary; gives their offset.
+  template <class T>
+  size_t Append(std::vector<T> elements) {
+    auto owner = std::make_shared<const std::vector<T>>(std::move(elements));
+    const size_t bytes = owner->size() * sizeof(T);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(owner->data());
+    return AppendBlock(data, bytes, std::move(owner));
+  }
+
+  // Shares the bytes of an image held elsewhere as the next view's data.
+  size_t AppendShared(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
+    const std::uint8_t* data = bytes->data();
+    const size_t size = bytes->size();
+    return AppendBlock(data, size, std::move(bytes));
+  }
+
+  // The buffer's length: every block and the padding before each, the last padded to 4 bytes.
+  size_t Size() const { return (size_ + 3) / 4 * 4; }
+
+  // Hands the buffer to `write` piece by piece, padding included; false as soon as `write` is.
+  bool WriteTo(const std::function<bool(const void* bytes, size_t size)>& write) const;
+
+ private:
+  struct Block {
+    size_t offset = 0;
+    const std::uint8_t* data = nullptr;
+    size_t size = 0;
+    std::shared_ptr<const void> owner;
+  };
+  size_t AppendBlock(const std::uint8_t* data, size_t size, std::shared_ptr<const void> owner);
+
+  std::vector<Block> blocks_;
+  size_t size_ = 0;
+};
+
+// A file the document refers to by its name, to be written beside it.
+struct ExternalFile {
+  std::string name;
+  std::shared_ptr<const std::vector<std::uint8_t>> bytes;
+};
+
+// The document: `model` holds every property but the bytes of its buffer, which `binary` holds
+// (the model's `buffers` stay empty; the file writer adds the buffer). `files` are the images it
+// names by URI.
 struct GltfDocument {
   tinygltf::Model model;
+  BinaryChunk binary;
+  std::vector<ExternalFile> files;
   GltfCounts counts;
   std::vector<std::string> warnings;
 };
 
-// The document for a scene. `textureUris[m]`, when present and non-empty, is the URI of the
-// base colour image of material m.
-GltfDocument BuildGltf(const SceneSnapshot& scene, const std::vector<std::string>& textureUris);
-
-struct WrittenTextures {
-  std::vector<std::string> uris;  // per material; empty for an untextured one
-  std::vector<std::filesystem::path> files;
-  std::vector<std::string> warnings;
-};
-
-// Decodes the image of every material's texture slot 0 and writes it as a PNG beside `output`,
-// named after the output and the texture. A slot whose image cannot be decoded leaves its
-// material untextured, with a warning. Materials sharing an image share its PNG.
-WrittenTextures WriteTextures(const SceneSnapshot& scene, const std::filesystem::path& output,
-                              const ImageCodec& codec);
-
-// Writes a ".glb" (one file) or a ".gltf" with its ".bin" beside it, by the output's extension.
-bool WriteGltf(const tinygltf::Model& model, const std::filesystem::path& output, std::string* error);
+// The document for a scene. Each material of `images.imageOf` gets its image as its base colour
+// texture, with the image's alpha mode: inside the buffer, or a file named by the image's URI.
+GltfDocument BuildGltf(const SceneSnapshot& scene, const MaterialImages& images = {});
 
 // True when the path ends in ".glb" or ".gltf" (in any case).
 bool IsGltfPath(const std::filesystem::path& path);
 
-struct ExportResult {
-  bool written = false;
-  std::string error;
-  GltfCounts counts;
-  std::vector<std::string> warnings;
-  std::vector<std::filesystem::path> files;  // everything written, the output first
-};
-
-// Textures, document and file(s) in one go.
-ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path& output,
-                        const ImageCodec& codec);
-
-// ---- The transforms of the export, exposed for tests ------------------------------------------
-
-using Vec3 = std::array<float, 3>;
-using Quat = std::array<float, 4>;  // x, y, z, w
-
-// a ⊗ b, the Hamilton product.
-Quat QuatMultiply(const Quat& a, const Quat& b);
-// q / |q|; the identity for a quaternion of no length or with a non-finite component.
-Quat QuatNormalize(const Quat& q);
-// R(q)·v for the unit quaternion q.
-Vec3 QuatRotate(const Quat& q, const Vec3& v);
+// ---- Pieces of the document, exposed for tests ------------------------------------------------
 
 // One key of a channel: a time and up to four components.
 struct ChannelKey {

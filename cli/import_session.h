@@ -53,8 +53,11 @@ class ImportSession {
   // at the time of the call; the import itself moves the current directory to the model's.
   ImportOutcome Run(const ImportRequest& request);
 
-  // The host that received the import (null before Run, or when the library failed to load).
+  // The host that received the import (null before Run, when the library failed to load, or
+  // after ReleaseHost).
   const host::Host* Host() const { return host_.get(); }
+  // Frees the host and what it received, once everything needed was copied out of it.
+  void ReleaseHost() { host_.reset(); }
 
  private:
   host::PluginLibrary library_;

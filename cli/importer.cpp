@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/output_files.h"
 #include "cli/scene_snapshot.h"
 #include "host/image_codec.h"
 #include "host/scene_json.h"
@@ -43,11 +44,13 @@ void PrintDialog(const DialogTexts& dialog, std::ostream& out) {
   out << "    " << Box(dialog.extractAlphaMaps) << " Extract alpha maps\n";
 }
 
-bool WriteText(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  return !file.fail();
+// A file of an output as the caller named it: the output as given, or a file beside it in the
+// folder the caller gave.
+std::string AsGiven(const std::filesystem::path& file, const std::filesystem::path& absolute,
+                    const std::filesystem::path& given) {
+  if (file == absolute) return given.string();
+  if (file.parent_path() == absolute.parent_path()) return (given.parent_path() / file.filename()).string();
+  return file.string();
 }
 
 void MakeParent(const std::filesystem::path& path) {
@@ -67,12 +70,12 @@ ImageCodec HostImageCodec() {
     image->pixels = std::move(decoded.rgba);
     return true;
   };
-  codec.writePng = [](const std::filesystem::path& path, const RgbaImage& image) {
+  codec.encodePng = [](const RgbaImage& image, std::vector<std::uint8_t>* png) {
     host::DecodedImage pixels;
     pixels.width = image.width;
     pixels.height = image.height;
     pixels.rgba = image.pixels;
-    return host::WritePng(path.string(), pixels);
+    return host::EncodePng(pixels, png);
   };
   return codec;
 }
@@ -113,8 +116,10 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
   int exitCode = outcome.stage == ImportStage::Built ? kExitBuilt : kExitFailed;
   if (json && session.Host() != nullptr) {
     MakeParent(*json);
-    if (!WriteText(*json, host::SceneJsonText(*session.Host()) + "\n")) {
-      err << "vexmara-import: " << line.json->string() << ": the file could not be written\n";
+    const std::string text = host::SceneJsonText(*session.Host()) + "\n";
+    OutputFiles file;
+    if (!file.Begin(*json) || !file.Write(text.data(), text.size()) || !file.Commit()) {
+      err << "vexmara-import: " << line.json->string() << ": " << file.Reason() << "\n";
       exitCode = kExitFailed;
     }
   }
@@ -141,11 +146,23 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
                         Plural(int(scene.bones.size()), "bone", "bones") + ", " +
                         Plural(int(scene.animations.size()), "animation", "animations");
   if (output) {
+    // The export needs only the snapshot: the host's own records go before the document is made.
+    session.ReleaseHost();
     MakeParent(*output);
-    const ExportResult exported = ExportGltf(scene, *output, HostImageCodec());
+    ExportOptions options;
+    options.externalImages = line.externalImages;
+    // Every file of the output (the document, its .bin, its images) is written whole or not at
+    // all: a write that fails leaves the files already there as they were.
+    OutputFiles files;
+    const ExportResult exported = ExportGltf(scene, *output, options, HostImageCodec(), files);
     for (const std::string& warning : exported.warnings) err << "vexmara-import: warning: " << warning << "\n";
-    if (!exported.written) {
-      err << "vexmara-import: " << exported.error << "\n";
+    if (!exported.written || !files.Commit()) {
+      if (files.Reason().empty()) {
+        err << "vexmara-import: " << exported.error << "\n";
+      } else {
+        err << "vexmara-import: " << AsGiven(files.FailedFile(), *output, *line.output) << ": " << files.Reason()
+            << "\n";
+      }
       return kExitFailed;
     }
     const GltfCounts& c = exported.counts;

@@ -6,11 +6,11 @@
 #include <iosfwd>
 
 #include "cli/command_line.h"
-#include "cli/gltf_export.h"
+#include "cli/gltf_file.h"
 
 namespace vexmara::cli {
 
-// The codec of the reference host: DDS, TGA, BMP and PNG files decoded, PNG files written.
+// The codec of the reference host: DDS, TGA, BMP and PNG files decoded, PNG files encoded.
 ImageCodec HostImageCodec();
 
 // Runs the import and prints the dialog's texts and the outcome line to `out`, warnings and

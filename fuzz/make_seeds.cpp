@@ -1,8 +1,9 @@
 // Writes the seed corpora of the fuzz harnesses, made with the project's own file writers:
 //   fuzz_make_seeds DIRECTORY   ->  one folder of seeds per harness: model_reader, animation_reader,
-//                                   import, texture_scan, picker_buffer
+//                                   import, export, texture_scan, picker_buffer
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 
 #include "writer/samples.h"
@@ -45,7 +46,6 @@ int main(int argc, char** argv) {
   }
 
   // Whole imports: an options byte, the model's length (uint16), the model, then the animation.
-  fs::create_directories(root / "import");
   SampleModelShape small;
   small.vertices = 8;
   small.bones = 2;
@@ -55,13 +55,20 @@ int main(int argc, char** argv) {
   walk.tracks = 2;
   walk.keys = 2;
   const std::vector<uint8_t> animation = WriteAniFile(SampleAnimation(walk));
-  n = 0;
-  for (uint8_t options : {0x21, 0x27, 0x00, 0x10}) {
-    std::vector<uint8_t> seed = {options, uint8_t(model.size() & 0xFF), uint8_t(model.size() >> 8)};
-    seed.insert(seed.end(), model.begin(), model.end());
-    seed.insert(seed.end(), animation.begin(), animation.end());
-    ok &= SaveBytes((root / "import" / ("seed" + std::to_string(n++))).string(), seed);
-  }
+  const auto importSeeds = [&](const char* kind, std::initializer_list<uint8_t> optionBytes) {
+    fs::create_directories(root / kind);
+    int seedNumber = 0;
+    for (uint8_t options : optionBytes) {
+      std::vector<uint8_t> seed = {options, uint8_t(model.size() & 0xFF), uint8_t(model.size() >> 8)};
+      seed.insert(seed.end(), model.begin(), model.end());
+      seed.insert(seed.end(), animation.begin(), animation.end());
+      ok &= SaveBytes((root / kind / ("seed" + std::to_string(seedNumber++))).string(), seed);
+    }
+  };
+  importSeeds("import", {0x21, 0x27, 0x00, 0x10});
+  // Exports of whole imports, in the same layout; the options byte's two high bits ask for a
+  // .gltf and for a .glb's images beside it.
+  importSeeds("export", {0x21, 0x25, 0x61, 0xA4});
 
   // Texture folders: file count, then per file a name pick, a length and the bytes (an
   // identifier at offset 16), then materials with their slot identifiers, then the separator.

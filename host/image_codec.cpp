@@ -413,13 +413,23 @@ bool DecodeImageFile(const std::u16string& path, DecodedImage* out) {
   }
 }
 
-bool WritePng(const std::string& path, const DecodedImage& image) {
+bool EncodePng(const DecodedImage& image, std::vector<std::uint8_t>* png) {
+  if (png == nullptr) {
+    return false;
+  }
   try {
-    std::vector<std::uint8_t> bytes;
-    return Writable(image) &&
-           stbi_write_png_to_func(&AppendBytes, &bytes, image.width, image.height, 4,
-                                  image.rgba.data(), image.width * 4) != 0 &&
-           WriteBytes(path, bytes);
+    png->clear();
+    return Writable(image) && stbi_write_png_to_func(&AppendBytes, png, image.width, image.height, 4,
+                                                     image.rgba.data(), image.width * 4) != 0;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool WritePng(const std::string& path, const DecodedImage& image) {
+  std::vector<std::uint8_t> bytes;
+  try {
+    return EncodePng(image, &bytes) && WriteBytes(path, bytes);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -22,6 +22,8 @@ struct DecodedImage { int32_t width = 0; int32_t height = 0; std::vector<uint8_t
 
 // Decodes a DDS (BC1-BC3, uncompressed), TGA, BMP or PNG file. False when it cannot be read or decoded.
 bool DecodeImageFile(const std::u16string& path, DecodedImage* out);
+// RGBA8 pixels as the bytes of a PNG file. False when the image cannot be encoded.
+bool EncodePng(const DecodedImage& image, std::vector<uint8_t>* png);
 // Writes RGBA8 pixels as PNG / TGA. False on failure.
 bool WritePng(const std::string& path, const DecodedImage& image);
 bool WriteTga(const std::string& path, const DecodedImage& image);

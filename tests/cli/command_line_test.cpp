@@ -30,8 +30,8 @@ Parsed Parse(std::vector<std::string> arguments) {
 TEST(CommandLine, EveryOptionReachesTheRequest) {
   const std::string here = ::testing::TempDir();
   const Parsed parsed = Parse({"models/hero.app", "--anim", "walk.ani", "--no-swap", "--anim", "run one.ani",
-                               "--textures", here, "--groups", "--alpha", "-o", "out/hero.GLTF", "--json",
-                               "scene.json", "--plugin", "other.so"});
+                               "--textures", here, "--groups", "--alpha", "-o", "out/hero.GLTF", "--external-images",
+                               "--json", "scene.json", "--plugin", "other.so"});
   ASSERT_TRUE(parsed.result.line) << parsed.err;
   const cli::CommandLine& line = *parsed.result.line;
   EXPECT_EQ(line.request.model, "models/hero.app");
@@ -42,6 +42,7 @@ TEST(CommandLine, EveryOptionReachesTheRequest) {
   EXPECT_TRUE(line.request.groups);
   EXPECT_TRUE(line.request.alphaMaps);
   EXPECT_EQ(line.output, std::filesystem::path("out/hero.GLTF"));
+  EXPECT_TRUE(line.externalImages);
   EXPECT_EQ(line.json, std::filesystem::path("scene.json"));
   EXPECT_EQ(line.request.library, "other.so");
 }
@@ -56,6 +57,7 @@ TEST(CommandLine, WithoutOptionsTheBoxesKeepTheirDefaultsAndNothingIsWritten) {
   EXPECT_TRUE(line.request.animations.empty());
   EXPECT_FALSE(line.request.textureDirectory);
   EXPECT_FALSE(line.output);
+  EXPECT_FALSE(line.externalImages);
   EXPECT_FALSE(line.json);
   EXPECT_EQ(line.request.library, "/opt/lib/vexmara_64.so");
 }
@@ -65,7 +67,7 @@ TEST(CommandLine, HelpListsEveryOptionAndExitsWithZero) {
   EXPECT_FALSE(parsed.result.line);
   EXPECT_EQ(parsed.result.exitCode, 0);
   for (const char* option : {"MODEL.app", "--anim", "--textures", "--no-swap", "--groups", "--alpha", "-o",
-                             "--json", "--plugin", "Exit codes"}) {
+                             "--external-images", "--json", "--plugin", "Exit codes"}) {
     EXPECT_NE(parsed.out.find(option), std::string::npos) << option << " missing from:\n" << parsed.out;
   }
 }

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 
-#include "cli/gltf_export.h"
+#include "cli/gltf_file.h"
+#include "cli/importer.h"
+#include "host/image_codec.h"
 #include "gltf_test_support.h"
 
 namespace vexmara::testing {
@@ -36,12 +40,14 @@ TEST(GltfMeshes, SplitsAVertexWhoseCornersCarryDifferentTextureCoordinates) {
   scene.meshes = {mesh};
 
   const auto document = BuildGltf(scene, {});
-  ASSERT_EQ(document.model.meshes.size(), 1u);
-  ASSERT_EQ(document.model.meshes[0].primitives.size(), 1u);
-  const auto& primitive = document.model.meshes[0].primitives[0];
-  const auto positions = ReadAccessor<Vec3>(document.model, primitive.attributes.at("POSITION"));
-  const auto uvs = ReadAccessor<Uv>(document.model, primitive.attributes.at("TEXCOORD_0"));
-  const auto indices = ReadIndices(document.model, primitive);
+
+  const tinygltf::Model model = Reloaded(document);
+  ASSERT_EQ(model.meshes.size(), 1u);
+  ASSERT_EQ(model.meshes[0].primitives.size(), 1u);
+  const auto& primitive = model.meshes[0].primitives[0];
+  const auto positions = ReadAccessor<Vec3>(model, primitive.attributes.at("POSITION"));
+  const auto uvs = ReadAccessor<Uv>(model, primitive.attributes.at("TEXCOORD_0"));
+  const auto indices = ReadIndices(model, primitive);
   ASSERT_EQ(positions.size(), 5u);
   EXPECT_EQ(indices, (std::vector<std::uint32_t>{0, 1, 2, 0, 3, 4}));
   // The split copy has the host vertex's position and the second face's coordinates, kept as
@@ -51,7 +57,7 @@ TEST(GltfMeshes, SplitsAVertexWhoseCornersCarryDifferentTextureCoordinates) {
   EXPECT_EQ(uvs[3], (Uv{0.5f, 3}));
   EXPECT_EQ(positions[4], (Vec3{0, 1, 0}));
   EXPECT_EQ(document.counts.vertices, 5);
-  const auto& accessor = document.model.accessors[size_t(primitive.attributes.at("POSITION"))];
+  const auto& accessor = model.accessors[size_t(primitive.attributes.at("POSITION"))];
   EXPECT_EQ(accessor.minValues, (std::vector<double>{0, 0, 0}));
   EXPECT_EQ(accessor.maxValues, (std::vector<double>{1, 1, 0}));
 }
@@ -70,7 +76,8 @@ TEST(GltfMeshes, MakesOnePrimitivePerMaterialAndOneNodePerMesh) {
   scene.meshes = {first, empty, second};
 
   const auto document = BuildGltf(scene, {});
-  const auto& model = document.model;
+
+  const tinygltf::Model model = Reloaded(document);
   ASSERT_EQ(model.meshes.size(), 2u) << "glTF has no mesh without primitives";
   const auto& primitives = model.meshes[0].primitives;
   ASSERT_EQ(primitives.size(), 3u);
@@ -99,8 +106,9 @@ TEST(GltfMeshes, LeavesOutFacesNamingVerticesTheHostDoesNotHoldWithAWarning) {
   mesh.faces = {Face(-1, {0, 1, 3}), Face(-1, {0, -1, 2}), Face(-1, {0, 1, 2})};
   scene.meshes = {mesh};
   const auto document = BuildGltf(scene, {});
-  ASSERT_EQ(document.model.meshes.size(), 1u);
-  EXPECT_EQ(ReadIndices(document.model, document.model.meshes[0].primitives[0]),
+  const tinygltf::Model model = Reloaded(document);
+  ASSERT_EQ(model.meshes.size(), 1u);
+  EXPECT_EQ(ReadIndices(model, model.meshes[0].primitives[0]),
             (std::vector<std::uint32_t>{0, 1, 2}));
   ASSERT_EQ(document.warnings.size(), 1u);
   EXPECT_NE(document.warnings[0].find("2 face(s)"), std::string::npos) << document.warnings[0];
@@ -118,12 +126,13 @@ TEST(GltfMeshes, UsesThirtyTwoBitIndicesOnlyWhenSixteenBitsCannotHoldThem) {
     }
     scene.meshes = {mesh};
     const auto document = BuildGltf(scene, {});
-    const auto& primitive = document.model.meshes.at(0).primitives.at(0);
-    const auto& accessor = document.model.accessors[size_t(primitive.indices)];
+    const tinygltf::Model model = Reloaded(document);
+    const auto& primitive = model.meshes.at(0).primitives.at(0);
+    const auto& accessor = model.accessors[size_t(primitive.indices)];
     EXPECT_EQ(accessor.componentType, quads * 4 <= 65535 ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT
                                                          : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
         << quads * 4 << " vertices";
-    const auto indices = ReadIndices(document.model, primitive);
+    const auto indices = ReadIndices(model, primitive);
     EXPECT_EQ(indices.back(), std::uint32_t(quads * 4 - 1));
   }
 }
@@ -171,8 +180,12 @@ std::array<float, 16> MultiplyColumnMajor(const std::array<float, 16>& a, const 
   return out;
 }
 
-// The column-major matrix of a node's translation, rotation and scale.
-std::array<float, 16> NodeMatrix(const tinygltf::Node& node) {
+// The column-major matrix of a node's translation, rotation and scale (each the identity's when
+// the node leaves it out).
+std::array<float, 16> NodeMatrix(tinygltf::Node node) {
+  if (node.translation.empty()) node.translation = {0, 0, 0};
+  if (node.rotation.empty()) node.rotation = {0, 0, 0, 1};
+  if (node.scale.empty()) node.scale = {1, 1, 1};
   const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2], w = node.rotation[3];
   const double r[3][3] = {{1 - 2 * y * y - 2 * z * z, 2 * x * y - 2 * w * z, 2 * x * z + 2 * w * y},
                           {2 * x * y + 2 * w * z, 1 - 2 * x * x - 2 * z * z, 2 * y * z - 2 * w * x},
@@ -204,7 +217,8 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   scene.meshes = {mesh};
 
   const auto document = BuildGltf(scene, {});
-  const auto& model = document.model;
+
+  const tinygltf::Model model = Reloaded(document);
   ASSERT_EQ(model.skins.size(), 1u);
   const auto& skin = model.skins[0];
   const int first = 1;  // node 0 is the mesh
@@ -215,8 +229,13 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   EXPECT_EQ(model.nodes[size_t(first + 1)].children, (std::vector<int>{first + 2}));
   EXPECT_EQ(model.nodes[size_t(first + 2)].children, (std::vector<int>{first + 6}));
   EXPECT_EQ(model.nodes[size_t(first + 6)].children, (std::vector<int>{first + 5}));
-  EXPECT_EQ(model.scenes[0].nodes, (std::vector<int>{0, first, first + 3, first + 4}));
-  EXPECT_EQ(skin.skeleton, -1) << "three roots have no common root";
+  // The three roots hang under one extra node, the skin's skeleton, which is no joint.
+  const int top = first + 7;
+  ASSERT_EQ(model.nodes.size(), size_t(top + 1));
+  EXPECT_EQ(model.nodes[size_t(top)].children, (std::vector<int>{first, first + 3, first + 4}));
+  EXPECT_EQ(model.nodes[size_t(top)].mesh, -1);
+  EXPECT_EQ(model.scenes[0].nodes, (std::vector<int>{0, top}));
+  EXPECT_EQ(skin.skeleton, top);
   // Rotations are written of unit length.
   EXPECT_EQ(model.nodes[size_t(first + 2)].rotation, (std::vector<double>{0, 0, 0, 1}));
 
@@ -264,7 +283,7 @@ TEST(GltfSkin, ASingleRootIsTheSkeletonAndManyBonesTakeShortJoints) {
   mesh.faces = {Face(-1, {0, 1, 2})};
   scene.meshes = {mesh};
   const auto document = BuildGltf(scene, {});
-  const auto& model = document.model;
+  const tinygltf::Model model = Reloaded(document);
   EXPECT_EQ(model.skins.at(0).skeleton, 1);
   const auto& primitive = model.meshes[0].primitives[0];
   EXPECT_EQ(model.accessors[size_t(primitive.attributes.at("JOINTS_0"))].componentType,
@@ -272,6 +291,60 @@ TEST(GltfSkin, ASingleRootIsTheSkeletonAndManyBonesTakeShortJoints) {
   const auto joints = ReadAccessor<std::array<std::uint16_t, 4>>(model, primitive.attributes.at("JOINTS_0"));
   EXPECT_EQ(joints[0], (std::array<std::uint16_t, 4>{299, 0, 0, 0}));
   EXPECT_EQ(joints[1], (std::array<std::uint16_t, 4>{258, 3, 0, 0}));
+}
+
+struct SkeletonCase {
+  const char* name;
+  std::vector<int> parents;  // each bone's parent as the host holds it
+  bool extraNode;
+};
+
+TEST(GltfSkin, TheSkeletonHasOneRootWhateverTheParentsAndAnimationsStillTargetTheBones) {
+  const SkeletonCase cases[] = {
+      {"one tree", {-1, 0, 0, 1}, false},
+      {"a forest", {-1, 0, -1, 2}, true},
+      {"two bones each other's parent beside a tree", {-1, 0, 3, 2}, true},
+      {"a bone its own parent beside a tree", {-1, 0, 2}, true},
+      {"a parent past the bone list", {-1, 7, 1}, true},
+      {"a cycle and nothing else", {1, 2, 0}, false},
+  };
+  for (const SkeletonCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SceneSnapshot scene;
+    host::AnimationView animation;
+    animation.name = u"move";
+    for (size_t b = 0; b < c.parents.size(); ++b) {
+      scene.bones.push_back(Bone(u"b" + std::u16string(1, char16_t(u'0' + b)), c.parents[b], {0, 1, 0}));
+      host::TrackView track;
+      track.boneIndex = int(b);
+      track.translationKeys = {{0, 1, 0, 0}};
+      animation.tracks.push_back(track);
+    }
+    scene.animations = {animation};
+    const auto document = BuildGltf(scene, {});
+    const tinygltf::Model model = Reloaded(document);
+    ASSERT_EQ(model.skins.size(), 1u);
+    const auto& skin = model.skins[0];
+    ASSERT_EQ(skin.joints.size(), c.parents.size());
+    EXPECT_EQ(model.nodes.size(), c.parents.size() + (c.extraNode ? 1 : 0));
+    std::map<int, int> parentOf;
+    for (size_t n = 0; n < model.nodes.size(); ++n) {
+      for (int child : model.nodes[n].children) EXPECT_TRUE(parentOf.emplace(child, int(n)).second) << "two parents";
+    }
+    EXPECT_EQ(parentOf.count(skin.skeleton), 0u) << "the skeleton is the top of the tree";
+    EXPECT_EQ(model.scenes.at(0).nodes, (std::vector<int>{skin.skeleton}));
+    EXPECT_EQ(std::find(skin.joints.begin(), skin.joints.end(), skin.skeleton) == skin.joints.end(), c.extraNode);
+    for (int joint : skin.joints) {
+      int top = joint;
+      for (int steps = 0; parentOf.count(top) != 0 && steps < 100; ++steps) top = parentOf[top];
+      EXPECT_EQ(top, skin.skeleton) << "joint " << joint;
+    }
+    ASSERT_EQ(model.animations.size(), 1u);
+    ASSERT_EQ(model.animations[0].channels.size(), c.parents.size());
+    for (size_t b = 0; b < c.parents.size(); ++b) {
+      EXPECT_EQ(model.animations[0].channels[b].target_node, skin.joints[b]) << "bone " << b;
+    }
+  }
 }
 
 // ---- Animations -------------------------------------------------------------------------------
@@ -328,7 +401,8 @@ TEST(GltfAnimations, KeysAreComposedWithTheBindTransformAndSampledLinear) {
   scene.animations = {animation};
 
   const auto document = BuildGltf(scene, {});
-  const auto& model = document.model;
+
+  const tinygltf::Model model = Reloaded(document);
   ASSERT_EQ(model.animations.size(), 1u);
   const auto& gltf = model.animations[0];
   EXPECT_EQ(gltf.name, "walk");
@@ -387,11 +461,12 @@ TEST(GltfAnimations, UndoTheBindPoseRelativeKeysTheHostHolds) {
   animation.tracks = {track};
   scene.animations = {animation};
   const auto document = BuildGltf(scene, {});
-  const auto& channels = document.model.animations.at(0).channels;
+  const tinygltf::Model model = Reloaded(document);
+  const auto& channels = model.animations.at(0).channels;
   ASSERT_EQ(channels.size(), 2u);
-  const auto& samplers = document.model.animations[0].samplers;
-  const auto translation = ReadAccessor<Vec3>(document.model, samplers[size_t(channels[0].sampler)].output);
-  const auto rotation = ReadAccessor<Vec4>(document.model, samplers[size_t(channels[1].sampler)].output);
+  const auto& samplers = model.animations[0].samplers;
+  const auto translation = ReadAccessor<Vec3>(model, samplers[size_t(channels[0].sampler)].output);
+  const auto rotation = ReadAccessor<Vec4>(model, samplers[size_t(channels[1].sampler)].output);
   for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(translation.at(0)[k], v[k], 1e-5) << k;
   for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(rotation.at(0)[k], absolute[k], 1e-6) << k;
 }
@@ -410,13 +485,75 @@ TEST(GltfAnimations, AnAnimationWithoutKeysIsLeftOutWithAWarning) {
   moving.tracks = {track};
   scene.animations = {empty, moving};
   const auto document = BuildGltf(scene, {});
-  ASSERT_EQ(document.model.animations.size(), 1u);
-  EXPECT_EQ(document.model.animations[0].name, "move");
+  const tinygltf::Model model = Reloaded(document);
+  ASSERT_EQ(model.animations.size(), 1u);
+  EXPECT_EQ(model.animations[0].name, "move");
   ASSERT_EQ(document.warnings.size(), 1u);
   EXPECT_NE(document.warnings[0].find("\"idle\""), std::string::npos);
 }
 
+// ---- Names ------------------------------------------------------------------------------------
+
+// A bone as the plug-in hands over a narrow name it cannot convert: the wide half empty.
+host::BoneView NarrowBone(const std::string& narrow, int parent) {
+  host::BoneView bone = Bone(u"", parent);
+  bone.narrowName = narrow;
+  return bone;
+}
+
+TEST(GltfNames, EveryNameIsValidUtf8AndUniqueInItsKindAndTracksKeepTheirBones) {
+  SceneSnapshot scene;
+  scene.bones = {Bone(u"Same", -1),
+                 Bone(u"Same", 0),
+                 Bone(u"", 0),                   // no name at all
+                 NarrowBone("\xFF\xFE", 0),      // not UTF-8: read as Windows-1252
+                 Bone(u"Same.001", 0),           // taken by the second bone's copy name
+                 NarrowBone("\xC3\xA9t\xC3\xA9", 0),  // UTF-8 in the narrow half only
+                 NarrowBone("\x80 \x81", 0),      // the euro sign, and a byte 1252 leaves undefined
+                 Bone(u"half \xD800", 0),        // an unpaired surrogate
+                 Bone(u"mesh_0", 0)};            // a bone named like the mesh node
+  scene.materials = {Material(u"m"), Material(u"m"), Material(u"")};
+  scene.vertices = {Vertex(0, 0, 0, {{1, 1}}), Vertex(1, 0, 0), Vertex(0, 1, 0)};
+  host::MeshView mesh;
+  mesh.faces = {Face(0, {0, 1, 2}), Face(1, {0, 2, 1})};
+  scene.meshes = {mesh};
+  for (int a = 0; a < 3; ++a) {
+    host::AnimationView animation;
+    animation.name = a < 2 ? u"walk" : u"";
+    host::TrackView track;
+    track.boneIndex = 1 + a;
+    track.translationKeys = {{0, 1, 0, 0}};
+    animation.tracks = {track};
+    scene.animations.push_back(animation);
+  }
+
+  const auto document = BuildGltf(scene, {});
+  const tinygltf::Model model = Reloaded(document);
+  const std::vector<std::string> boneNames = {"Same", "Same.001", "bone_2", "\xC3\xBF\xC3\xBE", "Same.002",
+                                              "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC \xC2\x81", "half \xEF\xBF\xBD",
+                                              "mesh_0"};
+  const auto& skin = model.skins.at(0);
+  ASSERT_EQ(skin.joints.size(), boneNames.size());
+  for (size_t b = 0; b < boneNames.size(); ++b) {
+    EXPECT_EQ(model.nodes[size_t(skin.joints[b])].name, boneNames[b]) << "bone " << b;
+  }
+  EXPECT_EQ(model.meshes.at(0).name, "mesh_0") << "meshes are a kind of their own";
+  EXPECT_EQ(model.nodes[0].name, "mesh_0.001") << "a bone keeps its name before a made-up one";
+  EXPECT_EQ(model.materials.at(0).name, "m");
+  EXPECT_EQ(model.materials.at(1).name, "m.001");
+  EXPECT_EQ(model.materials.at(2).name, "material_2");
+  ASSERT_EQ(model.animations.size(), 3u);
+  const std::vector<std::string> animationNames = {"walk", "walk.001", "animation_2"};
+  for (size_t a = 0; a < 3; ++a) {
+    EXPECT_EQ(model.animations[a].name, animationNames[a]);
+    // Tracks still point at their bone by index, whatever the names became.
+    EXPECT_EQ(model.animations[a].channels.at(0).target_node, skin.joints[1 + a]) << "animation " << a;
+  }
+}
+
 // ---- Materials and textures ---------------------------------------------------------------------
+
+const std::vector<std::uint8_t> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 class GltfFiles : public ::testing::Test {
  protected:
@@ -429,7 +566,7 @@ class GltfFiles : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(directory_); }
 
   // Decodes paths ending in ".tga" as a 2 x 1 image whose first pixel encodes the path's length;
-  // writes a PNG as a file holding the image's size.
+  // a "PNG" is the PNG signature, then the image's size and pixels as they are.
   cli::ImageCodec FakeCodec() {
     cli::ImageCodec codec;
     codec.decode = [this](const std::u16string& path, cli::RgbaImage* image) {
@@ -440,43 +577,57 @@ class GltfFiles : public ::testing::Test {
       image->pixels = {std::uint8_t(path.size()), 0, 0, 255, 0, 0, 0, 255};
       return true;
     };
-    codec.writePng = [](const std::filesystem::path& path, const cli::RgbaImage& image) {
-      std::ofstream(path) << image.width << "x" << image.height;
+    codec.encodePng = [](const cli::RgbaImage& image, std::vector<std::uint8_t>* png) {
+      *png = kPngSignature;
+      png->insert(png->end(), {std::uint8_t(image.width), std::uint8_t(image.height)});
+      png->insert(png->end(), image.pixels.begin(), image.pixels.end());
       return true;
     };
     return codec;
+  }
+
+  // The document of `output` in `files`, read back.
+  tinygltf::Model Load(const cli::MemoryFiles& files, const std::filesystem::path& output, bool decode = false) {
+    EXPECT_EQ(cli::CheckGltf(files, output), std::vector<std::string>{});
+    tinygltf::Model model;
+    std::string error;
+    EXPECT_TRUE(cli::LoadWritten(files, output, decode, &model, &error)) << error;
+    return model;
   }
 
   std::filesystem::path directory_;
   std::vector<std::u16string> decoded_;
 };
 
-TEST_F(GltfFiles, TexturesBecomePngFilesBesideTheOutputAndUndecodableOnesAWarning) {
+TEST_F(GltfFiles, AGltfWritesItsTexturesAsPngFilesBesideItAndUndecodableOnesAreAWarning) {
   SceneSnapshot scene;
   scene.materials = {Material(u"stone", u"/textures/rock.tga"), Material(u"plain"),
                      Material(u"raw", u"/textures/skin.tex"), Material(u"again", u"/textures/rock.tga"),
                      Material(u"other", u"/elsewhere/rock.tga")};
   // A slot stored without its "path set" flag is not a texture.
   scene.materials[1].textureSlots.push_back(host::TextureSlotView{0, 0, u"/textures/unset.tga", {}});
-  const auto output = directory_ / "my scene.glb";
-  const auto written = cli::WriteTextures(scene, output, FakeCodec());
-  EXPECT_EQ(written.uris, (std::vector<std::string>{"my_scene_rock.png", "", "", "my_scene_rock.png", "my_scene_rock_2.png"}));
-  EXPECT_EQ(decoded_, (std::vector<std::u16string>{u"/textures/rock.tga", u"/textures/skin.tex", u"/elsewhere/rock.tga"}))
+  const auto output = directory_ / "my scene.gltf";
+  cli::MemoryFiles files;
+  const auto result = cli::ExportGltf(scene, output, {}, FakeCodec(), files);
+  ASSERT_TRUE(result.written) << result.error;
+  EXPECT_EQ(decoded_,
+            (std::vector<std::u16string>{u"/textures/rock.tga", u"/textures/skin.tex", u"/elsewhere/rock.tga"}))
       << "every image is decoded once";
-  ASSERT_EQ(written.files.size(), 2u);
-  EXPECT_TRUE(std::filesystem::exists(directory_ / "my_scene_rock.png"));
-  EXPECT_TRUE(std::filesystem::exists(directory_ / "my_scene_rock_2.png"));
-  ASSERT_EQ(written.warnings.size(), 1u);
-  EXPECT_NE(written.warnings[0].find("\"raw\""), std::string::npos) << written.warnings[0];
-  EXPECT_NE(written.warnings[0].find("/textures/skin.tex"), std::string::npos) << written.warnings[0];
+  EXPECT_EQ(files.Order(), (std::vector<std::filesystem::path>{directory_ / "my_scene_rock.png",
+                                                               directory_ / "my_scene_rock_2.png", output}))
+      << "the images come before the document that names them; no buffer without geometry";
+  ASSERT_EQ(result.warnings.size(), 1u);
+  EXPECT_NE(result.warnings[0].find("\"raw\""), std::string::npos) << result.warnings[0];
+  EXPECT_NE(result.warnings[0].find("/textures/skin.tex"), std::string::npos) << result.warnings[0];
 
-  const auto document = BuildGltf(scene, written.uris);
-  const auto& model = document.model;
+  const tinygltf::Model model = Load(files, output);
   ASSERT_EQ(model.materials.size(), 5u);
   EXPECT_EQ(model.materials[0].name, "stone");
-  EXPECT_EQ(model.images.size(), 2u);
+  ASSERT_EQ(model.images.size(), 2u);
   EXPECT_EQ(model.textures.size(), 2u);
   EXPECT_EQ(model.images[0].uri, "my_scene_rock.png");
+  EXPECT_EQ(model.images[1].uri, "my_scene_rock_2.png");
+  EXPECT_EQ(model.images[0].bufferView, -1);
   EXPECT_EQ(model.materials[0].pbrMetallicRoughness.baseColorTexture.index, 0);
   EXPECT_EQ(model.materials[1].pbrMetallicRoughness.baseColorTexture.index, -1);
   EXPECT_EQ(model.materials[2].pbrMetallicRoughness.baseColorTexture.index, -1);
@@ -485,7 +636,109 @@ TEST_F(GltfFiles, TexturesBecomePngFilesBesideTheOutputAndUndecodableOnesAWarnin
   ASSERT_EQ(model.samplers.size(), 1u);
   EXPECT_EQ(model.samplers[0].wrapS, TINYGLTF_TEXTURE_WRAP_REPEAT);
   EXPECT_EQ(model.samplers[0].wrapT, TINYGLTF_TEXTURE_WRAP_REPEAT);
-  EXPECT_EQ(document.counts.texturedMaterials, 3);
+  EXPECT_EQ(result.counts.texturedMaterials, 3);
+}
+
+TEST_F(GltfFiles, AGlbCarriesItsImagesInsideAndEachIdenticalImageOnce) {
+  SceneSnapshot scene;
+  // rock.tga and ruck.tga decode alike (their paths are as long): one image for three materials.
+  scene.materials = {Material(u"a", u"/t/rock.tga"), Material(u"b", u"/t/ruck.tga"), Material(u"c", u"/t/rock.tga"),
+                     Material(u"d", u"/t/longer.tga")};
+  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
+  host::MeshView mesh;
+  mesh.faces = {Face(0, {0, 1, 2})};
+  scene.meshes = {mesh};
+  for (const bool external : {false, true}) {
+    SCOPED_TRACE(external ? "--external-images" : "inside");
+    const auto output = directory_ / "scene.glb";
+    cli::MemoryFiles files;
+    cli::ExportOptions options;
+    options.externalImages = external;
+    const auto result = cli::ExportGltf(scene, output, options, FakeCodec(), files);
+    ASSERT_TRUE(result.written) << result.error;
+    EXPECT_EQ(files.Files().size(), external ? 3u : 1u);
+    const tinygltf::Model model = Load(files, output);
+    ASSERT_EQ(model.images.size(), 2u);
+    for (size_t m = 0; m < 4; ++m) {
+      EXPECT_EQ(model.materials[m].pbrMetallicRoughness.baseColorTexture.index, m == 3 ? 1 : 0) << "material " << m;
+    }
+    for (size_t i = 0; i < model.images.size(); ++i) {
+      const tinygltf::Image& image = model.images[i];
+      // The bytes the codec made, inside the buffer or in the file beside.
+      std::vector<unsigned char> expected = kPngSignature;
+      expected.insert(expected.end(), {2, 1, std::uint8_t(i == 0 ? 11 : 13), 0, 0, 255, 0, 0, 0, 255});
+      EXPECT_EQ(image.image, expected) << "image " << i;
+      if (external) {
+        EXPECT_EQ(image.bufferView, -1);
+        EXPECT_EQ(image.uri, i == 0 ? "scene_rock.png" : "scene_longer.png");
+        EXPECT_NE(files.Find(directory_ / image.uri), nullptr);
+      } else {
+        EXPECT_EQ(image.uri, "");
+        EXPECT_GE(image.bufferView, 0);
+        EXPECT_EQ(image.mimeType, "image/png");
+      }
+    }
+  }
+}
+
+// A texture of 2 x 2 texels with the given alpha values, written as a TGA file.
+std::u16string WriteTexture(const std::filesystem::path& path, std::array<std::uint8_t, 4> alpha) {
+  host::DecodedImage image;
+  image.width = 2;
+  image.height = 2;
+  for (std::uint8_t a : alpha) image.rgba.insert(image.rgba.end(), {200, 100, 50, a});
+  EXPECT_TRUE(host::WriteTga(path.string(), image));
+  return path.u16string();
+}
+
+TEST_F(GltfFiles, AMaterialBlendsOrCutsOutByItsImagesAlphaAndTakesTheAlphaMapTheHostWrote) {
+  struct Case {
+    const char* name;
+    std::array<std::uint8_t, 4> alpha;     // of the texture
+    std::optional<std::array<std::uint8_t, 4>> alphaMap;  // grey values of slot 1, when there is one
+    const char* mode;
+    std::array<std::uint8_t, 4> exported;  // the alpha of the image in the export
+  };
+  const Case cases[] = {
+      {"opaque", {255, 255, 255, 255}, std::nullopt, "OPAQUE", {255, 255, 255, 255}},
+      {"cut-out leaf", {0, 255, 255, 0}, std::nullopt, "MASK", {0, 255, 255, 0}},
+      {"glass pane", {128, 128, 255, 40}, std::nullopt, "BLEND", {128, 128, 255, 40}},
+      {"cut-out by its alpha map", {0, 255, 255, 0}, std::array<std::uint8_t, 4>{0, 255, 255, 0}, "MASK",
+       {0, 255, 255, 0}},
+      {"blended by its alpha map", {255, 255, 255, 255}, std::array<std::uint8_t, 4>{10, 255, 255, 255}, "BLEND",
+       {10, 255, 255, 255}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SceneSnapshot scene;
+    scene.materials = {Material(u"m", WriteTexture(directory_ / (std::string(c.name) + ".tga"), c.alpha))};
+    if (c.alphaMap) {
+      // The host's alpha map is grey: red, green and blue carry the alpha, its own alpha is 255.
+      host::DecodedImage map;
+      map.width = map.height = 2;
+      for (std::uint8_t a : *c.alphaMap) map.rgba.insert(map.rgba.end(), {a, a, a, 255});
+      const auto mapPath = directory_ / (std::string(c.name) + "_A.tga");
+      ASSERT_TRUE(host::WriteTga(mapPath.string(), map));
+      scene.materials[0].textureSlots.push_back(host::TextureSlotView{1, 1, mapPath.u16string(), {}});
+    }
+    cli::MemoryFiles files;
+    const auto output = directory_ / "alpha.glb";
+    const auto result = cli::ExportGltf(scene, output, {}, cli::HostImageCodec(), files);
+    ASSERT_TRUE(result.written) << result.error;
+    EXPECT_TRUE(result.warnings.empty()) << result.warnings[0];
+    const tinygltf::Model model = Load(files, output, true);
+    ASSERT_EQ(model.materials.size(), 1u);
+    EXPECT_EQ(model.materials[0].alphaMode, c.mode);
+    EXPECT_EQ(model.materials[0].alphaCutoff, 0.5);
+    ASSERT_EQ(model.images.size(), 1u);
+    const tinygltf::Image& image = model.images[0];
+    ASSERT_EQ(image.component, 4);
+    ASSERT_EQ(image.image.size(), 16u);
+    for (size_t t = 0; t < 4; ++t) {
+      EXPECT_EQ(image.image[t * 4 + 3], c.exported[t]) << "texel " << t;
+      EXPECT_EQ(image.image[t * 4], 200) << "texel " << t << " keeps its colour";
+    }
+  }
 }
 
 TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
@@ -500,7 +753,7 @@ TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
   for (const char* name : {"scene.glb", "scene.gltf", "SCENE2.GLB"}) {
     SCOPED_TRACE(name);
     const auto output = directory_ / name;
-    const auto result = cli::ExportGltf(scene, output, FakeCodec());
+    const auto result = cli::ExportGltf(scene, output, {}, FakeCodec());
     ASSERT_TRUE(result.written) << result.error;
     const bool binary = output.extension() != ".gltf";
     EXPECT_EQ(result.files.size(), binary ? 1u : 2u);
@@ -519,7 +772,16 @@ TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
       EXPECT_EQ(model.buffers.at(0).uri, "scene.bin");
     }
   }
-  const auto refused = cli::ExportGltf(scene, directory_ / "scene.obj", FakeCodec());
+  // A .bin named after an output with a space: its URI is percent-encoded, the file keeps the name.
+  cli::MemoryFiles files;
+  const auto spaced = cli::ExportGltf(scene, directory_ / "my scene.gltf", {}, FakeCodec(), files);
+  ASSERT_TRUE(spaced.written) << spaced.error;
+  EXPECT_NE(files.Find(directory_ / "my scene.bin"), nullptr);
+  const std::vector<std::uint8_t>& json = *files.Find(directory_ / "my scene.gltf");
+  EXPECT_NE(std::string(json.begin(), json.end()).find("\"uri\":\"my%20scene.bin\""), std::string::npos);
+  EXPECT_EQ(Load(files, directory_ / "my scene.gltf").meshes.size(), 1u);
+
+  const auto refused = cli::ExportGltf(scene, directory_ / "scene.obj", {}, FakeCodec());
   EXPECT_FALSE(refused.written);
   EXPECT_NE(refused.error.find(".glb or .gltf"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(directory_ / "scene.obj"));

@@ -10,6 +10,8 @@
 
 #include <tiny_gltf.h>
 
+#include "cli/gltf_check.h"
+#include "cli/gltf_file.h"
 #include "cli/scene_snapshot.h"
 
 namespace vexmara::testing {
@@ -49,6 +51,19 @@ inline host::BoneView Bone(const std::u16string& name, int parent, std::array<fl
   bone.rotation = q;
   bone.scale = s;
   return bone;
+}
+
+// The document as a client reads it: written as a .glb in memory, checked, and loaded back by
+// tinygltf (images found but not decoded).
+inline tinygltf::Model Reloaded(const cli::GltfDocument& document) {
+  cli::MemoryFiles files;
+  EXPECT_TRUE(cli::WriteGltf(document, "document.glb", files)) << files.Failure();
+  // Whatever a test builds, the export is a valid document.
+  EXPECT_EQ(cli::CheckGltf(files, "document.glb"), std::vector<std::string>{});
+  tinygltf::Model model;
+  std::string error;
+  EXPECT_TRUE(cli::LoadWritten(files, "document.glb", false, &model, &error)) << error;
+  return model;
 }
 
 // The elements of an accessor, copied out of its buffer view (tightly packed views only).

@@ -5,13 +5,12 @@
 
 #include <filesystem>
 #include <map>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "gltf_clients.h"
 #include "run_program.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
@@ -38,46 +37,8 @@ class Importer : public ::testing::Test {
     return RunProgram(VEXMARA_IMPORT_PATH, arguments, folder_);
   }
 
-  // The Khronos validator's report of one file (fails the test when the validator cannot run).
-  nlohmann::json Validate(const fs::path& file) {
-    const fs::path modules = VEXMARA_NODE_MODULES;
-    if (!fs::exists(modules / "gltf-validator")) {
-      ADD_FAILURE() << "gltf-validator is not installed in " << modules << ": run scripts/install-deps cli";
-      return nlohmann::json();
-    }
-    const ProgramRun run = RunProgram("node", {VEXMARA_VALIDATOR_SCRIPT, file.string()}, folder_,
-                                      {"NODE_PATH=" + modules.string()});
-    const auto report = nlohmann::json::parse(run.out, nullptr, false);
-    if (report.is_discarded() || !report.contains("errors")) {
-      ADD_FAILURE() << "no report from the validator (exit " << run.exitCode << "):\n" << run.out << run.err;
-      return nlohmann::json();
-    }
-    return report;
-  }
-
-  // What `assimp info` says of a file: the numbers of its summary and, per mesh, its bone count.
-  struct AssimpInfo {
-    std::map<std::string, int> counts;  // "Meshes", "Bones", "Animations", "Faces", ...
-    std::vector<int> bonesPerMesh;
-  };
-  AssimpInfo Assimp(const fs::path& file) {
-    AssimpInfo info;
-    const ProgramRun run = RunProgram("assimp", {"info", file.string()}, folder_);
-    if (run.exitCode != 0) {
-      ADD_FAILURE() << "assimp info failed (exit " << run.exitCode << ", is assimp-utils installed?):\n"
-                    << run.out << run.err;
-      return info;
-    }
-    std::istringstream lines(run.out);
-    const std::regex count(R"(^([A-Z][A-Za-z ]*[a-z]):\s+(\d+)\s*$)");
-    const std::regex mesh(R"(^\s+\d+ \(.*\): \[(\d+) / (\d+) / (\d+) \|)");
-    for (std::string line; std::getline(lines, line);) {
-      std::smatch match;
-      if (std::regex_match(line, match, count)) info.counts[match[1]] = std::stoi(match[2]);
-      if (std::regex_search(line, match, mesh)) info.bonesPerMesh.push_back(std::stoi(match[2]));
-    }
-    return info;
-  }
+  // The Khronos validator's report of one file.
+  nlohmann::json Validate(const fs::path& file) { return ValidateGltf({file}, folder_)[file.string()]; }
 
   nlohmann::json ReadJson(const fs::path& file) { return nlohmann::json::parse(ReadWhole(file), nullptr, false); }
 
@@ -114,10 +75,11 @@ TEST_F(Importer, PrintsWhatTheDialogShowsThenTheOutcomeAndWritesBesideTheCallers
   EXPECT_EQ(run.out, expected);
   // The import moved the current directory to the model's folder; the outputs are still where
   // the caller's relative paths put them.
-  for (const char* file : {"out/sample.glb", "out/sample_lower.png", "out/sample_upper.png", "out/scene.json"}) {
+  for (const char* file : {"out/sample.glb", "out/scene.json"}) {
     EXPECT_TRUE(fs::exists(folder_ / file)) << file;
   }
   EXPECT_FALSE(fs::exists(folder_ / "sample" / "out"));
+  EXPECT_FALSE(fs::exists(folder_ / "out/sample_lower.png")) << "a .glb holds its images";
 
   const auto scene = ReadJson(folder_ / "out/scene.json");
   ASSERT_FALSE(scene.is_discarded());
@@ -137,7 +99,7 @@ TEST_F(Importer, TheSampleAsGlbAndAsGltfPassesTheValidatorAndAssimpReadsItsCount
     EXPECT_EQ(report["errors"], 0) << report.dump(2);
     EXPECT_EQ(report["warnings"], 0) << report.dump(2);
 
-    AssimpInfo info = Assimp(folder_ / output);
+    AssimpInfo info = AssimpLoad(folder_ / output, folder_);
     EXPECT_EQ(info.counts["Meshes"], 2);  // one per material
     EXPECT_EQ(info.counts["Materials"], 2);
     EXPECT_EQ(info.counts["Vertices"], 234);
@@ -147,6 +109,43 @@ TEST_F(Importer, TheSampleAsGlbAndAsGltfPassesTheValidatorAndAssimpReadsItsCount
     EXPECT_EQ(info.bonesPerMesh, (std::vector<int>{4, 4}));
   }
   EXPECT_TRUE(fs::exists(folder_ / "out/sample.bin"));
+}
+
+TEST_F(Importer, BlenderBuildsTheSampleAndAGlbCopiedAloneKeepsItsTextures) {
+  for (const char* output : {"out/sample.glb", "out/sample.gltf"}) {
+    const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", output});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+  }
+  // A .glb is copied alone, away from the model's folder and its textures.
+  fs::create_directories(folder_ / "alone");
+  fs::copy_file(folder_ / "out/sample.glb", folder_ / "alone/sample.glb");
+  const std::vector<fs::path> files = {folder_ / "alone/sample.glb", folder_ / "out/sample.gltf"};
+  const auto built = BlenderImport(files, folder_);
+  for (const fs::path& file : files) {
+    SCOPED_TRACE(file.string());
+    const nlohmann::json scene = built.count(file.string()) ? built.at(file.string()) : nlohmann::json();
+    ASSERT_TRUE(scene.is_object());
+    EXPECT_TRUE(scene["error"].is_null()) << scene["error"];
+    ASSERT_EQ(scene["armatures"].size(), 1u) << scene.dump(2);
+    EXPECT_EQ(scene["armatures"][0]["bones"], 4);
+    // The two halves of the tube, each skinned to the armature.
+    ASSERT_EQ(scene["meshes"].size(), 2u) << scene.dump(2);
+    int vertices = 0, faces = 0;
+    for (const auto& mesh : scene["meshes"]) {
+      vertices += mesh["vertices"].get<int>();
+      faces += mesh["faces"].get<int>();
+      EXPECT_EQ(mesh["armature"], scene["armatures"][0]["name"]) << mesh.dump();
+    }
+    EXPECT_EQ(vertices, 234);
+    EXPECT_EQ(faces, 384);
+    EXPECT_EQ(scene["actions"].size(), 1u) << scene.dump(2);
+    ASSERT_EQ(scene["materials"].size(), 2u) << scene.dump(2);
+    for (const auto& material : scene["materials"]) {
+      ASSERT_EQ(material["images"].size(), 1u) << material.dump();
+      EXPECT_EQ(material["images"][0]["pixels"], true) << material.dump();
+      EXPECT_EQ(material["images"][0]["width"], 64) << material.dump();
+    }
+  }
 }
 
 TEST_F(Importer, ReadFailuresNameTheFileInThePluginsOwnWords) {
@@ -220,7 +219,7 @@ TEST_F(Importer, TexturesAreLookedForInTheGivenFolderAndMarkedWhenNotFound) {
   EXPECT_NE(missing.out.find("    Textures:  2\n      lower*\n      upper*\n"), std::string::npos) << missing.out;
   EXPECT_NE(missing.out.find("0 textured materials"), std::string::npos) << missing.out;
 
-  const ProgramRun found = Import({"sample/sample.app", "--textures", "textures", "-o", "b.glb"});
+  const ProgramRun found = Import({"sample/sample.app", "--textures", "textures", "-o", "b.gltf"});
   ASSERT_EQ(found.exitCode, 0) << found.err;
   EXPECT_NE(found.out.find("  Texture Directory\n    " + (folder_ / "textures").string() +
                            "/\n    Textures:  2\n      lower.tex\n      upper.tex\n"),
