@@ -3,24 +3,15 @@
 #include <cmath>
 #include <cstddef>
 
+#include "math/matrix.h"
+#include "math/quaternion.h"
+
 namespace vexmara::cli {
-namespace {
-
-// The rotation matrix of a unit quaternion, rows of three.
-std::array<std::array<double, 3>, 3> RotationOf(const Quat& q) {
-  const double x = q[0], y = q[1], z = q[2], w = q[3];
-  return {{{1 - 2 * y * y - 2 * z * z, 2 * x * y - 2 * w * z, 2 * x * z + 2 * w * y},
-           {2 * x * y + 2 * w * z, 1 - 2 * x * x - 2 * z * z, 2 * y * z - 2 * w * x},
-           {2 * x * z - 2 * w * y, 2 * y * z + 2 * w * x, 1 - 2 * x * x - 2 * y * y}}};
-}
-
-}  // namespace
 
 Quat QuatMultiply(const Quat& a, const Quat& b) {
-  const float ax = a[0], ay = a[1], az = a[2], aw = a[3];
-  const float bx = b[0], by = b[1], bz = b[2], bw = b[3];
-  return {aw * bx + ax * bw + ay * bz - az * by, aw * by + ay * bw + az * bx - ax * bz,
-          aw * bz + az * bw + ax * by - ay * bx, aw * bw - ax * bx - ay * by - az * bz};
+  Quat out{};
+  MultiplyQuaternions(a.data(), b.data(), out.data());
+  return out;
 }
 
 Quat QuatNormalize(const Quat& q) {
@@ -31,57 +22,46 @@ Quat QuatNormalize(const Quat& q) {
 }
 
 Vec3 QuatRotate(const Quat& q, const Vec3& v) {
-  const auto r = RotationOf(q);
+  float r[16];
+  QuaternionToMatrix(q.data(), r);
   Vec3 out{};
-  for (size_t row = 0; row < 3; ++row) out[row] = float(r[row][0] * v[0] + r[row][1] * v[1] + r[row][2] * v[2]);
+  for (size_t row = 0; row < 3; ++row) out[row] = r[row * 4] * v[0] + r[row * 4 + 1] * v[1] + r[row * 4 + 2] * v[2];
   return out;
 }
 
 Matrix ComposeMatrix(const Vec3& t, const Quat& q, const Vec3& s) {
-  const auto r = RotationOf(q);
   Matrix m{};
+  QuaternionToMatrix(q.data(), m.data());
   for (size_t row = 0; row < 3; ++row) {
-    for (size_t column = 0; column < 3; ++column) m[row * 4 + column] = r[row][column] * s[column];
+    for (size_t column = 0; column < 3; ++column) m[row * 4 + column] *= s[column];
     m[row * 4 + 3] = t[row];
   }
-  m[15] = 1;
   return m;
 }
 
-Matrix IdentityMatrix() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+Matrix IdentityMatrix() {
+  Matrix m{};
+  for (size_t k = 0; k < 16; ++k) m[k] = kIdentityMatrix[k];
+  return m;
+}
 
 Matrix MultiplyMatrices(const Matrix& a, const Matrix& b) {
   Matrix out{};
-  for (size_t row = 0; row < 4; ++row) {
-    for (size_t column = 0; column < 4; ++column) {
-      double sum = 0;
-      for (size_t k = 0; k < 4; ++k) sum += a[row * 4 + k] * b[k * 4 + column];
-      out[row * 4 + column] = sum;
-    }
-  }
+  MultiplyAffine(out.data(), a.data(), b.data());
   return out;
 }
 
 bool InvertAffine(const Matrix& m, Matrix* out) {
-  const double a = m[0], b = m[1], c = m[2], d = m[4], e = m[5], f = m[6], g = m[8], h = m[9], i = m[10];
-  const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
-  if (!std::isfinite(det) || std::fabs(det) < 1e-30) return false;
-  const double r = 1 / det;
-  Matrix inv{};
-  inv[0] = (e * i - f * h) * r;
-  inv[1] = (c * h - b * i) * r;
-  inv[2] = (b * f - c * e) * r;
-  inv[4] = (f * g - d * i) * r;
-  inv[5] = (a * i - c * g) * r;
-  inv[6] = (c * d - a * f) * r;
-  inv[8] = (d * h - e * g) * r;
-  inv[9] = (b * g - a * h) * r;
-  inv[10] = (a * e - b * d) * r;
-  for (size_t row = 0; row < 3; ++row) {
-    inv[row * 4 + 3] = -(inv[row * 4 + 0] * m[3] + inv[row * 4 + 1] * m[7] + inv[row * 4 + 2] * m[11]);
+  // A linear part too close to singular, or a non-finite one, has no inverse worth writing: its
+  // elements would overflow or carry NaN into the file.
+  const float det = MatrixDeterminant(m.data());
+  if (!std::isfinite(det) || std::fabs(det) < 1e-30f) return false;
+  Matrix inverse{};
+  InvertMatrix(m.data(), inverse.data());
+  for (const float element : inverse) {
+    if (!std::isfinite(element)) return false;
   }
-  inv[15] = 1;
-  *out = inv;
+  *out = inverse;
   return true;
 }
 

@@ -1,6 +1,8 @@
-// The export's own vector, quaternion and matrix arithmetic, kept in one place.
+// The export's vector, quaternion and matrix arithmetic, in the value types the export passes
+// around, over the plug-in's math room (the one definition of the products, the rotation matrix
+// and the inverse).
 //
-// Quaternions are x, y, z, w. Matrices are 4 x 4 doubles, row-major, for column vectors (a point
+// Quaternions are x, y, z, w. Matrices are 4 x 4 floats, row-major, for column vectors (a point
 // p maps to M·p), with the translation in elements 3, 7 and 11; glTF stores them column by column.
 #pragma once
 
@@ -10,7 +12,7 @@ namespace vexmara::cli {
 
 using Vec3 = std::array<float, 3>;
 using Quat = std::array<float, 4>;  // x, y, z, w
-using Matrix = std::array<double, 16>;
+using Matrix = std::array<float, 16>;
 
 // a ⊗ b, the Hamilton product.
 Quat QuatMultiply(const Quat& a, const Quat& b);
