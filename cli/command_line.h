@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <optional>
 
+#include "cli/batch/batch.h"
 #include "cli/import_session.h"
 
 namespace vexmara::cli {
@@ -13,6 +14,8 @@ struct CommandLine {
   ImportRequest request;  // paths as given, relative to the caller's folder
   std::optional<std::filesystem::path> output;  // .glb or .gltf
   std::optional<std::filesystem::path> json;    // the host's scene document
+  // Folders as input: the batch to run instead of the one import above.
+  std::optional<batch::BatchOptions> batch;
 };
 
 // Exit codes of the importer.

@@ -1,0 +1,440 @@
+#include "cli/batch/batch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <ostream>
+#include <set>
+
+#include "cli/batch/batch_state.h"
+#include "cli/batch/folder_walk.h"
+#include "cli/batch/job_runner.h"
+#include "cli/batch/processes.h"
+#include "cli/batch/progress.h"
+#include "cli/batch/report.h"
+#include "cli/batch/worker.h"
+#include "cli/dialog_exports.h"
+#include "cli/name_exports.h"
+#include "host/plugin_library.h"
+#include "host/text.h"
+
+namespace vexmara::cli::batch {
+
+int BatchRun::Count(ModelStatus status) const {
+  return int(std::count_if(models.begin(), models.end(), [&](const ModelTask& m) { return m.status == status; }));
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitConverted = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr char kProgram[] = "vexmara-import: ";
+
+// Absolute and normal, without a trailing separator, so that one folder has one spelling.
+fs::path Absolute(const fs::path& path) {
+  std::error_code ignored;
+  fs::path made = fs::absolute(path, ignored);
+  if (made.empty()) made = path;
+  made = made.lexically_normal();
+  if (!made.has_filename() && made.has_relative_path()) made = made.parent_path();
+  return made;
+}
+
+// Why the plug-in cannot be handed this path, which it takes as UTF-16 in a field of 260 units;
+// empty when it can.
+std::string PathProblem(const fs::path& path) {
+  const std::string& bytes = path.native();
+  const std::u16string wide = host::Utf8ToUtf16(bytes);
+  if (host::Utf16ToUtf8(wide) != bytes) return "its path is not UTF-8 text, and the plug-in takes paths as Unicode";
+  if (wide.size() >= 260) return "its path is longer than the 259 characters of a path the plug-in takes";
+  return {};
+}
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", seconds);
+  return text;
+}
+
+std::string Plural(std::size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// Why the library cannot serve a batch; empty when it can.
+std::string LibraryProblem(const fs::path& library) {
+  host::PluginLibrary loaded;
+  if (!loaded.Load(library.string())) return loaded.LoadError();
+  NameExports names;
+  DialogExports dialog;
+  std::string error;
+  if (!names.Find(loaded.Instance(), &error) || !dialog.Find(loaded.Instance(), &error)) return error;
+  return {};
+}
+
+// The batch's own state of one run, shared by its jobs.
+struct Context {
+  BatchRun& run;
+  Progress& progress;
+  fs::path library;
+  double timeout = 60;
+};
+
+class AnimationJob final : public Job {
+ public:
+  AnimationJob(Context& context, std::vector<AnimationFile>& files, std::vector<std::size_t> indices)
+      : context_(context), files_(files), indices_(std::move(indices)) {}
+
+  std::vector<std::string> Arguments() const override {
+    std::vector<fs::path> paths;
+    for (std::size_t index : indices_) paths.push_back(files_[index].path);
+    return AnimationWorkerArguments(context_.library, paths);
+  }
+
+  void OnStartFailed(const std::string& reason) override {
+    while (next_ < indices_.size()) Unusable("its reader could not be started: " + reason);
+  }
+
+  Answer OnLine(const std::string& line) override {
+    const WorkerMessage message = ParseWorkerMessage(line);
+    if (message.kind != WorkerMessage::Kind::TrackNames || next_ >= indices_.size()) return Answer{{}, false, true};
+    AnimationFile& file = files_[indices_[next_]];
+    file.trackNames = message.names;
+    file.usable = message.read == TrackNamesRead::Complete;
+    file.problem = message.read == TrackNamesRead::Complete ? ""
+                   : message.read == TrackNamesRead::Rejected
+                       ? "the reader stopped partway through it: it is damaged, or not an animation file"
+                       : "it could not be read";
+    ++next_;
+    context_.progress.Finished(!file.usable, {});
+    return Answer{{}, true, false};
+  }
+
+  std::unique_ptr<Job> OnEnd(const WorkerEnd& end) override {
+    if (next_ >= indices_.size()) return nullptr;
+    // The file being read when the worker ended is the one to blame; the rest get a new worker.
+    Unusable(end.timedOut ? "reading it took longer than " + Seconds(context_.timeout) + ", and its reader was stopped"
+                          : "its reader " + DescribeEnd(end.process) + " while reading it");
+    if (next_ >= indices_.size()) return nullptr;
+    return std::make_unique<AnimationJob>(
+        context_, files_, std::vector<std::size_t>(indices_.begin() + std::ptrdiff_t(next_), indices_.end()));
+  }
+
+ private:
+  void Unusable(const std::string& problem) {
+    AnimationFile& file = files_[indices_[next_++]];
+    file.usable = false;
+    file.trackNames.clear();
+    file.problem = problem;
+    context_.progress.Finished(true, {});
+  }
+
+  Context& context_;
+  std::vector<AnimationFile>& files_;
+  std::vector<std::size_t> indices_;
+  std::size_t next_ = 0;
+};
+
+class ModelJob final : public Job {
+ public:
+  ModelJob(Context& context, ModelTask& model, const ModelWorkerSettings& settings)
+      : context_(context), model_(model), settings_(settings) {}
+
+  std::vector<std::string> Arguments() const override {
+    return ModelWorkerArguments(settings_, model_.input, model_.output);
+  }
+
+  void OnStarted() override { context_.progress.Started(model_.shownInput.string()); }
+
+  void OnStartFailed(const std::string& reason) override {
+    Fail("its worker could not be started: " + reason);
+    Report();
+  }
+
+  Answer OnLine(const std::string& line) override {
+    const WorkerMessage message = ParseWorkerMessage(line);
+    if (message.kind == WorkerMessage::Kind::Bones && settings_.pickAnimations && !answered_) {
+      answered_ = true;
+      model_.animations = context_.run.animations.Match(message.names, model_.input.parent_path());
+      std::vector<fs::path> files;
+      for (const Coverage& coverage : model_.animations.attached) {
+        files.push_back(context_.run.animations.Files()[std::size_t(coverage.file)].path);
+      }
+      return Answer{AnimationsMessage(files) + "\n", false, false};
+    }
+    if (message.kind == WorkerMessage::Kind::Result && !result_) {
+      result_ = true;
+      const ModelResult& result = message.result;
+      model_.status = result.converted ? ModelStatus::Converted : ModelStatus::Failed;
+      model_.error = result.converted ? "" : result.error;
+      model_.warnings = result.warnings;
+      model_.counts = result.counts;
+      return Answer{{}, true, false};
+    }
+    Fail("its worker sent a message that the batch does not know");
+    return Answer{{}, false, true};
+  }
+
+  std::unique_ptr<Job> OnEnd(const WorkerEnd& end) override {
+    model_.seconds = end.seconds;
+    if (!result_ && model_.status != ModelStatus::Failed) {
+      Fail(end.timedOut ? "it took longer than " + Seconds(context_.timeout) + ", and its worker was stopped"
+                        : "its worker " + DescribeEnd(end.process) + " before it finished");
+    }
+    if (!result_) model_.workerOutput = end.errorTail;
+    Report();
+    return nullptr;
+  }
+
+ private:
+  void Fail(const std::string& error) {
+    model_.status = ModelStatus::Failed;
+    model_.error = error;
+  }
+
+  void Report() {
+    std::string line;
+    if (model_.status == ModelStatus::Converted) {
+      line = "converted " + model_.shownInput.string() + " -> " + model_.shownOutput.string() + " in " +
+             FormatSeconds(model_.seconds);
+      if (!model_.animations.attached.empty()) {
+        line += ", " + Plural(model_.animations.attached.size(), "animation file", "animation files") + " attached";
+      }
+      if (!model_.warnings.empty()) line += ", " + Plural(model_.warnings.size(), "warning", "warnings");
+    } else {
+      line = "FAILED " + model_.shownInput.string() + ": " + model_.error;
+    }
+    context_.progress.Finished(model_.status != ModelStatus::Converted, line);
+  }
+
+  Context& context_;
+  ModelTask& model_;
+  const ModelWorkerSettings& settings_;
+  bool answered_ = false;
+  bool result_ = false;
+};
+
+// Runs the jobs, or ends the program as the interrupt that stopped them would have.
+void RunOrEnd(const fs::path& program, std::deque<std::unique_ptr<Job>> jobs, const Context& context,
+              const std::function<void()>& onInterrupt) {
+  const int signal = RunJobs(program, std::move(jobs), context.run.jobs, std::chrono::duration<double>(context.timeout),
+                             [&] { context.progress.Tick(); });
+  if (signal == 0) return;
+  context.progress.End();
+  onInterrupt();
+  EndByInterrupt(signal);
+}
+
+}  // namespace
+
+int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) {
+  const auto started = std::chrono::steady_clock::now();
+  CatchInterrupts();
+  BatchRun run;
+  run.options = options;
+  run.jobs = options.jobs > 0 ? options.jobs : ProcessorCount();
+
+  // The library is tried once here, so that one that cannot serve fails the batch at once
+  // instead of every model in turn.
+  const fs::path library = Absolute(options.library);
+  if (const std::string problem = LibraryProblem(library); !problem.empty()) {
+    err << kProgram << library.string() << ": " << problem << "\n";
+    return kExitFailed;
+  }
+  const fs::path program = ThisProgram();
+  if (program.empty()) {
+    err << kProgram << "the program's own file cannot be found to start its workers\n";
+    return kExitFailed;
+  }
+
+  const fs::path output = Absolute(options.output);
+  std::error_code made;
+  fs::create_directories(output, made);
+  FileIdentity outputIdentity;
+  std::string reason;
+  if (made || !IdentifyFolder(output, &outputIdentity, &reason)) {
+    err << kProgram << options.output.string() << ": " << (made ? made.message() : reason) << "\n";
+    return kExitFailed;
+  }
+
+  // The models, and the animation files that lie beside them. The output folder is never
+  // entered, so a batch never reads what it writes.
+  FolderWalk modelWalk;
+  modelWalk.Skip(outputIdentity);
+  WalkResult inputs;
+  std::vector<fs::path> shownModels, shownBeside;
+  for (const fs::path& given : options.inputs) {
+    const fs::path input = Absolute(given);
+    FileIdentity identity;
+    if (IdentifyFolder(input, &identity, &reason) && identity == outputIdentity) {
+      err << kProgram << given.string() << ": the output folder cannot also be an input folder\n"
+          << "Run with --help for more information.\n";
+      return kExitUsage;
+    }
+    const std::size_t models = inputs.models.size(), beside = inputs.animations.size();
+    modelWalk.Walk(input, &inputs);
+    for (std::size_t i = models; i < inputs.models.size(); ++i) shownModels.push_back(given / inputs.models[i].relative);
+    for (std::size_t i = beside; i < inputs.animations.size(); ++i) {
+      shownBeside.push_back(given / inputs.animations[i].relative);
+    }
+  }
+  run.folderFailures = inputs.failures;
+
+  // Every animation file once, however many folders lead to it.
+  std::vector<AnimationFile> animationFiles;
+  {
+    std::map<FileIdentity, std::size_t> byIdentity;
+    const auto add = [&](const FoundFile& found, const fs::path& shown, bool forEveryModel) {
+      const bool known = found.identity != FileIdentity{};
+      if (known) {
+        const auto [at, added] = byIdentity.emplace(found.identity, animationFiles.size());
+        if (!added) {
+          animationFiles[at->second].forEveryModel |= forEveryModel;
+          return;
+        }
+      }
+      AnimationFile file;
+      file.path = found.path;
+      file.shown = shown;
+      file.forEveryModel = forEveryModel;
+      animationFiles.push_back(std::move(file));
+    };
+    if (options.animationsBesideModels) {
+      for (std::size_t i = 0; i < inputs.animations.size(); ++i) add(inputs.animations[i], shownBeside[i], false);
+    }
+    FolderWalk animationWalk;
+    animationWalk.Skip(outputIdentity);
+    for (const fs::path& given : options.animationFolders) {
+      WalkResult named;
+      animationWalk.Walk(Absolute(given), &named);
+      run.folderFailures.insert(run.folderFailures.end(), named.failures.begin(), named.failures.end());
+      for (const FoundFile& found : named.animations) add(found, given / found.relative, true);
+    }
+    std::sort(animationFiles.begin(), animationFiles.end(),
+              [](const AnimationFile& a, const AnimationFile& b) { return a.path.native() < b.path.native(); });
+  }
+
+  // One output per model: of two models that would write the same file (orc.app and orc.APP;
+  // or names that differ only in case, which are one file on Windows), the first in path order
+  // is converted and the other one fails, so that neither overwrites the other.
+  const std::string extension = options.gltf ? ".gltf" : ".glb";
+  std::map<std::string, std::size_t> outputs;
+  for (std::size_t i = 0; i < inputs.models.size(); ++i) {
+    ModelTask model;
+    model.input = inputs.models[i].path;
+    fs::path relative = inputs.models[i].relative;
+    relative.replace_extension(extension);
+    model.output = output / relative;
+    model.shownInput = shownModels[i];
+    model.shownOutput = options.output / relative;
+    const auto [first, added] = outputs.emplace(FoldName(relative.string()), run.models.size());
+    if (!added) {
+      const ModelTask& other = run.models[first->second];
+      model.status = ModelStatus::Failed;
+      model.error = "it would write " + other.shownOutput.string() + ", as " + other.shownInput.string() +
+                    " does; it was left out so that neither overwrites the other";
+    } else if (const std::string problem = PathProblem(model.input); !problem.empty()) {
+      model.status = ModelStatus::Failed;
+      model.error = problem;
+    }
+    run.models.push_back(std::move(model));
+  }
+
+  Progress progress(out, OutputIsTerminal(), TerminalColumns());
+  Context context{run, progress, library, options.timeoutSeconds};
+  const auto interrupted = [&] { err << kProgram << "interrupted; every worker was stopped\n"; };
+
+  // The animation files are read first, each once for the whole batch, in runs of files per
+  // worker: a worker's start costs more than a file's read.
+  std::vector<std::size_t> toRead;
+  for (std::size_t i = 0; i < animationFiles.size(); ++i) {
+    const std::string problem = PathProblem(animationFiles[i].path);
+    if (problem.empty()) {
+      toRead.push_back(i);
+    } else {
+      animationFiles[i].problem = problem;
+    }
+  }
+  if (!toRead.empty()) {
+    progress.Begin("animation files", int(toRead.size()), false);
+    const std::size_t perWorker = std::clamp<std::size_t>(toRead.size() / (std::size_t(run.jobs) * 4), 1, 256);
+    std::deque<std::unique_ptr<Job>> jobs;
+    for (std::size_t at = 0; at < toRead.size(); at += perWorker) {
+      const auto from = toRead.begin() + std::ptrdiff_t(at);
+      const auto to = toRead.begin() + std::ptrdiff_t(std::min(at + perWorker, toRead.size()));
+      jobs.push_back(std::make_unique<AnimationJob>(context, animationFiles, std::vector<std::size_t>(from, to)));
+    }
+    RunOrEnd(program, std::move(jobs), context, interrupted);
+    progress.End();
+  }
+  run.animations.SetFiles(std::move(animationFiles));
+  const std::vector<AnimationFile>& animations = run.animations.Files();
+  const std::size_t usable =
+      std::size_t(std::count_if(animations.begin(), animations.end(), [](const AnimationFile& f) { return f.usable; }));
+  if (!animations.empty()) {
+    out << "Read " << Plural(animations.size(), "animation file", "animation files") << ": " << usable
+        << " usable, " << animations.size() - usable << " not\n";
+    for (const AnimationFile& file : animations) {
+      if (!file.usable) err << kProgram << "warning: " << file.shown.string() << ": " << file.problem << "\n";
+    }
+  }
+
+  ModelWorkerSettings settings;
+  settings.library = library;
+  if (options.textureDirectory) settings.textureDirectory = Absolute(*options.textureDirectory);
+  settings.noSwap = options.noSwap;
+  settings.groups = options.groups;
+  settings.alphaMaps = options.alphaMaps;
+  settings.pickAnimations = usable > 0;
+  progress.Begin("models", int(run.models.size()), true);
+  std::deque<std::unique_ptr<Job>> jobs;
+  for (ModelTask& model : run.models) {
+    if (model.status == ModelStatus::Failed) {
+      progress.Finished(true, "FAILED " + model.shownInput.string() + ": " + model.error);
+    } else {
+      jobs.push_back(std::make_unique<ModelJob>(context, model, settings));
+    }
+  }
+  RunOrEnd(program, std::move(jobs), context, interrupted);
+  progress.End();
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+  // Every failure once more at the end, where it cannot scroll away.
+  const int failed = run.Count(ModelStatus::Failed);
+  if (failed > 0) {
+    err << kProgram << Plural(std::size_t(failed), "model", "models") << " failed:\n";
+    for (const ModelTask& model : run.models) {
+      if (model.status == ModelStatus::Failed) err << "  " << model.shownInput.string() << ": " << model.error << "\n";
+    }
+  }
+  for (const FolderFailure& failure : run.folderFailures) {
+    err << kProgram << failure.folder.string() << ": the folder could not be listed: " << failure.reason << "\n";
+  }
+  std::size_t attached = 0;
+  for (const ModelTask& model : run.models) attached += model.animations.attached.size();
+  std::string summary = "Converted " + std::to_string(run.Count(ModelStatus::Converted)) + " of " +
+                        Plural(run.models.size(), "model", "models") + " into " + options.output.string() + " in " +
+                        FormatSeconds(run.seconds) + " with " + Plural(std::size_t(run.jobs), "job", "jobs") + ": " +
+                        std::to_string(failed) + " failed";
+  if (!run.folderFailures.empty()) {
+    summary += ", " + Plural(run.folderFailures.size(), "folder", "folders") + " not listed";
+  }
+  if (!animations.empty()) summary += ", " + Plural(attached, "animation file", "animation files") + " attached";
+
+  int exitCode = failed > 0 || !run.folderFailures.empty() ? kExitFailed : kExitConverted;
+  if (options.report) {
+    if (WriteReportFile(Absolute(*options.report), JsonText(ReportJson(run), 2) + "\n", &reason)) {
+      summary += "; report " + options.report->string();
+    } else {
+      err << kProgram << options.report->string() << ": the report could not be written: " << reason << "\n";
+      exitCode = kExitFailed;
+    }
+  }
+  out << summary << "\n";
+  return exitCode;
+}
+
+}  // namespace vexmara::cli::batch
