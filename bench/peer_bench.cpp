@@ -5,15 +5,12 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <assimp/Importer.hpp>
-#include <chrono>
 #include <filesystem>
 #include <string>
 
+#include "bench/child_process.h"
 #include "bench/inputs.h"
 
 namespace vexmara::bench {
@@ -25,37 +22,16 @@ std::filesystem::path ExportPath(int32_t vertices) {
   return folder / ("model_v" + std::to_string(vertices) + ".gltf");
 }
 
-struct ChildRun {
+// vexmara-import MODEL -o OUTPUT --plugin LIBRARY; ok when it wrote the file.
+struct ExportRun {
   bool ok = false;
-  double cpuMilliseconds = 0;
-  double wallSeconds = 0;
+  ChildRun child;
 };
 
-// vexmara-import MODEL -o OUTPUT --plugin LIBRARY, with its output silenced.
-ChildRun RunExporter(const std::filesystem::path& model, const std::filesystem::path& output) {
-  ChildRun run;
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t child = fork();
-  if (child < 0) return run;
-  if (child == 0) {
-    const std::string modelText = model.string(), outputText = output.string();
-    const char* argv[] = {VEXMARA_IMPORT_PATH, modelText.c_str(), "-o", outputText.c_str(), "--plugin",
-                          VEXMARA_PLUGIN_PATH, nullptr};
-    // Its notes (textures it cannot decode, for one) are not part of the measurement.
-    if (std::FILE* null = std::fopen("/dev/null", "w")) {
-      dup2(fileno(null), STDOUT_FILENO);
-      dup2(fileno(null), STDERR_FILENO);
-    }
-    execv(VEXMARA_IMPORT_PATH, const_cast<char* const*>(argv));
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (wait4(child, &status, 0, &usage) != child) return run;
-  run.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
-  run.cpuMilliseconds = ms(usage.ru_utime) + ms(usage.ru_stime);
-  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && std::filesystem::exists(output);
+ExportRun RunExporter(const std::filesystem::path& model, const std::filesystem::path& output) {
+  ExportRun run;
+  run.child = RunChild({VEXMARA_IMPORT_PATH, model.string(), "-o", output.string(), "--plugin", VEXMARA_PLUGIN_PATH});
+  run.ok = run.child.exitCode == 0 && std::filesystem::exists(output);
   return run;
 }
 
@@ -63,16 +39,16 @@ void BM_GltfExport(benchmark::State& state) {
   const auto vertices = int32_t(state.range(0));
   const InputFile& model = SampleModelFile(vertices, BonesForVertices(vertices));
   const std::filesystem::path output = ExportPath(vertices);
-  ChildRun run;
+  ExportRun run;
   for (auto _ : state) {
     run = RunExporter(model.path, output);
     if (!run.ok) {
       state.SkipWithError("vexmara-import did not write the glTF file");
       break;
     }
-    state.SetIterationTime(run.wallSeconds);
+    state.SetIterationTime(run.child.wallSeconds);
   }
-  state.counters["child_cpu_ms"] = run.cpuMilliseconds;
+  state.counters["child_cpu_ms"] = run.child.cpuMilliseconds;
   state.counters["file_bytes"] = double(model.bytes);
 }
 
