@@ -169,7 +169,12 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
   for (const CLI::Option* option : {formatOption, animsOption, jobsOption, timeoutOption, reportOption}) {
     if (option->count() > 0) return UsageError(err, option->get_name() + " is for folders as input, not a model file");
   }
-  if (!output.empty() && !IsGltfPath(output)) return UsageError(err, "-o: the output must end in .glb or .gltf");
+  if (!output.empty() && !IsGltfPath(output)) {
+    std::error_code ignored;
+    const bool missing = !std::filesystem::exists(inputs[0], ignored);
+    return UsageError(err, "-o: the output must end in .glb or .gltf" +
+                               (missing ? " (or be a folder, with folders as input: " + inputs[0] + " is none)" : ""));
+  }
   line.request.model = inputs[0];
   for (const std::string& animation : animations) line.request.animations.emplace_back(animation);
   if (!output.empty()) line.output = output;

@@ -282,6 +282,7 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
     }
   }
   run.folderFailures = inputs.failures;
+  if (inputs.models.empty()) err << kProgram << "warning: no model (.app) files were found below the input folders\n";
 
   // Every animation file once, however many folders lead to it.
   std::vector<AnimationFile> animationFiles;

@@ -297,17 +297,15 @@ TEST_F(Batch, LinksThatLoopEndAndPathsWithNonAsciiBytesConvertWhenThePluginCanTa
 }
 
 TEST_F(Batch, TheDialogOptionsApplyToEveryModel) {
-  // One material in two submeshes: one group, or two with submeshes as groups.
-  writer::AppModel model;
-  writer::AppSubmesh submesh;
-  submesh.materialName = "lower";
-  submesh.vertices = {writer::MakeVertex(0, 0, 0, 0, 0), writer::MakeVertex(1, 0, 0, 1, 0),
-                      writer::MakeVertex(0, 0, 2, 0, 1)};
-  submesh.triangles = {{0, 1, 2}};
-  model.geosets[0].submeshes = {submesh, submesh};
-  model.materials = {writer::MakeMaterial("lower", {1000})};
-  model.variantNames = {"default"};
-  Sample("in");  // lower.tex names texture 1000
+  // Two submeshes, of which only the first names a material that the model has: one group per
+  // material, or two with submeshes as groups.
+  writer::SampleModelShape shape;
+  shape.materials = 2;
+  shape.vertices = 32;  // a 4 x 4 grid for each material, one submesh each
+  writer::AppModel model = writer::SampleModel(shape);
+  ASSERT_EQ(model.geosets[0].submeshes.size() + model.geosets[1].submeshes.size(), 2u);
+  model.materials.resize(1);
+  Sample("in");  // a model with its textures, for the alpha maps
   Save("in/pair.app", writer::WriteAppFile(model));
   Save("in/more/pair.app", writer::WriteAppFile(model));
 
