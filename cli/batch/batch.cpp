@@ -423,7 +423,7 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
   if (!run.folderFailures.empty()) {
     summary += ", " + Plural(run.folderFailures.size(), "folder", "folders") + " not listed";
   }
-  if (!animations.empty()) summary += ", " + Plural(attached, "animation file", "animation files") + " attached";
+  if (!animations.empty()) summary += ", " + Plural(attached, "animation", "animations") + " attached";
 
   int exitCode = failed > 0 || !run.folderFailures.empty() ? kExitFailed : kExitConverted;
   if (options.report) {

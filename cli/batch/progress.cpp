@@ -62,14 +62,18 @@ void Progress::Draw() {
   std::string line = "[" + std::to_string(done_) + "/" + std::to_string(total_) + " " + noun_ + "] " +
                      std::to_string(failed_) + " failed, " + FormatSeconds(elapsed);
   if (done_ > 0 && done_ < total_) line += ", about " + FormatSeconds(elapsed / done_ * (total_ - done_)) + " left";
-  if (!current_.empty()) line += "  " + current_;
-  // A line that wraps could no longer be redrawn in place: the file name gives way first.
+  // A line that wraps could no longer be redrawn in place: the file's path gives way first,
+  // from its start, so that its name stays.
   const std::size_t width = columns_ > 1 ? std::size_t(columns_ - 1) : 79;
-  if (line.size() > width) {
-    std::size_t cut = width - 3;
-    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
-    line = line.substr(0, cut) + "...";
+  std::string file = current_;
+  const std::size_t room = width > line.size() + 2 ? width - line.size() - 2 : 0;
+  if (file.size() > room) {
+    std::size_t cut = file.size() - (room > 3 ? room - 3 : 0);
+    while (cut < file.size() && (static_cast<unsigned char>(file[cut]) & 0xC0) == 0x80) ++cut;  // not inside a character
+    file = room > 3 ? "..." + file.substr(cut) : "";
   }
+  if (!file.empty()) line += "  " + file;
+  if (line.size() > width) line.resize(width);
   out_ << "\r" << line << "\x1b[K" << std::flush;
   shown_ = true;
 }

@@ -220,7 +220,7 @@ TEST_F(Batch, AnimationFilesAreAttachedByTheirBonesInPathOrder) {
   EXPECT_NE(run.out.find("Read 8 animation files: 6 usable, 2 not\n"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("warning: in/chars/orc/cut.ani: the reader stopped partway through it"), std::string::npos)
       << run.err;
-  EXPECT_NE(run.out.find(", 4 animation files attached; report report.json"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(", 4 animations attached; report report.json"), std::string::npos) << run.out;
 
   const json report = Report();
   const json& orc = Entry(report, "in/chars/orc/orc.app");
