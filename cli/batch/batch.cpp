@@ -219,13 +219,182 @@ class ModelJob final : public Job {
 
 // Runs the jobs, or ends the program as the interrupt that stopped them would have.
 void RunOrEnd(const fs::path& program, std::deque<std::unique_ptr<Job>> jobs, const Context& context,
-              const std::function<void()>& onInterrupt) {
+              std::ostream& err) {
   const int signal = RunJobs(program, std::move(jobs), context.run.jobs, std::chrono::duration<double>(context.timeout),
                              [&] { context.progress.Tick(); });
   if (signal == 0) return;
   context.progress.End();
-  onInterrupt();
+  err << kProgram << "interrupted; every worker was stopped\n";
   EndByInterrupt(signal);
+}
+
+// What lies below the input folders: the models, and the animation files beside them, each
+// also as the user's paths name it.
+struct Inputs {
+  WalkResult found;
+  std::vector<fs::path> shownModels, shownAnimations;
+};
+
+// False, after the usage error, when an input folder is the output folder itself. The output
+// folder is never entered, so a batch never reads what it writes.
+bool WalkInputs(const BatchOptions& options, const FileIdentity& output, Inputs* inputs, std::ostream& err) {
+  FolderWalk walk;
+  walk.Skip(output);
+  for (const fs::path& given : options.inputs) {
+    const fs::path input = Absolute(given);
+    FileIdentity identity;
+    std::string reason;
+    if (IdentifyFolder(input, &identity, &reason) && identity == output) {
+      err << kProgram << given.string() << ": the output folder cannot also be an input folder\n"
+          << "Run with --help for more information.\n";
+      return false;
+    }
+    const std::size_t models = inputs->found.models.size(), animations = inputs->found.animations.size();
+    walk.Walk(input, &inputs->found);
+    for (std::size_t i = models; i < inputs->found.models.size(); ++i) {
+      inputs->shownModels.push_back(given / inputs->found.models[i].relative);
+    }
+    for (std::size_t i = animations; i < inputs->found.animations.size(); ++i) {
+      inputs->shownAnimations.push_back(given / inputs->found.animations[i].relative);
+    }
+  }
+  return true;
+}
+
+// The animation files offered to the models, each once however many folders lead to it, in the
+// order of their paths.
+std::vector<AnimationFile> CollectAnimationFiles(const BatchOptions& options, const Inputs& inputs,
+                                                 const FileIdentity& output, std::vector<FolderFailure>* failures) {
+  std::vector<AnimationFile> files;
+  std::map<FileIdentity, std::size_t> byIdentity;
+  const auto add = [&](const FoundFile& found, const fs::path& shown, bool forEveryModel) {
+    if (found.identity != FileIdentity{}) {
+      const auto [at, added] = byIdentity.emplace(found.identity, files.size());
+      if (!added) {
+        files[at->second].forEveryModel |= forEveryModel;
+        return;
+      }
+    }
+    AnimationFile file;
+    file.path = found.path;
+    file.shown = shown;
+    file.forEveryModel = forEveryModel;
+    files.push_back(std::move(file));
+  };
+  if (options.animationsBesideModels) {
+    for (std::size_t i = 0; i < inputs.found.animations.size(); ++i) {
+      add(inputs.found.animations[i], inputs.shownAnimations[i], false);
+    }
+  }
+  FolderWalk walk;
+  walk.Skip(output);
+  for (const fs::path& given : options.animationFolders) {
+    WalkResult named;
+    walk.Walk(Absolute(given), &named);
+    failures->insert(failures->end(), named.failures.begin(), named.failures.end());
+    for (const FoundFile& found : named.animations) add(found, given / found.relative, true);
+  }
+  std::sort(files.begin(), files.end(),
+            [](const AnimationFile& a, const AnimationFile& b) { return a.path.native() < b.path.native(); });
+  return files;
+}
+
+// One task per model. Of two models that would write the same file (orc.app and orc.APP; or
+// names that differ only in letter case, which are one file on Windows), the first in path
+// order is converted and the other one fails, so that neither overwrites the other.
+std::vector<ModelTask> PlanModels(const BatchOptions& options, const Inputs& inputs, const fs::path& output) {
+  const std::string extension = options.gltf ? ".gltf" : ".glb";
+  std::vector<ModelTask> models;
+  std::map<std::string, std::size_t> outputs;
+  for (std::size_t i = 0; i < inputs.found.models.size(); ++i) {
+    ModelTask model;
+    model.input = inputs.found.models[i].path;
+    fs::path relative = inputs.found.models[i].relative;
+    relative.replace_extension(extension);
+    model.output = output / relative;
+    model.shownInput = inputs.shownModels[i];
+    model.shownOutput = options.output / relative;
+    const auto [first, added] = outputs.emplace(FoldName(relative.string()), models.size());
+    if (!added) {
+      const ModelTask& other = models[first->second];
+      model.status = ModelStatus::Failed;
+      model.error = "it would write " + other.shownOutput.string() + ", as " + other.shownInput.string() +
+                    " does; it was left out so that neither overwrites the other";
+    } else if (const std::string problem = PathProblem(model.input); !problem.empty()) {
+      model.status = ModelStatus::Failed;
+      model.error = problem;
+    }
+    models.push_back(std::move(model));
+  }
+  return models;
+}
+
+// Reads the animation files, each once for the whole batch, in runs of files per worker: a
+// worker's start costs more than a file's read.
+void ReadAnimationFiles(const fs::path& program, std::vector<AnimationFile>& files, Context& context, std::ostream& out,
+                        std::ostream& err) {
+  std::vector<std::size_t> toRead;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    files[i].problem = PathProblem(files[i].path);
+    if (files[i].problem.empty()) toRead.push_back(i);
+  }
+  if (!toRead.empty()) {
+    context.progress.Begin("animation files", int(toRead.size()), false);
+    const std::size_t perWorker = std::clamp<std::size_t>(toRead.size() / (std::size_t(context.run.jobs) * 4), 1, 256);
+    std::deque<std::unique_ptr<Job>> jobs;
+    for (std::size_t at = 0; at < toRead.size(); at += perWorker) {
+      const auto from = toRead.begin() + std::ptrdiff_t(at);
+      const auto to = toRead.begin() + std::ptrdiff_t(std::min(at + perWorker, toRead.size()));
+      jobs.push_back(std::make_unique<AnimationJob>(context, files, std::vector<std::size_t>(from, to)));
+    }
+    RunOrEnd(program, std::move(jobs), context, err);
+    context.progress.End();
+  }
+  if (files.empty()) return;
+  const std::size_t usable = std::size_t(std::count_if(files.begin(), files.end(), [](const AnimationFile& f) { return f.usable; }));
+  out << "Read " << Plural(files.size(), "animation file", "animation files") << ": " << usable << " usable, "
+      << files.size() - usable << " not\n";
+  for (const AnimationFile& file : files) {
+    if (!file.usable) err << kProgram << "warning: " << file.shown.string() << ": " << file.problem << "\n";
+  }
+}
+
+// Every failure once more at the end, where it cannot scroll away, the report and the summary.
+// Gives the exit code.
+int Conclude(const BatchRun& run, std::ostream& out, std::ostream& err) {
+  const int failed = run.Count(ModelStatus::Failed);
+  if (failed > 0) {
+    err << kProgram << Plural(std::size_t(failed), "model", "models") << " failed:\n";
+    for (const ModelTask& model : run.models) {
+      if (model.status == ModelStatus::Failed) err << "  " << model.shownInput.string() << ": " << model.error << "\n";
+    }
+  }
+  for (const FolderFailure& failure : run.folderFailures) {
+    err << kProgram << failure.folder.string() << ": the folder could not be listed: " << failure.reason << "\n";
+  }
+  std::size_t attached = 0;
+  for (const ModelTask& model : run.models) attached += model.animations.attached.size();
+  std::string summary = "Converted " + std::to_string(run.Count(ModelStatus::Converted)) + " of " +
+                        Plural(run.models.size(), "model", "models") + " into " + run.options.output.string() +
+                        " in " + FormatSeconds(run.seconds) + " with " + Plural(std::size_t(run.jobs), "job", "jobs") +
+                        ": " + std::to_string(failed) + " failed";
+  if (!run.folderFailures.empty()) {
+    summary += ", " + Plural(run.folderFailures.size(), "folder", "folders") + " not listed";
+  }
+  if (!run.animations.Files().empty()) summary += ", " + Plural(attached, "animation", "animations") + " attached";
+
+  int exitCode = failed > 0 || !run.folderFailures.empty() ? kExitFailed : kExitConverted;
+  if (run.options.report) {
+    std::string reason;
+    if (WriteReportFile(Absolute(*run.options.report), JsonText(ReportJson(run), 2) + "\n", &reason)) {
+      summary += "; report " + run.options.report->string();
+    } else {
+      err << kProgram << run.options.report->string() << ": the report could not be written: " << reason << "\n";
+      exitCode = kExitFailed;
+    }
+  }
+  out << summary << "\n";
+  return exitCode;
 }
 
 }  // namespace
@@ -249,7 +418,6 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
     err << kProgram << "the program's own file cannot be found to start its workers\n";
     return kExitFailed;
   }
-
   const fs::path output = Absolute(options.output);
   std::error_code made;
   fs::create_directories(output, made);
@@ -260,128 +428,19 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
     return kExitFailed;
   }
 
-  // The models, and the animation files that lie beside them. The output folder is never
-  // entered, so a batch never reads what it writes.
-  FolderWalk modelWalk;
-  modelWalk.Skip(outputIdentity);
-  WalkResult inputs;
-  std::vector<fs::path> shownModels, shownBeside;
-  for (const fs::path& given : options.inputs) {
-    const fs::path input = Absolute(given);
-    FileIdentity identity;
-    if (IdentifyFolder(input, &identity, &reason) && identity == outputIdentity) {
-      err << kProgram << given.string() << ": the output folder cannot also be an input folder\n"
-          << "Run with --help for more information.\n";
-      return kExitUsage;
-    }
-    const std::size_t models = inputs.models.size(), beside = inputs.animations.size();
-    modelWalk.Walk(input, &inputs);
-    for (std::size_t i = models; i < inputs.models.size(); ++i) shownModels.push_back(given / inputs.models[i].relative);
-    for (std::size_t i = beside; i < inputs.animations.size(); ++i) {
-      shownBeside.push_back(given / inputs.animations[i].relative);
-    }
+  Inputs inputs;
+  if (!WalkInputs(options, outputIdentity, &inputs, err)) return kExitUsage;
+  if (inputs.found.models.empty()) {
+    err << kProgram << "warning: no model (.app) files were found below the input folders\n";
   }
-  run.folderFailures = inputs.failures;
-  if (inputs.models.empty()) err << kProgram << "warning: no model (.app) files were found below the input folders\n";
-
-  // Every animation file once, however many folders lead to it.
-  std::vector<AnimationFile> animationFiles;
-  {
-    std::map<FileIdentity, std::size_t> byIdentity;
-    const auto add = [&](const FoundFile& found, const fs::path& shown, bool forEveryModel) {
-      const bool known = found.identity != FileIdentity{};
-      if (known) {
-        const auto [at, added] = byIdentity.emplace(found.identity, animationFiles.size());
-        if (!added) {
-          animationFiles[at->second].forEveryModel |= forEveryModel;
-          return;
-        }
-      }
-      AnimationFile file;
-      file.path = found.path;
-      file.shown = shown;
-      file.forEveryModel = forEveryModel;
-      animationFiles.push_back(std::move(file));
-    };
-    if (options.animationsBesideModels) {
-      for (std::size_t i = 0; i < inputs.animations.size(); ++i) add(inputs.animations[i], shownBeside[i], false);
-    }
-    FolderWalk animationWalk;
-    animationWalk.Skip(outputIdentity);
-    for (const fs::path& given : options.animationFolders) {
-      WalkResult named;
-      animationWalk.Walk(Absolute(given), &named);
-      run.folderFailures.insert(run.folderFailures.end(), named.failures.begin(), named.failures.end());
-      for (const FoundFile& found : named.animations) add(found, given / found.relative, true);
-    }
-    std::sort(animationFiles.begin(), animationFiles.end(),
-              [](const AnimationFile& a, const AnimationFile& b) { return a.path.native() < b.path.native(); });
-  }
-
-  // One output per model: of two models that would write the same file (orc.app and orc.APP;
-  // or names that differ only in case, which are one file on Windows), the first in path order
-  // is converted and the other one fails, so that neither overwrites the other.
-  const std::string extension = options.gltf ? ".gltf" : ".glb";
-  std::map<std::string, std::size_t> outputs;
-  for (std::size_t i = 0; i < inputs.models.size(); ++i) {
-    ModelTask model;
-    model.input = inputs.models[i].path;
-    fs::path relative = inputs.models[i].relative;
-    relative.replace_extension(extension);
-    model.output = output / relative;
-    model.shownInput = shownModels[i];
-    model.shownOutput = options.output / relative;
-    const auto [first, added] = outputs.emplace(FoldName(relative.string()), run.models.size());
-    if (!added) {
-      const ModelTask& other = run.models[first->second];
-      model.status = ModelStatus::Failed;
-      model.error = "it would write " + other.shownOutput.string() + ", as " + other.shownInput.string() +
-                    " does; it was left out so that neither overwrites the other";
-    } else if (const std::string problem = PathProblem(model.input); !problem.empty()) {
-      model.status = ModelStatus::Failed;
-      model.error = problem;
-    }
-    run.models.push_back(std::move(model));
-  }
+  run.folderFailures = inputs.found.failures;
+  std::vector<AnimationFile> animations = CollectAnimationFiles(options, inputs, outputIdentity, &run.folderFailures);
+  run.models = PlanModels(options, inputs, output);
 
   Progress progress(out, OutputIsTerminal(), TerminalColumns());
   Context context{run, progress, library, options.timeoutSeconds};
-  const auto interrupted = [&] { err << kProgram << "interrupted; every worker was stopped\n"; };
-
-  // The animation files are read first, each once for the whole batch, in runs of files per
-  // worker: a worker's start costs more than a file's read.
-  std::vector<std::size_t> toRead;
-  for (std::size_t i = 0; i < animationFiles.size(); ++i) {
-    const std::string problem = PathProblem(animationFiles[i].path);
-    if (problem.empty()) {
-      toRead.push_back(i);
-    } else {
-      animationFiles[i].problem = problem;
-    }
-  }
-  if (!toRead.empty()) {
-    progress.Begin("animation files", int(toRead.size()), false);
-    const std::size_t perWorker = std::clamp<std::size_t>(toRead.size() / (std::size_t(run.jobs) * 4), 1, 256);
-    std::deque<std::unique_ptr<Job>> jobs;
-    for (std::size_t at = 0; at < toRead.size(); at += perWorker) {
-      const auto from = toRead.begin() + std::ptrdiff_t(at);
-      const auto to = toRead.begin() + std::ptrdiff_t(std::min(at + perWorker, toRead.size()));
-      jobs.push_back(std::make_unique<AnimationJob>(context, animationFiles, std::vector<std::size_t>(from, to)));
-    }
-    RunOrEnd(program, std::move(jobs), context, interrupted);
-    progress.End();
-  }
-  run.animations.SetFiles(std::move(animationFiles));
-  const std::vector<AnimationFile>& animations = run.animations.Files();
-  const std::size_t usable =
-      std::size_t(std::count_if(animations.begin(), animations.end(), [](const AnimationFile& f) { return f.usable; }));
-  if (!animations.empty()) {
-    out << "Read " << Plural(animations.size(), "animation file", "animation files") << ": " << usable
-        << " usable, " << animations.size() - usable << " not\n";
-    for (const AnimationFile& file : animations) {
-      if (!file.usable) err << kProgram << "warning: " << file.shown.string() << ": " << file.problem << "\n";
-    }
-  }
+  ReadAnimationFiles(program, animations, context, out, err);
+  run.animations.SetFiles(std::move(animations));
 
   ModelWorkerSettings settings;
   settings.library = library;
@@ -389,7 +448,8 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
   settings.noSwap = options.noSwap;
   settings.groups = options.groups;
   settings.alphaMaps = options.alphaMaps;
-  settings.pickAnimations = usable > 0;
+  const std::vector<AnimationFile>& files = run.animations.Files();
+  settings.pickAnimations = std::any_of(files.begin(), files.end(), [](const AnimationFile& f) { return f.usable; });
   progress.Begin("models", int(run.models.size()), true);
   std::deque<std::unique_ptr<Job>> jobs;
   for (ModelTask& model : run.models) {
@@ -399,43 +459,10 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
       jobs.push_back(std::make_unique<ModelJob>(context, model, settings));
     }
   }
-  RunOrEnd(program, std::move(jobs), context, interrupted);
+  RunOrEnd(program, std::move(jobs), context, err);
   progress.End();
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-  // Every failure once more at the end, where it cannot scroll away.
-  const int failed = run.Count(ModelStatus::Failed);
-  if (failed > 0) {
-    err << kProgram << Plural(std::size_t(failed), "model", "models") << " failed:\n";
-    for (const ModelTask& model : run.models) {
-      if (model.status == ModelStatus::Failed) err << "  " << model.shownInput.string() << ": " << model.error << "\n";
-    }
-  }
-  for (const FolderFailure& failure : run.folderFailures) {
-    err << kProgram << failure.folder.string() << ": the folder could not be listed: " << failure.reason << "\n";
-  }
-  std::size_t attached = 0;
-  for (const ModelTask& model : run.models) attached += model.animations.attached.size();
-  std::string summary = "Converted " + std::to_string(run.Count(ModelStatus::Converted)) + " of " +
-                        Plural(run.models.size(), "model", "models") + " into " + options.output.string() + " in " +
-                        FormatSeconds(run.seconds) + " with " + Plural(std::size_t(run.jobs), "job", "jobs") + ": " +
-                        std::to_string(failed) + " failed";
-  if (!run.folderFailures.empty()) {
-    summary += ", " + Plural(run.folderFailures.size(), "folder", "folders") + " not listed";
-  }
-  if (!animations.empty()) summary += ", " + Plural(attached, "animation", "animations") + " attached";
-
-  int exitCode = failed > 0 || !run.folderFailures.empty() ? kExitFailed : kExitConverted;
-  if (options.report) {
-    if (WriteReportFile(Absolute(*options.report), JsonText(ReportJson(run), 2) + "\n", &reason)) {
-      summary += "; report " + options.report->string();
-    } else {
-      err << kProgram << options.report->string() << ": the report could not be written: " << reason << "\n";
-      exitCode = kExitFailed;
-    }
-  }
-  out << summary << "\n";
-  return exitCode;
+  return Conclude(run, out, err);
 }
 
 }  // namespace vexmara::cli::batch
