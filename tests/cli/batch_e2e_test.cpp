@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 #include <tiny_gltf.h>
 
+#include "deep_folder.h"
 #include "run_program.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
@@ -263,6 +264,20 @@ TEST_F(Batch, AnimationFilesAreAttachedByTheirBonesInPathOrder) {
   for (const tinygltf::Animation& animation : glb.animations) names.push_back(animation.name);
   EXPECT_EQ(names, (std::vector<std::string>{"walk", "wave", "idle"}));
   ExpectValid({"out/chars/orc/orc.glb", "out/chars/bat/bat.glb"});
+}
+
+TEST_F(Batch, AFolderThatCannotBeListedFailsTheBatchButNotTheModelsBesideIt) {
+  Save("in/a.app", Model(2));
+  ASSERT_FALSE(MakeFolderTooDeepToList(folder_ / "in").empty());
+  const ProgramRun run = Import({"in", "-o", "out", "--report", "report.json"});
+  EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+  EXPECT_TRUE(fs::exists(folder_ / "out/a.glb"));
+  EXPECT_NE(run.out.find("Converted 1 of 1 model into out in "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(": 0 failed, 1 folder not listed; report report.json\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find(": the folder could not be listed: File name too long\n"), std::string::npos) << run.err;
+  const json report = Report();
+  ASSERT_EQ(report["foldersNotListed"].size(), 1u);
+  EXPECT_EQ(report["foldersNotListed"][0]["reason"], "File name too long");
 }
 
 TEST_F(Batch, TheOutputFolderInsideAnInputIsNeverWalkedAndCannotBeTheInputItself) {

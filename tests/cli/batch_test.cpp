@@ -1,9 +1,7 @@
 // The folder batch's own parts in-process: the rule that attaches animation files to a model,
 // the messages between the batch and its workers, the walk over folder trees and the progress
 // lines. The batch as a whole runs in batch_e2e_test.cpp.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,6 +14,7 @@
 #include "cli/batch/folder_walk.h"
 #include "cli/batch/progress.h"
 #include "cli/batch/protocol.h"
+#include "deep_folder.h"
 
 namespace vexmara::testing {
 namespace {
@@ -238,20 +237,7 @@ TEST_F(FolderWalk, SkippedFoldersAndFoldersReachedTwiceAreNotEntered) {
 
 TEST_F(FolderWalk, AFolderThatCannotBeListedIsReportedAndTheRestIsWalked) {
   Touch("a.app");
-  // A folder whose path is longer than the system takes cannot be listed, not even by root.
-  int folder = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(folder, 0);
-  const std::string name(200, 'd');
-  fs::path deep = root_;
-  for (int level = 0; level < 24; ++level) {
-    ASSERT_EQ(::mkdirat(folder, name.c_str(), 0755), 0);
-    const int next = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY);
-    ::close(folder);
-    ASSERT_GE(next, 0);
-    folder = next;
-    deep /= name;
-  }
-  ::close(folder);
+  ASSERT_FALSE(MakeFolderTooDeepToList(root_).empty());
 
   cli::batch::WalkResult found;
   cli::batch::FolderWalk walk;
