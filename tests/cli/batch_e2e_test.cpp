@@ -263,6 +263,11 @@ TEST_F(Batch, AnimationFilesAreAttachedByTheirBonesInPathOrder) {
   std::vector<std::string> names;
   for (const tinygltf::Animation& animation : glb.animations) names.push_back(animation.name);
   EXPECT_EQ(names, (std::vector<std::string>{"walk", "wave", "idle"}));
+  // The import gave wave.ani's tracks to the bones whose names they carry in another case.
+  ASSERT_EQ(glb.animations.size(), 3u);
+  std::set<int> animated;
+  for (const tinygltf::AnimationChannel& channel : glb.animations[1].channels) animated.insert(channel.target_node);
+  EXPECT_EQ(animated.size(), 2u);
   ExpectValid({"out/chars/orc/orc.glb", "out/chars/bat/bat.glb"});
 }
 
