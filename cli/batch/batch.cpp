@@ -83,71 +83,61 @@ struct Context {
   double timeout = 60;
 };
 
+// Reads one animation file's track names.
 class AnimationJob final : public Job {
  public:
-  AnimationJob(Context& context, std::vector<AnimationFile>& files, std::vector<std::size_t> indices)
-      : context_(context), files_(files), indices_(std::move(indices)) {}
+  AnimationJob(Context& context, AnimationFile& file) : context_(context), file_(file) {}
 
-  std::vector<std::string> Arguments() const override {
-    std::vector<fs::path> paths;
-    for (std::size_t index : indices_) paths.push_back(files_[index].path);
-    return AnimationWorkerArguments(context_.library, paths);
-  }
+  std::string Request() const override { return FileRequestMessage(file_.path) + "\n"; }
 
-  void OnStartFailed(const std::string& reason) override {
-    while (next_ < indices_.size()) Unusable("its reader could not be started: " + reason);
-  }
+  void OnStartFailed(const std::string& reason) override { Unusable("its reader could not be started: " + reason); }
 
   Answer OnLine(const std::string& line) override {
     const WorkerMessage message = ParseWorkerMessage(line);
-    if (message.kind != WorkerMessage::Kind::TrackNames || next_ >= indices_.size()) return Answer{{}, false, true};
-    AnimationFile& file = files_[indices_[next_]];
-    file.trackNames = message.names;
-    file.usable = message.read == TrackNamesRead::Complete;
-    file.problem = message.read == TrackNamesRead::Complete ? ""
-                   : message.read == TrackNamesRead::Rejected
-                       ? "the reader stopped partway through it: it is damaged, or not an animation file"
-                       : "it could not be read";
-    ++next_;
-    context_.progress.Finished(!file.usable, {});
+    if (message.kind != WorkerMessage::Kind::TrackNames) {
+      Unusable("its reader sent a message that the batch does not know");
+      return Answer{{}, false, true};
+    }
+    file_.trackNames = message.names;
+    file_.usable = message.read == TrackNamesRead::Complete;
+    file_.problem = message.read == TrackNamesRead::Complete ? ""
+                    : message.read == TrackNamesRead::Rejected
+                        ? "the reader stopped partway through it: it is damaged, or not an animation file"
+                        : "it could not be read";
+    context_.progress.Finished(!file_.usable, {});
     return Answer{{}, true, false};
   }
 
-  std::unique_ptr<Job> OnEnd(const WorkerEnd& end) override {
-    if (next_ >= indices_.size()) return nullptr;
-    // The file being read when the worker ended is the one to blame; the rest get a new worker.
+  void OnUnfinished(const WorkerEnd& end) override {
+    if (!file_.problem.empty()) return;  // already told
     Unusable(end.timedOut ? "reading it took longer than " + Seconds(context_.timeout) + ", and its reader was stopped"
                           : "its reader " + DescribeEnd(end.process) + " while reading it");
-    if (next_ >= indices_.size()) return nullptr;
-    return std::make_unique<AnimationJob>(
-        context_, files_, std::vector<std::size_t>(indices_.begin() + std::ptrdiff_t(next_), indices_.end()));
   }
 
  private:
   void Unusable(const std::string& problem) {
-    AnimationFile& file = files_[indices_[next_++]];
-    file.usable = false;
-    file.trackNames.clear();
-    file.problem = problem;
+    file_.usable = false;
+    file_.trackNames.clear();
+    file_.problem = problem;
     context_.progress.Finished(true, {});
   }
 
   Context& context_;
-  std::vector<AnimationFile>& files_;
-  std::vector<std::size_t> indices_;
-  std::size_t next_ = 0;
+  AnimationFile& file_;
 };
 
+// Converts one model, with the animation files that fit its bones.
 class ModelJob final : public Job {
  public:
-  ModelJob(Context& context, ModelTask& model, const ModelWorkerSettings& settings)
-      : context_(context), model_(model), settings_(settings) {}
+  ModelJob(Context& context, ModelTask& model, bool pickAnimations)
+      : context_(context), model_(model), pickAnimations_(pickAnimations) {}
 
-  std::vector<std::string> Arguments() const override {
-    return ModelWorkerArguments(settings_, model_.input, model_.output);
+  std::string Request() const override { return ModelRequestMessage({model_.input, model_.output}) + "\n"; }
+
+  void OnStarted() override {
+    started_ = std::chrono::steady_clock::now();
+    context_.progress.Started(model_.shownInput.string());
   }
-
-  void OnStarted() override { context_.progress.Started(model_.shownInput.string()); }
 
   void OnStartFailed(const std::string& reason) override {
     Fail("its worker could not be started: " + reason);
@@ -156,7 +146,7 @@ class ModelJob final : public Job {
 
   Answer OnLine(const std::string& line) override {
     const WorkerMessage message = ParseWorkerMessage(line);
-    if (message.kind == WorkerMessage::Kind::Bones && settings_.pickAnimations && !answered_) {
+    if (message.kind == WorkerMessage::Kind::Bones && pickAnimations_ && !answered_) {
       answered_ = true;
       model_.animations = context_.run.animations.Match(message.names, model_.input.parent_path());
       std::vector<fs::path> files;
@@ -165,28 +155,26 @@ class ModelJob final : public Job {
       }
       return Answer{AnimationsMessage(files) + "\n", false, false};
     }
-    if (message.kind == WorkerMessage::Kind::Result && !result_) {
-      result_ = true;
+    if (message.kind == WorkerMessage::Kind::Result) {
       const ModelResult& result = message.result;
       model_.status = result.converted ? ModelStatus::Converted : ModelStatus::Failed;
       model_.error = result.converted ? "" : result.error;
       model_.warnings = result.warnings;
       model_.counts = result.counts;
+      Report();
       return Answer{{}, true, false};
     }
     Fail("its worker sent a message that the batch does not know");
     return Answer{{}, false, true};
   }
 
-  std::unique_ptr<Job> OnEnd(const WorkerEnd& end) override {
-    model_.seconds = end.seconds;
-    if (!result_ && model_.status != ModelStatus::Failed) {
+  void OnUnfinished(const WorkerEnd& end) override {
+    if (model_.status != ModelStatus::Failed) {
       Fail(end.timedOut ? "it took longer than " + Seconds(context_.timeout) + ", and its worker was stopped"
                         : "its worker " + DescribeEnd(end.process) + " before it finished");
     }
-    if (!result_) model_.workerOutput = end.errorTail;
+    model_.workerOutput = end.errorTail;
     Report();
-    return nullptr;
   }
 
  private:
@@ -196,6 +184,7 @@ class ModelJob final : public Job {
   }
 
   void Report() {
+    model_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     std::string line;
     if (model_.status == ModelStatus::Converted) {
       line = "converted " + model_.shownInput.string() + " -> " + model_.shownOutput.string() + " in " +
@@ -212,16 +201,16 @@ class ModelJob final : public Job {
 
   Context& context_;
   ModelTask& model_;
-  const ModelWorkerSettings& settings_;
+  bool pickAnimations_;
   bool answered_ = false;
-  bool result_ = false;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 // Runs the jobs, or ends the program as the interrupt that stopped them would have.
-void RunOrEnd(const fs::path& program, std::deque<std::unique_ptr<Job>> jobs, const Context& context,
-              std::ostream& err) {
-  const int signal = RunJobs(program, std::move(jobs), context.run.jobs, std::chrono::duration<double>(context.timeout),
-                             [&] { context.progress.Tick(); });
+void RunOrEnd(const fs::path& program, const std::vector<std::string>& workerArguments,
+              std::deque<std::unique_ptr<Job>> jobs, const Context& context, std::ostream& err) {
+  const int signal = RunJobs(program, workerArguments, std::move(jobs), context.run.jobs,
+                             std::chrono::duration<double>(context.timeout), [&] { context.progress.Tick(); });
   if (signal == 0) return;
   context.progress.End();
   err << kProgram << "interrupted; every worker was stopped\n";
@@ -329,25 +318,17 @@ std::vector<ModelTask> PlanModels(const BatchOptions& options, const Inputs& inp
   return models;
 }
 
-// Reads the animation files, each once for the whole batch, in runs of files per worker: a
-// worker's start costs more than a file's read.
+// Reads the animation files, each once for the whole batch.
 void ReadAnimationFiles(const fs::path& program, std::vector<AnimationFile>& files, Context& context, std::ostream& out,
                         std::ostream& err) {
-  std::vector<std::size_t> toRead;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    files[i].problem = PathProblem(files[i].path);
-    if (files[i].problem.empty()) toRead.push_back(i);
+  std::deque<std::unique_ptr<Job>> jobs;
+  for (AnimationFile& file : files) {
+    file.problem = PathProblem(file.path);
+    if (file.problem.empty()) jobs.push_back(std::make_unique<AnimationJob>(context, file));
   }
-  if (!toRead.empty()) {
-    context.progress.Begin("animation files", int(toRead.size()), false);
-    const std::size_t perWorker = std::clamp<std::size_t>(toRead.size() / (std::size_t(context.run.jobs) * 4), 1, 256);
-    std::deque<std::unique_ptr<Job>> jobs;
-    for (std::size_t at = 0; at < toRead.size(); at += perWorker) {
-      const auto from = toRead.begin() + std::ptrdiff_t(at);
-      const auto to = toRead.begin() + std::ptrdiff_t(std::min(at + perWorker, toRead.size()));
-      jobs.push_back(std::make_unique<AnimationJob>(context, files, std::vector<std::size_t>(from, to)));
-    }
-    RunOrEnd(program, std::move(jobs), context, err);
+  if (!jobs.empty()) {
+    context.progress.Begin("animation files", int(jobs.size()), false);
+    RunOrEnd(program, AnimationWorkerArguments(context.library), std::move(jobs), context, err);
     context.progress.End();
   }
   if (files.empty()) return;
@@ -456,10 +437,10 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
     if (model.status == ModelStatus::Failed) {
       progress.Finished(true, "FAILED " + model.shownInput.string() + ": " + model.error);
     } else {
-      jobs.push_back(std::make_unique<ModelJob>(context, model, settings));
+      jobs.push_back(std::make_unique<ModelJob>(context, model, settings.pickAnimations));
     }
   }
-  RunOrEnd(program, std::move(jobs), context, err);
+  RunOrEnd(program, ModelWorkerArguments(settings), std::move(jobs), context, err);
   progress.End();
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return Conclude(run, out, err);

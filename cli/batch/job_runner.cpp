@@ -7,71 +7,95 @@ namespace vexmara::cli::batch {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr auto kTickInterval = std::chrono::milliseconds(100);
 
-struct Running {
-  std::unique_ptr<Job> job;
+struct Worker {
+  std::unique_ptr<Job> job;  // null while it waits for one
   Clock::time_point started;
-  Clock::time_point fileStarted;
   bool timedOut = false;
 };
 
 }  // namespace
 
-int RunJobs(const std::filesystem::path& program, std::deque<std::unique_ptr<Job>> queue, int parallel,
-            std::chrono::duration<double> timeout, const std::function<void()>& tick) {
-  constexpr auto kTickInterval = std::chrono::milliseconds(100);
+int RunJobs(const std::filesystem::path& program, const std::vector<std::string>& workerArguments,
+            std::deque<std::unique_ptr<Job>> queue, int parallel, std::chrono::duration<double> timeout,
+            const std::function<void()>& tick) {
   const auto limit = std::chrono::duration_cast<Clock::duration>(timeout);
   WorkerProcesses processes;  // kills and reaps whatever still runs when this ends
-  std::map<int, Running> running;
-  while (!queue.empty() || !running.empty()) {
+  std::map<int, Worker> workers;
+  const auto busy = [&] {
+    return std::any_of(workers.begin(), workers.end(), [](const auto& w) { return w.second.job != nullptr; });
+  };
+  bool closing = false;
+  Clock::time_point closed;
+  while (!workers.empty() || !queue.empty()) {
     if (const int signal = InterruptSignal(); signal != 0) return signal;
-    while (int(running.size()) < parallel && !queue.empty()) {
+
+    // Free workers first, then new ones up to the limit.
+    for (auto it = workers.begin(); !queue.empty() && it != workers.end(); ++it) {
+      if (it->second.job != nullptr) continue;
+      it->second = Worker{std::move(queue.front()), Clock::now(), false};
+      queue.pop_front();
+      processes.Send(it->first, it->second.job->Request());
+      it->second.job->OnStarted();
+    }
+    while (!queue.empty() && int(workers.size()) < parallel) {
       std::unique_ptr<Job> job = std::move(queue.front());
       queue.pop_front();
       std::string reason;
-      const int worker = processes.Start(program, job->Arguments(), &reason);
-      if (worker < 0) {
+      const int id = processes.Start(program, workerArguments, &reason);
+      if (id < 0) {
         job->OnStartFailed(reason);
         continue;
       }
+      processes.Send(id, job->Request());
       job->OnStarted();
-      const Clock::time_point now = Clock::now();
-      running.emplace(worker, Running{std::move(job), now, now, false});
+      workers.emplace(id, Worker{std::move(job), Clock::now(), false});
+    }
+    if (queue.empty() && !busy() && !closing) {
+      // Nothing left to hand out: the end of its input ends each worker.
+      closing = true;
+      closed = Clock::now();
+      for (const auto& [id, worker] : workers) processes.CloseInput(id);
     }
 
     auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(kTickInterval);
-    for (const auto& [worker, run] : running) {
-      if (run.timedOut) continue;
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(run.fileStarted + limit - Clock::now());
+    for (const auto& [id, worker] : workers) {
+      if (worker.job == nullptr || worker.timedOut) continue;
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(worker.started + limit - Clock::now());
       wait = std::clamp(left, std::chrono::milliseconds(0), wait);
     }
     for (ProcessEvent& event : processes.Wait(wait)) {
-      const auto found = running.find(event.worker);
-      if (found == running.end()) continue;
-      Running& run = found->second;
+      const auto found = workers.find(event.worker);
+      if (found == workers.end()) continue;
+      Worker& worker = found->second;
       if (event.kind == ProcessEvent::Kind::Line) {
-        if (run.timedOut) continue;
-        const Job::Answer answer = run.job->OnLine(event.line);
+        if (worker.job == nullptr) {
+          processes.Kill(event.worker);  // it speaks without having been asked
+          continue;
+        }
+        if (worker.timedOut) continue;
+        const Job::Answer answer = worker.job->OnLine(event.line);
         if (!answer.reply.empty()) processes.Send(event.worker, answer.reply);
-        if (answer.fileDone) run.fileStarted = Clock::now();
-        if (answer.stop) processes.Kill(event.worker);
+        if (answer.stop) {
+          processes.Kill(event.worker);
+        } else if (answer.finished) {
+          worker.job.reset();
+        }
         continue;
       }
-      WorkerEnd end;
-      end.process = event.end;
-      end.timedOut = run.timedOut;
-      end.errorTail = std::move(event.errorTail);
-      end.seconds = std::chrono::duration<double>(Clock::now() - run.started).count();
-      if (std::unique_ptr<Job> rest = run.job->OnEnd(end)) queue.push_front(std::move(rest));
-      running.erase(found);
+      if (worker.job != nullptr) worker.job->OnUnfinished(WorkerEnd{event.end, worker.timedOut, std::move(event.errorTail)});
+      workers.erase(found);
     }
     const Clock::time_point now = Clock::now();
-    for (auto& [worker, run] : running) {
-      if (!run.timedOut && now - run.fileStarted >= limit) {
-        run.timedOut = true;
-        processes.Kill(worker);
+    for (auto& [id, worker] : workers) {
+      if (worker.job != nullptr && !worker.timedOut && now - worker.started >= limit) {
+        worker.timedOut = true;
+        processes.Kill(id);
       }
     }
+    // A worker that does not end by itself within the timeout is ended.
+    if (closing && now - closed >= limit) processes.KillAll();
     tick();
   }
   return 0;

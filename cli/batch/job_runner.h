@@ -1,10 +1,12 @@
-// Runs pieces of work, each in a worker process of its own, a given number at a time. A worker
-// that takes longer than the timeout over one file is killed; a worker that crashes or is
-// killed ends its job, and the next job gets a fresh worker.
+// Runs pieces of work, one file each, through worker processes, a given number at a time. A
+// worker does one job after another, each one at a time; one that takes longer than the
+// timeout over a job is killed, and a worker that crashes or is killed costs the job it was
+// doing alone: the next job gets a fresh worker.
 #pragma once
 
 #include <chrono>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,37 +16,40 @@
 
 namespace vexmara::cli::batch {
 
+// How a worker ended in the middle of a job.
 struct WorkerEnd {
   ProcessEnd process;
   bool timedOut = false;  // the runner killed it for taking too long
   std::string errorTail;  // the last of its standard error
-  double seconds = 0;     // from its start to its end
 };
 
 class Job {
  public:
   virtual ~Job() = default;
 
-  virtual std::vector<std::string> Arguments() const = 0;
+  // What the worker is sent to start the job: one line.
+  virtual std::string Request() const = 0;
   virtual void OnStarted() {}
-  // The worker could not be started.
+  // No worker could be started for it.
   virtual void OnStartFailed(const std::string& reason) = 0;
 
   struct Answer {
     std::string reply;      // written to the worker's standard input
-    bool fileDone = false;  // a file is finished: the next one has the whole timeout again
+    bool finished = false;  // the job is done: the worker is free for the next
     bool stop = false;      // the line makes no sense: the worker is killed
   };
   virtual Answer OnLine(const std::string& line) = 0;
 
-  // The worker has ended. Gives the job that takes over what this one left undone, if any.
-  virtual std::unique_ptr<Job> OnEnd(const WorkerEnd& end) = 0;
+  // The worker ended before the job was done.
+  virtual void OnUnfinished(const WorkerEnd& end) = 0;
 };
 
-// Runs every job of `queue` with `program` as the worker, at most `parallel` at a time, calling
-// `tick` after every event and at least ten times a second. Gives 0, or the interrupt signal
-// that stopped it (its workers killed).
-int RunJobs(const std::filesystem::path& program, std::deque<std::unique_ptr<Job>> queue, int parallel,
-            std::chrono::duration<double> timeout, const std::function<void()>& tick);
+// Runs every job of `queue`, in its order, through workers started as `program` with
+// `workerArguments`, at most `parallel` of them at once, calling `tick` after every event and
+// at least ten times a second. When the queue is done, the workers are told to end by the end
+// of their input. Gives 0, or the interrupt signal that stopped it (its workers killed).
+int RunJobs(const std::filesystem::path& program, const std::vector<std::string>& workerArguments,
+            std::deque<std::unique_ptr<Job>> queue, int parallel, std::chrono::duration<double> timeout,
+            const std::function<void()>& tick);
 
 }  // namespace vexmara::cli::batch

@@ -48,6 +48,8 @@ class WorkerProcesses {
   // Queues `text` for the worker's standard input; it is written while Wait waits, so a worker
   // that does not read cannot stop the batch.
   void Send(int worker, const std::string& text);
+  // Closes the worker's standard input once what was sent has been written.
+  void CloseInput(int worker);
   // Ends the worker at once. Its Ended event follows from Wait.
   void Kill(int worker);
   void KillAll();
@@ -72,6 +74,10 @@ int InterruptSignal();  // 0 while none arrived
 // For a worker: end this process too when the program with process number `parent`, which
 // started it, ends. False when that program has already gone.
 bool EndWithParent(long parent);
+// For a worker that converts one model after another: memory that one model frees is kept for
+// the next instead of going back to the system, since faulting in fresh pages costs more than
+// the work done on them (several times the import itself on a virtual machine).
+void KeepFreedMemory();
 long ThisProcessNumber();
 
 // The running program's own file, to start as a worker.

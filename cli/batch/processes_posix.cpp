@@ -1,4 +1,7 @@
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
@@ -69,6 +72,7 @@ struct WorkerProcesses::Worker {
   pid_t pid = -1;
   int input = -1, output = -1, error = -1;  // this program's ends of the three pipes
   std::string pending;                       // not yet written to its input
+  bool closeInput = false;                   // once `pending` is written
   std::string partialLine;
   std::string errorTail;
   bool overlong = false;
@@ -157,6 +161,14 @@ void WorkerProcesses::Send(int id, const std::string& text) {
   }
 }
 
+void WorkerProcesses::CloseInput(int id) {
+  for (const std::unique_ptr<Worker>& worker : workers_) {
+    if (worker->id != id) continue;
+    worker->closeInput = true;
+    if (worker->pending.empty()) CloseDescriptor(worker->input);
+  }
+}
+
 void WorkerProcesses::Kill(int id) {
   for (const std::unique_ptr<Worker>& worker : workers_) {
     if (worker->id == id) ::kill(worker->pid, SIGKILL);
@@ -197,6 +209,7 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
       const ssize_t written = ::write(worker.input, worker.pending.data(), worker.pending.size());
       if (written > 0) {
         worker.pending.erase(0, std::size_t(written));
+        if (worker.pending.empty() && worker.closeInput) CloseDescriptor(worker.input);
       } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
         worker.pending.clear();  // it has stopped reading: it ended, or is about to
         CloseDescriptor(worker.input);
@@ -291,6 +304,13 @@ bool EndWithParent(long parent) {
 #endif
   // The parent may have ended before the request above took effect.
   return long(::getppid()) == parent;
+}
+
+void KeepFreedMemory() {
+#if defined(__GLIBC__)
+  ::mallopt(M_MMAP_MAX, 0);               // every block from the heap...
+  ::mallopt(M_TRIM_THRESHOLD, 1 << 30);   // ...which is not given back
+#endif
 }
 
 long ThisProcessNumber() { return long(::getpid()); }

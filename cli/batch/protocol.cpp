@@ -51,6 +51,13 @@ int Count(const json& counts, const char* name) {
   return found != counts.end() && found->is_number_integer() ? found->get<int>() : 0;
 }
 
+// The decoded text of a string field of a JSON object line.
+std::optional<std::string> EncodedField(const json& object, const char* name) {
+  const auto found = object.find(name);
+  if (found == object.end() || !found->is_string()) return std::nullopt;
+  return DecodeBytes(found->get_ref<const std::string&>());
+}
+
 WorkerMessage ParseMessage(const std::string& line) {
   WorkerMessage message;
   const json parsed = json::parse(line, nullptr, false);
@@ -128,6 +135,14 @@ std::string JsonText(const json& value, int indent) {
   return value.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
+std::string ModelRequestMessage(const ModelRequest& request) {
+  return JsonText(json{{"model", EncodeBytes(request.model.string())}, {"output", EncodeBytes(request.output.string())}});
+}
+
+std::string FileRequestMessage(const std::filesystem::path& file) {
+  return JsonText(json{{"file", EncodeBytes(file.string())}});
+}
+
 std::string BonesMessage(const std::vector<std::string>& bones) { return JsonText(json{{"bones", EncodedList(bones)}}); }
 
 std::string AnimationsMessage(const std::vector<std::filesystem::path>& files) {
@@ -165,6 +180,22 @@ std::optional<std::vector<std::filesystem::path>> ParseAnimationsMessage(const s
   std::optional<std::vector<std::string>> paths = DecodedList(parsed.at("animations"));
   if (!paths) return std::nullopt;
   return std::vector<std::filesystem::path>(paths->begin(), paths->end());
+}
+
+std::optional<ModelRequest> ParseModelRequest(const std::string& line) {
+  const json parsed = json::parse(line, nullptr, false);
+  if (!parsed.is_object()) return std::nullopt;
+  std::optional<std::string> model = EncodedField(parsed, "model"), output = EncodedField(parsed, "output");
+  if (!model || !output) return std::nullopt;
+  return ModelRequest{*model, *output};
+}
+
+std::optional<std::filesystem::path> ParseFileRequest(const std::string& line) {
+  const json parsed = json::parse(line, nullptr, false);
+  if (!parsed.is_object()) return std::nullopt;
+  std::optional<std::string> file = EncodedField(parsed, "file");
+  if (!file) return std::nullopt;
+  return std::filesystem::path(*file);
 }
 
 }  // namespace vexmara::cli::batch

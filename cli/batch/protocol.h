@@ -3,13 +3,15 @@
 // percent-encoded (EncodeBytes); every other text is UTF-8, with bytes that are not made into
 // U+FFFD.
 //
+//   batch -> model worker, for each model:  {"model": path, "output": path}
 //   model worker -> batch, after the read, when the batch picks animation files:
 //       {"bones": [name...]}
 //   batch -> model worker, in answer:  {"animations": [path...]}
 //   model worker -> batch, at the end: {"result": {"converted": bool, "error": text,
 //       "warnings": [text...], "counts": {"materials": n, "groups": n, "vertices": n,
 //       "meshes": n, "bones": n, "animations": n}}}
-//   animation worker -> batch, one line per file, in the order given:
+//   batch -> animation worker, for each file: {"file": path}
+//   animation worker -> batch, in answer:
 //       {"read": "complete" | "rejected" | "unreadable", "tracks": [name...]}
 #pragma once
 
@@ -45,6 +47,13 @@ struct ModelResult {
   ModelCounts counts;
 };
 
+struct ModelRequest {
+  std::filesystem::path model;
+  std::filesystem::path output;
+};
+
+std::string ModelRequestMessage(const ModelRequest& request);
+std::string FileRequestMessage(const std::filesystem::path& file);
 std::string BonesMessage(const std::vector<std::string>& bones);
 std::string AnimationsMessage(const std::vector<std::filesystem::path>& files);
 std::string ResultMessage(const ModelResult& result);
@@ -61,6 +70,8 @@ struct WorkerMessage {
 // A line from a worker; Invalid when it is none of the messages above.
 WorkerMessage ParseWorkerMessage(const std::string& line);
 std::optional<std::vector<std::filesystem::path>> ParseAnimationsMessage(const std::string& line);
+std::optional<ModelRequest> ParseModelRequest(const std::string& line);
+std::optional<std::filesystem::path> ParseFileRequest(const std::string& line);
 
 // JSON text, with every text that is not UTF-8 mended to U+FFFD rather than refused.
 std::string JsonText(const nlohmann::json& value, int indent = -1);

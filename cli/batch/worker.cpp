@@ -41,8 +41,6 @@ struct Parsed {
   std::string mode;
   long parent = -1;
   ModelWorkerSettings settings;
-  std::filesystem::path model, output;
-  std::vector<std::filesystem::path> files;
 };
 
 std::optional<Parsed> Parse(int argc, const char* const* argv) {
@@ -58,10 +56,6 @@ std::optional<Parsed> Parse(int argc, const char* const* argv) {
       parsed.parent = std::strtol(argv[++i], nullptr, 10);
     } else if (option == "--plugin" && valued) {
       parsed.settings.library = argv[++i];
-    } else if (option == "--model" && valued) {
-      parsed.model = argv[++i];
-    } else if (option == "--output" && valued) {
-      parsed.output = argv[++i];
     } else if (option == "--textures" && valued) {
       parsed.settings.textureDirectory = argv[++i];
     } else if (option == "--no-swap") {
@@ -72,8 +66,6 @@ std::optional<Parsed> Parse(int argc, const char* const* argv) {
       parsed.settings.alphaMaps = true;
     } else if (option == "--pick-animations") {
       parsed.settings.pickAnimations = true;
-    } else if (option == "--") {
-      for (++i; i < argc; ++i) parsed.files.emplace_back(argv[i]);
     }
   }
   return parsed;
@@ -107,19 +99,20 @@ std::vector<std::filesystem::path> AskForAnimations(void* library, Picked& picke
   return picked.files;
 }
 
-ModelResult ConvertModel(const Parsed& parsed) {
+ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest& model) {
   ImportRequest request;
-  request.library = parsed.settings.library;
-  request.model = parsed.model;
-  request.textureDirectory = parsed.settings.textureDirectory;
-  request.noSwap = parsed.settings.noSwap;
-  request.groups = parsed.settings.groups;
-  request.alphaMaps = parsed.settings.alphaMaps;
+  request.library = settings.library;
+  request.model = model.model;
+  request.textureDirectory = settings.textureDirectory;
+  request.noSwap = settings.noSwap;
+  request.groups = settings.groups;
+  request.alphaMaps = settings.alphaMaps;
   Picked picked;
   AnimationChooser choose;
-  if (parsed.settings.pickAnimations) choose = [&picked](void* library) { return AskForAnimations(library, picked); };
+  if (settings.pickAnimations) choose = [&picked](void* library) { return AskForAnimations(library, picked); };
 
   ModelResult result;
+  // A session of its own: the library is loaded afresh for this model and unloaded after it.
   ImportSession session;
   const ImportOutcome outcome = session.Run(request, choose);
   if (outcome.stage != ImportStage::Built) {
@@ -144,12 +137,12 @@ ModelResult ConvertModel(const Parsed& parsed) {
     return result;
   }
   std::error_code made;
-  std::filesystem::create_directories(parsed.output.parent_path(), made);
+  std::filesystem::create_directories(model.output.parent_path(), made);
   if (made) {
-    result.error = parsed.output.parent_path().string() + ": " + made.message();
+    result.error = model.output.parent_path().string() + ": " + made.message();
     return result;
   }
-  const ExportResult exported = ExportGltf(scene, parsed.output, HostImageCodec());
+  const ExportResult exported = ExportGltf(scene, model.output, HostImageCodec());
   result.warnings = exported.warnings;
   result.converted = exported.written;
   if (!exported.written) result.error = exported.error;
@@ -158,8 +151,13 @@ ModelResult ConvertModel(const Parsed& parsed) {
 
 int RunModelWorker(const Parsed& parsed) {
   if (!EndWithParent(parsed.parent)) return kNotFinished;
-  InjectTestFault(parsed.model);
-  Send(ResultMessage(ConvertModel(parsed)));
+  KeepFreedMemory();
+  for (std::string line; std::getline(std::cin, line);) {
+    const std::optional<ModelRequest> request = ParseModelRequest(line);
+    if (!request) return kNotFinished;
+    InjectTestFault(request->model);
+    Send(ResultMessage(ConvertModel(parsed.settings, *request)));
+  }
   return 0;
 }
 
@@ -176,19 +174,21 @@ int RunAnimationWorker(const Parsed& parsed) {
     std::cerr << parsed.settings.library.string() << ": " << error << "\n";
     return kNotFinished;
   }
-  for (const std::filesystem::path& file : parsed.files) {
-    InjectTestFault(file);
-    Send(TrackNamesMessage(names.AnimationTrackNames(WidePath(file))));
+  // The library stays loaded: reading an animation file touches none of its import's state.
+  for (std::string line; std::getline(std::cin, line);) {
+    const std::optional<std::filesystem::path> file = ParseFileRequest(line);
+    if (!file) return kNotFinished;
+    InjectTestFault(*file);
+    Send(TrackNamesMessage(names.AnimationTrackNames(WidePath(*file))));
   }
   return 0;
 }
 
 }  // namespace
 
-std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& settings, const std::filesystem::path& model,
-                                              const std::filesystem::path& output) {
+std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& settings) {
   std::vector<std::string> arguments{kModelMode, "--parent", std::to_string(ThisProcessNumber()), "--plugin",
-                                     settings.library.string(), "--model", model.string(), "--output", output.string()};
+                                     settings.library.string()};
   if (settings.textureDirectory) {
     arguments.push_back("--textures");
     arguments.push_back(settings.textureDirectory->string());
@@ -200,12 +200,8 @@ std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& setting
   return arguments;
 }
 
-std::vector<std::string> AnimationWorkerArguments(const std::filesystem::path& library,
-                                                  const std::vector<std::filesystem::path>& files) {
-  std::vector<std::string> arguments{kAnimationMode, "--parent", std::to_string(ThisProcessNumber()), "--plugin",
-                                     library.string(), "--"};
-  for (const std::filesystem::path& file : files) arguments.push_back(file.string());
-  return arguments;
+std::vector<std::string> AnimationWorkerArguments(const std::filesystem::path& library) {
+  return {kAnimationMode, "--parent", std::to_string(ThisProcessNumber()), "--plugin", library.string()};
 }
 
 std::optional<int> RunWorkerIfAsked(int argc, const char* const* argv) {

@@ -1,7 +1,10 @@
-// The hidden modes in which vexmara-import runs as a worker of a folder batch, one process per
-// model (so that every import starts from a freshly loaded plug-in, and a crash or a hang costs
-// that model alone) or per run of animation files. Workers talk to the batch through their
-// standard input and output (protocol.h).
+// The hidden modes in which vexmara-import runs as a worker of a folder batch: one that converts
+// models, and one that reads the track names of animation files, each one file at a time as the
+// batch asks for it (protocol.h), through its standard input and output. A model worker loads
+// the plug-in library afresh for every model, so that each import starts from a freshly loaded
+// plug-in, whose state is module-wide; a crash or a hang costs the batch the file being done.
+// Workers live for many files because a fresh process costs more than the work: here the pages
+// of a model's import faulted in anew took longer than the import itself.
 #pragma once
 
 #include <filesystem>
@@ -22,14 +25,12 @@ struct ModelWorkerSettings {
 };
 
 // The arguments (after the program) that start a worker.
-std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& settings, const std::filesystem::path& model,
-                                              const std::filesystem::path& output);
-std::vector<std::string> AnimationWorkerArguments(const std::filesystem::path& library,
-                                                  const std::vector<std::filesystem::path>& files);
+std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& settings);
+std::vector<std::string> AnimationWorkerArguments(const std::filesystem::path& library);
 
 // Runs the worker that the arguments ask for and gives its exit code; nothing when they ask for
-// none. A worker reports every outcome of its files in its messages and exits with 0; any other
-// ending means it did not finish.
+// none. A worker reports every outcome of its files in its messages and exits with 0 at the end
+// of its input; any other ending means it did not finish.
 std::optional<int> RunWorkerIfAsked(int argc, const char* const* argv);
 
 // A test-only hook: VEXMARA_TEST_WORKER_FAULT=hang:NAME or crash:NAME makes a worker hang, or

@@ -200,6 +200,18 @@ TEST_F(Batch, AWorkerThatCrashesCostsItsModelAloneAndTheNextModelGetsAFreshWorke
   EXPECT_TRUE(fs::exists(folder_ / "out/c.glb"));
 }
 
+TEST_F(Batch, EveryModelIsImportedByAFreshlyLoadedPlugInThoughOneWorkerDoesThemAll) {
+  // The plug-in remembers the texture folder while it stays loaded: a worker that kept it would
+  // look for b's textures beside a.
+  Sample("in/a");
+  Sample("in/b");
+  for (const char* texture : {"lower.tex", "lower.tga", "upper.tex", "upper.tga"}) fs::remove(folder_ / "in/b" / texture);
+  const ProgramRun run = Import({"in", "-o", "out", "--jobs", "1"});
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_EQ(ReadGlb("out/a/sample.glb").images.size(), 2u);
+  EXPECT_TRUE(ReadGlb("out/b/sample.glb").images.empty());
+}
+
 TEST_F(Batch, AnimationFilesAreAttachedByTheirBonesInPathOrder) {
   const std::vector<std::string> bones = {"bone_0", "bone_1", "bone_2", "bone_3"};
   Save("in/chars/orc/orc.app", Model(4));
@@ -355,7 +367,7 @@ TEST_F(Batch, CtrlCStopsTheBatchAndItsWorkers) {
     ::_exit(127);
   }
   ASSERT_GT(batch, 0);
-  // The worker: a child of the batch whose command line names the hanging model.
+  // The worker: the batch's child, which hangs over the model it was given.
   pid_t worker = -1;
   for (int tries = 0; tries < 300 && worker < 0; ++tries) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -368,7 +380,7 @@ TEST_F(Batch, CtrlCStopsTheBatchAndItsWorkers) {
       char state = 0;
       long parent = 0;
       fields >> state >> parent;
-      if (parent == batch && ReadWhole(entry.path() / "cmdline").find("stuck.app") != std::string::npos) {
+      if (parent == batch && ReadWhole(entry.path() / "cmdline").find("--batch-model-worker") != std::string::npos) {
         worker = pid_t(std::stol(pid));
       }
     }
