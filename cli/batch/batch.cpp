@@ -209,12 +209,17 @@ class ModelJob final : public Job {
 // Runs the jobs, or ends the program as the interrupt that stopped them would have.
 void RunOrEnd(const fs::path& program, const std::vector<std::string>& workerArguments,
               std::deque<std::unique_ptr<Job>> jobs, const Context& context, std::ostream& err) {
-  const int signal = RunJobs(program, workerArguments, std::move(jobs), context.run.jobs,
-                             std::chrono::duration<double>(context.timeout), [&] { context.progress.Tick(); });
-  if (signal == 0) return;
-  context.progress.End();
-  err << kProgram << "interrupted; every worker was stopped\n";
-  EndByInterrupt(signal);
+  const JobsOutcome outcome = RunJobs(program, workerArguments, std::move(jobs), context.run.jobs,
+                                      std::chrono::duration<double>(context.timeout), [&] { context.progress.Tick(); });
+  if (outcome.interrupt != 0) {
+    context.progress.End();
+    err << kProgram << "interrupted; every worker was stopped\n";
+    EndByInterrupt(outcome.interrupt);
+  }
+  for (const std::string& trouble : outcome.troubledWorkers) {
+    context.progress.End();
+    err << kProgram << "warning: " << trouble << "\n";
+  }
 }
 
 // What lies below the input folders: the models, and the animation files beside them, each

@@ -17,7 +17,7 @@ struct Worker {
 
 }  // namespace
 
-int RunJobs(const std::filesystem::path& program, const std::vector<std::string>& workerArguments,
+JobsOutcome RunJobs(const std::filesystem::path& program, const std::vector<std::string>& workerArguments,
             std::deque<std::unique_ptr<Job>> queue, int parallel, std::chrono::duration<double> timeout,
             const std::function<void()>& tick) {
   const auto limit = std::chrono::duration_cast<Clock::duration>(timeout);
@@ -26,10 +26,14 @@ int RunJobs(const std::filesystem::path& program, const std::vector<std::string>
   const auto busy = [&] {
     return std::any_of(workers.begin(), workers.end(), [](const auto& w) { return w.second.job != nullptr; });
   };
+  JobsOutcome outcome;
   bool closing = false;
   Clock::time_point closed;
   while (!workers.empty() || !queue.empty()) {
-    if (const int signal = InterruptSignal(); signal != 0) return signal;
+    if (const int signal = InterruptSignal(); signal != 0) {
+      outcome.interrupt = signal;
+      return outcome;
+    }
 
     // Free workers first, then new ones up to the limit.
     for (auto it = workers.begin(); !queue.empty() && it != workers.end(); ++it) {
@@ -84,7 +88,12 @@ int RunJobs(const std::filesystem::path& program, const std::vector<std::string>
         }
         continue;
       }
-      if (worker.job != nullptr) worker.job->OnUnfinished(WorkerEnd{event.end, worker.timedOut, std::move(event.errorTail)});
+      if (worker.job != nullptr) {
+        worker.job->OnUnfinished(WorkerEnd{event.end, worker.timedOut, std::move(event.errorTail)});
+      } else if (!event.end.exited || event.end.code != 0) {
+        outcome.troubledWorkers.push_back("a worker " + DescribeEnd(event.end) + " after its work" +
+                                          (event.errorTail.empty() ? "" : ":\n" + event.errorTail));
+      }
       workers.erase(found);
     }
     const Clock::time_point now = Clock::now();
@@ -98,7 +107,7 @@ int RunJobs(const std::filesystem::path& program, const std::vector<std::string>
     if (closing && now - closed >= limit) processes.KillAll();
     tick();
   }
-  return 0;
+  return outcome;
 }
 
 }  // namespace vexmara::cli::batch

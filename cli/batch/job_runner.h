@@ -44,11 +44,18 @@ class Job {
   virtual void OnUnfinished(const WorkerEnd& end) = 0;
 };
 
+struct JobsOutcome {
+  int interrupt = 0;  // the signal that stopped the run, its workers killed; 0 when it ran through
+  // Workers that ended otherwise than cleanly between jobs or after the last one (a leak
+  // report of a sanitizer, say): how each ended, and the last of its standard error.
+  std::vector<std::string> troubledWorkers;
+};
+
 // Runs every job of `queue`, in its order, through workers started as `program` with
 // `workerArguments`, at most `parallel` of them at once, calling `tick` after every event and
 // at least ten times a second. When the queue is done, the workers are told to end by the end
-// of their input. Gives 0, or the interrupt signal that stopped it (its workers killed).
-int RunJobs(const std::filesystem::path& program, const std::vector<std::string>& workerArguments,
+// of their input.
+JobsOutcome RunJobs(const std::filesystem::path& program, const std::vector<std::string>& workerArguments,
             std::deque<std::unique_ptr<Job>> queue, int parallel, std::chrono::duration<double> timeout,
             const std::function<void()>& tick);
 

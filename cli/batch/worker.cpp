@@ -73,13 +73,11 @@ std::optional<Parsed> Parse(int argc, const char* const* argv) {
 
 // The batch's answer to the model's bones: the animation files to import with it.
 struct Picked {
-  bool asked = false;
   std::vector<std::filesystem::path> files;
   std::string error;  // why none could be had
 };
 
 std::vector<std::filesystem::path> AskForAnimations(void* library, Picked& picked) {
-  picked.asked = true;
   NameExports names;
   std::vector<std::string> bones;
   if (!names.Find(library, &picked.error)) return {};

@@ -184,6 +184,7 @@ TEST_F(Batch, ANestedFolderConvertsIntoTheSameTreeAndEveryFailureStaysItsOwn) {
   EXPECT_NE(run.out.find(" with 2 jobs: 4 failed; report report.json\n"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("vexmara-import: 4 models failed:\n"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("  in/stuck/stuck.app: it took longer than 5 s"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("warning: a worker"), std::string::npos) << "every other worker ended cleanly: " << run.err;
 }
 
 TEST_F(Batch, AWorkerThatCrashesCostsItsModelAloneAndTheNextModelGetsAFreshWorker) {
@@ -234,6 +235,7 @@ TEST_F(Batch, AnimationFilesAreAttachedByTheirBonesInPathOrder) {
   EXPECT_NE(run.err.find("warning: in/chars/orc/cut.ani: the reader stopped partway through it"), std::string::npos)
       << run.err;
   EXPECT_NE(run.out.find(", 4 animations attached; report report.json"), std::string::npos) << run.out;
+  EXPECT_EQ(run.err.find("warning: a worker"), std::string::npos) << "every other worker ended cleanly: " << run.err;
 
   const json report = Report();
   const json& orc = Entry(report, "in/chars/orc/orc.app");
