@@ -110,21 +110,28 @@ ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest
   if (settings.pickAnimations) choose = [&picked](void* library) { return AskForAnimations(library, picked); };
 
   ModelResult result;
-  // A session of its own: the library is loaded afresh for this model and unloaded after it.
-  ImportSession session;
-  const ImportOutcome outcome = session.Run(request, choose);
-  if (outcome.stage != ImportStage::Built) {
-    result.error = outcome.message;
-    return result;
+  SceneSnapshot scene;
+  {
+    // A session of its own: the library is loaded afresh for this model, and it and the host's
+    // records are freed once the scene is copied out, before the export builds its document.
+    ImportSession session;
+    const ImportOutcome outcome = session.Run(request, choose);
+    if (outcome.stage != ImportStage::Built) {
+      result.error = outcome.message;
+      return result;
+    }
+    if (!picked.error.empty()) {
+      result.error = picked.error;
+      return result;
+    }
+    scene = TakeSnapshot(*session.Host());
+    result.counts.groups = int(session.Host()->Groups().size());
   }
-  if (!picked.error.empty()) {
-    result.error = picked.error;
-    return result;
-  }
-  const SceneSnapshot scene = TakeSnapshot(*session.Host());
-  result.counts = ModelCounts{int(scene.materials.size()), int(session.Host()->Groups().size()),
-                              int(scene.vertices.size()),  int(scene.meshes.size()),
-                              int(scene.bones.size()),     int(scene.animations.size())};
+  result.counts.materials = int(scene.materials.size());
+  result.counts.vertices = int(scene.vertices.size());
+  result.counts.meshes = int(scene.meshes.size());
+  result.counts.bones = int(scene.bones.size());
+  result.counts.animations = int(scene.animations.size());
   // Every file attached was read whole and fits the skeleton, so each one gives an animation;
   // one that did not reach the import must not pass unnoticed.
   if (picked.files.size() != scene.animations.size()) {
