@@ -9,6 +9,10 @@ namespace vexmara::cli::batch {
 
 std::string FormatSeconds(double seconds) {
   char text[32];
+  if (seconds < 1) {
+    std::snprintf(text, sizeof text, "%.0f ms", seconds * 1000);
+    return text;
+  }
   if (seconds < 60) {
     std::snprintf(text, sizeof text, seconds < 10 ? "%.2f s" : "%.1f s", seconds);
     return text;

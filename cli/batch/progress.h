@@ -43,7 +43,7 @@ class Progress {
   bool shown_ = false;
 };
 
-// "0.42 s", "12.3 s", "3:07", "1:02:03".
+// "420 ms", "4.21 s", "12.3 s", "3:07", "1:02:03".
 std::string FormatSeconds(double seconds);
 
 }  // namespace vexmara::cli::batch

@@ -291,7 +291,9 @@ TEST(Progress, OnATerminalOneLineIsRedrawnInPlaceWithinTheWidth) {
 }
 
 TEST(Progress, TimesReadAsSecondsThenMinutes) {
-  EXPECT_EQ(cli::batch::FormatSeconds(0.4213), "0.42 s");
+  EXPECT_EQ(cli::batch::FormatSeconds(0.0042), "4 ms");
+  EXPECT_EQ(cli::batch::FormatSeconds(0.4213), "421 ms");
+  EXPECT_EQ(cli::batch::FormatSeconds(4.213), "4.21 s");
   EXPECT_EQ(cli::batch::FormatSeconds(12.34), "12.3 s");
   EXPECT_EQ(cli::batch::FormatSeconds(187), "3:07");
   EXPECT_EQ(cli::batch::FormatSeconds(3723), "1:02:03");
