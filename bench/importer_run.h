@@ -15,7 +15,7 @@ struct ImporterRun {
   double peakMebibytes = 0;    // its peak resident set
 };
 
-// vexmara-import MODEL ARGUMENTS... --plugin LIBRARY, with its output silenced.
+// vexmara-import MODEL|FOLDER ARGUMENTS... --plugin LIBRARY, with its output silenced.
 ImporterRun RunImporter(const std::filesystem::path& model, const std::vector<std::string>& arguments);
 
 }  // namespace vexmara::bench

@@ -130,6 +130,29 @@ const InputFile& ManyMaterialsModelFile(int32_t materials) {
   return files[materials] = Written(Folder("material-models") / name, writer::WriteAppFile(writer::SampleModel(shape)));
 }
 
+std::filesystem::path SampleModelTree(int32_t models, int32_t vertices) {
+  constexpr int32_t kModelsPerFolder = 20;
+  static std::map<std::pair<int32_t, int32_t>, std::filesystem::path> trees;
+  const auto key = std::make_pair(models, vertices);
+  if (auto found = trees.find(key); found != trees.end()) return found->second;
+  const std::filesystem::path root = Folder(("tree_m" + std::to_string(models) + "_v" + std::to_string(vertices)).c_str());
+  writer::SampleModelShape shape;
+  shape.vertices = vertices;
+  shape.bones = BonesForVertices(vertices);
+  shape.materials = kMaterials;
+  shape.firstTextureId = kFirstTextureId;
+  const std::vector<uint8_t> bytes = writer::WriteAppFile(writer::SampleModel(shape));
+  for (int32_t m = 0; m < models; ++m) {
+    const std::filesystem::path folder = root / ("folder_" + std::to_string(m / kModelsPerFolder));
+    if (m % kModelsPerFolder == 0) {
+      std::filesystem::create_directories(folder);
+      WriteMaterialTextures(folder);
+    }
+    WriteInput(folder / ("model_" + std::to_string(m) + ".app"), bytes);
+  }
+  return trees[key] = root;
+}
+
 const TextureFolder& SampleTextureFolder(int32_t files) {
   static std::map<int32_t, TextureFolder> folders;
   if (auto found = folders.find(files); found != folders.end()) return found->second;

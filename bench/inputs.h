@@ -53,6 +53,12 @@ struct TextureFolder {
 };
 const TextureFolder& SampleTextureFolder(int32_t files);
 
+// A game folder for the folder batch: `models` models of about `vertices` vertices (as
+// SampleModelFile writes them, with the bones BonesForVertices gives), spread over subfolders of
+// 20 models each, every subfolder with the tex files and converted images of its models'
+// materials.
+std::filesystem::path SampleModelTree(int32_t models, int32_t vertices);
+
 // Writes bytes to a file (replacing it); aborts the run when it cannot.
 void WriteInput(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 

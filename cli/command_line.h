@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <optional>
 
+#include "cli/batch/batch.h"
 #include "cli/import_session.h"
 
 namespace vexmara::cli {
@@ -14,6 +15,8 @@ struct CommandLine {
   std::optional<std::filesystem::path> output;  // .glb or .gltf
   bool externalImages = false;                   // a .glb's images beside it
   std::optional<std::filesystem::path> json;    // the host's scene document
+  // Folders as input: the batch to run instead of the one import above.
+  std::optional<batch::BatchOptions> batch;
 };
 
 // Exit codes of the importer.

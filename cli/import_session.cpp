@@ -14,7 +14,7 @@ ImportSession::~ImportSession() {
   library_.Unload();
 }
 
-ImportOutcome ImportSession::Run(const ImportRequest& request) {
+ImportOutcome ImportSession::Run(const ImportRequest& request, const AnimationChooser& choose) {
   ImportOutcome outcome;
   host_.reset();
   if (!library_.Load(request.library.string())) {
@@ -60,6 +60,11 @@ ImportOutcome ImportSession::Run(const ImportRequest& request) {
   }
   for (const std::filesystem::path& animation : request.animations) {
     answers.animationFiles.push_back(WidePath(absolute(animation)));
+  }
+  if (choose) {
+    for (const std::filesystem::path& animation : choose(library_.Instance())) {
+      answers.animationFiles.push_back(WidePath(absolute(animation)));
+    }
   }
   answers.swapModel = request.noSwap ? 0 : -1;
   answers.submeshesAsGroups = request.groups ? 1 : -1;

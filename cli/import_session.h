@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,10 @@ struct ImportOutcome {
   DialogTexts dialog;
 };
 
+// Chooses animation files for the import once the model has been read, from what the library
+// (its module handle) says of the model; they come after the request's own.
+using AnimationChooser = std::function<std::vector<std::filesystem::path>(void* library)>;
+
 class ImportSession {
  public:
   ImportSession();
@@ -51,7 +56,7 @@ class ImportSession {
 
   // Runs the whole import. Relative paths of the request are taken from the current directory
   // at the time of the call; the import itself moves the current directory to the model's.
-  ImportOutcome Run(const ImportRequest& request);
+  ImportOutcome Run(const ImportRequest& request, const AnimationChooser& choose = {});
 
   // The host that received the import (null before Run, when the library failed to load, or
   // after ReleaseHost).

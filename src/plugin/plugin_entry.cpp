@@ -3,6 +3,7 @@
 #include "abi/dual_string.h"
 #include "model/read_cursor.h"
 #include "plugin/import_driver.h"
+#include "plugin/name_exports.h"
 #include "plugin/read_model_file.h"
 #include "store/import_options.h"
 #include "store/model_store.h"
@@ -82,4 +83,8 @@ extern "C" int32_t PluginProc(int32_t message, vexmara::PluginDescriptor* descri
     default:
       return 1;
   }
+}
+
+extern "C" int32_t ListModelBoneNames(VexmaraNameVisitor visit, void* context) {
+  return vexmara::ListBoneNames(vexmara::modelStore, visit, context);
 }

@@ -73,6 +73,7 @@ TEST(CommandLine, HelpListsEveryOptionAndExitsWithZero) {
 }
 
 TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
+  const std::string here = ::testing::TempDir();
   struct Case {
     std::vector<std::string> arguments;
     const char* said;
@@ -84,6 +85,20 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
       {{"a.app", "--anim"}, "--anim"},
       {{"a.app", "--frobnicate"}, "--frobnicate"},
       {{"a.app", "b.app"}, "b.app"},
+      // Folders as input.
+      {{here, "hero.app", "-o", "out"}, "hero.app: with folders as input, every input must be a folder"},
+      {{here}, "-o OUT_DIR is required"},
+      {{here, "-o", "out.glb"}, "names a folder"},
+      {{here, "-o", "out", "--anim", "walk.ani"}, "--anims DIR"},
+      {{here, "-o", "out", "--json", "scene.json"}, "--json"},
+      {{here, "-o", "out", "--anims", "/no/such/folder/at/all"}, "/no/such/folder/at/all"},
+      {{here, "-o", "out", "--jobs", "0"}, "--jobs"},
+      {{here, "-o", "out", "--timeout", "-1"}, "--timeout"},
+      {{here, "-o", "out", "--format", "fbx"}, "--format"},
+      {{"hero.app", "--jobs", "2"}, "--jobs is for folders"},
+      {{"hero.app", "--anims", "auto"}, "--anims is for folders"},
+      {{"hero.app", "--report", "r.json"}, "--report is for folders"},
+      {{"/no/such/folder", "-o", "out"}, ".glb or .gltf (or be a folder, with folders as input: /no/such/folder is none)"},
   };
   for (const Case& c : cases) {
     const Parsed parsed = Parse(c.arguments);
@@ -92,6 +107,43 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
     EXPECT_EQ(parsed.result.exitCode, 2);
     EXPECT_NE(parsed.err.find(c.said), std::string::npos);
     EXPECT_NE(parsed.err.find("--help"), std::string::npos);
+  }
+}
+
+TEST(CommandLine, FoldersAsInputMakeABatchWithItsOptions) {
+  const std::string here = ::testing::TempDir();
+  const Parsed parsed = Parse({here, here, "-o", "out", "--format", "gltf", "--anims", here, "--anims", "auto",
+                               "--jobs", "3", "--timeout", "2.5", "--report", "r.json", "--no-swap", "--groups",
+                               "--alpha", "--textures", here});
+  ASSERT_TRUE(parsed.result.line) << parsed.err;
+  ASSERT_TRUE(parsed.result.line->batch);
+  const cli::batch::BatchOptions& batch = *parsed.result.line->batch;
+  EXPECT_EQ(batch.inputs, (std::vector<std::filesystem::path>{here, here}));
+  EXPECT_EQ(batch.output, "out");
+  EXPECT_TRUE(batch.gltf);
+  EXPECT_EQ(batch.animationFolders, (std::vector<std::filesystem::path>{here}));
+  EXPECT_TRUE(batch.animationsBesideModels);
+  EXPECT_EQ(batch.jobs, 3);
+  EXPECT_DOUBLE_EQ(batch.timeoutSeconds, 2.5);
+  EXPECT_EQ(batch.report, std::filesystem::path("r.json"));
+  EXPECT_TRUE(batch.noSwap && batch.groups && batch.alphaMaps);
+  EXPECT_EQ(batch.textureDirectory, std::filesystem::path(here));
+  EXPECT_EQ(batch.library, "/opt/lib/vexmara_64.so");
+
+  const Parsed plain = Parse({here, "-o", "out"});
+  ASSERT_TRUE(plain.result.line && plain.result.line->batch) << plain.err;
+  EXPECT_FALSE(plain.result.line->batch->gltf);
+  EXPECT_EQ(plain.result.line->batch->jobs, 0) << "one per processor";
+  EXPECT_DOUBLE_EQ(plain.result.line->batch->timeoutSeconds, 60);
+  EXPECT_FALSE(plain.result.line->batch->animationsBesideModels);
+  EXPECT_FALSE(Parse({"hero.app"}).result.line->batch) << "a model file is one import, as before";
+}
+
+TEST(CommandLine, HelpTellsTheBatchOptionsTheRuleForAnimationsAndWhereAlphaMapsGo) {
+  const Parsed parsed = Parse({"--help"});
+  for (const char* text : {"IN_DIR", "OUT_DIR", "--format", "--anims DIR|auto", "--jobs", "--timeout", "--report",
+                           "names one of the model's bones", "at least half", "outside OUT_DIR"}) {
+    EXPECT_NE(parsed.out.find(text), std::string::npos) << text << " missing from:\n" << parsed.out;
   }
 }
 

@@ -1,0 +1,41 @@
+// Listing one folder, behind a small interface: folders_posix.cpp implements it with opendir and
+// stat; a Windows implementation (FindFirstFileW, GetFileInformationByHandle) goes beside it.
+// The walk over whole trees (folder_walk.h) is built on it and is the same everywhere.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vexmara::cli::batch {
+
+// What tells two names of one file or folder apart from two files: on POSIX systems the device
+// and inode numbers.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  auto operator<=>(const FileIdentity&) const = default;
+};
+
+enum class EntryKind {
+  File,    // a regular file, or a name whose target cannot be reached (reading it will say why)
+  Folder,
+  Other,   // a device, pipe or socket: never opened, since reading a pipe can wait forever
+};
+
+struct FolderEntry {
+  std::filesystem::path name;  // the entry's own name
+  EntryKind kind = EntryKind::Other;
+  FileIdentity identity;  // of a File or Folder that could be reached
+};
+
+// The entries of `folder`, "." and ".." left out, a symbolic link taken as what it leads to.
+// False, with the operating system's reason, when the folder cannot be listed.
+bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* entries, std::string* reason);
+
+// The identity of an existing folder. False, with the reason, when it cannot be had.
+bool IdentifyFolder(const std::filesystem::path& folder, FileIdentity* identity, std::string* reason);
+
+}  // namespace vexmara::cli::batch

@@ -1,0 +1,91 @@
+// Worker processes and what the batch needs to know of its own process, behind a small
+// interface: processes_posix.cpp implements it with posix_spawn, pipes, poll, waitpid and kill;
+// a Windows implementation (CreateProcessW, pipes read by overlapped I/O) goes beside it.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexmara::cli::batch {
+
+// How a worker ended.
+struct ProcessEnd {
+  bool exited = false;  // it exited with `code`; otherwise `signal` ended it
+  int code = 0;
+  int signal = 0;
+};
+
+// "exited with code 3", "was ended by signal 11 (Segmentation fault)".
+std::string DescribeEnd(const ProcessEnd& end);
+
+struct ProcessEvent {
+  enum class Kind { Line, Ended };
+  Kind kind = Kind::Line;
+  int worker = -1;
+  std::string line;       // Line: one line of its standard output, without the line break
+  ProcessEnd end;         // Ended
+  std::string errorTail;  // Ended: the last bytes it wrote to its standard error
+};
+
+// Workers with their standard input, output and error on pipes. Each one runs in a process
+// group of its own, so that a Ctrl-C at the terminal reaches only this program, which then ends
+// the workers itself. A worker's Ended event comes after all of its lines.
+class WorkerProcesses {
+ public:
+  // Lines longer than this end their worker: no message of ours comes near it.
+  static constexpr std::size_t kLongestLine = std::size_t(64) << 20;
+
+  WorkerProcesses();
+  ~WorkerProcesses();  // kills and reaps every worker still running
+  WorkerProcesses(const WorkerProcesses&) = delete;
+  WorkerProcesses& operator=(const WorkerProcesses&) = delete;
+
+  // Starts `program` with `arguments`; gives the worker's number, or -1 with the reason.
+  int Start(const std::filesystem::path& program, const std::vector<std::string>& arguments, std::string* reason);
+  // Queues `text` for the worker's standard input; it is written while Wait waits, so a worker
+  // that does not read cannot stop the batch.
+  void Send(int worker, const std::string& text);
+  // Closes the worker's standard input once what was sent has been written.
+  void CloseInput(int worker);
+  // Ends the worker at once. Its Ended event follows from Wait.
+  void Kill(int worker);
+  void KillAll();
+  int Running() const;
+
+  // Waits at most `timeout` for lines and ends of workers, or until an interrupt arrives (see
+  // CatchInterrupts), and gives what happened.
+  std::vector<ProcessEvent> Wait(std::chrono::milliseconds timeout);
+
+ private:
+  struct Worker;
+  std::vector<std::unique_ptr<Worker>> workers_;
+};
+
+// From now on SIGINT, SIGTERM and SIGHUP only note the signal, which InterruptSignal gives and
+// which wakes Wait. Writing to a worker that has gone no longer ends this program.
+void CatchInterrupts();
+int InterruptSignal();  // 0 while none arrived
+// Ends this program as the signal would have, now that the workers are gone.
+[[noreturn]] void EndByInterrupt(int signal);
+
+// For a worker: end this process too when the program with process number `parent`, which
+// started it, ends. False when that program has already gone.
+bool EndWithParent(long parent);
+// For a worker that converts one model after another: memory that one model frees is kept for
+// the next instead of going back to the system, since faulting in fresh pages costs more than
+// the work done on them (several times the import itself on a virtual machine).
+void KeepFreedMemory();
+long ThisProcessNumber();
+
+// The running program's own file, to start as a worker.
+std::filesystem::path ThisProgram();
+// The processors this program may run on.
+int ProcessorCount();
+// Whether standard output is a terminal, and how many columns it has (0 when unknown).
+bool OutputIsTerminal();
+int TerminalColumns();
+
+}  // namespace vexmara::cli::batch
