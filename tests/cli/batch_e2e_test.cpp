@@ -299,6 +299,27 @@ TEST_F(Batch, AFolderThatCannotBeListedFailsTheBatchButNotTheModelsBesideIt) {
   EXPECT_EQ(report["foldersNotListed"][0]["reason"], "File name too long");
 }
 
+TEST_F(Batch, AModelWhoseOutputCannotBeWrittenFailsWithTheSystemsReasonAndLeavesNoPartOfIt) {
+  writer::SampleModelShape big;
+  big.vertices = 20'000;  // a .glb of several hundred kilobytes
+  Save("in/big.app", writer::WriteAppFile(writer::SampleModel(big)));
+  Save("in/small.app", Model(2));
+  fs::create_directories(folder_ / "out");
+  Save("out/big.glb", {'o', 'l', 'd'});  // an earlier output of the same name
+  ProgramOptions options;
+  options.fileSizeLimit = 64 * 1024;
+  const ProgramRun run = RunProgram(VEXMARA_IMPORT_PATH, {"in", "-o", "out", "--report", "report.json"}, folder_, options);
+  EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+  const json report = Report();
+  const json& failed = Entry(report, "in/big.app");
+  EXPECT_EQ(failed["status"], "failed");
+  EXPECT_NE(failed["error"].get<std::string>().find("big.glb: File too large"), std::string::npos) << failed.dump(2);
+  EXPECT_EQ(Entry(report, "in/small.app")["status"], "converted");
+  // The earlier file is kept as it was, and no temporary file is left beside it.
+  EXPECT_EQ(ReadWhole(folder_ / "out/big.glb"), "old");
+  EXPECT_EQ(Listing("out"), (std::set<std::string>{"big.glb", "small.glb"}));
+}
+
 TEST_F(Batch, TheOutputFolderInsideAnInputIsNeverWalkedAndCannotBeTheInputItself) {
   Save("in/a.app", Model(2));
   Save("in/out/stale.app", Model(2));  // a model already inside the output folder
