@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "cli/batch/processes.h"
@@ -296,6 +298,13 @@ void EndByInterrupt(int signal) {
   ::signal(signal, SIG_DFL);
   ::raise(signal);
   ::_exit(128 + signal);
+}
+
+void PrepareWorkerProcess() {}
+
+void CrashThisProcess() {
+  std::raise(SIGSEGV);
+  std::abort();
 }
 
 bool EndWithParent(long parent) {
