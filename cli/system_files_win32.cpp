@@ -58,7 +58,11 @@ int Replace(const std::filesystem::path& from, const std::filesystem::path& to) 
 
 void Remove(const std::filesystem::path& path) { DeleteFileW(path.c_str()); }
 
-std::string ErrorText(int error) { return win32::SystemMessage(unsigned(error)); }
+std::string ErrorText(int error) {
+  // Windows' own words for this one, which Wine's message table lacks.
+  if (error == kIsFolder) return "An operation is not supported on a directory";
+  return win32::SystemMessage(unsigned(error));
+}
 
 long ProcessNumber() { return long(GetCurrentProcessId()); }
 
