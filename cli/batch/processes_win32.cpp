@@ -11,12 +11,12 @@
 #include <iterator>
 
 #include "cli/batch/processes.h"
+#include "cli/batch/worker_output.h"
 #include "cli/win32_text.h"
 
 namespace vexmara::cli::batch {
 namespace {
 
-constexpr std::size_t kErrorTailBytes = 4096;
 constexpr DWORD kPipeBytes = 65536;
 // The exit code TerminateProcess gives a worker the batch stops.
 constexpr UINT kStoppedCode = 0xE0000001u;
@@ -150,9 +150,7 @@ struct WorkerProcesses::Worker {
   Pipe input, output, error;
   std::string pending;     // not yet written to its input
   bool closeInput = false;  // once `pending` is written
-  std::string partialLine;
-  std::string errorTail;
-  bool overlong = false;
+  WorkerOutput said;
   bool stopped = false;  // TerminateProcess was called on it
 };
 
@@ -385,23 +383,9 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
       continue;
     }
     if (pipe == &worker.error) {
-      worker.errorTail.append(pipe->bytes, moved);
-      if (worker.errorTail.size() > kErrorTailBytes) worker.errorTail.erase(0, worker.errorTail.size() - kErrorTailBytes);
-    } else {
-      std::size_t start = 0;
-      for (std::size_t i = 0; i < moved; ++i) {
-        if (pipe->bytes[i] != '\n') continue;
-        worker.partialLine.append(pipe->bytes + start, i - start);
-        events.push_back({ProcessEvent::Kind::Line, worker.id, std::move(worker.partialLine), {}, {}});
-        worker.partialLine.clear();
-        start = i + 1;
-      }
-      worker.partialLine.append(pipe->bytes + start, moved - start);
-      if (worker.partialLine.size() > kLongestLine && !worker.overlong) {
-        worker.overlong = true;
-        Kill(worker.id);
-      }
-      if (worker.overlong) worker.partialLine.clear();
+      worker.said.AddError(pipe->bytes, moved);
+    } else if (worker.said.AddOutput(worker.id, pipe->bytes, moved, events)) {
+      Kill(worker.id);
     }
     StartRead(*pipe);
   }
@@ -413,28 +397,21 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
       ++it;
       continue;
     }
-    if (!worker.partialLine.empty()) {
-      events.push_back({ProcessEvent::Kind::Line, worker.id, std::move(worker.partialLine), {}, {}});
-    }
     WaitForSingleObject(worker.process, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(worker.process, &code);
-    ProcessEvent ended;
-    ended.kind = ProcessEvent::Kind::Ended;
-    ended.worker = worker.id;
+    ProcessEnd end;
     if (worker.stopped && code == kStoppedCode) {
-      ended.end.exited = false;
+      end.exited = false;
     } else if (code >= 0xC0000000u) {
-      ended.end.exception = code;
+      end.exception = code;
     } else {
-      ended.end.exited = true;
-      ended.end.code = int(code);
+      end.exited = true;
+      end.code = int(code);
     }
-    ended.errorTail = std::move(worker.errorTail);
-    if (worker.overlong) ended.errorTail += "\n(it wrote a line longer than 64 MiB)";
     Abandon(worker.input);
     CloseIfOpen(worker.process);
-    events.push_back(std::move(ended));
+    worker.said.End(worker.id, end, events);
     it = workers_.erase(it);
   }
   return events;
