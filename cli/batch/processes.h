@@ -79,9 +79,9 @@ int InterruptSignal();  // 0 while none arrived
 // Ends this program as the signal would have, now that the workers are gone.
 [[noreturn]] void EndByInterrupt(int signal);
 
-// For a worker, before it reads its first message: its standard input and output carry the
-// messages' bytes as they are (Windows translates line ends otherwise), and a crash ends it at
-// once, with its exception as its exit code, instead of waiting on a report dialog.
+// For a worker, before it reads its first message: its standard streams carry the messages'
+// bytes as they are (Windows translates line ends otherwise), and a crash ends it at once, with
+// its exception as its exit code, instead of waiting on a report dialog.
 void PrepareWorkerProcess();
 // Ends this process as a crash does: SIGSEGV, or an access violation on Windows.
 [[noreturn]] void CrashThisProcess();

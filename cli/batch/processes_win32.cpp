@@ -426,6 +426,7 @@ void EndByInterrupt(int) { ExitProcess(kInterruptedCode); }
 void PrepareWorkerProcess() {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(&EndOnException);
 }
