@@ -39,7 +39,8 @@ struct ProcessEvent {
 // group of its own (on Windows: without a console), so that a Ctrl-C at the terminal reaches
 // only this program, which then ends the workers itself; on Windows they also belong to a job
 // object that ends them when this program ends in any way. A worker's Ended event comes after
-// all of its lines.
+// all of its lines. One WorkerProcesses waits at a time: on Windows they share the process's
+// completion port, and one would take the other's news.
 class WorkerProcesses {
  public:
   // Lines longer than this end their worker: no message of ours comes near it.

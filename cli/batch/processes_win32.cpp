@@ -280,7 +280,7 @@ int WorkerProcesses::Start(const std::filesystem::path& program, const std::vect
   const bool listed = UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, theirs,
                                                 sizeof theirs, nullptr, nullptr) != FALSE;
   STARTUPINFOEXW startup{};
-  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.cb = listed ? sizeof startup : sizeof startup.StartupInfo;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
   startup.StartupInfo.hStdInput = theirs[0];
   startup.StartupInfo.hStdOutput = theirs[1];
@@ -289,8 +289,7 @@ int WorkerProcesses::Start(const std::filesystem::path& program, const std::vect
   PROCESS_INFORMATION started{};
   // Suspended until it is in the job, so that it never runs outside it; without a console, so
   // that a Ctrl-C reaches this program alone.
-  const DWORD flags = CREATE_SUSPENDED | DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT |
-                      (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
+  const DWORD flags = CREATE_SUSPENDED | DETACHED_PROCESS | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
   const BOOL created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
                                       &startup.StartupInfo, &started);
   const DWORD createError = created ? 0 : GetLastError();
