@@ -58,6 +58,10 @@ bool InvertAffine(const Matrix& m, Matrix* out) {
   if (!std::isfinite(det) || std::fabs(det) < 1e-30f) return false;
   Matrix inverse{};
   InvertMatrix(m.data(), inverse.data());
+  // The inverse of an affine matrix is affine; the general inverse's last row can come out a
+  // rounding error away from 0, 0, 0, 1, which glTF readers (and the validator) refuse.
+  inverse[12] = inverse[13] = inverse[14] = 0;
+  inverse[15] = 1;
   for (const float element : inverse) {
     if (!std::isfinite(element)) return false;
   }

@@ -203,14 +203,16 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   SceneSnapshot scene;
   const float h = std::sqrt(0.5f);
   // A chain 0 <- 1 <- 2 <- 6 <- 5 (bone 5's parent comes later in the list), bone 3 naming
-  // itself and bone 4 naming a missing parent: both of these are roots.
+  // itself and bone 4 naming a missing parent: both of these are roots, as is bone 7.
   scene.bones = {Bone(u"root", -1, {1, 2, 3}, {0, 0, h, h}, {2, 2, 2}),
                  Bone(u"mid", 0, {0, 1, 0}, {h, 0, 0, h}),
                  Bone(u"tip", 1, {0, 0, 0.5f}, {0, 0, 0, 2}, {1, 0.5f, 1}),  // rotation not of unit length
                  Bone(u"self", 3),
                  Bone(u"lost", 40),
                  Bone(u"late", 6, {0, 3, 0}),
-                 Bone(u"later", 2, {1, 0, 0})};
+                 Bone(u"later", 2, {1, 0, 0}),
+                 // No round numbers: the inverse of its world matrix is rounded, but must stay affine.
+                 Bone(u"odd", -1, {0.3f, -1.7f, 2.9f}, {0.2f, -0.4f, 0.1f, 0.9f}, {1.3f, 0.7f, 1.1f})};
   scene.vertices = {Vertex(0, 0, 0, {{1, 1.0f}}), Vertex(1, 0, 0), Vertex(0, 1, 0, {{2, 0.5f}, {9, 0.5f}})};
   host::MeshView mesh;
   mesh.faces = {Face(-1, {0, 1, 2})};
@@ -222,17 +224,18 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   ASSERT_EQ(model.skins.size(), 1u);
   const auto& skin = model.skins[0];
   const int first = 1;  // node 0 is the mesh
-  ASSERT_EQ(skin.joints, (std::vector<int>{first, first + 1, first + 2, first + 3, first + 4, first + 5, first + 6}));
+  ASSERT_EQ(skin.joints,
+            (std::vector<int>{first, first + 1, first + 2, first + 3, first + 4, first + 5, first + 6, first + 7}));
   EXPECT_EQ(model.nodes[0].skin, 0);
   EXPECT_EQ(model.nodes[size_t(first)].name, "root");
   EXPECT_EQ(model.nodes[size_t(first)].children, (std::vector<int>{first + 1}));
   EXPECT_EQ(model.nodes[size_t(first + 1)].children, (std::vector<int>{first + 2}));
   EXPECT_EQ(model.nodes[size_t(first + 2)].children, (std::vector<int>{first + 6}));
   EXPECT_EQ(model.nodes[size_t(first + 6)].children, (std::vector<int>{first + 5}));
-  // The three roots hang under one extra node, the skin's skeleton, which is no joint.
-  const int top = first + 7;
+  // The four roots hang under one extra node, the skin's skeleton, which is no joint.
+  const int top = first + 8;
   ASSERT_EQ(model.nodes.size(), size_t(top + 1));
-  EXPECT_EQ(model.nodes[size_t(top)].children, (std::vector<int>{first, first + 3, first + 4}));
+  EXPECT_EQ(model.nodes[size_t(top)].children, (std::vector<int>{first, first + 3, first + 4, first + 7}));
   EXPECT_EQ(model.nodes[size_t(top)].mesh, -1);
   EXPECT_EQ(model.scenes[0].nodes, (std::vector<int>{0, top}));
   EXPECT_EQ(skin.skeleton, top);
@@ -241,7 +244,7 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
 
   // World matrix of every joint, by walking the node tree; IBM times it is the identity.
   const auto inverseBind = ReadAccessor<std::array<float, 16>>(model, skin.inverseBindMatrices);
-  ASSERT_EQ(inverseBind.size(), 7u);
+  ASSERT_EQ(inverseBind.size(), 8u);
   std::map<int, int> parentOf;
   for (size_t n = 0; n < model.nodes.size(); ++n) {
     for (int child : model.nodes[n].children) parentOf[child] = int(n);
@@ -272,7 +275,7 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   EXPECT_EQ(weights[1], (Vec4{1, 0, 0, 0}));
   EXPECT_EQ(joints[2], (Joints8{2, 0, 0, 0}));
   EXPECT_EQ(weights[2], (Vec4{1, 0, 0, 0}));
-  EXPECT_EQ(document.counts.joints, 7);
+  EXPECT_EQ(document.counts.joints, 8);
 }
 
 // Every inverse bind matrix has the last row 0, 0, 0, 1 exactly, which readers require of it,
