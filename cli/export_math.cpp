@@ -65,11 +65,6 @@ bool InvertAffine(const Matrix& m, Matrix* out) {
   for (const float element : inverse) {
     if (!std::isfinite(element)) return false;
   }
-  // The inverse of an affine matrix is affine. The general inverse computes its last row from
-  // cofactors, and rounding leaves the 1 a unit off for many a scaled bone (0.99999994), which
-  // readers of the file refuse in an inverse bind matrix.
-  inverse[12] = inverse[13] = inverse[14] = 0.0f;
-  inverse[15] = 1.0f;
   *out = inverse;
   return true;
 }
