@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/gltf_export.h"
+#include "cli/path_text.h"
 
 namespace vexmara::cli {
 
@@ -20,7 +21,17 @@ ParsedCommandLine UsageError(std::ostream& err, const std::string& message) {
 
 bool IsFolder(const std::string& path) {
   std::error_code ignored;
-  return std::filesystem::is_directory(path, ignored);
+  return std::filesystem::is_directory(PathFromText(path), ignored);
+}
+
+// CLI11's own check of an existing folder, with the folder's name read as UTF-8 (CLI11 reads it
+// in the ANSI code page on Windows).
+std::string FolderProblem(const std::string& folder) {
+  std::error_code ignored;
+  const std::filesystem::path path = PathFromText(folder);
+  if (std::filesystem::is_directory(path, ignored)) return {};
+  return (std::filesystem::exists(path, ignored) ? "Directory is actually a file: " : "Directory does not exist: ") +
+         folder;
 }
 
 }  // namespace
@@ -40,7 +51,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
   std::string textures;
   bool noSwap = false, groups = false, alpha = false, externalImages = false;
   std::string output, json;
-  std::string library = defaultLibrary.string();
+  std::string library = PathText(defaultLibrary);
   std::string format = "glb";
   std::vector<std::string> animationFolders;
   int jobs = 0;
@@ -56,7 +67,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
           ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--textures", textures, "The texture directory (default: the model's folder)")
       ->type_name("DIR")
-      ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
+      ->check(CLI::Validator(FolderProblem, ""));
   app.add_flag("--no-swap", noSwap, "Uncheck \"Swap model\" (the model's z axis stays up)");
   app.add_flag("--groups", groups, "Check \"Import submeshes as groups\"");
   app.add_flag("--alpha", alpha,
@@ -72,7 +83,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
       app.add_option("--json", json, "Write the reference host's scene document as JSON")->type_name("OUT.json");
   app.add_option("--plugin", library, "The plug-in library to load")
       ->type_name("LIBRARY")
-      ->default_str(defaultLibrary.string());
+      ->default_str(PathText(defaultLibrary));
   CLI::Option* formatOption =
       app.add_option("--format", format, "Folders: write .glb files (the default) or .gltf files with their .bin")
           ->type_name("glb|gltf")
@@ -121,8 +132,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
 
   if (inputs.empty()) return UsageError(err, "MODEL.app is required (or folders to convert, with -o OUT_DIR)");
   CommandLine line;
-  line.request.library = library;
-  if (!textures.empty()) line.request.textureDirectory = textures;
+  line.request.library = PathFromText(library);
+  if (!textures.empty()) line.request.textureDirectory = PathFromText(textures);
   line.request.noSwap = noSwap;
   line.request.groups = groups;
   line.request.alphaMaps = alpha;
@@ -134,31 +145,31 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
     }
     if (output.empty()) return UsageError(err, "with folders as input, -o OUT_DIR is required");
     std::error_code ignored;
-    if (std::filesystem::exists(output, ignored) && !IsFolder(output)) {
+    if (std::filesystem::exists(PathFromText(output), ignored) && !IsFolder(output)) {
       return UsageError(err, output + ": with folders as input, -o names the folder to write into");
     }
-    if (IsGltfPath(output)) {
+    if (IsGltfPath(PathFromText(output))) {
       return UsageError(err, output + ": with folders as input, -o names a folder, not a .glb or .gltf file");
     }
     if (anim->count() > 0) return UsageError(err, "--anim is for one model; with folders as input, use --anims DIR");
     if (jsonOption->count() > 0) return UsageError(err, "--json is for one model, not for folders");
     batch::BatchOptions options;
-    for (const std::string& input : inputs) options.inputs.emplace_back(input);
-    options.output = output;
+    for (const std::string& input : inputs) options.inputs.push_back(PathFromText(input));
+    options.output = PathFromText(output);
     options.gltf = format == "gltf";
     for (const std::string& folder : animationFolders) {
       if (folder == "auto") {
         options.animationsBesideModels = true;
       } else if (IsFolder(folder)) {
-        options.animationFolders.emplace_back(folder);
+        options.animationFolders.push_back(PathFromText(folder));
       } else {
         return UsageError(err, "--anims: " + folder + " is not a folder (nor \"auto\")");
       }
     }
     options.jobs = jobs;
     options.timeoutSeconds = timeout;
-    if (!report.empty()) options.report = report;
-    options.library = library;
+    if (!report.empty()) options.report = PathFromText(report);
+    options.library = line.request.library;
     options.textureDirectory = line.request.textureDirectory;
     options.noSwap = noSwap;
     options.groups = groups;
@@ -172,17 +183,17 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
   for (const CLI::Option* option : {formatOption, animsOption, jobsOption, timeoutOption, reportOption}) {
     if (option->count() > 0) return UsageError(err, option->get_name() + " is for folders as input, not a model file");
   }
-  if (!output.empty() && !IsGltfPath(output)) {
+  if (!output.empty() && !IsGltfPath(PathFromText(output))) {
     std::error_code ignored;
-    const bool missing = !std::filesystem::exists(inputs[0], ignored);
+    const bool missing = !std::filesystem::exists(PathFromText(inputs[0]), ignored);
     return UsageError(err, "-o: the output must end in .glb or .gltf" +
                                (missing ? " (or be a folder, with folders as input: " + inputs[0] + " is none)" : ""));
   }
-  line.request.model = inputs[0];
-  for (const std::string& animation : animations) line.request.animations.emplace_back(animation);
-  if (!output.empty()) line.output = output;
+  line.request.model = PathFromText(inputs[0]);
+  for (const std::string& animation : animations) line.request.animations.push_back(PathFromText(animation));
+  if (!output.empty()) line.output = PathFromText(output);
   line.externalImages = externalImages;
-  if (!json.empty()) line.json = json;
+  if (!json.empty()) line.json = PathFromText(json);
   return ParsedCommandLine{std::move(line), kExitBuilt};
 }
 

@@ -1,6 +1,6 @@
 #include "cli/dialog_exports.h"
 
-#include <dlfcn.h>
+#include "host/loader.h"
 
 namespace vexmara::cli {
 namespace {
@@ -8,7 +8,7 @@ namespace {
 template <class Function>
 Function Lookup(void* library, const char* name) {
   // Exports are found as data addresses; calling them as functions is the loader's guarantee.
-  return reinterpret_cast<Function>(dlsym(library, name));
+  return reinterpret_cast<Function>(host::loader::FindSymbol(library, name));
 }
 
 // Fetches a text through one of the library's "length, then copy" functions.

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "cli/gltf_names.h"
+#include "cli/path_text.h"
 #include "host/text.h"
 
 namespace vexmara::cli {
@@ -729,7 +730,7 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const MaterialImages& images)
 }
 
 bool IsGltfPath(const std::filesystem::path& path) {
-  std::string extension = path.extension().string();
+  std::string extension = PathText(path.extension());
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return char(std::tolower(c)); });
   return extension == ".glb" || extension == ".gltf";

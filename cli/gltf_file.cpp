@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/output_files.h"
+#include "cli/path_text.h"
 
 
 namespace vexmara::cli {
@@ -99,15 +100,16 @@ std::string DocumentJson(const tinygltf::Model& model, size_t bufferBytes, const
 
 bool WriteGltf(const GltfDocument& document, const std::filesystem::path& output, FileSink& sink) {
   for (const ExternalFile& file : document.files) {
-    if (!sink.Begin(output.parent_path() / file.name) || !sink.Write(file.bytes->data(), file.bytes->size())) {
+    if (!sink.Begin(output.parent_path() / PathFromText(file.name)) ||
+        !sink.Write(file.bytes->data(), file.bytes->size())) {
       return false;
     }
   }
-  if (Lower(output.extension().string()) == ".glb") return sink.Begin(output) && WriteGlb(document, sink);
-  const std::string binName = output.stem().string() + ".bin";
+  if (Lower(PathText(output.extension())) == ".glb") return sink.Begin(output) && WriteGlb(document, sink);
+  const std::string binName = PathText(output.stem()) + ".bin";
   const size_t binary = document.binary.Size();
   if (binary > 0) {
-    if (!sink.Begin(output.parent_path() / binName)) return false;
+    if (!sink.Begin(output.parent_path() / PathFromText(binName))) return false;
     if (!document.binary.WriteTo([&](const void* bytes, size_t size) { return sink.Write(bytes, size); })) return false;
   }
   const std::string json = DocumentJson(document.model, binary, UriOf(binName));
@@ -118,14 +120,14 @@ ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path&
                         const ExportOptions& options, const ImageCodec& codec, FileSink& sink) {
   ExportResult result;
   if (!IsGltfPath(output)) {
-    result.error = output.string() + ": the output must end in .glb or .gltf";
+    result.error = PathText(output) + ": the output must end in .glb or .gltf";
     return result;
   }
-  const bool binary = Lower(output.extension().string()) == ".glb";
+  const bool binary = Lower(PathText(output.extension())) == ".glb";
   MaterialImages images = PrepareImages(scene, codec);
   if (!binary || options.externalImages) {
     // File names that are URIs as they stand, unique among the images.
-    const std::string prefix = UriSafe(output.stem().string());
+    const std::string prefix = UriSafe(PathText(output.stem()));
     std::set<std::string> taken;
     for (ExportImage& image : images.images) {
       const std::string stem = prefix + "_" + UriSafe(image.name);
@@ -138,15 +140,15 @@ ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path&
   result.warnings = std::move(images.warnings);
   result.warnings.insert(result.warnings.end(), document.warnings.begin(), document.warnings.end());
   if (!WriteGltf(document, output, sink)) {
-    result.error = sink.Failure().empty() ? output.string() + ": the document could not be written" : sink.Failure();
+    result.error = sink.Failure().empty() ? PathText(output) + ": the document could not be written" : sink.Failure();
     return result;
   }
   result.written = true;
   result.files.push_back(output);
   if (!binary && document.binary.Size() > 0) {
-    result.files.push_back(output.parent_path() / (output.stem().string() + ".bin"));
+    result.files.push_back(output.parent_path() / PathFromText(PathText(output.stem()) + ".bin"));
   }
-  for (const ExternalFile& file : document.files) result.files.push_back(output.parent_path() / file.name);
+  for (const ExternalFile& file : document.files) result.files.push_back(output.parent_path() / PathFromText(file.name));
   return result;
 }
 

@@ -1,10 +1,6 @@
 #include "cli/import_session.h"
 
-#include "host/text.h"
-
 namespace vexmara::cli {
-
-std::u16string WidePath(const std::filesystem::path& path) { return host::Utf8ToUtf16(path.string()); }
 
 ImportSession::ImportSession() = default;
 
@@ -17,13 +13,14 @@ ImportSession::~ImportSession() {
 ImportOutcome ImportSession::Run(const ImportRequest& request, const AnimationChooser& choose) {
   ImportOutcome outcome;
   host_.reset();
-  if (!library_.Load(request.library.string())) {
-    outcome.message = request.library.string() + ": " + library_.LoadError();
+  const std::string library = PathText(request.library);
+  if (!library_.Load(library)) {
+    outcome.message = library + ": " + library_.LoadError();
     return outcome;
   }
   std::string error;
   if (!dialog_.Find(library_.Instance(), &error)) {
-    outcome.message = request.library.string() + ": " + error;
+    outcome.message = library + ": " + error;
     return outcome;
   }
   host_ = std::make_unique<host::Host>();
@@ -32,7 +29,7 @@ ImportOutcome ImportSession::Run(const ImportRequest& request, const AnimationCh
   // The alpha maps the plug-in asks the host to save are written as files, as a host does.
   host_->SetSaveImageWritesFiles(true);
   if (host_->Register(library_) != 1) {
-    outcome.message = request.library.string() + ": the library refused to register";
+    outcome.message = library + ": the library refused to register";
     return outcome;
   }
 
@@ -53,9 +50,11 @@ ImportOutcome ImportSession::Run(const ImportRequest& request, const AnimationCh
 
   DialogAnswers answers;
   if (request.textureDirectory) {
-    // The dialog appends "\" to a folder without a trailing separator; here it is always "/".
+    // The dialog appends "\" to a folder without a trailing separator; here it is always the
+    // system's own ("/", or "\" on Windows).
+    constexpr char16_t kSeparator = char16_t(std::filesystem::path::preferred_separator);
     std::u16string directory = WidePath(absolute(*request.textureDirectory));
-    if (directory.empty() || directory.back() != u'/') directory += u'/';
+    if (directory.empty() || directory.back() != kSeparator) directory += kSeparator;
     answers.textureDirectory = std::move(directory);
   }
   for (const std::filesystem::path& animation : request.animations) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/dialog_exports.h"
+#include "cli/path_text.h"
 #include "host/host.h"
 #include "host/plugin_library.h"
 
@@ -69,8 +70,5 @@ class ImportSession {
   DialogExports dialog_;
   std::unique_ptr<host::Host> host_;
 };
-
-// Turns a path into the UTF-16 text the plug-in is handed (the path's own bytes read as UTF-8).
-std::u16string WidePath(const std::filesystem::path& path);
 
 }  // namespace vexmara::cli

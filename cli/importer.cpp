@@ -1,12 +1,12 @@
 #include "cli/importer.h"
 
-#include <unistd.h>
-
 #include <fstream>
 #include <ostream>
 #include <string>
 
+#include "cli/batch/processes.h"
 #include "cli/output_files.h"
+#include "cli/path_text.h"
 #include "cli/scene_snapshot.h"
 #include "host/image_codec.h"
 #include "host/scene_json.h"
@@ -48,9 +48,9 @@ void PrintDialog(const DialogTexts& dialog, std::ostream& out) {
 // folder the caller gave.
 std::string AsGiven(const std::filesystem::path& file, const std::filesystem::path& absolute,
                     const std::filesystem::path& given) {
-  if (file == absolute) return given.string();
-  if (file.parent_path() == absolute.parent_path()) return (given.parent_path() / file.filename()).string();
-  return file.string();
+  if (file == absolute) return PathText(given);
+  if (file.parent_path() == absolute.parent_path()) return PathText(given.parent_path() / file.filename());
+  return PathText(file);
 }
 
 void MakeParent(const std::filesystem::path& path) {
@@ -81,10 +81,13 @@ ImageCodec HostImageCodec() {
 }
 
 std::filesystem::path LibraryBesideProgram() {
-  std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return "vexmara_64.so";
-  return program.parent_path() / "vexmara_64.so";
+#if defined(_WIN32)
+  constexpr char kLibrary[] = "vexmara_64.dlx";
+#else
+  constexpr char kLibrary[] = "vexmara_64.so";
+#endif
+  const std::filesystem::path program = batch::ThisProgram();
+  return program.empty() ? std::filesystem::path(kLibrary) : program.parent_path() / kLibrary;
 }
 
 int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
@@ -100,7 +103,7 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
   request.model = absolute(request.model);
   for (std::filesystem::path& animation : request.animations) {
     if (!std::ifstream(animation, std::ios::binary)) {
-      err << "vexmara-import: warning: " << animation.string() << ": Could not open file for reading.\n";
+      err << "vexmara-import: warning: " << PathText(animation) << ": Could not open file for reading.\n";
     }
     animation = absolute(animation);
   }
@@ -119,7 +122,7 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::string text = host::SceneJsonText(*session.Host()) + "\n";
     OutputFiles file;
     if (!file.Begin(*json) || !file.Write(text.data(), text.size()) || !file.Commit()) {
-      err << "vexmara-import: " << line.json->string() << ": " << file.Reason() << "\n";
+      err << "vexmara-import: " << PathText(*line.json) << ": " << file.Reason() << "\n";
       exitCode = kExitFailed;
     }
   }
@@ -131,14 +134,14 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
     case ImportStage::ReadFailed:
     case ImportStage::ImportFailed:
     case ImportStage::Cancelled:
-      err << "vexmara-import: " << line.request.model.string() << ": " << outcome.message << "\n";
+      err << "vexmara-import: " << PathText(line.request.model) << ": " << outcome.message << "\n";
       return kExitFailed;
     case ImportStage::Built:
       break;
   }
 
   const SceneSnapshot scene = TakeSnapshot(*session.Host());
-  std::string summary = "Imported " + line.request.model.string() + ": " +
+  std::string summary = "Imported " + PathText(line.request.model) + ": " +
                         Plural(int(scene.materials.size()), "material", "materials") + ", " +
                         Plural(int(session.Host()->Groups().size()), "group", "groups") + ", " +
                         Plural(int(scene.vertices.size()), "vertex", "vertices") + ", " +
@@ -166,7 +169,7 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
       return kExitFailed;
     }
     const GltfCounts& c = exported.counts;
-    summary += "; wrote " + line.output->string() + " (" + Plural(c.meshes, "mesh", "meshes") + ", " +
+    summary += "; wrote " + PathText(*line.output) + " (" + Plural(c.meshes, "mesh", "meshes") + ", " +
                Plural(c.primitives, "primitive", "primitives") + ", " +
                Plural(c.vertices, "vertex", "vertices") + ", " +
                Plural(c.texturedMaterials, "textured material", "textured materials") + ", " +

@@ -1,37 +1,24 @@
 #include "cli/output_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <string>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <system_error>
+#include "cli/path_text.h"
+#include "cli/system_files.h"
 
 namespace vexmara::cli {
 namespace {
+
+namespace sys = system_files;
 
 // Writes go to the system in pieces of this size; smaller ones are gathered first.
 constexpr size_t kChunk = size_t(1) << 18;
 
 // A name in the target's folder that no other file has: ".NAME.tmp-PID-N".
 std::filesystem::path TemporaryFor(const std::filesystem::path& target, unsigned attempt) {
-  return target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(attempt));
-}
-
-// Hands `size` bytes to the system, as many writes as it takes; 0, or the error of the write
-// that failed.
-int WriteAll(int descriptor, const std::uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(descriptor, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return written < 0 ? errno : EIO;
-    data += written;
-    size -= size_t(written);
-  }
-  return 0;
+  std::filesystem::path name = ".";
+  name += target.filename().native();
+  name += ".tmp-" + std::to_string(sys::ProcessNumber()) + "-" + std::to_string(attempt);
+  return target.parent_path() / name;
 }
 
 }  // namespace
@@ -41,63 +28,62 @@ OutputFiles::~OutputFiles() { Discard(); }
 bool OutputFiles::Fail(const std::filesystem::path& file, int error) {
   if (reason_.empty()) {
     failedFile_ = file;
-    reason_ = std::generic_category().message(error);
+    reason_ = sys::ErrorText(error);
   }
   return false;
 }
 
 std::string OutputFiles::Failure() const {
-  return reason_.empty() ? std::string() : failedFile_.string() + ": " + reason_;
+  return reason_.empty() ? std::string() : PathText(failedFile_) + ": " + reason_;
 }
 
 bool OutputFiles::Begin(const std::filesystem::path& target) {
   if (!reason_.empty() || !CloseCurrent()) return false;
-  struct stat existing {};
-  const bool replaces = ::stat(target.c_str(), &existing) == 0;
-  if (replaces && S_ISDIR(existing.st_mode)) return Fail(target, EISDIR);
+  const sys::Existing existing = sys::Look(target);
+  if (existing.folder) return Fail(target, sys::kIsFolder);
   for (unsigned attempt = 0;; ++attempt) {
     const std::filesystem::path temporary = TemporaryFor(target, attempt);
-    descriptor_ = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor_ >= 0) {
+    const int error = sys::CreateNew(temporary, &file_);
+    if (error == 0) {
       files_.push_back(File{target, temporary});
       break;
     }
-    if (errno != EEXIST || attempt >= 100) return Fail(target, errno);
+    if (!sys::AlreadyExists(error) || attempt >= 100) return Fail(target, error);
   }
   // A file that replaces another keeps its permissions.
-  if (replaces && ::fchmod(descriptor_, existing.st_mode & 07777) != 0) return Fail(target, errno);
-  return true;
+  const int kept = sys::KeepPermissions(file_, existing);
+  return kept == 0 || Fail(target, kept);
 }
 
 bool OutputFiles::Write(const void* bytes, size_t size) {
   if (!reason_.empty()) return false;
-  if (descriptor_ < 0) return Fail(files_.empty() ? std::filesystem::path() : files_.back().target, EBADF);
+  if (file_ == sys::kNoHandle) {
+    return Fail(files_.empty() ? std::filesystem::path() : files_.back().target, sys::kNotOpen);
+  }
   const auto* data = static_cast<const std::uint8_t*>(bytes);
   if (pending_.size() + size < kChunk) {
     pending_.insert(pending_.end(), data, data + size);
     return true;
   }
   if (!Flush()) return false;
-  const int error = WriteAll(descriptor_, data, size);
+  const int error = sys::WriteAll(file_, data, size);
   return error == 0 || Fail(files_.back().target, error);
 }
 
 bool OutputFiles::Flush() {
-  const int error = WriteAll(descriptor_, pending_.data(), pending_.size());
+  const int error = sys::WriteAll(file_, pending_.data(), pending_.size());
   pending_.clear();
   return error == 0 || Fail(files_.back().target, error);
 }
 
 bool OutputFiles::CloseCurrent() {
-  if (descriptor_ < 0) return true;
+  if (file_ == sys::kNoHandle) return true;
   const bool flushed = reason_.empty() && Flush();
-  // A file system may report a failed write only when the file is closed.
-  const int closed = ::close(descriptor_);
-  const int error = errno;
-  descriptor_ = -1;
+  const int error = sys::Close(file_);
+  file_ = sys::kNoHandle;
   pending_.clear();
   if (!flushed) return false;
-  return closed == 0 || Fail(files_.back().target, error);
+  return error == 0 || Fail(files_.back().target, error);
 }
 
 bool OutputFiles::Commit() {
@@ -106,8 +92,8 @@ bool OutputFiles::Commit() {
     return false;
   }
   for (size_t i = 0; i < files_.size(); ++i) {
-    if (::rename(files_[i].temporary.c_str(), files_[i].target.c_str()) != 0) {
-      Fail(files_[i].target, errno);
+    if (const int error = sys::Replace(files_[i].temporary, files_[i].target); error != 0) {
+      Fail(files_[i].target, error);
       files_.erase(files_.begin(), files_.begin() + std::ptrdiff_t(i));
       Discard();
       return false;
@@ -118,10 +104,10 @@ bool OutputFiles::Commit() {
 }
 
 void OutputFiles::Discard() {
-  if (descriptor_ >= 0) ::close(descriptor_);
-  descriptor_ = -1;
+  if (file_ != sys::kNoHandle) sys::Close(file_);
+  file_ = sys::kNoHandle;
   pending_.clear();
-  for (const File& file : files_) ::unlink(file.temporary.c_str());
+  for (const File& file : files_) sys::Remove(file.temporary);
   files_.clear();
 }
 

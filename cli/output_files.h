@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cli/file_sink.h"
+#include "cli/system_files.h"
 
 namespace vexmara::cli {
 
@@ -52,7 +53,7 @@ class OutputFiles final : public FileSink {
   bool CloseCurrent();
 
   std::vector<File> files_;
-  int descriptor_ = -1;                // the file being written, the last of files_
+  system_files::Handle file_ = system_files::kNoHandle;  // the file being written, the last of files_
   std::vector<std::uint8_t> pending_;  // bytes not yet handed to the system
   std::filesystem::path failedFile_;
   std::string reason_;

@@ -12,9 +12,7 @@
 
 #include "host/text.h"
 
-#if VEXMARA_HOST_HAS_SQUISH
 #include <squish.h>
-#endif
 
 // stb's implementations live in this file only, with internal linkage, so that a tool linking
 // another copy of stb gets no clash. Only the formats the host reads are compiled in, and only
@@ -265,16 +263,12 @@ bool DecodeDds(Bytes bytes, DecodedImage* out) {
   if (layout.kind == DdsKind::Masked) {
     return DecodeMasked(data, layout, out);
   }
-#if VEXMARA_HOST_HAS_SQUISH
   const int flags = layout.kind == DdsKind::Bc1   ? squish::kDxt1
                     : layout.kind == DdsKind::Bc2 ? squish::kDxt3
                                                   : squish::kDxt5;
   out->rgba.resize(std::size_t{layout.width} * layout.height * 4);
   squish::DecompressImage(out->rgba.data(), out->width, out->height, data.data(), flags);
   return true;
-#else
-  return false;  // built without a block decoder
-#endif
 }
 
 // ---- stb_image -------------------------------------------------------------------------------

@@ -13,10 +13,15 @@ std::string FoldName(std::string_view name) {
 }
 
 bool IsBelow(const std::filesystem::path& path, const std::filesystem::path& folder) {
-  const std::string& text = path.native();
-  const std::string& prefix = folder.native();
-  if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0) return false;
-  return prefix.back() == '/' || text[prefix.size()] == '/';
+  // Both are normal: one separator between names, the system's own ("\\" on Windows, where
+  // "/" separates names too).
+  const auto separator = [](std::filesystem::path::value_type c) {
+    return c == '/' || c == std::filesystem::path::preferred_separator;
+  };
+  const std::filesystem::path::string_type& text = path.native();
+  const std::filesystem::path::string_type& prefix = folder.native();
+  if (prefix.empty() || text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0) return false;
+  return separator(prefix.back()) || separator(text[prefix.size()]);
 }
 
 void AnimationCatalogue::SetFiles(std::vector<AnimationFile> files) {
@@ -68,7 +73,9 @@ ModelAnimations AnimationCatalogue::Match(const std::vector<std::string>& bones,
                         2 * coverage.bonesNamed >= boneCount;
     (attach ? matches.attached : leftOut).push_back(coverage);
   }
-  const auto path = [this](const Coverage& c) -> const std::string& { return files_[std::size_t(c.file)].path.native(); };
+  const auto path = [this](const Coverage& c) -> const std::filesystem::path::string_type& {
+    return files_[std::size_t(c.file)].path.native();
+  };
   std::sort(matches.attached.begin(), matches.attached.end(),
             [&](const Coverage& a, const Coverage& b) { return path(a) < path(b); });
   // The most bones named first; of those, the fewest tracks naming none.

@@ -16,8 +16,8 @@
 #include "cli/batch/worker.h"
 #include "cli/dialog_exports.h"
 #include "cli/name_exports.h"
+#include "cli/path_text.h"
 #include "host/plugin_library.h"
-#include "host/text.h"
 
 namespace vexmara::cli::batch {
 
@@ -47,10 +47,8 @@ fs::path Absolute(const fs::path& path) {
 // Why the plug-in cannot be handed this path, which it takes as UTF-16 in a field of 260 units;
 // empty when it can.
 std::string PathProblem(const fs::path& path) {
-  const std::string& bytes = path.native();
-  const std::u16string wide = host::Utf8ToUtf16(bytes);
-  if (host::Utf16ToUtf8(wide) != bytes) return "its path is not UTF-8 text, and the plug-in takes paths as Unicode";
-  if (wide.size() >= 260) return "its path is longer than the 259 characters of a path the plug-in takes";
+  if (std::string problem = UnicodeProblem(path); !problem.empty()) return problem;
+  if (WidePath(path).size() >= 260) return "its path is longer than the 259 characters of a path the plug-in takes";
   return {};
 }
 
@@ -67,7 +65,7 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
 // Why the library cannot serve a batch; empty when it can.
 std::string LibraryProblem(const fs::path& library) {
   host::PluginLibrary loaded;
-  if (!loaded.Load(library.string())) return loaded.LoadError();
+  if (!loaded.Load(PathText(library))) return loaded.LoadError();
   NameExports names;
   DialogExports dialog;
   std::string error;
@@ -136,7 +134,7 @@ class ModelJob final : public Job {
 
   void OnStarted() override {
     started_ = std::chrono::steady_clock::now();
-    context_.progress.Started(model_.shownInput.string());
+    context_.progress.Started(PathText(model_.shownInput));
   }
 
   void OnStartFailed(const std::string& reason) override {
@@ -187,14 +185,14 @@ class ModelJob final : public Job {
     model_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     std::string line;
     if (model_.status == ModelStatus::Converted) {
-      line = "converted " + model_.shownInput.string() + " -> " + model_.shownOutput.string() + " in " +
+      line = "converted " + PathText(model_.shownInput) + " -> " + PathText(model_.shownOutput) + " in " +
              FormatSeconds(model_.seconds);
       if (!model_.animations.attached.empty()) {
         line += ", " + Plural(model_.animations.attached.size(), "animation file", "animation files") + " attached";
       }
       if (!model_.warnings.empty()) line += ", " + Plural(model_.warnings.size(), "warning", "warnings");
     } else {
-      line = "FAILED " + model_.shownInput.string() + ": " + model_.error;
+      line = "FAILED " + PathText(model_.shownInput) + ": " + model_.error;
     }
     context_.progress.Finished(model_.status != ModelStatus::Converted, line);
   }
@@ -239,7 +237,7 @@ bool WalkInputs(const BatchOptions& options, const FileIdentity& output, Inputs*
     FileIdentity identity;
     std::string reason;
     if (IdentifyFolder(input, &identity, &reason) && identity == output) {
-      err << kProgram << given.string() << ": the output folder cannot also be an input folder\n"
+      err << kProgram << PathText(given) << ": the output folder cannot also be an input folder\n"
           << "Run with --help for more information.\n";
       return false;
     }
@@ -308,11 +306,11 @@ std::vector<ModelTask> PlanModels(const BatchOptions& options, const Inputs& inp
     model.output = output / relative;
     model.shownInput = inputs.shownModels[i];
     model.shownOutput = options.output / relative;
-    const auto [first, added] = outputs.emplace(FoldName(relative.string()), models.size());
+    const auto [first, added] = outputs.emplace(OneFileKey(relative), models.size());
     if (!added) {
       const ModelTask& other = models[first->second];
       model.status = ModelStatus::Failed;
-      model.error = "it would write " + other.shownOutput.string() + ", as " + other.shownInput.string() +
+      model.error = "it would write " + PathText(other.shownOutput) + ", as " + PathText(other.shownInput) +
                     " does; it was left out so that neither overwrites the other";
     } else if (const std::string problem = PathProblem(model.input); !problem.empty()) {
       model.status = ModelStatus::Failed;
@@ -341,7 +339,7 @@ void ReadAnimationFiles(const fs::path& program, std::vector<AnimationFile>& fil
   out << "Read " << Plural(files.size(), "animation file", "animation files") << ": " << usable << " usable, "
       << files.size() - usable << " not\n";
   for (const AnimationFile& file : files) {
-    if (!file.usable) err << kProgram << "warning: " << file.shown.string() << ": " << file.problem << "\n";
+    if (!file.usable) err << kProgram << "warning: " << PathText(file.shown) << ": " << file.problem << "\n";
   }
 }
 
@@ -352,16 +350,16 @@ int Conclude(const BatchRun& run, std::ostream& out, std::ostream& err) {
   if (failed > 0) {
     err << kProgram << Plural(std::size_t(failed), "model", "models") << " failed:\n";
     for (const ModelTask& model : run.models) {
-      if (model.status == ModelStatus::Failed) err << "  " << model.shownInput.string() << ": " << model.error << "\n";
+      if (model.status == ModelStatus::Failed) err << "  " << PathText(model.shownInput) << ": " << model.error << "\n";
     }
   }
   for (const FolderFailure& failure : run.folderFailures) {
-    err << kProgram << failure.folder.string() << ": the folder could not be listed: " << failure.reason << "\n";
+    err << kProgram << PathText(failure.folder) << ": the folder could not be listed: " << failure.reason << "\n";
   }
   std::size_t attached = 0;
   for (const ModelTask& model : run.models) attached += model.animations.attached.size();
   std::string summary = "Converted " + std::to_string(run.Count(ModelStatus::Converted)) + " of " +
-                        Plural(run.models.size(), "model", "models") + " into " + run.options.output.string() +
+                        Plural(run.models.size(), "model", "models") + " into " + PathText(run.options.output) +
                         " in " + FormatSeconds(run.seconds) + " with " + Plural(std::size_t(run.jobs), "job", "jobs") +
                         ": " + std::to_string(failed) + " failed";
   if (!run.folderFailures.empty()) {
@@ -373,9 +371,9 @@ int Conclude(const BatchRun& run, std::ostream& out, std::ostream& err) {
   if (run.options.report) {
     std::string reason;
     if (WriteReportFile(Absolute(*run.options.report), JsonText(ReportJson(run), 2) + "\n", &reason)) {
-      summary += "; report " + run.options.report->string();
+      summary += "; report " + PathText(*run.options.report);
     } else {
-      err << kProgram << run.options.report->string() << ": the report could not be written: " << reason << "\n";
+      err << kProgram << PathText(*run.options.report) << ": the report could not be written: " << reason << "\n";
       exitCode = kExitFailed;
     }
   }
@@ -396,7 +394,7 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
   // instead of every model in turn.
   const fs::path library = Absolute(options.library);
   if (const std::string problem = LibraryProblem(library); !problem.empty()) {
-    err << kProgram << library.string() << ": " << problem << "\n";
+    err << kProgram << PathText(library) << ": " << problem << "\n";
     return kExitFailed;
   }
   const fs::path program = ThisProgram();
@@ -410,7 +408,7 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
   FileIdentity outputIdentity;
   std::string reason;
   if (made || !IdentifyFolder(output, &outputIdentity, &reason)) {
-    err << kProgram << options.output.string() << ": " << (made ? made.message() : reason) << "\n";
+    err << kProgram << PathText(options.output) << ": " << (made ? made.message() : reason) << "\n";
     return kExitFailed;
   }
 
@@ -441,7 +439,7 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
   std::deque<std::unique_ptr<Job>> jobs;
   for (ModelTask& model : run.models) {
     if (model.status == ModelStatus::Failed) {
-      progress.Finished(true, "FAILED " + model.shownInput.string() + ": " + model.error);
+      progress.Finished(true, "FAILED " + PathText(model.shownInput) + ": " + model.error);
     } else {
       jobs.push_back(std::make_unique<ModelJob>(context, model, settings.pickAnimations));
     }

@@ -6,7 +6,9 @@
 namespace vexmara::cli::batch {
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+using NativeChar = std::filesystem::path::value_type;
+
+NativeChar Lower(NativeChar c) { return c >= 'A' && c <= 'Z' ? NativeChar(c - 'A' + 'a') : c; }
 
 void SortByPath(std::vector<FoundFile>& files, std::size_t from) {
   std::sort(files.begin() + std::ptrdiff_t(from), files.end(),
@@ -16,11 +18,10 @@ void SortByPath(std::vector<FoundFile>& files, std::size_t from) {
 }  // namespace
 
 bool HasExtension(const std::filesystem::path& name, std::string_view extension) {
-  const std::string text = name.filename().string();
+  const std::filesystem::path::string_type text = name.filename().native();
   if (text.size() <= extension.size()) return false;  // ".app" alone is a name without extension
-  const std::string_view tail = std::string_view(text).substr(text.size() - extension.size());
-  return std::equal(tail.begin(), tail.end(), extension.begin(), extension.end(),
-                    [](char a, char b) { return Lower(a) == Lower(b); });
+  return std::equal(text.end() - std::ptrdiff_t(extension.size()), text.end(), extension.begin(), extension.end(),
+                    [](NativeChar a, char b) { return Lower(a) == Lower(NativeChar(b)); });
 }
 
 void FolderWalk::Walk(const std::filesystem::path& root, WalkResult* result) {
@@ -47,7 +48,12 @@ void FolderWalk::Walk(const std::filesystem::path& root, WalkResult* result) {
     for (const FolderEntry& entry : entries) {
       const std::filesystem::path below = relative / entry.name;
       if (entry.kind == EntryKind::Folder) {
-        if (skipped_.count(entry.identity) == 0 && visited_.insert(entry.identity).second) pending.push_back(below);
+        // A folder whose identity could not be had is entered: it leads nowhere already walked
+        // that could be told, and its listing says why it cannot be read.
+        const bool identified = entry.identity != FileIdentity{};
+        if (!identified || (skipped_.count(entry.identity) == 0 && visited_.insert(entry.identity).second)) {
+          pending.push_back(below);
+        }
       } else if (entry.kind == EntryKind::File) {
         std::vector<FoundFile>* list = HasExtension(entry.name, ".app")   ? &result->models
                                        : HasExtension(entry.name, ".ani") ? &result->animations

@@ -1,6 +1,6 @@
 // Listing one folder, behind a small interface: folders_posix.cpp implements it with opendir and
-// stat; a Windows implementation (FindFirstFileW, GetFileInformationByHandle) goes beside it.
-// The walk over whole trees (folder_walk.h) is built on it and is the same everywhere.
+// stat, folders_win32.cpp with FindFirstFileExW and GetFileInformationByHandle. The walk over
+// whole trees (folder_walk.h) is built on it and is the same everywhere.
 #pragma once
 
 #include <compare>
@@ -12,7 +12,7 @@
 namespace vexmara::cli::batch {
 
 // What tells two names of one file or folder apart from two files: on POSIX systems the device
-// and inode numbers.
+// and inode numbers, on Windows the volume's serial number and the file's index on it.
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t file = 0;
@@ -37,5 +37,10 @@ bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* e
 
 // The identity of an existing folder. False, with the reason, when it cannot be had.
 bool IdentifyFolder(const std::filesystem::path& folder, FileIdentity* identity, std::string* reason);
+
+// What two relative paths have in common exactly when Windows takes them for one file: the path
+// with its letters in one case (and on Windows with one separator). POSIX systems fold ASCII
+// letters; Windows folds every letter, as its file systems compare names.
+std::string OneFileKey(const std::filesystem::path& relative);
 
 }  // namespace vexmara::cli::batch

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/batch/animation_match.h"
 #include "cli/batch/folders.h"
 
 namespace vexmara::cli::batch {
@@ -65,5 +66,7 @@ bool IdentifyFolder(const std::filesystem::path& folder, FileIdentity* identity,
   *identity = IdentityOf(info);
   return true;
 }
+
+std::string OneFileKey(const std::filesystem::path& relative) { return FoldName(relative.native()); }
 
 }  // namespace vexmara::cli::batch

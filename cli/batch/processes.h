@@ -1,9 +1,11 @@
 // Worker processes and what the batch needs to know of its own process, behind a small
 // interface: processes_posix.cpp implements it with posix_spawn, pipes, poll, waitpid and kill;
-// a Windows implementation (CreateProcessW, pipes read by overlapped I/O) goes beside it.
+// processes_win32.cpp with CreateProcessW, named pipes read and written by overlapped I/O
+// through one completion port, a job object and TerminateProcess.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -13,12 +15,15 @@ namespace vexmara::cli::batch {
 
 // How a worker ended.
 struct ProcessEnd {
-  bool exited = false;  // it exited with `code`; otherwise `signal` ended it
+  bool exited = false;  // it exited with `code`; otherwise `signal` ended it (POSIX systems), or
+                        // on Windows the exception `exception`, or the batch when both are 0
   int code = 0;
   int signal = 0;
+  std::uint32_t exception = 0;  // Windows: the exception's code, 0xC0000005 an access violation
 };
 
-// "exited with code 3", "was ended by signal 11 (Segmentation fault)".
+// "exited with code 3", "was ended by signal 11 (Segmentation fault)"; on Windows "was ended by
+// exception 0xC0000005 (an access violation)", "was stopped".
 std::string DescribeEnd(const ProcessEnd& end);
 
 struct ProcessEvent {
@@ -31,8 +36,11 @@ struct ProcessEvent {
 };
 
 // Workers with their standard input, output and error on pipes. Each one runs in a process
-// group of its own, so that a Ctrl-C at the terminal reaches only this program, which then ends
-// the workers itself. A worker's Ended event comes after all of its lines.
+// group of its own (on Windows: without a console), so that a Ctrl-C at the terminal reaches
+// only this program, which then ends the workers itself; on Windows they also belong to a job
+// object that ends them when this program ends in any way. A worker's Ended event comes after
+// all of its lines. One WorkerProcesses waits at a time: on Windows they share the process's
+// completion port, and one would take the other's news.
 class WorkerProcesses {
  public:
   // Lines longer than this end their worker: no message of ours comes near it.
@@ -64,12 +72,20 @@ class WorkerProcesses {
   std::vector<std::unique_ptr<Worker>> workers_;
 };
 
-// From now on SIGINT, SIGTERM and SIGHUP only note the signal, which InterruptSignal gives and
-// which wakes Wait. Writing to a worker that has gone no longer ends this program.
+// From now on SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl-C, Ctrl-Break and the console's
+// closing) only note the signal, which InterruptSignal gives and which wakes Wait. Writing to a
+// worker that has gone no longer ends this program.
 void CatchInterrupts();
 int InterruptSignal();  // 0 while none arrived
 // Ends this program as the signal would have, now that the workers are gone.
 [[noreturn]] void EndByInterrupt(int signal);
+
+// For a worker, before it reads its first message: its standard streams carry the messages'
+// bytes as they are (Windows translates line ends otherwise), and a crash ends it at once, with
+// its exception as its exit code, instead of waiting on a report dialog.
+void PrepareWorkerProcess();
+// Ends this process as a crash does: SIGSEGV, or an access violation on Windows.
+[[noreturn]] void CrashThisProcess();
 
 // For a worker: end this process too when the program with process number `parent`, which
 // started it, ends. False when that program has already gone.
@@ -84,7 +100,8 @@ long ThisProcessNumber();
 std::filesystem::path ThisProgram();
 // The processors this program may run on.
 int ProcessorCount();
-// Whether standard output is a terminal, and how many columns it has (0 when unknown).
+// Whether standard output is a terminal (on Windows: a console that takes the escape sequence
+// which clears the rest of a line), and how many columns it has (0 when unknown).
 bool OutputIsTerminal();
 int TerminalColumns();
 

@@ -15,16 +15,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "cli/batch/processes.h"
+#include "cli/batch/worker_output.h"
 
 extern char** environ;
 
 namespace vexmara::cli::batch {
 namespace {
 
-constexpr std::size_t kErrorTailBytes = 4096;
 constexpr int kCaughtSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 volatile sig_atomic_t caughtSignal = 0;
@@ -73,9 +75,7 @@ struct WorkerProcesses::Worker {
   int input = -1, output = -1, error = -1;  // this program's ends of the three pipes
   std::string pending;                       // not yet written to its input
   bool closeInput = false;                   // once `pending` is written
-  std::string partialLine;
-  std::string errorTail;
-  bool overlong = false;
+  WorkerOutput said;
 };
 
 WorkerProcesses::WorkerProcesses() = default;
@@ -218,10 +218,7 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
     if (error.revents != 0) {
       const ssize_t got = ::read(worker.error, chunk, sizeof chunk);
       if (got > 0) {
-        worker.errorTail.append(chunk, std::size_t(got));
-        if (worker.errorTail.size() > kErrorTailBytes) {
-          worker.errorTail.erase(0, worker.errorTail.size() - kErrorTailBytes);
-        }
+        worker.said.AddError(chunk, std::size_t(got));
       } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
         CloseDescriptor(worker.error);
       }
@@ -229,21 +226,7 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
     if (output.revents != 0) {
       const ssize_t got = ::read(worker.output, chunk, sizeof chunk);
       if (got > 0) {
-        std::size_t start = 0;
-        for (std::size_t i = 0; i < std::size_t(got); ++i) {
-          if (chunk[i] != '\n') continue;
-          worker.partialLine.append(chunk + start, i - start);
-          events.push_back({ProcessEvent::Kind::Line, worker.id, std::move(worker.partialLine), {}, {}});
-          worker.partialLine.clear();
-          start = i + 1;
-        }
-        worker.partialLine.append(chunk + start, std::size_t(got) - start);
-        if (worker.partialLine.size() > kLongestLine && !worker.overlong) {
-          worker.overlong = true;
-          worker.partialLine.clear();
-          ::kill(worker.pid, SIGKILL);
-        }
-        if (worker.overlong) worker.partialLine.clear();
+        if (worker.said.AddOutput(worker.id, chunk, std::size_t(got), events)) ::kill(worker.pid, SIGKILL);
       } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
         CloseDescriptor(worker.output);
       }
@@ -257,22 +240,15 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
       ++it;
       continue;
     }
-    if (!worker.partialLine.empty()) {
-      events.push_back({ProcessEvent::Kind::Line, worker.id, std::move(worker.partialLine), {}, {}});
-    }
     int status = 0;
     while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
     }
-    ProcessEvent ended;
-    ended.kind = ProcessEvent::Kind::Ended;
-    ended.worker = worker.id;
-    ended.end.exited = WIFEXITED(status);
-    ended.end.code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
-    ended.end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    ended.errorTail = std::move(worker.errorTail);
-    if (worker.overlong) ended.errorTail += "\n(it wrote a line longer than 64 MiB)";
+    ProcessEnd end;
+    end.exited = WIFEXITED(status);
+    end.code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+    end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     CloseDescriptor(worker.input);
-    events.push_back(std::move(ended));
+    worker.said.End(worker.id, end, events);
     it = workers_.erase(it);
   }
   return events;
@@ -296,6 +272,13 @@ void EndByInterrupt(int signal) {
   ::signal(signal, SIG_DFL);
   ::raise(signal);
   ::_exit(128 + signal);
+}
+
+void PrepareWorkerProcess() {}
+
+void CrashThisProcess() {
+  std::raise(SIGSEGV);
+  std::abort();
 }
 
 bool EndWithParent(long parent) {

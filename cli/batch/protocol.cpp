@@ -1,5 +1,7 @@
 #include "cli/batch/protocol.h"
 
+#include "cli/path_text.h"
+
 namespace vexmara::cli::batch {
 namespace {
 
@@ -136,18 +138,19 @@ std::string JsonText(const json& value, int indent) {
 }
 
 std::string ModelRequestMessage(const ModelRequest& request) {
-  return JsonText(json{{"model", EncodeBytes(request.model.string())}, {"output", EncodeBytes(request.output.string())}});
+  return JsonText(
+      json{{"model", EncodeBytes(PathText(request.model))}, {"output", EncodeBytes(PathText(request.output))}});
 }
 
 std::string FileRequestMessage(const std::filesystem::path& file) {
-  return JsonText(json{{"file", EncodeBytes(file.string())}});
+  return JsonText(json{{"file", EncodeBytes(PathText(file))}});
 }
 
 std::string BonesMessage(const std::vector<std::string>& bones) { return JsonText(json{{"bones", EncodedList(bones)}}); }
 
 std::string AnimationsMessage(const std::vector<std::filesystem::path>& files) {
   std::vector<std::string> paths;
-  for (const std::filesystem::path& file : files) paths.push_back(file.string());
+  for (const std::filesystem::path& file : files) paths.push_back(PathText(file));
   return JsonText(json{{"animations", EncodedList(paths)}});
 }
 
@@ -179,7 +182,9 @@ std::optional<std::vector<std::filesystem::path>> ParseAnimationsMessage(const s
   if (!parsed.is_object() || !parsed.contains("animations")) return std::nullopt;
   std::optional<std::vector<std::string>> paths = DecodedList(parsed.at("animations"));
   if (!paths) return std::nullopt;
-  return std::vector<std::filesystem::path>(paths->begin(), paths->end());
+  std::vector<std::filesystem::path> files;
+  for (const std::string& path : *paths) files.push_back(PathFromText(path));
+  return files;
 }
 
 std::optional<ModelRequest> ParseModelRequest(const std::string& line) {
@@ -187,7 +192,7 @@ std::optional<ModelRequest> ParseModelRequest(const std::string& line) {
   if (!parsed.is_object()) return std::nullopt;
   std::optional<std::string> model = EncodedField(parsed, "model"), output = EncodedField(parsed, "output");
   if (!model || !output) return std::nullopt;
-  return ModelRequest{*model, *output};
+  return ModelRequest{PathFromText(*model), PathFromText(*output)};
 }
 
 std::optional<std::filesystem::path> ParseFileRequest(const std::string& line) {
@@ -195,7 +200,7 @@ std::optional<std::filesystem::path> ParseFileRequest(const std::string& line) {
   if (!parsed.is_object()) return std::nullopt;
   std::optional<std::string> file = EncodedField(parsed, "file");
   if (!file) return std::nullopt;
-  return std::filesystem::path(*file);
+  return PathFromText(*file);
 }
 
 }  // namespace vexmara::cli::batch

@@ -1,7 +1,7 @@
 // The messages between the batch and its workers: one JSON object a line. Paths and bone names
 // are bytes that need not be UTF-8 and must arrive exactly as they are, so they travel
 // percent-encoded (EncodeBytes); every other text is UTF-8, with bytes that are not made into
-// U+FFFD.
+// U+FFFD. A path's bytes are its UTF-8 text (path_text.h): on Windows, UTF-8 from its UTF-16.
 //
 //   batch -> model worker, for each model:  {"model": path, "output": path}
 //   model worker -> batch, after the read, when the batch picks animation files:

@@ -1,6 +1,7 @@
 #include "cli/batch/report.h"
 
 #include "cli/output_files.h"
+#include "cli/path_text.h"
 
 namespace vexmara::cli::batch {
 namespace {
@@ -20,7 +21,7 @@ const char* StatusName(ModelStatus status) {
 }
 
 json CoverageJson(const BatchRun& run, const Coverage& coverage, int bones, bool attached) {
-  json entry{{"file", run.animations.Files()[std::size_t(coverage.file)].shown.string()},
+  json entry{{"file", PathText(run.animations.Files()[std::size_t(coverage.file)].shown)},
              {"tracks", coverage.tracks},
              {"bonesNamed", coverage.bonesNamed},
              {"coverage", bones > 0 ? double(coverage.bonesNamed) / bones : 0.0}};
@@ -37,8 +38,8 @@ json ModelJson(const BatchRun& run, const ModelTask& model) {
   for (const Coverage& coverage : model.animations.closest) {
     closest.push_back(CoverageJson(run, coverage, model.animations.bones, false));
   }
-  json entry{{"input", model.shownInput.string()},
-             {"output", model.shownOutput.string()},
+  json entry{{"input", PathText(model.shownInput)},
+             {"output", PathText(model.shownOutput)},
              {"status", StatusName(model.status)},
              {"error", model.error},
              {"warnings", model.warnings},
@@ -60,22 +61,22 @@ json ModelJson(const BatchRun& run, const ModelTask& model) {
 
 json ReportJson(const BatchRun& run) {
   json inputs = json::array();
-  for (const std::filesystem::path& input : run.options.inputs) inputs.push_back(input.string());
+  for (const std::filesystem::path& input : run.options.inputs) inputs.push_back(PathText(input));
   json models = json::array();
   for (const ModelTask& model : run.models) models.push_back(ModelJson(run, model));
   json animations = json::array();
   for (const AnimationFile& file : run.animations.Files()) {
-    animations.push_back({{"file", file.shown.string()},
+    animations.push_back({{"file", PathText(file.shown)},
                           {"status", file.usable ? "read" : "unusable"},
                           {"tracks", file.trackNames.size()},
                           {"problem", file.problem}});
   }
   json folders = json::array();
   for (const FolderFailure& failure : run.folderFailures) {
-    folders.push_back({{"folder", failure.folder.string()}, {"reason", failure.reason}});
+    folders.push_back({{"folder", PathText(failure.folder)}, {"reason", failure.reason}});
   }
   return json{{"inputs", inputs},
-              {"output", run.options.output.string()},
+              {"output", PathText(run.options.output)},
               {"format", run.options.gltf ? "gltf" : "glb"},
               {"jobs", run.jobs},
               {"summary",

@@ -1,7 +1,6 @@
 #include "cli/batch/worker.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -14,6 +13,7 @@
 #include "cli/import_session.h"
 #include "cli/importer.h"
 #include "cli/name_exports.h"
+#include "cli/path_text.h"
 #include "cli/scene_snapshot.h"
 #include "host/plugin_library.h"
 
@@ -28,11 +28,11 @@ void InjectTestFault(const std::filesystem::path& file) {
   const char* fault = std::getenv(kTestFaultVariable);
   if (fault == nullptr) return;
   const std::string_view text(fault);
-  const std::string name = file.filename().string();
+  const std::string name = PathText(file.filename());
   if (text == "hang:" + name) {
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
   }
-  if (text == "crash:" + name) std::raise(SIGSEGV);
+  if (text == "crash:" + name) CrashThisProcess();
 }
 
 void Send(const std::string& message) { std::cout << message << '\n' << std::flush; }
@@ -55,9 +55,9 @@ std::optional<Parsed> Parse(int argc, const char* const* argv) {
     if (option == "--parent" && valued) {
       parsed.parent = std::strtol(argv[++i], nullptr, 10);
     } else if (option == "--plugin" && valued) {
-      parsed.settings.library = argv[++i];
+      parsed.settings.library = PathFromText(argv[++i]);
     } else if (option == "--textures" && valued) {
-      parsed.settings.textureDirectory = argv[++i];
+      parsed.settings.textureDirectory = PathFromText(argv[++i]);
     } else if (option == "--no-swap") {
       parsed.settings.noSwap = true;
     } else if (option == "--groups") {
@@ -146,7 +146,7 @@ ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest
   std::error_code made;
   std::filesystem::create_directories(model.output.parent_path(), made);
   if (made) {
-    result.error = model.output.parent_path().string() + ": " + made.message();
+    result.error = PathText(model.output.parent_path()) + ": " + made.message();
     return result;
   }
   ExportOptions exportOptions;
@@ -175,12 +175,13 @@ int RunAnimationWorker(const Parsed& parsed) {
   host::PluginLibrary library;
   NameExports names;
   std::string error;
-  if (!library.Load(parsed.settings.library.string())) {
-    std::cerr << parsed.settings.library.string() << ": " << library.LoadError() << "\n";
+  const std::string libraryText = PathText(parsed.settings.library);
+  if (!library.Load(libraryText)) {
+    std::cerr << libraryText << ": " << library.LoadError() << "\n";
     return kNotFinished;
   }
   if (!names.Find(library.Instance(), &error)) {
-    std::cerr << parsed.settings.library.string() << ": " << error << "\n";
+    std::cerr << libraryText << ": " << error << "\n";
     return kNotFinished;
   }
   // The library stays loaded: reading an animation file touches none of its import's state.
@@ -197,10 +198,10 @@ int RunAnimationWorker(const Parsed& parsed) {
 
 std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& settings) {
   std::vector<std::string> arguments{kModelMode, "--parent", std::to_string(ThisProcessNumber()), "--plugin",
-                                     settings.library.string()};
+                                     PathText(settings.library)};
   if (settings.textureDirectory) {
     arguments.push_back("--textures");
-    arguments.push_back(settings.textureDirectory->string());
+    arguments.push_back(PathText(*settings.textureDirectory));
   }
   if (settings.noSwap) arguments.push_back("--no-swap");
   if (settings.groups) arguments.push_back("--groups");
@@ -211,12 +212,13 @@ std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& setting
 }
 
 std::vector<std::string> AnimationWorkerArguments(const std::filesystem::path& library) {
-  return {kAnimationMode, "--parent", std::to_string(ThisProcessNumber()), "--plugin", library.string()};
+  return {kAnimationMode, "--parent", std::to_string(ThisProcessNumber()), "--plugin", PathText(library)};
 }
 
 std::optional<int> RunWorkerIfAsked(int argc, const char* const* argv) {
   const std::optional<Parsed> parsed = Parse(argc, argv);
   if (!parsed) return std::nullopt;
+  PrepareWorkerProcess();
   return parsed->mode == kModelMode ? RunModelWorker(*parsed) : RunAnimationWorker(*parsed);
 }
 

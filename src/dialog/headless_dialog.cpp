@@ -1,7 +1,7 @@
 // Without a window system the import dialog is a headless stand-in: the same logic on recorded
-// controls, with the pickers and the buttons answered by the script of SetScriptedDialog.
-#if !defined(_WIN32)
-
+// controls, with the pickers and the buttons answered by the script of SetScriptedDialog. On
+// Windows it stands in for the real dialog once a client has set a script (see
+// ShowImportDialog in import_dialog_win32.cpp).
 #include "dialog/headless_dialog.h"
 
 #include <cstddef>
@@ -113,6 +113,7 @@ size_t NameStart(const char16_t* path, size_t length) {
 }
 
 struct Script {
+  bool given = false;  // set by SetScriptedDialog with a script, not by a null one
   int32_t result = 1;
   bool useFolderPicker = false;
   bool folderTooLong = false;  // no 260-unit path buffer holds it: the picker fails
@@ -272,7 +273,11 @@ class HeadlessView final : public DialogView {
 
 const HeadlessDialogRecord& LastHeadlessDialog() { return TheRecord(); }
 
-DialogResult ShowImportDialog(HostContext* context, void* /*instance*/, ModelStore& store, ImportOptions& options) {
+void ForgetHeadlessDialog() { TheRecord().Reset(); }
+
+bool HeadlessDialogScripted() { return TheScript().given; }
+
+DialogResult ShowHeadlessDialog(HostContext* context, ModelStore& store, ImportOptions& options) {
   HeadlessDialogRecord& record = TheRecord();
   record.Reset();
   const Script& script = TheScript();
@@ -293,6 +298,13 @@ DialogResult ShowImportDialog(HostContext* context, void* /*instance*/, ModelSto
   return record.result();
 }
 
+#if !defined(_WIN32)
+// Without a window system the stand-in is the dialog.
+DialogResult ShowImportDialog(HostContext* context, void* /*instance*/, ModelStore& store, ImportOptions& options) {
+  return ShowHeadlessDialog(context, store, options);
+}
+#endif
+
 }  // namespace vexmara
 
 extern "C" void SetScriptedDialog(const ScriptedDialog* script) {
@@ -301,6 +313,5 @@ extern "C" void SetScriptedDialog(const ScriptedDialog* script) {
   if (script == nullptr) return;
   vexmara::Script copy;
   if (vexmara::CopyScript(*script, copy)) current = std::move(copy);
+  current.given = true;
 }
-
-#endif  // !defined(_WIN32)

@@ -1,11 +1,13 @@
-// The headless import dialog, used wherever there is no window system. It runs the same logic
-// as the Win32 dialog on recorded controls, answers its pickers and buttons from the script set
-// with SetScriptedDialog, and keeps what every control last showed until the next dialog opens.
+// The headless import dialog, used wherever there is no window system, and on Windows in place of
+// the real dialog once a client has set a script. It runs the same logic as the Win32 dialog on
+// recorded controls, answers its pickers and buttons from the script set with
+// SetScriptedDialog, and keeps what every control last showed until the next dialog opens.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "abi/host_interface.h"
 #include "abi/text.h"
 #include "dialog/dialog_logic.h"
 #include "model/list.h"
@@ -67,5 +69,14 @@ class HeadlessDialogRecord {
 
 // The controls of the last headless dialog, as it left them.
 const HeadlessDialogRecord& LastHeadlessDialog();
+// Back to no dialog recorded, for an import whose dialog is another one.
+void ForgetHeadlessDialog();
+
+// Whether the last call of SetScriptedDialog set a script (a null script takes it back).
+bool HeadlessDialogScripted();
+
+// Runs the import dialog for the model in `store` on recorded controls, answered by the script
+// (see ShowImportDialog in import_dialog.h for what it does to the store and the options).
+DialogResult ShowHeadlessDialog(HostContext* context, ModelStore& store, ImportOptions& options);
 
 }  // namespace vexmara

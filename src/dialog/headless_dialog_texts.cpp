@@ -1,7 +1,5 @@
 // The controls of the last headless dialog, handed out through plain C functions so that a client
 // of the library (a command-line importer) can show what the dialog showed.
-#if !defined(_WIN32)
-
 #include "dialog/headless_dialog_texts.h"
 
 #include "abi/text.h"
@@ -39,5 +37,3 @@ extern "C" int32_t GetDialogCheck(int32_t controlId) {
   if (!dialog.created()) return -1;
   return dialog.CheckState(controlId);
 }
-
-#endif  // !defined(_WIN32)

@@ -1,15 +1,16 @@
-/* What the last headless import dialog showed, handed out by the non-Windows build of the library,
- * so that a command-line importer can print exactly what the dialog would have shown. Usable from
- * C and C++. The texts are those of the dialog opened by the last import message; they stay until
- * the next one opens. */
+/* What the last headless import dialog showed, so that a command-line importer can print exactly
+ * what the dialog would have shown. Usable from C and C++. The texts are those of the dialog
+ * opened by the last import message; they stay until the next one opens. (On Windows, an import
+ * that showed the real dialog leaves none: the functions give -1.) */
 #ifndef VEXMARA_HEADLESS_DIALOG_TEXTS_H
 #define VEXMARA_HEADLESS_DIALOG_TEXTS_H
 
 #include <stdint.h>
 
-#if defined(VEXMARA_BUILDING_PLUGIN)
+#if defined(VEXMARA_BUILDING_PLUGIN) && !defined(_WIN32)
 #define VEXMARA_DIALOG_TEXTS_API __attribute__((visibility("default")))
 #else
+/* The Windows library's exports are the list of plugin/exports.def. */
 #define VEXMARA_DIALOG_TEXTS_API
 #endif
 

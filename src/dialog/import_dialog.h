@@ -1,4 +1,5 @@
-// The modal import dialog (the Win32 view on Windows, a headless stand-in elsewhere).
+// The modal import dialog (the Win32 view on Windows, a headless stand-in elsewhere and for a
+// client that scripts it).
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 // window, with its logic carried out on the real controls.
 #include "dialog/import_dialog_win32.h"
 
+#include "dialog/headless_dialog.h"
 #include "dialog/import_dialog.h"
 #include "store/import_options.h"
 #include "store/model_store.h"
@@ -109,6 +110,10 @@ BOOL CentreWindow(HWND window, HWND reference) {
 }
 
 DialogResult ShowImportDialog(HostContext* context, void* instance, ModelStore& store, ImportOptions& options) {
+  // A client without a window for the dialog (a converter) sets a script first; the host
+  // application never does, and gets the real dialog.
+  if (HeadlessDialogScripted()) return ShowHeadlessDialog(context, store, options);
+  ForgetHeadlessDialog();
   HWND owner = context != nullptr ? static_cast<HWND>(host::GetMainWindow(context)) : nullptr;
   DialogState state{context, &store, &options};
   // What the dialog ended with, or -1 when it could not be created (no template 100 in

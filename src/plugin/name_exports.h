@@ -12,7 +12,7 @@
 #include "model/model.h"
 
 #if defined(_WIN32)
-// The Windows library exports its two entry points and nothing else.
+// The Windows library's exports are the list of plugin/exports.def.
 #define VEXMARA_NAMES_API
 #else
 #define VEXMARA_NAMES_API __attribute__((visibility("default")))

@@ -278,6 +278,34 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   EXPECT_EQ(document.counts.joints, 8);
 }
 
+// Every inverse bind matrix has the last row 0, 0, 0, 1 exactly, which readers require of it,
+// also where the general inverse rounds its 1 a unit off: here bones scaled by 0.3 and by 2.5 and
+// turned about a slanted axis, a third of which did.
+TEST(GltfSkin, InverseBindMatricesEndInExactlyZeroZeroZeroOneForScaledAndTurnedBones) {
+  SceneSnapshot scene;
+  for (const float scale : {0.3f, 2.5f}) {
+    for (int step = 0; step < 8; ++step) {
+      const float half = 0.185f * float(step);
+      scene.bones.push_back(Bone(u"bone", -1, {1, 2, 3},
+                                 {0.6f * std::sin(half), 0.8f * std::sin(half), 0, std::cos(half)},
+                                 {scale, scale, scale}));
+    }
+  }
+  const tinygltf::Model model = Reloaded(BuildGltf(scene, {}));
+  ASSERT_EQ(model.skins.size(), 1u);
+  const auto inverseBind = ReadAccessor<std::array<float, 16>>(model, model.skins[0].inverseBindMatrices);
+  ASSERT_EQ(inverseBind.size(), scene.bones.size());
+  for (size_t j = 0; j < inverseBind.size(); ++j) {
+    SCOPED_TRACE("bone " + std::to_string(j));
+    EXPECT_EQ(inverseBind[j][3], 0.0f);
+    EXPECT_EQ(inverseBind[j][7], 0.0f);
+    EXPECT_EQ(inverseBind[j][11], 0.0f);
+    EXPECT_EQ(inverseBind[j][15], 1.0f);
+    const auto product = MultiplyColumnMajor(inverseBind[j], NodeMatrix(model.nodes[size_t(model.skins[0].joints[j])]));
+    for (int k = 0; k < 16; ++k) EXPECT_NEAR(product[size_t(k)], k % 5 == 0 ? 1.0f : 0.0f, 1e-5f) << "element " << k;
+  }
+}
+
 TEST(GltfSkin, ASingleRootIsTheSkeletonAndManyBonesTakeShortJoints) {
   SceneSnapshot scene;
   for (int b = 0; b < 300; ++b) scene.bones.push_back(Bone(u"b" + std::u16string(1, char16_t(u'a' + b % 26)), b - 1, {0, 1, 0}));

@@ -63,9 +63,10 @@ TEST(PluginFile, VersionResourceGivesVersion3_5_0_43AndTheProductNames) {
   }
 }
 
-// The export directory of the loaded image names the two entry points and nothing else; the
-// headless dialog's scripting entry belongs to builds without a window system.
-TEST(PluginFile, ExportsExactlyPluginVersionAndPluginProc) {
+// The export directory of the loaded image names the two entry points and, for headless clients
+// such as the converter, the scripted dialog with its texts and the two name lists of a folder
+// batch; nothing else.
+TEST(PluginFile, ExportsTheEntryPointsAndTheHeadlessClientsExportsOnly) {
   HMODULE module = LoadLibraryW(PluginPath().c_str());
   ASSERT_NE(module, nullptr);
   const auto* base = reinterpret_cast<const unsigned char*>(module);
@@ -77,9 +78,12 @@ TEST(PluginFile, ExportsExactlyPluginVersionAndPluginProc) {
   const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
   std::set<std::string> exported;
   for (DWORD i = 0; i < exports->NumberOfNames; ++i) exported.insert(reinterpret_cast<const char*>(base + names[i]));
-  EXPECT_EQ(exported, (std::set<std::string>{"PluginProc", "PluginVersion"}));
-  EXPECT_EQ(exports->NumberOfFunctions, 2u);
-  EXPECT_EQ(GetProcAddress(module, "SetScriptedDialog"), nullptr);
+  const std::set<std::string> expected{"PluginProc",        "PluginVersion",           "SetScriptedDialog",
+                                       "GetDialogText",     "GetDialogListLine",       "GetDialogCheck",
+                                       "ListAnimationTrackNames", "ListModelBoneNames"};
+  EXPECT_EQ(exported, expected);
+  EXPECT_EQ(exports->NumberOfFunctions, expected.size());
+  for (const std::string& name : expected) EXPECT_NE(GetProcAddress(module, name.c_str()), nullptr) << name;
   FreeLibrary(module);
 }
 
