@@ -22,6 +22,7 @@
 
 #include "deep_folder.h"
 #include "run_program.h"
+#include "scratch_folder.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
@@ -38,13 +39,8 @@ constexpr char kFault[] = "VEXMARA_TEST_WORKER_FAULT=";
 class Batch : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vexmara_batch_e2e_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    folder_ = fs::canonical(folder_);
+    folder_ = scratch_.path();
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
   ProgramRun Import(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {}) {
     return RunProgram(VEXMARA_IMPORT_PATH, arguments, folder_, environment);
@@ -120,6 +116,7 @@ class Batch : public ::testing::Test {
     return model;
   }
 
+  ScratchFolder scratch_;
   fs::path folder_;
 };
 

@@ -2,7 +2,6 @@
 // the messages between the batch and its workers, the walk over folder trees and the progress
 // lines. The batch as a whole runs in batch_e2e_test.cpp.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include "cli/batch/progress.h"
 #include "cli/batch/protocol.h"
 #include "deep_folder.h"
+#include "scratch_folder.h"
 
 namespace vexmara::testing {
 namespace {
@@ -178,12 +178,8 @@ TEST(WorkerMessages, ALineThatIsNoMessageIsRefusedWithoutThrowing) {
 class FolderWalk : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("vexmara_walk_" + std::to_string(::getpid()) + "_" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_);
+    root_ = scratch_.path();
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   void Touch(const fs::path& relative) {
     fs::create_directories((root_ / relative).parent_path());
@@ -196,6 +192,7 @@ class FolderWalk : public ::testing::Test {
     return paths;
   }
 
+  ScratchFolder scratch_;
   fs::path root_;
 };
 

@@ -2,7 +2,6 @@
 // importer uses them: loaded by name from the real library.
 #include <gtest/gtest.h>
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -11,6 +10,7 @@
 #include "cli/import_session.h"
 #include "host/host.h"
 #include "host/plugin_library.h"
+#include "scratch_folder.h"
 #include "writer/common.h"
 #include "writer/samples.h"
 
@@ -22,8 +22,7 @@ namespace fs = std::filesystem;
 class DialogTexts : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vexmara_cli_dialog_" + std::to_string(::getpid()));
-    fs::create_directories(folder_);
+    folder_ = scratch_.path();
     ASSERT_TRUE(library_.Load(VEXMARA_PLUGIN_PATH)) << library_.LoadError();
     std::string error;
     ASSERT_TRUE(exports_.Find(library_.Instance(), &error)) << error;
@@ -46,7 +45,6 @@ class DialogTexts : public ::testing::Test {
   }
   void TearDown() override {
     exports_.ClearAnswers();
-    fs::remove_all(folder_);
   }
 
   std::int32_t ImportWith(const cli::DialogAnswers& answers) {
@@ -56,6 +54,7 @@ class DialogTexts : public ::testing::Test {
     return host_.Import(library_.Instance());
   }
 
+  ScratchFolder scratch_;
   fs::path folder_, model_;
   host::PluginLibrary library_;
   host::Host host_;

@@ -1,7 +1,6 @@
 // The glTF document made from what a host holds: meshes and their split vertices, materials and
 // textures, the skeleton and its skin, and animations made absolute from the bind pose.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +14,7 @@
 #include "cli/importer.h"
 #include "host/image_codec.h"
 #include "gltf_test_support.h"
+#include "scratch_folder.h"
 
 namespace vexmara::testing {
 namespace {
@@ -589,12 +589,8 @@ const std::vector<std::uint8_t> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n'
 class GltfFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    directory_ = std::filesystem::temp_directory_path() /
-                 ("vexmara_cli_" + std::to_string(::getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(directory_);
+    directory_ = scratch_.path();
   }
-  void TearDown() override { std::filesystem::remove_all(directory_); }
 
   // Decodes paths ending in ".tga" as a 2 x 1 image whose first pixel encodes the path's length;
   // a "PNG" is the PNG signature, then the image's size and pixels as they are.
@@ -626,6 +622,7 @@ class GltfFiles : public ::testing::Test {
     return model;
   }
 
+  ScratchFolder scratch_;
   std::filesystem::path directory_;
   std::vector<std::u16string> decoded_;
 };

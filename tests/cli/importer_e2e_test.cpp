@@ -1,7 +1,6 @@
 // vexmara-import run as a user runs it, on the sample made by the project's writers, with its
 // files checked by outside clients: the Khronos glTF Validator and assimp.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -12,6 +11,7 @@
 
 #include "gltf_clients.h"
 #include "run_program.h"
+#include "scratch_folder.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
 
@@ -23,15 +23,10 @@ namespace fs = std::filesystem;
 class Importer : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vexmara_cli_e2e_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    folder_ = fs::canonical(folder_);
+    folder_ = scratch_.path();
     const ProgramRun made = RunProgram(VEXMARA_MAKE_SAMPLE_PATH, {"sample"}, folder_);
     ASSERT_EQ(made.exitCode, 0) << made.err;
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
   ProgramRun Import(const std::vector<std::string>& arguments) {
     return RunProgram(VEXMARA_IMPORT_PATH, arguments, folder_);
@@ -42,6 +37,7 @@ class Importer : public ::testing::Test {
 
   nlohmann::json ReadJson(const fs::path& file) { return nlohmann::json::parse(ReadWhole(file), nullptr, false); }
 
+  ScratchFolder scratch_;
   fs::path folder_;
 };
 

@@ -1,7 +1,6 @@
 // The library's exports that name an animation file's tracks and the read model's bones, used as
 // the folder batch uses them: loaded by name from the real library.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -11,6 +10,7 @@
 #include "cli/name_exports.h"
 #include "host/host.h"
 #include "host/plugin_library.h"
+#include "scratch_folder.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
@@ -24,14 +24,12 @@ namespace fs = std::filesystem;
 class NameExports : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vexmara_cli_names_" + std::to_string(::getpid()));
-    fs::create_directories(folder_);
+    folder_ = scratch_.path();
     ASSERT_TRUE(library_.Load(VEXMARA_PLUGIN_PATH)) << library_.LoadError();
     std::string error;
     ASSERT_TRUE(exports_.Find(library_.Instance(), &error)) << error;
     ASSERT_EQ(host_.Register(library_), 1);
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
   std::u16string Save(const char* name, const std::vector<std::uint8_t>& bytes) {
     const fs::path path = folder_ / name;
@@ -51,6 +49,7 @@ class NameExports : public ::testing::Test {
     return file;
   }
 
+  ScratchFolder scratch_;
   fs::path folder_;
   host::PluginLibrary library_;
   host::Host host_;

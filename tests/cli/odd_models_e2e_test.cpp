@@ -2,7 +2,6 @@
 // writers: every .glb must pass the in-process check and the Khronos validator with no error and
 // no warning, load in assimp (unless assimp refuses that shape of scene) and load in Blender.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "gltf_clients.h"
 #include "host/image_codec.h"
 #include "run_program.h"
+#include "scratch_folder.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
@@ -261,13 +261,10 @@ nlohmann::json GlbJson(const std::string& bytes) {
 class OddModelExport : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vexmara_odd_" + std::to_string(::getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    folder_ = fs::canonical(folder_);
+    folder_ = scratch_.path();
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
+  ScratchFolder scratch_;
   fs::path folder_;
 };
 

@@ -4,7 +4,6 @@
 // system's reason in one line; no partial or temporary file stays; an earlier file of the same
 // name survives byte for byte; and the summary never says "wrote".
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "run_program.h"
+#include "scratch_folder.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
 
@@ -24,12 +24,9 @@ namespace fs = std::filesystem;
 class OutputFailure : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vexmara_output_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
+    folder_ = scratch_.path();
     fs::create_directories(folder_ / "out");
     fs::create_directories(folder_ / "empty");
-    folder_ = fs::canonical(folder_);
     const ProgramRun made = RunProgram(VEXMARA_MAKE_SAMPLE_PATH, {"sample"}, folder_);
     ASSERT_EQ(made.exitCode, 0) << made.err;
     // A model whose document is long and whose buffer is short: 300 materials, one triangle.
@@ -44,7 +41,6 @@ class OutputFailure : public ::testing::Test {
     many.variantNames = {"default"};
     ASSERT_TRUE(writer::SaveBytes((folder_ / "sample/many.app").string(), writer::WriteAppFile(many)));
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
   // Puts earlier files in place, each with a content of its own.
   void Plant(const std::vector<std::string>& files) {
@@ -62,6 +58,7 @@ class OutputFailure : public ::testing::Test {
     return files;
   }
 
+  ScratchFolder scratch_;
   fs::path folder_;
 };
 

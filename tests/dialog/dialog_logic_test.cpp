@@ -13,7 +13,7 @@ namespace {
 
 using testing::AddMaterial;
 using testing::AnimationPaths;
-using testing::ScratchFolder;
+using testing::TextureFolder;
 using testing::Wide;
 
 // A view that keeps what the logic did to it and answers its pickers as told.
@@ -180,7 +180,7 @@ TEST_F(DialogLogic, BoxesShowAFlagAsSetOnlyWhenItIsOne) {
 
 // Alpha has no texture slots, Beta's texture was not found, Gamma's was found as gamma.tex.
 TEST_F(DialogLogic, TextureCountAndListMarkMaterialsWhoseTextureWasNotFound) {
-  ScratchFolder folder;
+  TextureFolder folder;
   folder.WriteTex("gamma.tex", 30);
   WideCopy(options.textureDirectory, kPathUnits, folder.Directory().c_str());
   AddMaterial(store, "Alpha", {});
@@ -195,7 +195,7 @@ TEST_F(DialogLogic, TextureCountAndListMarkMaterialsWhoseTextureWasNotFound) {
 }
 
 TEST_F(DialogLogic, ListLinesShowSlotZeroOnlyAndAtMost254CharactersOfAName) {
-  ScratchFolder folder;
+  TextureFolder folder;
   folder.WriteTex("second.tex", 2);
   WideCopy(options.textureDirectory, kPathUnits, folder.Directory().c_str());
   const std::string longName(255, 'n');
@@ -314,8 +314,8 @@ TEST_F(DialogLogic, ChosenFolderBecomesTheTextureDirectoryEndingInASeparator) {
 // After the folder picker the dialog rescans and refills the list, also when no folder was
 // chosen; the count of materials with slots is not shown again.
 TEST_F(DialogLogic, FolderButtonRescansAndRefillsTheListEvenWithoutAChoice) {
-  ScratchFolder first("_first");
-  ScratchFolder second("_second");
+  TextureFolder first("_first");
+  TextureFolder second("_second");
   WideCopy(options.textureDirectory, kPathUnits, first.Directory().c_str());
   AddMaterial(store, "Rock", {1});
   AddMaterial(store, "Moss", {2});

@@ -23,7 +23,7 @@ namespace vexmara {
 namespace {
 
 using testing::AnimationPaths;
-using testing::ScratchFolder;
+using testing::TextureFolder;
 using testing::Wide;
 
 const uint16_t* Units(const std::u16string& text) { return reinterpret_cast<const uint16_t*>(text.c_str()); }
@@ -83,7 +83,7 @@ class HeadlessDialog : public ::testing::Test {
 
   DialogResult Show() { return ShowImportDialog(context_.get(), this, store_, options_); }
 
-  ScratchFolder folder_;
+  TextureFolder folder_;
   std::unique_ptr<HostContext> context_;
   ModelStore store_;
   ImportOptions options_;
@@ -125,7 +125,7 @@ TEST_F(HeadlessDialog, DefaultScriptImportsWhatTheDialogShowedOnOpening) {
 }
 
 TEST_F(HeadlessDialog, ScriptUsesBothPickersThenSetsTheBoxesThenImports) {
-  ScratchFolder textures("_textures");
+  TextureFolder textures("_textures");
   textures.WriteTex("lost.tex", 99);
   folder_.WriteTex("stone.tex", 11);
   ReadModel();

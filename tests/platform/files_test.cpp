@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "scratch_folder.h"
 
 namespace vexmara::platform {
 namespace {
@@ -17,13 +17,13 @@ namespace fs = std::filesystem;
 class ReadWholeFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("vexmara_files_" + std::to_string(::getpid()));
+    dir_ = scratch_.path();
     fs::create_directories(dir_ / "sub dir");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::u16string Wide(const fs::path& p) { return p.u16string(); }
 
+  testing::ScratchFolder scratch_;
   fs::path dir_;
 };
 

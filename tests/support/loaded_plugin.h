@@ -6,7 +6,6 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -17,6 +16,7 @@
 
 #include "host/host.h"
 #include "host/plugin_library.h"
+#include "scratch_folder.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
@@ -57,11 +57,7 @@ class LoadedPlugin : public ::testing::Test {
     ASSERT_EQ(host_->Register(library_), 1);
     set_script_ = reinterpret_cast<SetScriptedDialogFunction>(dlsym(library_.Instance(), "SetScriptedDialog"));
     ASSERT_NE(set_script_, nullptr) << "the library exports SetScriptedDialog";
-    directory_ = std::filesystem::temp_directory_path() /
-                 ("vexmara_test_" + std::to_string(::getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(directory_);
-    std::filesystem::create_directories(directory_);
+    directory_ = scratch_.path();
     // Saved alpha maps become real files, so they can be found beside their images.
     host_->SetSaveImageWritesFiles(true);
   }
@@ -78,7 +74,6 @@ class LoadedPlugin : public ::testing::Test {
     host_.reset();
     // A build that had materials leaves the process in the model's folder.
     std::filesystem::current_path(original_directory_);
-    std::filesystem::remove_all(directory_);
   }
 
   // Writes `bytes` at `relative` inside this test's folder and returns the full path.
@@ -134,6 +129,7 @@ class LoadedPlugin : public ::testing::Test {
   host::PluginLibrary library_;
   std::unique_ptr<host::Host> host_;
   SetScriptedDialogFunction set_script_ = nullptr;
+  ScratchFolder scratch_;
   std::filesystem::path directory_;
   std::filesystem::path model_path_;
   std::filesystem::path original_directory_;

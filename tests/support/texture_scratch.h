@@ -3,53 +3,27 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "abi/text.h"
+#include "scratch_folder.h"
 #include "store/model_store.h"
 
 namespace vexmara::testing {
 
 inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
-// A scratch folder, removed with everything in it when the test ends.
-class ScratchFolder {
+// A scratch folder of tex files.
+class TextureFolder : public ScratchFolder {
  public:
-  explicit ScratchFolder(const std::string& suffix = "") {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("vexmara_dialog_") + std::to_string(::getpid()) + "_" + info->test_suite_name() +
-                       "_" + info->name() + suffix;
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
+  using ScratchFolder::ScratchFolder;
 
   // The folder as a texture directory: its wide path ending in a separator.
-  std::u16string Directory() const { return (path_ / "").u16string(); }
-
-  void WriteBytes(const std::filesystem::path& relative, const std::vector<uint8_t>& bytes) const {
-    std::filesystem::create_directories((path_ / relative).parent_path());
-    std::ofstream out(path_ / relative, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    ASSERT_TRUE(out.good()) << relative;
-  }
+  std::u16string Directory() const { return (path() / "").u16string(); }
 
   // A tex file of `size` bytes (at least 20) whose identifier field holds `textureId`; the other
   // bytes are noise, so that only the field at 16 can give the identifier.
@@ -64,11 +38,6 @@ class ScratchFolder {
     for (size_t k = 0; k < 4 && 16 + k < size; ++k) bytes[16 + k] = uint8_t(id >> (8 * k));
     return bytes;
   }
-
-  void Touch(const std::filesystem::path& relative) const { WriteBytes(relative, {1, 2, 3}); }
-
- private:
-  std::filesystem::path path_;
 };
 
 // Makes a folder the process's current directory for the rest of the scope.

@@ -17,7 +17,7 @@ namespace {
 
 using testing::AddMaterial;
 using testing::FoundNames;
-using testing::ScratchFolder;
+using testing::TextureFolder;
 using testing::Wide;
 
 std::u16string SlotFile(const ModelStore& store, int32_t material, int32_t slot) {
@@ -28,7 +28,7 @@ std::u16string SlotDirectory(const ModelStore& store, int32_t material, int32_t 
 }
 
 TEST(TextureScan, ListsTexFilesOfAnyExtensionCaseWithTheirIdentifiers) {
-  ScratchFolder folder;
+  TextureFolder folder;
   folder.WriteTex("rock.tex", 7);
   folder.WriteTex("GRASS.TEX", 8);
   folder.WriteTex("Mixed.Tex", 9);
@@ -51,7 +51,7 @@ TEST(TextureScan, ListsTexFilesOfAnyExtensionCaseWithTheirIdentifiers) {
 // Links are followed to what they name: a link to a tex file is a tex file, a link to a folder
 // is a folder, and a dangling link is a file that cannot be opened.
 TEST(TextureScan, LinksCountAsWhatTheyName) {
-  ScratchFolder folder;
+  TextureFolder folder;
   folder.WriteTex("store/real.tex", 21);
   std::filesystem::create_directories(folder.path() / "store" / "inner.tex");
   std::filesystem::create_symlink(folder.path() / "store" / "real.tex", folder.path() / "linked.tex");
@@ -78,8 +78,8 @@ TEST(TextureScan, ReadsTheIdentifierOnlyFromFilesLongEnoughToHoldIt) {
       {"empty.tex", 0, false}, {"four.tex", 4, false}, {"nineteen.tex", 19, false},
       {"twenty.tex", 20, true}, {"large.tex", 70000, true},
   };
-  ScratchFolder folder;
-  for (const Case& c : cases) folder.WriteBytes(c.name, ScratchFolder::TexBytes(int32_t(0x01020304), c.size));
+  TextureFolder folder;
+  for (const Case& c : cases) folder.WriteBytes(c.name, TextureFolder::TexBytes(int32_t(0x01020304), c.size));
   // Not regular files: a link to nothing, and a FIFO, which must not hold the scan up.
   ASSERT_EQ(symlink((folder.path() / "missing").c_str(), (folder.path() / "dangling.tex").c_str()), 0);
   ASSERT_EQ(mkfifo((folder.path() / "pipe.tex").c_str(), 0600), 0);
@@ -97,7 +97,7 @@ TEST(TextureScan, ReadsTheIdentifierOnlyFromFilesLongEnoughToHoldIt) {
 }
 
 TEST(TextureScan, NegativeIdentifiersAreListedButNeverMatchASlot) {
-  ScratchFolder folder;
+  TextureFolder folder;
   folder.WriteTex("minus_one.tex", -1);
   folder.WriteTex("minus_seven.tex", -7);
   ModelStore store;
@@ -116,7 +116,7 @@ TEST(TextureScan, NegativeIdentifiersAreListedButNeverMatchASlot) {
 // Names come in the order NTFS keeps them: by their upper-case forms, ties by their bytes. Of
 // two names equal without regard to case only the first is listed.
 TEST(TextureScan, ListsInTheOrderOfUpperCaseNamesAndKeepsTheFirstOfEqualNames) {
-  ScratchFolder folder;
+  TextureFolder folder;
   const char* names[] = {"b.tex", "a.tex", "A.tex", "_x.tex", "Z.tex", "a_b.tex", "aB.tex",
                          "\xC3\x8A.tex" /* Ê */, "\xC3\xA9.tex" /* é */};
   int32_t id = 100;
@@ -132,7 +132,7 @@ TEST(TextureScan, ListsInTheOrderOfUpperCaseNamesAndKeepsTheFirstOfEqualNames) {
 }
 
 TEST(TextureScan, FirstFileInOrderWinsForADuplicatedIdentifier) {
-  ScratchFolder folder;
+  TextureFolder folder;
   folder.WriteTex("b_second.tex", 5);
   folder.WriteTex("a_first.tex", 5);
   folder.WriteTex("c_other.tex", 6);
@@ -152,7 +152,7 @@ TEST(TextureScan, FirstFileInOrderWinsForADuplicatedIdentifier) {
 // Many files sharing identifiers: every slot still gets the first file of its identifier, as a
 // walk over the list would find it.
 TEST(TextureScan, ManyFilesMatchTheirSlotsLikeAWalkOverTheList) {
-  ScratchFolder folder;
+  TextureFolder folder;
   constexpr int kFiles = 1500;
   for (int i = 0; i < kFiles; ++i) {
     char name[32];
@@ -182,7 +182,7 @@ TEST(TextureScan, ManyFilesMatchTheirSlotsLikeAWalkOverTheList) {
 }
 
 TEST(TextureScan, UnmatchedSlotsAndMaterialsWithoutSlotsAreLeftAlone) {
-  ScratchFolder folder;
+  TextureFolder folder;
   folder.WriteTex("stone.tex", 1);
   ModelStore store;
   AddMaterial(store, "bare", {});
@@ -200,8 +200,8 @@ TEST(TextureScan, UnmatchedSlotsAndMaterialsWithoutSlotsAreLeftAlone) {
 }
 
 TEST(TextureScan, RescanOfAnotherDirectoryKeepsEarlierMatches) {
-  ScratchFolder a("_a");
-  ScratchFolder b("_b");
+  TextureFolder a("_a");
+  TextureFolder b("_b");
   a.WriteTex("from_a.tex", 3);
   b.WriteTex("from_b.tex", 4);
   ModelStore store;
@@ -217,7 +217,7 @@ TEST(TextureScan, RescanOfAnotherDirectoryKeepsEarlierMatches) {
 }
 
 TEST(TextureScan, DirectoryThatCannotBeSearchedEmptiesTheListAndLeavesSlots) {
-  ScratchFolder folder;
+  TextureFolder folder;
   folder.WriteTex("x.tex", 1);
   const std::u16string missing = folder.Directory() + u"missing\\";
   const std::u16string overlong = folder.Directory() + std::u16string(300, u'd') + u"\\";
@@ -238,7 +238,7 @@ TEST(TextureScan, DirectoryThatCannotBeSearchedEmptiesTheListAndLeavesSlots) {
 // Directories written with either separator, or none at all (the current directory, where the
 // file paths are the bare names).
 TEST(TextureScan, DirectoryFormsAllReachTheSameFiles) {
-  ScratchFolder folder;
+  TextureFolder folder;
   folder.WriteTex("w.tex", 42);
   std::u16string backslashed = folder.path().u16string();
   for (char16_t& c : backslashed) {
@@ -258,7 +258,7 @@ TEST(TextureScan, DirectoryFormsAllReachTheSameFiles) {
 
 // A file whose directory and name together exceed 259 characters is left out, not cut.
 TEST(TextureScan, FilesWhosePathWouldNotFitAreSkipped) {
-  ScratchFolder folder;
+  TextureFolder folder;
   std::filesystem::path deep = folder.path();
   while (deep.u16string().size() < 200) deep /= std::string(40, 'd');
   const std::u16string directory = (deep / "").u16string();
@@ -303,7 +303,7 @@ TEST(ConvertedImage, FirstExistingOfDdsTgaBmpReplacesTheExtension) {
       {{}, nullptr},
   };
   for (const Case& c : cases) {
-    ScratchFolder folder;
+    TextureFolder folder;
     for (const char* name : c.present) folder.Touch(name);
     const std::u16string tex = folder.Directory() + u"rock.tex";
     char16_t path[kPathUnits];
@@ -317,7 +317,7 @@ TEST(ConvertedImage, FirstExistingOfDdsTgaBmpReplacesTheExtension) {
 }
 
 TEST(ConvertedImage, DirectoriesDoNotCountAsImages) {
-  ScratchFolder folder;
+  TextureFolder folder;
   std::filesystem::create_directories(folder.path() / "rock.dds");
   folder.Touch("rock.bmp");
   const std::u16string tex = folder.Directory() + u"rock.tex";
@@ -328,7 +328,7 @@ TEST(ConvertedImage, DirectoriesDoNotCountAsImages) {
 }
 
 TEST(ConvertedImage, ShortOrMissingPathsAreLeftUnchanged) {
-  ScratchFolder folder;
+  TextureFolder folder;
   testing::CurrentDirectoryScope inFolder(folder.path());
   folder.Touch("dds");
   char16_t path[kPathUnits];
