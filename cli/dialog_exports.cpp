@@ -35,10 +35,12 @@ bool DialogExports::Find(void* library, std::string* error) {
   text_ = Lookup<GetDialogTextFunction>(library, "GetDialogText");
   line_ = Lookup<GetDialogListLineFunction>(library, "GetDialogListLine");
   check_ = Lookup<GetDialogCheckFunction>(library, "GetDialogCheck");
+  reset_ = Lookup<ResetImportOptionsFunction>(library, "ResetImportOptions");
   const char* missing = setScript_ == nullptr ? "SetScriptedDialog"
                         : text_ == nullptr    ? "GetDialogText"
                         : line_ == nullptr    ? "GetDialogListLine"
                         : check_ == nullptr   ? "GetDialogCheck"
+                        : reset_ == nullptr   ? "ResetImportOptions"
                                               : nullptr;
   if (missing != nullptr) {
     *error = std::string("the library has no export ") + missing;
@@ -70,6 +72,10 @@ void DialogExports::Answer(const DialogAnswers& answers) const {
 
 void DialogExports::ClearAnswers() const {
   if (setScript_ != nullptr) setScript_(nullptr);
+}
+
+void DialogExports::ResetOptions() const {
+  if (reset_ != nullptr) reset_();
 }
 
 std::u16string DialogExports::Text(std::int32_t id) const {

@@ -1,5 +1,6 @@
 // The library's exports beyond the host interface that a headless client uses: the script that
-// answers the import dialog, and the texts the dialog showed. They are declared here from the
+// answers the import dialog, the texts the dialog showed, and the reset of the choices the
+// dialog keeps from one import to the next. They are declared here from the
 // client's side, with their layout checked, and found by name in the loaded library.
 #pragma once
 
@@ -28,6 +29,7 @@ using GetDialogTextFunction = std::int32_t (*)(std::int32_t controlId, std::uint
 using GetDialogListLineFunction = std::int32_t (*)(std::int32_t line, std::uint16_t* out,
                                                    std::int32_t units);
 using GetDialogCheckFunction = std::int32_t (*)(std::int32_t controlId);
+using ResetImportOptionsFunction = void (*)();
 }
 
 static_assert(sizeof(ScriptedDialogRecord) == 48);
@@ -85,6 +87,10 @@ class DialogExports {
   // The texts of the dialog opened by the last import message.
   DialogTexts Texts() const;
 
+  // Sets the texture directory and the three boxes, which the library keeps from one import to
+  // the next, back to their values at load.
+  void ResetOptions() const;
+
  private:
   std::u16string Text(std::int32_t id) const;
 
@@ -92,6 +98,7 @@ class DialogExports {
   GetDialogTextFunction text_ = nullptr;
   GetDialogListLineFunction line_ = nullptr;
   GetDialogCheckFunction check_ = nullptr;
+  ResetImportOptionsFunction reset_ = nullptr;
 };
 
 }  // namespace vexmara::cli

@@ -4,24 +4,37 @@ namespace vexmara::cli {
 
 ImportSession::ImportSession() = default;
 
-ImportSession::~ImportSession() {
+ImportSession::~ImportSession() { UnloadLibrary(); }
+
+void ImportSession::UnloadLibrary() {
   // The host's records were filled by the library; the host goes first, then the library.
   host_.reset();
   library_.Unload();
+  loadedFrom_.clear();
 }
 
 ImportOutcome ImportSession::Run(const ImportRequest& request, const AnimationChooser& choose) {
   ImportOutcome outcome;
   host_.reset();
   const std::string library = PathText(request.library);
-  if (!library_.Load(library)) {
-    outcome.message = library + ": " + library_.LoadError();
-    return outcome;
-  }
-  std::string error;
-  if (!dialog_.Find(library_.Instance(), &error)) {
-    outcome.message = library + ": " + error;
-    return outcome;
+  const bool kept = library_.IsLoaded() && loadedFrom_ == library;
+  if (!kept) {
+    loadedFrom_.clear();
+    if (!library_.Load(library)) {
+      outcome.message = library + ": " + library_.LoadError();
+      return outcome;
+    }
+    std::string error;
+    if (!dialog_.Find(library_.Instance(), &error)) {
+      library_.Unload();
+      outcome.message = library + ": " + error;
+      return outcome;
+    }
+    loadedFrom_ = library;
+  } else {
+    // What the dialog kept of the last import (the texture folder, the three boxes) goes, so
+    // that this import starts as the first one after loading.
+    dialog_.ResetOptions();
   }
   host_ = std::make_unique<host::Host>();
   // No per-call record is needed here; large models would only grow it.

@@ -57,7 +57,15 @@ class ImportSession {
 
   // Runs the whole import. Relative paths of the request are taken from the current directory
   // at the time of the call; the import itself moves the current directory to the model's.
+  // A session that runs again keeps the library loaded when it is the same one, as a host keeps
+  // a plug-in loaded from one import to the next; the choices the dialog kept of the last import
+  // (the texture folder, the three boxes) are then set back to their values at load, so that a
+  // run gives what it gives in a session of its own.
   ImportOutcome Run(const ImportRequest& request, const AnimationChooser& choose = {});
+
+  // Frees the host and unloads the library, so that the next run starts from a freshly loaded
+  // plug-in.
+  void UnloadLibrary();
 
   // The host that received the import (null before Run, when the library failed to load, or
   // after ReleaseHost).
@@ -67,6 +75,7 @@ class ImportSession {
 
  private:
   host::PluginLibrary library_;
+  std::string loadedFrom_;  // the path of the library loaded, empty when none is
   DialogExports dialog_;
   std::unique_ptr<host::Host> host_;
 };

@@ -488,6 +488,7 @@ std::vector<GroupView> Host::Groups() const {
 std::vector<VertexView> Host::Vertices() const {
   std::vector<VertexView> result;
   const HostContext& context = state_->context;
+  if (context.vertices != nullptr && context.vertexCount > 0) result.reserve(std::size_t(context.vertexCount));
   for (std::int32_t i = 0; context.vertices != nullptr && i < context.vertexCount; ++i) {
     VertexView view;
     view.position = ToArray(context.vertices[i].position);
@@ -511,9 +512,13 @@ HostMesh* Host::MeshRecord(int index) const {
 
 std::vector<MeshView> Host::Meshes() const {
   std::vector<MeshView> result;
+  result.reserve(state_->meshes.size());
   for (const auto& mesh : state_->meshes) {
     MeshView view;
     view.index = mesh->record.index;
+    if (mesh->record.faces != nullptr && mesh->record.faceCount > 0) {
+      view.faces.reserve(std::size_t(mesh->record.faceCount));
+    }
     for (std::int32_t f = 0; mesh->record.faces != nullptr && f < mesh->record.faceCount; ++f) {
       const HostFace& face = mesh->record.faces[f];
       FaceView faceView;

@@ -99,7 +99,7 @@ std::vector<std::filesystem::path> AskForAnimations(void* library, Picked& picke
   return picked.files;
 }
 
-ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest& model) {
+ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest& model, ImportSession& session) {
   ImportRequest request;
   request.library = settings.library;
   request.model = model.model;
@@ -114,9 +114,6 @@ ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest
   ModelResult result;
   SceneSnapshot scene;
   {
-    // A session of its own: the library is loaded afresh for this model, and it and the host's
-    // records are freed once the scene is copied out, before the export builds its document.
-    ImportSession session;
     const ImportOutcome outcome = session.Run(request, choose);
     if (outcome.stage != ImportStage::Built) {
       result.error = outcome.message;
@@ -128,6 +125,9 @@ ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest
     }
     scene = TakeSnapshot(*session.Host());
     result.counts.groups = int(session.Host()->Groups().size());
+    // The host's records are freed once the scene is copied out, before the export builds its
+    // document.
+    session.ReleaseHost();
   }
   result.counts.materials = int(scene.materials.size());
   result.counts.vertices = int(scene.vertices.size());
@@ -161,11 +161,17 @@ ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest
 int RunModelWorker(const Parsed& parsed) {
   if (!EndWithParent(parsed.parent)) return kNotFinished;
   KeepFreedMemory();
+  // The library stays loaded from one model to the next, as in a host: its reader empties the
+  // store first, and the session sets back the choices its dialog kept. After a model that
+  // failed it is loaded afresh, so that whatever that import left behind never meets the next.
+  ImportSession session;
   for (std::string line; std::getline(std::cin, line);) {
     const std::optional<ModelRequest> request = ParseModelRequest(line);
     if (!request) return kNotFinished;
     InjectTestFault(request->model);
-    Send(ResultMessage(ConvertModel(parsed.settings, *request)));
+    const ModelResult result = ConvertModel(parsed.settings, *request, session);
+    if (!result.converted) session.UnloadLibrary();
+    Send(ResultMessage(result));
   }
   return 0;
 }

@@ -85,6 +85,8 @@ extern "C" int32_t PluginProc(int32_t message, vexmara::PluginDescriptor* descri
   }
 }
 
+extern "C" void ResetImportOptions() { vexmara::importOptions = vexmara::ImportOptions{}; }
+
 extern "C" int32_t ListModelBoneNames(VexmaraNameVisitor visit, void* context) {
   return vexmara::ListBoneNames(vexmara::modelStore, visit, context);
 }

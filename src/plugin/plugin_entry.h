@@ -34,4 +34,11 @@ int32_t PluginCallback(int32_t message, HostContext* context, void* instance, ui
 extern "C" {
 VEXMARA_EXPORT int32_t PluginVersion();
 VEXMARA_EXPORT int32_t PluginProc(int32_t message, vexmara::PluginDescriptor* descriptor);
+
+// For a client that imports many models one after another with the library loaded once: sets the
+// choices that the dialog keeps from one import to the next (the texture directory and the three
+// boxes) back to their values at load, so that the next import starts as the first import after
+// loading does. Everything else an import reads is the read message's, which empties the store
+// first. Meant for between imports; it changes nothing of a model already read.
+VEXMARA_EXPORT void ResetImportOptions();
 }

@@ -198,9 +198,9 @@ TEST_F(Batch, AWorkerThatCrashesCostsItsModelAloneAndTheNextModelGetsAFreshWorke
   EXPECT_TRUE(fs::exists(folder_ / "out/c.glb"));
 }
 
-TEST_F(Batch, EveryModelIsImportedByAFreshlyLoadedPlugInThoughOneWorkerDoesThemAll) {
-  // The plug-in remembers the texture folder while it stays loaded: a worker that kept it would
-  // look for b's textures beside a.
+TEST_F(Batch, EveryModelStartsAsInAFreshlyLoadedPlugInThoughOneWorkerDoesThemAll) {
+  // The plug-in remembers the texture folder from one import to the next: a worker that kept it
+  // would look for b's textures beside a.
   Sample("in/a");
   Sample("in/b");
   for (const char* texture : {"lower.tex", "lower.tga", "upper.tex", "upper.tga"}) fs::remove(folder_ / "in/b" / texture);
@@ -208,6 +208,10 @@ TEST_F(Batch, EveryModelIsImportedByAFreshlyLoadedPlugInThoughOneWorkerDoesThemA
   ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
   EXPECT_EQ(ReadGlb("out/a/sample.glb").images.size(), 2u);
   EXPECT_TRUE(ReadGlb("out/b/sample.glb").images.empty());
+  // b converted after a is b converted alone.
+  const ProgramRun alone = Import({"in/b/sample.app", "-o", "alone.glb"});
+  ASSERT_EQ(alone.exitCode, 0) << alone.out << alone.err;
+  EXPECT_TRUE(ReadWhole(folder_ / "alone.glb") == ReadWhole(folder_ / "out/b/sample.glb"));
 }
 
 TEST_F(Batch, AnimationFilesAreAttachedByTheirBonesInPathOrder) {

@@ -120,6 +120,34 @@ TEST_F(DialogTexts, ACopyIsCutToTheBufferAndAlwaysTerminated) {
   EXPECT_EQ(buffer[1], 0);
 }
 
+TEST_F(DialogTexts, TheChoicesKeptFromTheLastImportGoBackToTheirLoadValuesOnReset) {
+  // An empty folder picked and every box turned: the next dialog starts from them...
+  fs::create_directories(folder_ / "elsewhere");
+  cli::DialogAnswers turned;
+  turned.textureDirectory = cli::WidePath(folder_ / "elsewhere") + u"/";
+  turned.swapModel = 0;
+  turned.submeshesAsGroups = 1;
+  turned.extractAlphaMaps = 1;
+  ASSERT_EQ(ImportWith(turned), 1);
+  exports_.ClearAnswers();
+  ASSERT_EQ(ImportWith({}), 1);
+  cli::DialogTexts kept = exports_.Texts();
+  EXPECT_EQ(kept.textureDirectory, *turned.textureDirectory);
+  EXPECT_EQ(kept.textureLines, (std::vector<std::u16string>{u"material_0*", u"material_1*"}));
+  EXPECT_EQ((std::vector<std::int32_t>{kept.swapModel, kept.submeshesAsGroups, kept.extractAlphaMaps}),
+            (std::vector<std::int32_t>{0, 1, 1}));
+
+  // ...and after the reset from what a freshly loaded library shows: the model's own folder,
+  // with its texture found, and "Swap model" alone checked.
+  exports_.ResetOptions();
+  ASSERT_EQ(ImportWith({}), 1);
+  const cli::DialogTexts fresh = exports_.Texts();
+  EXPECT_EQ(fresh.textureDirectory, cli::WidePath(folder_) + u"/");
+  EXPECT_EQ(fresh.textureLines, (std::vector<std::u16string>{u"stone.tex", u"material_1*"}));
+  EXPECT_EQ((std::vector<std::int32_t>{fresh.swapModel, fresh.submeshesAsGroups, fresh.extractAlphaMaps}),
+            (std::vector<std::int32_t>{1, 0, 0}));
+}
+
 TEST_F(DialogTexts, ADialogThatCouldNotBeCreatedShowedNothing) {
   ASSERT_EQ(ImportWith({}), 1);
   ASSERT_GE(text_(1002, nullptr, 0), 0);

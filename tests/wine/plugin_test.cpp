@@ -80,7 +80,7 @@ TEST(PluginFile, ExportsTheEntryPointsAndTheHeadlessClientsExportsOnly) {
   for (DWORD i = 0; i < exports->NumberOfNames; ++i) exported.insert(reinterpret_cast<const char*>(base + names[i]));
   const std::set<std::string> expected{"PluginProc",        "PluginVersion",           "SetScriptedDialog",
                                        "GetDialogText",     "GetDialogListLine",       "GetDialogCheck",
-                                       "ListAnimationTrackNames", "ListModelBoneNames"};
+                                       "ResetImportOptions", "ListAnimationTrackNames", "ListModelBoneNames"};
   EXPECT_EQ(exported, expected);
   EXPECT_EQ(exports->NumberOfFunctions, expected.size());
   for (const std::string& name : expected) EXPECT_NE(GetProcAddress(module, name.c_str()), nullptr) << name;
