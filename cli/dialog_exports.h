@@ -1,7 +1,7 @@
 // The library's exports beyond the host interface that a headless client uses: the script that
 // answers the import dialog, the texts the dialog showed, and the reset of the choices the
-// dialog keeps from one import to the next. They are declared here from the
-// client's side, with their layout checked, and found by name in the loaded library.
+// dialog keeps from one import to the next. They are declared here from the client's side, with
+// their layout checked, and found by name in the loaded library.
 #pragma once
 
 #include <cstddef>

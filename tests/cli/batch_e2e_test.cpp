@@ -199,8 +199,8 @@ TEST_F(Batch, AWorkerThatCrashesCostsItsModelAloneAndTheNextModelGetsAFreshWorke
 }
 
 TEST_F(Batch, EveryModelStartsAsInAFreshlyLoadedPlugInThoughOneWorkerDoesThemAll) {
-  // The plug-in remembers the texture folder from one import to the next: a worker that kept it
-  // would look for b's textures beside a.
+  // The plug-in remembers the texture folder from one import to the next: a worker that kept the
+  // library loaded without setting it back would look for b's textures beside a.
   Sample("in/a");
   Sample("in/b");
   for (const char* texture : {"lower.tex", "lower.tga", "upper.tex", "upper.tga"}) fs::remove(folder_ / "in/b" / texture);

@@ -131,7 +131,7 @@ TEST_F(DialogTexts, TheChoicesKeptFromTheLastImportGoBackToTheirLoadValuesOnRese
   ASSERT_EQ(ImportWith(turned), 1);
   exports_.ClearAnswers();
   ASSERT_EQ(ImportWith({}), 1);
-  cli::DialogTexts kept = exports_.Texts();
+  const cli::DialogTexts kept = exports_.Texts();
   EXPECT_EQ(kept.textureDirectory, *turned.textureDirectory);
   EXPECT_EQ(kept.textureLines, (std::vector<std::u16string>{u"material_0*", u"material_1*"}));
   EXPECT_EQ((std::vector<std::int32_t>{kept.swapModel, kept.submeshesAsGroups, kept.extractAlphaMaps}),
