@@ -44,8 +44,7 @@ BENCHMARK(BM_AnimationRead)
     ->ArgNames({"tracks", "keys"})
     ->Args({100, 100})
     ->Args({100, 1000})
-    ->Unit(benchmark::kMillisecond)
-    ;
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vexmara::bench

@@ -26,7 +26,8 @@ void BM_GltfExportCost(benchmark::State& state) {
     const InputFile& animation = SampleAnimationFile(BonesForVertices(vertices), 100, i);
     importOnly.insert(importOnly.end(), {"--anim", animation.path.string()});
   }
-  const std::filesystem::path output = InputRoot() / "gltf" / ("cost_v" + std::to_string(vertices) + ".glb");
+  const std::filesystem::path output =
+      InputRoot() / "gltf" / ("cost_v" + std::to_string(vertices) + ".glb");
   std::filesystem::create_directories(output.parent_path());
   std::vector<std::string> withOutput = importOnly;
   withOutput.insert(withOutput.end(), {"-o", output.string()});
@@ -47,8 +48,10 @@ void BM_GltfExportCost(benchmark::State& state) {
   state.counters["import_peak_mib"] = plain.peakMebibytes;
   state.counters["export_peak_mib"] = exported.peakMebibytes;
   state.counters["glb_mib"] = fileMebibytes;
-  state.counters["added_time_over_import"] = (exported.cpuMilliseconds - plain.cpuMilliseconds) / plain.cpuMilliseconds;
-  state.counters["added_peak_over_glb"] = (exported.peakMebibytes - plain.peakMebibytes) / fileMebibytes;
+  state.counters["added_time_over_import"] =
+      (exported.cpuMilliseconds - plain.cpuMilliseconds) / plain.cpuMilliseconds;
+  state.counters["added_peak_over_glb"] =
+      (exported.peakMebibytes - plain.peakMebibytes) / fileMebibytes;
 }
 
 BENCHMARK(BM_GltfExportCost)

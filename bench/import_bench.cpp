@@ -26,8 +26,7 @@ BENCHMARK(BM_WholeImport)
     ->Arg(10'000)
     ->Arg(100'000)
     ->Arg(1'000'000)
-    ->Unit(benchmark::kMillisecond)
-    ;
+    ->Unit(benchmark::kMillisecond);
 
 // An import of the model inputs[0] that brings the animation files after it.
 ImportRequest RequestFor(const std::vector<const InputFile*>& inputs) {
@@ -49,7 +48,8 @@ std::vector<const InputFile*> AnimationImportFiles(int32_t files) {
 void BM_ImportAnimations(benchmark::State& state) {
   const auto files = int32_t(state.range(0));
   const ImportOutcome outcome = RunImports(state, RequestFor(AnimationImportFiles(files)));
-  if (outcome.importResult == 1 && outcome.animations != files) state.SkipWithError("not every animation was built");
+  if (outcome.importResult == 1 && outcome.animations != files)
+    state.SkipWithError("not every animation was built");
   state.SetItemsProcessed(int64_t(state.iterations()) * files);
 }
 

@@ -9,7 +9,8 @@
 
 namespace vexmara::bench {
 
-ImporterRun RunImporter(const std::filesystem::path& model, const std::vector<std::string>& arguments) {
+ImporterRun RunImporter(const std::filesystem::path& model,
+                        const std::vector<std::string>& arguments) {
   ImporterRun run;
   std::vector<std::string> words{VEXMARA_IMPORT_PATH, model.string()};
   words.insert(words.end(), arguments.begin(), arguments.end());

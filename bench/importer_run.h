@@ -9,13 +9,14 @@
 namespace vexmara::bench {
 
 struct ImporterRun {
-  bool ok = false;  // it exited with 0
+  bool ok = false;             // it exited with 0
   double cpuMilliseconds = 0;  // user and system time of the child
   double wallSeconds = 0;
-  double peakMebibytes = 0;    // its peak resident set
+  double peakMebibytes = 0;  // its peak resident set
 };
 
 // vexmara-import MODEL|FOLDER ARGUMENTS... --plugin LIBRARY, with its output silenced.
-ImporterRun RunImporter(const std::filesystem::path& model, const std::vector<std::string>& arguments);
+ImporterRun RunImporter(const std::filesystem::path& model,
+                        const std::vector<std::string>& arguments);
 
 }  // namespace vexmara::bench

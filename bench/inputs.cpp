@@ -87,8 +87,10 @@ const InputFile& SampleModelFile(int32_t vertices, int32_t bones) {
   shape.bones = bones;
   shape.materials = kMaterials;
   shape.firstTextureId = kFirstTextureId;
-  const std::string name = "model_v" + std::to_string(vertices) + "_b" + std::to_string(bones) + ".app";
-  return files[key] = Written(ModelFolder() / name, writer::WriteAppFile(writer::SampleModel(shape)));
+  const std::string name =
+      "model_v" + std::to_string(vertices) + "_b" + std::to_string(bones) + ".app";
+  return files[key] =
+             Written(ModelFolder() / name, writer::WriteAppFile(writer::SampleModel(shape)));
 }
 
 const InputFile& SampleAnimationFile(int32_t tracks, int32_t keys, int32_t variant) {
@@ -127,7 +129,8 @@ const InputFile& ManyMaterialsModelFile(int32_t materials) {
   shape.bones = 8;
   shape.materials = materials;
   const std::string name = "materials_" + std::to_string(materials) + ".app";
-  return files[materials] = Written(Folder("material-models") / name, writer::WriteAppFile(writer::SampleModel(shape)));
+  return files[materials] = Written(Folder("material-models") / name,
+                                    writer::WriteAppFile(writer::SampleModel(shape)));
 }
 
 std::filesystem::path SampleModelTree(int32_t models, int32_t vertices) {
@@ -135,7 +138,8 @@ std::filesystem::path SampleModelTree(int32_t models, int32_t vertices) {
   static std::map<std::pair<int32_t, int32_t>, std::filesystem::path> trees;
   const auto key = std::make_pair(models, vertices);
   if (auto found = trees.find(key); found != trees.end()) return found->second;
-  const std::filesystem::path root = Folder(("tree_m" + std::to_string(models) + "_v" + std::to_string(vertices)).c_str());
+  const std::filesystem::path root =
+      Folder(("tree_m" + std::to_string(models) + "_v" + std::to_string(vertices)).c_str());
   writer::SampleModelShape shape;
   shape.vertices = vertices;
   shape.bones = BonesForVertices(vertices);
@@ -172,7 +176,8 @@ const TextureFolder& SampleTextureFolder(int32_t files) {
   shape.firstTextureId = kFirstTextureId;
   shape.texturesPerMaterial = files / kMaterials;
   const std::string name = "slots_" + std::to_string(files) + ".app";
-  folder.model = Written(Folder("texture-models") / name, writer::WriteAppFile(writer::SampleModel(shape)));
+  folder.model =
+      Written(Folder("texture-models") / name, writer::WriteAppFile(writer::SampleModel(shape)));
   return folders[files] = std::move(folder);
 }
 

@@ -24,7 +24,8 @@ void CopyFilesEachIteration(benchmark::State& state, const std::vector<const Inp
     }
     source.insert(source.end(), bytes.begin(), bytes.end());
   }
-  std::vector<uint8_t> target(source.size(), 1);  // touched once, so no page is first used in the loop
+  std::vector<uint8_t> target(source.size(),
+                              1);  // touched once, so no page is first used in the loop
   for (auto _ : state) {
     std::memcpy(target.data(), source.data(), source.size());
     benchmark::ClobberMemory();

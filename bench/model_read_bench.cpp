@@ -27,7 +27,9 @@ const InputFile& ModelFor(const benchmark::State& state) {
   return SampleModelFile(vertices, BonesForVertices(vertices));
 }
 
-void BM_MemcpyModelBytes(benchmark::State& state) { CopyFilesEachIteration(state, {&ModelFor(state)}); }
+void BM_MemcpyModelBytes(benchmark::State& state) {
+  CopyFilesEachIteration(state, {&ModelFor(state)});
+}
 
 // What any reader of the whole file pays at least: open, a buffer of the file's size, one read.
 void BM_PlainFileRead(benchmark::State& state) {
@@ -95,11 +97,13 @@ void BM_ModelRead(benchmark::State& state) {
 // by name.
 void BM_ModelReadManyMaterials(benchmark::State& state) {
   const auto materials = int32_t(state.range(0));
-  ReadEachIteration(state, ManyMaterialsModelFile(materials), [&](const ModelStore& store) -> const char* {
-    const List<Submesh>& submeshes = store.geosets[(materials - 1) % 2].submeshes;
-    return submeshes[submeshes.count - 1].materialIndex == materials - 1 ? nullptr
-                                                                          : "a submesh did not find its material";
-  });
+  ReadEachIteration(state, ManyMaterialsModelFile(materials),
+                    [&](const ModelStore& store) -> const char* {
+                      const List<Submesh>& submeshes = store.geosets[(materials - 1) % 2].submeshes;
+                      return submeshes[submeshes.count - 1].materialIndex == materials - 1
+                                 ? nullptr
+                                 : "a submesh did not find its material";
+                    });
 }
 
 // Its limit: a memcpy of the same files' bytes.
@@ -161,9 +165,11 @@ int ReadModelAndReportPeak(const char* path) {
   const ResidentSet before = StartPeakWindow();
   const auto start = std::chrono::steady_clock::now();
   if (!ReadModelFile(context.get(), store, cursor)) return 3;
-  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
+  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::steady_clock::now() - start);
   const ResidentSet after = ReadResidentSet();
-  std::printf("%llu %llu %llu\n", static_cast<unsigned long long>(after.peakBytes - before.currentBytes),
+  std::printf("%llu %llu %llu\n",
+              static_cast<unsigned long long>(after.peakBytes - before.currentBytes),
               static_cast<unsigned long long>(StoreBytes(store)),
               static_cast<unsigned long long>(nanoseconds.count()));
   return 0;

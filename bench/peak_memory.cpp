@@ -21,8 +21,10 @@ uint64_t StatusKilobytes(const std::string& status, const char* field) {
 
 ResidentSet ReadResidentSet() {
   std::ifstream file("/proc/self/status");
-  const std::string status((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  return ResidentSet{StatusKilobytes(status, "VmRSS:") * 1024, StatusKilobytes(status, "VmHWM:") * 1024};
+  const std::string status((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+  return ResidentSet{StatusKilobytes(status, "VmRSS:") * 1024,
+                     StatusKilobytes(status, "VmHWM:") * 1024};
 }
 
 ResidentSet StartPeakWindow() {
@@ -57,7 +59,8 @@ PeakMemory MeasureReadPeakInChild(const std::filesystem::path& model) {
   for (ssize_t n; (n = read(out[0], chunk, sizeof chunk)) > 0;) text.append(chunk, size_t(n));
   close(out[0]);
   int status = 0;
-  if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return result;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return result;
   unsigned long long peak = 0, store = 0, nanoseconds = 0;
   if (std::sscanf(text.c_str(), "%llu %llu %llu", &peak, &store, &nanoseconds) != 3) return result;
   result = PeakMemory{true, peak, store, nanoseconds};

@@ -74,13 +74,18 @@ void BM_AssimpLoadGltf(benchmark::State& state) {
     }
     state.PauseTiming();
     loadedVertices = 0;
-    for (unsigned m = 0; m < scene->mNumMeshes; ++m) loadedVertices += scene->mMeshes[m]->mNumVertices;
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m)
+      loadedVertices += scene->mMeshes[m]->mNumVertices;
     state.ResumeTiming();
   }
   state.counters["vertices_loaded"] = loadedVertices;
 }
 
-BENCHMARK(BM_AssimpLoadGltf)->ArgName("vertices")->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AssimpLoadGltf)
+    ->ArgName("vertices")
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vexmara::bench

@@ -24,7 +24,8 @@ struct LoadedPlugin {
       error = "cannot load " + std::string(VEXMARA_PLUGIN_PATH) + ": " + library.LoadError();
       return;
     }
-    setScript = reinterpret_cast<SetScriptedDialogFunction>(dlsym(library.Instance(), "SetScriptedDialog"));
+    setScript =
+        reinterpret_cast<SetScriptedDialogFunction>(dlsym(library.Instance(), "SetScriptedDialog"));
     if (setScript == nullptr) error = "the library does not export SetScriptedDialog";
   }
 };
@@ -86,7 +87,8 @@ ImportOutcome RunImports(benchmark::State& state, const ImportRequest& request) 
     host.reset();
     state.ResumeTiming();
     if (outcome.importResult != 1) {
-      state.SkipWithError(outcome.readResult != 1 ? "the model was not read" : "the import did not build");
+      state.SkipWithError(outcome.readResult != 1 ? "the model was not read"
+                                                  : "the import did not build");
       break;
     }
   }

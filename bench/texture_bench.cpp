@@ -26,7 +26,9 @@ namespace {
 bool ReadInto(const InputFile& file, ModelStore& store) {
   uint8_t* bytes = nullptr;
   uint32_t length = 0;
-  if (platform::ReadWholeFile(file.widePath.c_str(), &bytes, &length) != platform::FileReadResult::kOk) return false;
+  if (platform::ReadWholeFile(file.widePath.c_str(), &bytes, &length) !=
+      platform::FileReadResult::kOk)
+    return false;
   ReadCursor cursor;
   cursor.Adopt(bytes, length);
   return ParseModel(cursor, store) == ModelParseResult::kOk;

@@ -32,9 +32,11 @@ std::vector<std::array<float, 16>> AffineMatrices(size_t count) {
     const float r[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
                            {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
                            {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}};
-    const float s[3] = {factor(random), factor(random), factor(random) * (unit(random) < -0.8f ? -1.0f : 1.0f)};
+    const float s[3] = {factor(random), factor(random),
+                        factor(random) * (unit(random) < -0.8f ? -1.0f : 1.0f)};
     for (int row = 0; row < 3; ++row) {
-      for (int column = 0; column < 3; ++column) m[size_t(row * 4 + column)] = r[row][column] * s[column];
+      for (int column = 0; column < 3; ++column)
+        m[size_t(row * 4 + column)] = r[row][column] * s[column];
       m[size_t(row * 4 + 3)] = 10.0f * unit(random);
     }
     m[12] = m[13] = m[14] = 0.0f;
@@ -54,7 +56,11 @@ void BM_DecomposeAffine(benchmark::State& state) {
   state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
 }
 
-BENCHMARK(BM_DecomposeAffine)->ArgName("matrices")->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DecomposeAffine)
+    ->ArgName("matrices")
+    ->Arg(1'000)
+    ->Arg(10'000)
+    ->Unit(benchmark::kMicrosecond);
 
 // A host context holding only a skeleton: `bones` bones in a chain, each turned a little about
 // z and moved along y from its parent, with world matrices as the host makes them current.
@@ -76,8 +82,22 @@ struct SkeletonContext {
       HostBone& bone = bones[size_t(i)];
       bone.parentIndex = i - 1;
       const float angle = 0.05f * float(i % 40);
-      const float local[16] = {std::cos(angle), -std::sin(angle), 0, 0, std::sin(angle), std::cos(angle), 0, 1,
-                               0, 0, 1, 0, 0, 0, 0, 1};
+      const float local[16] = {std::cos(angle),
+                               -std::sin(angle),
+                               0,
+                               0,
+                               std::sin(angle),
+                               std::cos(angle),
+                               0,
+                               1,
+                               0,
+                               0,
+                               1,
+                               0,
+                               0,
+                               0,
+                               0,
+                               1};
       if (i == 0) {
         std::memcpy(bone.worldMatrix, local, sizeof(local));
       } else {
@@ -95,7 +115,8 @@ void BM_AxisSwap(benchmark::State& state) {
     SwapModelAxes(skeleton.context.get());
     benchmark::ClobberMemory();
   }
-  if (!std::isfinite(skeleton.bones.back().translation[0])) state.SkipWithError("the rebuilt bones are not finite");
+  if (!std::isfinite(skeleton.bones.back().translation[0]))
+    state.SkipWithError("the rebuilt bones are not finite");
   state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
 }
 

@@ -15,7 +15,8 @@ namespace vexmara::cli {
 namespace {
 
 ParsedCommandLine UsageError(std::ostream& err, const std::string& message) {
-  err << "vexmara-import: " << message << "\n" << "Run with --help for more information.\n";
+  err << "vexmara-import: " << message << "\n"
+      << "Run with --help for more information.\n";
   return ParsedCommandLine{std::nullopt, kExitUsage};
 }
 
@@ -30,19 +31,25 @@ std::string FolderProblem(const std::string& folder) {
   std::error_code ignored;
   const std::filesystem::path path = PathFromText(folder);
   if (std::filesystem::is_directory(path, ignored)) return {};
-  return (std::filesystem::exists(path, ignored) ? "Directory is actually a file: " : "Directory does not exist: ") +
+  return (std::filesystem::exists(path, ignored) ? "Directory is actually a file: "
+                                                 : "Directory does not exist: ") +
          folder;
 }
 
 }  // namespace
 
-ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std::filesystem::path& defaultLibrary,
-                                   std::ostream& out, std::ostream& err) {
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv,
+                                   const std::filesystem::path& defaultLibrary, std::ostream& out,
+                                   std::ostream& err) {
   CLI::App app{
-      "Imports a Karnath 3 model (.app) with its animations (.ani) through the vexmara plug-in, as a host "
-      "application does, prints what the import dialog shows and the outcome, and writes what the host "
-      "received as glTF 2.0. Given folders, converts every model below them into OUT_DIR, keeping the "
-      "relative paths (IN_DIR/chars/orc.app becomes OUT_DIR/chars/orc.glb), in parallel worker processes.",
+      "Imports a Karnath 3 model (.app) with its animations (.ani) through the vexmara plug-in, as "
+      "a host "
+      "application does, prints what the import dialog shows and the outcome, and writes what the "
+      "host "
+      "received as glTF 2.0. Given folders, converts every model below them into OUT_DIR, keeping "
+      "the "
+      "relative paths (IN_DIR/chars/orc.app becomes OUT_DIR/chars/orc.glb), in parallel worker "
+      "processes.",
       "vexmara-import"};
   app.get_formatter()->column_width(28);
 
@@ -58,67 +65,80 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
   double timeout = 60;
   std::string report;
 
-  app.add_option("MODEL.app|IN_DIR", inputs,
-                 "The model file to import; or one or more folders, every model below which is converted");
-  CLI::Option* anim =
-      app.add_option("--anim", animations, "An animation file to import with the model; repeat for more")
-          ->type_name("FILE.ani")
-          ->expected(1)
-          ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option(
+      "MODEL.app|IN_DIR", inputs,
+      "The model file to import; or one or more folders, every model below which is converted");
+  CLI::Option* anim = app.add_option("--anim", animations,
+                                     "An animation file to import with the model; repeat for more")
+                          ->type_name("FILE.ani")
+                          ->expected(1)
+                          ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--textures", textures, "The texture directory (default: the model's folder)")
       ->type_name("DIR")
       ->check(CLI::Validator(FolderProblem, ""));
   app.add_flag("--no-swap", noSwap, "Uncheck \"Swap model\" (the model's z axis stays up)");
   app.add_flag("--groups", groups, "Check \"Import submeshes as groups\"");
-  app.add_flag("--alpha", alpha,
-               "Check \"Extract alpha maps\" (writes NAME_A.tga beside each texture, as the host does: in a "
-               "batch too, outside OUT_DIR)");
+  app.add_flag(
+      "--alpha", alpha,
+      "Check \"Extract alpha maps\" (writes NAME_A.tga beside each texture, as the host does: in a "
+      "batch too, outside OUT_DIR)");
   app.add_option("-o,--output", output,
-                 "Write the scene as glTF 2.0: a .glb file holding its texture images, or a .gltf file with "
-                 "its .bin and its images as PNG files beside it. With folders as input: the folder to write into")
+                 "Write the scene as glTF 2.0: a .glb file holding its texture images, or a .gltf "
+                 "file with "
+                 "its .bin and its images as PNG files beside it. With folders as input: the "
+                 "folder to write into")
       ->type_name("OUT.glb|OUT.gltf|OUT_DIR");
   app.add_flag("--external-images", externalImages,
                "Write a .glb's texture images as PNG files beside it instead of inside it");
   CLI::Option* jsonOption =
-      app.add_option("--json", json, "Write the reference host's scene document as JSON")->type_name("OUT.json");
+      app.add_option("--json", json, "Write the reference host's scene document as JSON")
+          ->type_name("OUT.json");
   app.add_option("--plugin", library, "The plug-in library to load")
       ->type_name("LIBRARY")
       ->default_str(PathText(defaultLibrary));
   CLI::Option* formatOption =
-      app.add_option("--format", format, "Folders: write .glb files (the default) or .gltf files with their .bin")
+      app.add_option("--format", format,
+                     "Folders: write .glb files (the default) or .gltf files with their .bin")
           ->type_name("glb|gltf")
           ->check(CLI::IsMember({"glb", "gltf"}).description(""));
-  CLI::Option* animsOption =
-      app.add_option("--anims", animationFolders,
-                     "Folders: the animation files below DIR are offered to every model; \"auto\": those below "
-                     "each model's own folder. Repeat for more. A file is attached to a model when each of its "
-                     "tracks names one of the model's bones (letter case aside, as the import matches them) and "
-                     "its tracks name at least half of those bones")
-          ->type_name("DIR|auto")
-          ->expected(1)
-          ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  CLI::Option* animsOption = app.add_option("--anims", animationFolders,
+                                            "Folders: the animation files below DIR are offered to "
+                                            "every model; \"auto\": those below "
+                                            "each model's own folder. Repeat for more. A file is "
+                                            "attached to a model when each of its "
+                                            "tracks names one of the model's bones (letter case "
+                                            "aside, as the import matches them) and "
+                                            "its tracks name at least half of those bones")
+                                 ->type_name("DIR|auto")
+                                 ->expected(1)
+                                 ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   CLI::Option* jobsOption =
-      app.add_option("--jobs", jobs, "Folders: how many models are converted at once (default: one per processor)")
+      app.add_option("--jobs", jobs,
+                     "Folders: how many models are converted at once (default: one per processor)")
           ->type_name("N")
           ->check(CLI::PositiveNumber.description(""));
   CLI::Option* timeoutOption =
-      app.add_option("--timeout", timeout,
-                     "Folders: a model (or an animation file) that takes longer has its worker stopped and "
-                     "counts as failed (default 60)")
+      app.add_option(
+             "--timeout", timeout,
+             "Folders: a model (or an animation file) that takes longer has its worker stopped and "
+             "counts as failed (default 60)")
           ->type_name("SECONDS")
           ->check(CLI::PositiveNumber.description(""));
-  CLI::Option* reportOption =
-      app.add_option("--report", report,
-                     "Folders: write a JSON report: per model its status, the plug-in's error text, warnings, "
-                     "counts, animation files attached and time taken")
-          ->type_name("FILE.json");
+  CLI::Option* reportOption = app.add_option("--report", report,
+                                             "Folders: write a JSON report: per model its status, "
+                                             "the plug-in's error text, warnings, "
+                                             "counts, animation files attached and time taken")
+                                  ->type_name("FILE.json");
   app.footer(
       "The three options set the import dialog's check boxes; without them the boxes keep their "
       "defaults (\"Swap model\" checked, the other two unchecked).\n"
-      "With folders as input, every .app file below them (in any letter case) is converted; a model that "
-      "cannot be read, crashes or hangs fails alone and the rest go on. Nothing but the alpha maps of "
+      "With folders as input, every .app file below them (in any letter case) is converted; a "
+      "model that "
+      "cannot be read, crashes or hangs fails alone and the rest go on. Nothing but the alpha maps "
+      "of "
       "\"Extract alpha maps\" is written outside OUT_DIR.\n"
-      "Exit codes: 0 the scene was built (and written), or every model of the folders was converted; 1 the "
+      "Exit codes: 0 the scene was built (and written), or every model of the folders was "
+      "converted; 1 the "
       "read, the import or a write failed, or any model of the folders did; 2 usage.");
 
   try {
@@ -130,7 +150,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
     return UsageError(err, e.what());
   }
 
-  if (inputs.empty()) return UsageError(err, "MODEL.app is required (or folders to convert, with -o OUT_DIR)");
+  if (inputs.empty())
+    return UsageError(err, "MODEL.app is required (or folders to convert, with -o OUT_DIR)");
   CommandLine line;
   line.request.library = PathFromText(library);
   if (!textures.empty()) line.request.textureDirectory = PathFromText(textures);
@@ -141,7 +162,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
   const bool folders = std::any_of(inputs.begin(), inputs.end(), IsFolder);
   if (folders) {
     for (const std::string& input : inputs) {
-      if (!IsFolder(input)) return UsageError(err, input + ": with folders as input, every input must be a folder");
+      if (!IsFolder(input))
+        return UsageError(err, input + ": with folders as input, every input must be a folder");
     }
     if (output.empty()) return UsageError(err, "with folders as input, -o OUT_DIR is required");
     std::error_code ignored;
@@ -149,9 +171,11 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
       return UsageError(err, output + ": with folders as input, -o names the folder to write into");
     }
     if (IsGltfPath(PathFromText(output))) {
-      return UsageError(err, output + ": with folders as input, -o names a folder, not a .glb or .gltf file");
+      return UsageError(
+          err, output + ": with folders as input, -o names a folder, not a .glb or .gltf file");
     }
-    if (anim->count() > 0) return UsageError(err, "--anim is for one model; with folders as input, use --anims DIR");
+    if (anim->count() > 0)
+      return UsageError(err, "--anim is for one model; with folders as input, use --anims DIR");
     if (jsonOption->count() > 0) return UsageError(err, "--json is for one model, not for folders");
     batch::BatchOptions options;
     for (const std::string& input : inputs) options.inputs.push_back(PathFromText(input));
@@ -179,18 +203,24 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std:
     return ParsedCommandLine{std::move(line), kExitBuilt};
   }
 
-  if (inputs.size() > 1) return UsageError(err, inputs[1] + ": one model file at a time (or folders to convert)");
-  for (const CLI::Option* option : {formatOption, animsOption, jobsOption, timeoutOption, reportOption}) {
-    if (option->count() > 0) return UsageError(err, option->get_name() + " is for folders as input, not a model file");
+  if (inputs.size() > 1)
+    return UsageError(err, inputs[1] + ": one model file at a time (or folders to convert)");
+  for (const CLI::Option* option :
+       {formatOption, animsOption, jobsOption, timeoutOption, reportOption}) {
+    if (option->count() > 0)
+      return UsageError(err, option->get_name() + " is for folders as input, not a model file");
   }
   if (!output.empty() && !IsGltfPath(PathFromText(output))) {
     std::error_code ignored;
     const bool missing = !std::filesystem::exists(PathFromText(inputs[0]), ignored);
-    return UsageError(err, "-o: the output must end in .glb or .gltf" +
-                               (missing ? " (or be a folder, with folders as input: " + inputs[0] + " is none)" : ""));
+    return UsageError(
+        err,
+        "-o: the output must end in .glb or .gltf" +
+            (missing ? " (or be a folder, with folders as input: " + inputs[0] + " is none)" : ""));
   }
   line.request.model = PathFromText(inputs[0]);
-  for (const std::string& animation : animations) line.request.animations.push_back(PathFromText(animation));
+  for (const std::string& animation : animations)
+    line.request.animations.push_back(PathFromText(animation));
   if (!output.empty()) line.output = PathFromText(output);
   line.externalImages = externalImages;
   if (!json.empty()) line.json = PathFromText(json);

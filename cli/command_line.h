@@ -11,9 +11,9 @@
 namespace vexmara::cli {
 
 struct CommandLine {
-  ImportRequest request;  // paths as given, relative to the caller's folder
+  ImportRequest request;                        // paths as given, relative to the caller's folder
   std::optional<std::filesystem::path> output;  // .glb or .gltf
-  bool externalImages = false;                   // a .glb's images beside it
+  bool externalImages = false;                  // a .glb's images beside it
   std::optional<std::filesystem::path> json;    // the host's scene document
   // Folders as input: the batch to run instead of the one import above.
   std::optional<batch::BatchOptions> batch;
@@ -32,7 +32,8 @@ struct ParsedCommandLine {
 // Parses the arguments. "--help" prints the usage to `out` and gives exit code 0 and no line; a
 // usage error prints what is wrong to `err` and gives exit code 2. `defaultLibrary` is the plug-in
 // library used without "--plugin".
-ParsedCommandLine ParseCommandLine(int argc, const char* const* argv, const std::filesystem::path& defaultLibrary,
-                                   std::ostream& out, std::ostream& err);
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv,
+                                   const std::filesystem::path& defaultLibrary, std::ostream& out,
+                                   std::ostream& err);
 
 }  // namespace vexmara::cli

@@ -18,14 +18,19 @@ std::size_t WholeCharacters(const std::string& text) {
   while (lead > 0 && text.size() - lead < 3 && (byte(lead - 1) & 0xC0) == 0x80) --lead;
   if (lead == 0) return text.size();
   --lead;
-  const std::size_t length = byte(lead) >= 0xF0 ? 4 : byte(lead) >= 0xE0 ? 3 : byte(lead) >= 0xC0 ? 2 : 1;
+  const std::size_t length = byte(lead) >= 0xF0   ? 4
+                             : byte(lead) >= 0xE0 ? 3
+                             : byte(lead) >= 0xC0 ? 2
+                                                  : 1;
   return text.size() - lead < length ? lead : text.size();
 }
 
 void WriteAllBytes(HANDLE handle, const char* bytes, std::size_t size) {
   while (size > 0) {
     DWORD written = 0;
-    if (!WriteFile(handle, bytes, DWORD(std::min<std::size_t>(size, 1 << 20)), &written, nullptr) || written == 0) return;
+    if (!WriteFile(handle, bytes, DWORD(std::min<std::size_t>(size, 1 << 20)), &written, nullptr) ||
+        written == 0)
+      return;
     bytes += written;
     size -= written;
   }
@@ -71,15 +76,18 @@ void ConsoleText::Write(bool wholeLinesOnly) {
     for (std::size_t at = 0; at < wide.size();) {
       DWORD written = 0;
       const DWORD piece = DWORD(std::min<std::size_t>(wide.size() - at, 8192));
-      if (!WriteConsoleW(handle, wide.data() + at, piece, &written, nullptr) || written == 0) return;
+      if (!WriteConsoleW(handle, wide.data() + at, piece, &written, nullptr) || written == 0)
+        return;
       at += written;
     }
     return;
   }
-  const int bytes = WideCharToMultiByte(codePage_, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  const int bytes = WideCharToMultiByte(codePage_, 0, wide.data(), int(wide.size()), nullptr, 0,
+                                        nullptr, nullptr);
   if (bytes <= 0) return;
   std::string converted(std::size_t(bytes), '\0');
-  WideCharToMultiByte(codePage_, 0, wide.data(), int(wide.size()), converted.data(), bytes, nullptr, nullptr);
+  WideCharToMultiByte(codePage_, 0, wide.data(), int(wide.size()), converted.data(), bytes, nullptr,
+                      nullptr);
   WriteAllBytes(handle, converted.data(), converted.size());
 }
 

@@ -60,8 +60,9 @@ void DialogExports::Answer(const DialogAnswers& answers) const {
   ScriptedDialogRecord script{};
   script.result = 1;
   script.textureDirectory =
-      answers.textureDirectory ? reinterpret_cast<const std::uint16_t*>(answers.textureDirectory->c_str())
-                               : nullptr;
+      answers.textureDirectory
+          ? reinterpret_cast<const std::uint16_t*>(answers.textureDirectory->c_str())
+          : nullptr;
   script.animationFileCount = std::int32_t(files.size());
   script.animationFiles = files.empty() ? nullptr : files.data();
   script.swapModel = answers.swapModel;
@@ -96,7 +97,8 @@ DialogTexts DialogExports::Texts() const {
   texts.textureDirectory = Text(kTextureDirectoryText);
   texts.animationFiles = Text(kAnimationFilesText);
   for (std::int32_t line = 0;; ++line) {
-    auto text = FetchText([&](std::uint16_t* out, std::int32_t units) { return line_(line, out, units); });
+    auto text =
+        FetchText([&](std::uint16_t* out, std::int32_t units) { return line_(line, out, units); });
     if (!text) break;
     texts.textureLines.push_back(std::move(*text));
   }

@@ -15,11 +15,11 @@ namespace vexmara::cli {
 extern "C" {
 // The answers of the headless dialog, laid out as the library reads them.
 struct ScriptedDialogRecord {
-  std::int32_t result;                 // 1 "Import", 0 "Cancel", -1 the dialog cannot be created
+  std::int32_t result;                    // 1 "Import", 0 "Cancel", -1 the dialog cannot be created
   const std::uint16_t* textureDirectory;  // non-null: the folder picker returns this path
-  std::int32_t animationFileCount;     // > 0: the file picker returns these paths
+  std::int32_t animationFileCount;        // > 0: the file picker returns these paths
   const std::uint16_t* const* animationFiles;
-  std::int32_t swapModel;              // box states at "Import": 1, 0, or -1 as shown
+  std::int32_t swapModel;  // box states at "Import": 1, 0, or -1 as shown
   std::int32_t submeshesAsGroups;
   std::int32_t extractAlphaMaps;
 };

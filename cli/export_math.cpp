@@ -25,7 +25,8 @@ Vec3 QuatRotate(const Quat& q, const Vec3& v) {
   float r[16];
   QuaternionToMatrix(q.data(), r);
   Vec3 out{};
-  for (size_t row = 0; row < 3; ++row) out[row] = r[row * 4] * v[0] + r[row * 4 + 1] * v[1] + r[row * 4 + 2] * v[2];
+  for (size_t row = 0; row < 3; ++row)
+    out[row] = r[row * 4] * v[0] + r[row * 4 + 1] * v[1] + r[row * 4 + 2] * v[2];
   return out;
 }
 

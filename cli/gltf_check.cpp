@@ -24,8 +24,8 @@ tinygltf::FsCallbacks MemoryCallbacks(const MemoryFiles& files) {
     return FindFile(*static_cast<const MemoryFiles*>(user), path) != nullptr;
   };
   callbacks.ExpandFilePath = [](const std::string& path, void*) { return path; };
-  callbacks.ReadWholeFile = [](std::vector<unsigned char>* out, std::string* error, const std::string& path,
-                               void* user) {
+  callbacks.ReadWholeFile = [](std::vector<unsigned char>* out, std::string* error,
+                               const std::string& path, void* user) {
     const std::vector<std::uint8_t>* bytes = FindFile(*static_cast<const MemoryFiles*>(user), path);
     if (bytes == nullptr) {
       if (error != nullptr) *error += "no file " + path + "\n";
@@ -34,7 +34,8 @@ tinygltf::FsCallbacks MemoryCallbacks(const MemoryFiles& files) {
     out->assign(bytes->begin(), bytes->end());
     return true;
   };
-  callbacks.WriteWholeFile = [](std::string* error, const std::string&, const std::vector<unsigned char>&, void*) {
+  callbacks.WriteWholeFile = [](std::string* error, const std::string&,
+                                const std::vector<unsigned char>&, void*) {
     if (error != nullptr) *error += "nothing is written while reading back\n";
     return false;
   };
@@ -67,16 +68,16 @@ bool LoadWritten(const MemoryFiles& files, const std::filesystem::path& path, bo
   const std::string folder = path.parent_path().string();
   std::string warning;
   error->clear();
-  const bool loaded =
-      extension == ".glb"
-          ? loader.LoadBinaryFromMemory(model, error, &warning, bytes->data(), unsigned(bytes->size()), folder)
-          : loader.LoadASCIIFromString(model, error, &warning, reinterpret_cast<const char*>(bytes->data()),
-                                       unsigned(bytes->size()), folder);
+  const bool loaded = extension == ".glb"
+                          ? loader.LoadBinaryFromMemory(model, error, &warning, bytes->data(),
+                                                        unsigned(bytes->size()), folder)
+                          : loader.LoadASCIIFromString(model, error, &warning,
+                                                       reinterpret_cast<const char*>(bytes->data()),
+                                                       unsigned(bytes->size()), folder);
   // What tinygltf only warns of (an image it cannot find, for one) is a fault of an export too.
   *error += warning;
   return loaded && warning.empty();
 }
-
 
 namespace {
 
@@ -104,7 +105,9 @@ class Checker {
   }
 
  private:
-  void Fail(const std::string& where, const std::string& what) { problems_.push_back(where + ": " + what); }
+  void Fail(const std::string& where, const std::string& what) {
+    problems_.push_back(where + ": " + what);
+  }
 
   template <class T>
   static bool InRange(int index, const std::vector<T>& list) {
@@ -218,7 +221,8 @@ class Checker {
       return;
     }
     const tinygltf::BufferView& view = model_.bufferViews[size_t(accessor.bufferView)];
-    if ((view.byteOffset + accessor.byteOffset) % size != 0) Fail(where, "data not aligned to its components");
+    if ((view.byteOffset + accessor.byteOffset) % size != 0)
+      Fail(where, "data not aligned to its components");
     if (Data(index) == nullptr) {
       Fail(where, "elements end past the view or its buffer");
       return;
@@ -247,21 +251,23 @@ class Checker {
     for (size_t c = 0; bounded && c < n; ++c) {
       if (!std::isfinite(accessor.minValues[c]) || !std::isfinite(accessor.maxValues[c])) {
         Fail(where, "a non-finite min or max");
-      } else if (float(accessor.minValues[c]) != float(low[c]) || float(accessor.maxValues[c]) != float(high[c])) {
+      } else if (float(accessor.minValues[c]) != float(low[c]) ||
+                 float(accessor.maxValues[c]) != float(high[c])) {
         Fail(where, "min or max differ from the elements' in component " + std::to_string(c));
       }
     }
   }
 
   // True when accessor `index` exists and has the given types; otherwise a problem at `where`.
-  bool Expect(int index, int type, std::initializer_list<int> componentTypes, const std::string& where) {
+  bool Expect(int index, int type, std::initializer_list<int> componentTypes,
+              const std::string& where) {
     if (!InRange(index, model_.accessors)) {
       Fail(where, "no such accessor");
       return false;
     }
     const tinygltf::Accessor& accessor = model_.accessors[size_t(index)];
-    if (accessor.type != type ||
-        std::find(componentTypes.begin(), componentTypes.end(), accessor.componentType) == componentTypes.end()) {
+    if (accessor.type != type || std::find(componentTypes.begin(), componentTypes.end(),
+                                           accessor.componentType) == componentTypes.end()) {
       Fail(where, "accessor of the wrong type");
       return false;
     }
@@ -297,22 +303,25 @@ class Checker {
           !finite(node.translation) || !finite(node.scale) || !finite(node.rotation)) {
         Fail(where, "a translation, rotation or scale that is not finite or of the wrong length");
       } else if (node.rotation.size() == 4) {
-        const double length = std::sqrt(node.rotation[0] * node.rotation[0] + node.rotation[1] * node.rotation[1] +
-                                        node.rotation[2] * node.rotation[2] + node.rotation[3] * node.rotation[3]);
+        const double length =
+            std::sqrt(node.rotation[0] * node.rotation[0] + node.rotation[1] * node.rotation[1] +
+                      node.rotation[2] * node.rotation[2] + node.rotation[3] * node.rotation[3]);
         if (std::fabs(length - 1) > kUnitTolerance) Fail(where, "a rotation not of unit length");
       }
     }
     // With at most one parent each, a node whose chain of parents does not end is in a cycle.
     for (size_t n = 0; n < model_.nodes.size(); ++n) {
       int above = int(n);
-      for (size_t steps = 0; above >= 0 && steps <= model_.nodes.size(); ++steps) above = parent_[size_t(above)];
+      for (size_t steps = 0; above >= 0 && steps <= model_.nodes.size(); ++steps)
+        above = parent_[size_t(above)];
       if (above >= 0) Fail("nodes/" + std::to_string(n), "in a cycle of children");
     }
   }
 
   // True when `ancestor` is `node` or above it.
   bool Above(int ancestor, int node) const {
-    for (size_t steps = 0; node >= 0 && steps <= model_.nodes.size(); ++steps, node = parent_[size_t(node)]) {
+    for (size_t steps = 0; node >= 0 && steps <= model_.nodes.size();
+         ++steps, node = parent_[size_t(node)]) {
       if (node == ancestor) return true;
     }
     return false;
@@ -320,7 +329,8 @@ class Checker {
 
   void CheckScenes() {
     if (model_.scenes.empty()) Fail("scenes", "none");
-    if (!model_.scenes.empty() && !InRange(model_.defaultScene, model_.scenes)) Fail("scene", "no such scene");
+    if (!model_.scenes.empty() && !InRange(model_.defaultScene, model_.scenes))
+      Fail("scene", "no such scene");
     inScene_.assign(model_.nodes.size(), false);
     for (size_t s = 0; s < model_.scenes.size(); ++s) {
       for (int node : model_.scenes[s].nodes) {
@@ -345,7 +355,8 @@ class Checker {
     }
   }
 
-  // ---- Meshes -------------------------------------------------------------------------------------
+  // ---- Meshes
+  // -------------------------------------------------------------------------------------
 
   void CheckMesh(int index) {
     const tinygltf::Mesh& mesh = model_.meshes[size_t(index)];
@@ -355,40 +366,47 @@ class Checker {
       const tinygltf::Primitive& primitive = mesh.primitives[p];
       const std::string at = where + "/primitives/" + std::to_string(p);
       if (primitive.mode != TINYGLTF_MODE_TRIANGLES) Fail(at, "not triangles");
-      if (primitive.material != -1 && !InRange(primitive.material, model_.materials)) Fail(at, "no such material");
+      if (primitive.material != -1 && !InRange(primitive.material, model_.materials))
+        Fail(at, "no such material");
       const auto attribute = [&](const char* name) {
         const auto found = primitive.attributes.find(name);
         return found == primitive.attributes.end() ? -1 : found->second;
       };
       const int position = attribute("POSITION");
-      if (position < 0 || !Expect(position, TINYGLTF_TYPE_VEC3, {TINYGLTF_COMPONENT_TYPE_FLOAT}, at + "/POSITION")) {
+      if (position < 0 || !Expect(position, TINYGLTF_TYPE_VEC3, {TINYGLTF_COMPONENT_TYPE_FLOAT},
+                                  at + "/POSITION")) {
         if (position < 0) Fail(at, "no POSITION");
         continue;
       }
-      if (model_.accessors[size_t(position)].minValues.empty()) Fail(at + "/POSITION", "no min and max");
+      if (model_.accessors[size_t(position)].minValues.empty())
+        Fail(at + "/POSITION", "no min and max");
       const size_t vertices = model_.accessors[size_t(position)].count;
       for (const auto& [name, accessor] : primitive.attributes) {
-        if (InRange(accessor, model_.accessors) && model_.accessors[size_t(accessor)].count != vertices) {
+        if (InRange(accessor, model_.accessors) &&
+            model_.accessors[size_t(accessor)].count != vertices) {
           Fail(at + "/" + name, "not as many elements as positions");
         }
       }
       const int uv = attribute("TEXCOORD_0");
-      if (uv >= 0) Expect(uv, TINYGLTF_TYPE_VEC2, {TINYGLTF_COMPONENT_TYPE_FLOAT}, at + "/TEXCOORD_0");
+      if (uv >= 0)
+        Expect(uv, TINYGLTF_TYPE_VEC2, {TINYGLTF_COMPONENT_TYPE_FLOAT}, at + "/TEXCOORD_0");
       const int joints = attribute("JOINTS_0"), weights = attribute("WEIGHTS_0");
       if ((joints >= 0) != (weights >= 0)) Fail(at, "JOINTS_0 without WEIGHTS_0 or the other way");
       if (joints >= 0 && weights >= 0 &&
           Expect(joints, TINYGLTF_TYPE_VEC4,
-                 {TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT}, at + "/JOINTS_0") &&
+                 {TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT},
+                 at + "/JOINTS_0") &&
           Expect(weights, TINYGLTF_TYPE_VEC4, {TINYGLTF_COMPONENT_TYPE_FLOAT}, at + "/WEIGHTS_0")) {
         CheckInfluences(joints, weights, at);
         skinnedMeshes_.insert(index);
       }
       if (primitive.indices < 0) {
         Fail(at, "no indices");
-      } else if (Expect(primitive.indices, TINYGLTF_TYPE_SCALAR,
-                        {TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
-                         TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT},
-                        at + "/indices")) {
+      } else if (Expect(
+                     primitive.indices, TINYGLTF_TYPE_SCALAR,
+                     {TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
+                      TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT},
+                     at + "/indices")) {
         const tinygltf::Accessor& indices = model_.accessors[size_t(primitive.indices)];
         if (indices.count % 3 != 0) Fail(at + "/indices", "not whole triangles");
         const double restart = std::ldexp(1.0, int(ComponentSize(indices.componentType) * 8)) - 1;
@@ -399,7 +417,8 @@ class Checker {
         for (size_t i = 0; i < indices.count; ++i) {
           const double value = Value(primitive.indices, i, 0);
           if (value >= double(vertices) || value == restart) {
-            Fail(at + "/indices", "index " + std::to_string(i) + " out of range or the restart value");
+            Fail(at + "/indices",
+                 "index " + std::to_string(i) + " out of range or the restart value");
             break;
           }
         }
@@ -430,7 +449,8 @@ class Checker {
     }
   }
 
-  // ---- Skins --------------------------------------------------------------------------------------
+  // ---- Skins
+  // --------------------------------------------------------------------------------------
 
   void CheckSkin(int index) {
     const tinygltf::Skin& skin = model_.skins[size_t(index)];
@@ -446,17 +466,21 @@ class Checker {
         Fail(where, "the skeleton is not above joint " + std::to_string(joint));
       }
     }
-    if (skin.skeleton >= 0 && !InRange(skin.skeleton, model_.nodes)) Fail(where, "no such skeleton node");
+    if (skin.skeleton >= 0 && !InRange(skin.skeleton, model_.nodes))
+      Fail(where, "no such skeleton node");
     if (skin.skeleton < 0 && skin.joints.size() > 1) Fail(where, "no skeleton");
     if (skin.inverseBindMatrices >= 0 &&
         Expect(skin.inverseBindMatrices, TINYGLTF_TYPE_MAT4, {TINYGLTF_COMPONENT_TYPE_FLOAT},
                where + "/inverseBindMatrices")) {
       const tinygltf::Accessor& matrices = model_.accessors[size_t(skin.inverseBindMatrices)];
-      if (matrices.count != skin.joints.size()) Fail(where, "not one inverse bind matrix per joint");
+      if (matrices.count != skin.joints.size())
+        Fail(where, "not one inverse bind matrix per joint");
       for (size_t m = 0; m < matrices.count; ++m) {
         // Column by column: the last row is elements 3, 7, 11 and 15.
-        if (Value(skin.inverseBindMatrices, m, 3) != 0 || Value(skin.inverseBindMatrices, m, 7) != 0 ||
-            Value(skin.inverseBindMatrices, m, 11) != 0 || Value(skin.inverseBindMatrices, m, 15) != 1) {
+        if (Value(skin.inverseBindMatrices, m, 3) != 0 ||
+            Value(skin.inverseBindMatrices, m, 7) != 0 ||
+            Value(skin.inverseBindMatrices, m, 11) != 0 ||
+            Value(skin.inverseBindMatrices, m, 15) != 1) {
           Fail(where, "inverse bind matrix " + std::to_string(m) + " is not affine");
         }
       }
@@ -483,7 +507,8 @@ class Checker {
       const tinygltf::Skin& skin = model_.skins[size_t(node.skin)];
       for (const tinygltf::Primitive& primitive : model_.meshes[size_t(node.mesh)].primitives) {
         const auto joints = primitive.attributes.find("JOINTS_0");
-        if (joints != primitive.attributes.end() && maxJoint_[joints->second] >= double(skin.joints.size())) {
+        if (joints != primitive.attributes.end() &&
+            maxJoint_[joints->second] >= double(skin.joints.size())) {
           Fail(where, "a joint index past its skin's joints");
         }
       }
@@ -495,7 +520,8 @@ class Checker {
     }
   }
 
-  // ---- Animations ---------------------------------------------------------------------------------
+  // ---- Animations
+  // ---------------------------------------------------------------------------------
 
   void CheckAnimation(int index) {
     const tinygltf::Animation& animation = model_.animations[size_t(index)];
@@ -506,7 +532,8 @@ class Checker {
       const tinygltf::AnimationChannel& channel = animation.channels[c];
       const std::string at = where + "/channels/" + std::to_string(c);
       if (!InRange(channel.target_node, model_.nodes)) Fail(at, "no such target node");
-      if (!targets.emplace(channel.target_node, channel.target_path).second) Fail(at, "a target animated twice");
+      if (!targets.emplace(channel.target_node, channel.target_path).second)
+        Fail(at, "a target animated twice");
       const bool rotation = channel.target_path == "rotation";
       if (!rotation && channel.target_path != "translation" && channel.target_path != "scale") {
         Fail(at, "path " + channel.target_path);
@@ -521,9 +548,10 @@ class Checker {
       if (sampler.interpolation != "LINEAR" && sampler.interpolation != "STEP") {
         Fail(on, "interpolation " + sampler.interpolation);
       }
-      if (!Expect(sampler.input, TINYGLTF_TYPE_SCALAR, {TINYGLTF_COMPONENT_TYPE_FLOAT}, on + "/input") ||
-          !Expect(sampler.output, rotation ? TINYGLTF_TYPE_VEC4 : TINYGLTF_TYPE_VEC3, {TINYGLTF_COMPONENT_TYPE_FLOAT},
-                  on + "/output")) {
+      if (!Expect(sampler.input, TINYGLTF_TYPE_SCALAR, {TINYGLTF_COMPONENT_TYPE_FLOAT},
+                  on + "/input") ||
+          !Expect(sampler.output, rotation ? TINYGLTF_TYPE_VEC4 : TINYGLTF_TYPE_VEC3,
+                  {TINYGLTF_COMPONENT_TYPE_FLOAT}, on + "/output")) {
         continue;
       }
       const tinygltf::Accessor& input = model_.accessors[size_t(sampler.input)];
@@ -539,7 +567,8 @@ class Checker {
       if (outputs != input.count) Fail(on + "/output", "not one value per key time");
       for (size_t k = 0; rotation && k < outputs; ++k) {
         double length = 0;
-        for (size_t i = 0; i < 4; ++i) length += Value(sampler.output, k, i) * Value(sampler.output, k, i);
+        for (size_t i = 0; i < 4; ++i)
+          length += Value(sampler.output, k, i) * Value(sampler.output, k, i);
         if (std::fabs(std::sqrt(length) - 1) > kUnitTolerance) {
           Fail(on + "/output", "a rotation not of unit length at key " + std::to_string(k));
           break;
@@ -548,22 +577,26 @@ class Checker {
     }
   }
 
-  // ---- Materials and images -----------------------------------------------------------------------
+  // ---- Materials and images
+  // -----------------------------------------------------------------------
 
   void CheckMaterials() {
     for (size_t m = 0; m < model_.materials.size(); ++m) {
       const tinygltf::Material& material = model_.materials[m];
       const std::string where = "materials/" + std::to_string(m);
-      if (material.alphaMode != "OPAQUE" && material.alphaMode != "MASK" && material.alphaMode != "BLEND") {
+      if (material.alphaMode != "OPAQUE" && material.alphaMode != "MASK" &&
+          material.alphaMode != "BLEND") {
         Fail(where, "alphaMode " + material.alphaMode);
       }
-      if (material.alphaCutoff != 0.5 && material.alphaMode != "MASK") Fail(where, "an alphaCutoff without MASK");
+      if (material.alphaCutoff != 0.5 && material.alphaMode != "MASK")
+        Fail(where, "an alphaCutoff without MASK");
       const int texture = material.pbrMetallicRoughness.baseColorTexture.index;
       if (texture != -1 && !InRange(texture, model_.textures)) Fail(where, "no such texture");
     }
     for (size_t t = 0; t < model_.textures.size(); ++t) {
       const tinygltf::Texture& texture = model_.textures[t];
-      if (!InRange(texture.source, model_.images)) Fail("textures/" + std::to_string(t), "no such image");
+      if (!InRange(texture.source, model_.images))
+        Fail("textures/" + std::to_string(t), "no such image");
       if (texture.sampler != -1 && !InRange(texture.sampler, model_.samplers)) {
         Fail("textures/" + std::to_string(t), "no such sampler");
       }
@@ -595,7 +628,8 @@ class Checker {
           Fail(where, "not a PNG file");
         }
       } else {
-        const std::vector<std::uint8_t>* bytes = files.Find((path.parent_path() / image.uri).lexically_normal());
+        const std::vector<std::uint8_t>* bytes =
+            files.Find((path.parent_path() / image.uri).lexically_normal());
         if (bytes == nullptr) {
           Fail(where, "no file " + image.uri);
         } else if (!isPng(bytes->data(), bytes->size())) {
@@ -605,7 +639,8 @@ class Checker {
     }
   }
 
-  // ---- Names --------------------------------------------------------------------------------------
+  // ---- Names
+  // --------------------------------------------------------------------------------------
 
   void CheckNames() {
     const auto unique = [&](const auto& objects, const char* kind) {
@@ -614,7 +649,8 @@ class Checker {
         if (objects[i].name.empty()) {
           Fail(std::string(kind) + "/" + std::to_string(i), "no name");
         } else if (!seen.insert(objects[i].name).second) {
-          Fail(std::string(kind) + "/" + std::to_string(i), "the name \"" + objects[i].name + "\" twice");
+          Fail(std::string(kind) + "/" + std::to_string(i),
+               "the name \"" + objects[i].name + "\" twice");
         }
       }
     };
@@ -628,8 +664,8 @@ class Checker {
 
   const tinygltf::Model& model_;
   std::vector<std::string> problems_;
-  std::vector<int> parent_;     // per node, -1 for a root
-  std::vector<bool> inScene_;   // per node
+  std::vector<int> parent_;    // per node, -1 for a root
+  std::vector<bool> inScene_;  // per node
   std::set<int> skinnedMeshes_;
   std::map<int, double> maxJoint_;  // per JOINTS_0 accessor, its largest joint index
 };
@@ -639,10 +675,11 @@ class Checker {
 void CheckGlbContainer(const std::vector<std::uint8_t>& bytes, const tinygltf::Model& model,
                        std::vector<std::string>* problems) {
   const auto le32 = [&](size_t at) {
-    return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 | std::uint32_t(bytes[at + 2]) << 16 |
-           std::uint32_t(bytes[at + 3]) << 24;
+    return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
+           std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
   };
-  if (bytes.size() < 20 || std::memcmp(bytes.data(), "glTF", 4) != 0 || le32(4) != 2 || le32(8) != bytes.size()) {
+  if (bytes.size() < 20 || std::memcmp(bytes.data(), "glTF", 4) != 0 || le32(4) != 2 ||
+      le32(8) != bytes.size()) {
     problems->push_back("glb: header");
     return;
   }
@@ -662,9 +699,10 @@ void CheckGlbContainer(const std::vector<std::uint8_t>& bytes, const tinygltf::M
     return;
   }
   const size_t binary = le32(at);
-  if (binary % 4 != 0 || at + 8 + binary != bytes.size() || binary < buffer || binary > buffer + 3) {
-    problems->push_back("glb: binary chunk of " + std::to_string(binary) + " bytes for a buffer of " +
-                        std::to_string(buffer));
+  if (binary % 4 != 0 || at + 8 + binary != bytes.size() || binary < buffer ||
+      binary > buffer + 3) {
+    problems->push_back("glb: binary chunk of " + std::to_string(binary) +
+                        " bytes for a buffer of " + std::to_string(buffer));
   }
 }
 
@@ -678,7 +716,8 @@ std::vector<std::string> CheckGltf(const MemoryFiles& files, const std::filesyst
   std::string extension = path.extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return char(std::tolower(c)); });
-  if (extension == ".glb") CheckGlbContainer(*files.Find(path.lexically_normal()), model, &problems);
+  if (extension == ".glb")
+    CheckGlbContainer(*files.Find(path.lexically_normal()), model, &problems);
   return problems;
 }
 

@@ -16,7 +16,8 @@
 
 namespace vexmara::cli {
 
-size_t BinaryChunk::AppendBlock(const std::uint8_t* data, size_t size, std::shared_ptr<const void> owner) {
+size_t BinaryChunk::AppendBlock(const std::uint8_t* data, size_t size,
+                                std::shared_ptr<const void> owner) {
   const size_t offset = Size();
   blocks_.push_back(Block{offset, data, size, std::move(owner)});
   size_ = offset + size;
@@ -40,12 +41,14 @@ float Finite(float value, float fallback) { return std::isfinite(value) ? value 
 
 // The name of host object `index` of a kind, or a name made of `kind` and the index when it has
 // none.
-std::string NameOr(const std::u16string& wide, const std::string& narrow, const char* kind, size_t index) {
+std::string NameOr(const std::u16string& wide, const std::string& narrow, const char* kind,
+                   size_t index) {
   std::string name = HostText(wide, narrow);
   return name.empty() ? kind + std::to_string(index) : name;
 }
 
-// ---- Buffer ---------------------------------------------------------------------------------------
+// ---- Buffer
+// ---------------------------------------------------------------------------------------
 
 size_t ComponentBytes(int componentType) {
   switch (componentType) {
@@ -72,7 +75,8 @@ void SetBounds(const float* values, size_t count, size_t n, tinygltf::Accessor* 
 // the binary chunk as they are, without a copy.
 class BufferBuilder {
  public:
-  explicit BufferBuilder(GltfDocument& document) : model_(document.model), binary_(document.binary) {}
+  explicit BufferBuilder(GltfDocument& document)
+      : model_(document.model), binary_(document.binary) {}
 
   // A view of bytes held elsewhere (an image's), with no target.
   int AddSharedView(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
@@ -98,13 +102,15 @@ class BufferBuilder {
   // An accessor over elements of `components` components each; with `bounds`, its min and max
   // (float elements only).
   template <class T>
-  int AddAccessor(std::vector<T> elements, int componentType, int type, size_t components, int target,
-                  bool bounds) {
+  int AddAccessor(std::vector<T> elements, int componentType, int type, size_t components,
+                  int target, bool bounds) {
     tinygltf::Accessor accessor;
     accessor.componentType = componentType;
     accessor.type = type;
     accessor.count = elements.size() * sizeof(T) / ComponentBytes(componentType) / components;
-    if (bounds) SetBounds(reinterpret_cast<const float*>(elements.data()), accessor.count, components, &accessor);
+    if (bounds)
+      SetBounds(reinterpret_cast<const float*>(elements.data()), accessor.count, components,
+                &accessor);
     accessor.bufferView = AddView(std::move(elements), target);
     model_.accessors.push_back(accessor);
     return int(model_.accessors.size() - 1);
@@ -115,7 +121,8 @@ class BufferBuilder {
   BinaryChunk& binary_;
 };
 
-// ---- Skeleton -------------------------------------------------------------------------------------
+// ---- Skeleton
+// -------------------------------------------------------------------------------------
 
 struct Skeleton {
   std::vector<int> parent;  // effective parent; -1 for a root
@@ -165,9 +172,10 @@ Skeleton MakeSkeleton(const std::vector<host::BoneView>& bones) {
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       const int b = *it;
       skeleton.parent[size_t(b)] = above;
-      const Matrix local =
-          ComposeMatrix(skeleton.translation[size_t(b)], skeleton.rotation[size_t(b)], skeleton.scale[size_t(b)]);
-      skeleton.world[size_t(b)] = above >= 0 ? MultiplyMatrices(skeleton.world[size_t(above)], local) : local;
+      const Matrix local = ComposeMatrix(skeleton.translation[size_t(b)],
+                                         skeleton.rotation[size_t(b)], skeleton.scale[size_t(b)]);
+      skeleton.world[size_t(b)] =
+          above >= 0 ? MultiplyMatrices(skeleton.world[size_t(above)], local) : local;
       state[size_t(b)] = kDone;
       above = b;
     }
@@ -181,7 +189,8 @@ Skeleton MakeSkeleton(const std::vector<host::BoneView>& bones) {
   return skeleton;
 }
 
-// ---- Meshes ---------------------------------------------------------------------------------------
+// ---- Meshes
+// ---------------------------------------------------------------------------------------
 
 struct Vec2 {
   float u, v;
@@ -247,8 +256,8 @@ using FaceList = std::vector<const host::FaceView*>;
 
 // Faces by material, in the order the materials first appear; a material index outside the list
 // means none (-1). Faces naming a vertex the host does not hold are left out and counted.
-std::vector<std::pair<int, FaceList>> FacesByMaterial(const host::MeshView& mesh, size_t materialCount,
-                                                      MeshInput& input) {
+std::vector<std::pair<int, FaceList>> FacesByMaterial(const host::MeshView& mesh,
+                                                      size_t materialCount, MeshInput& input) {
   const int vertexCount = int(input.vertices.size());
   std::vector<std::pair<int, FaceList>> byMaterial;
   for (const host::FaceView& face : mesh.faces) {
@@ -258,9 +267,11 @@ std::vector<std::pair<int, FaceList>> FacesByMaterial(const host::MeshView& mesh
       ++input.skippedFaces;
       continue;
     }
-    const int material =
-        face.materialIndex >= 0 && size_t(face.materialIndex) < materialCount ? face.materialIndex : -1;
-    auto it = std::find_if(byMaterial.begin(), byMaterial.end(), [&](const auto& g) { return g.first == material; });
+    const int material = face.materialIndex >= 0 && size_t(face.materialIndex) < materialCount
+                             ? face.materialIndex
+                             : -1;
+    auto it = std::find_if(byMaterial.begin(), byMaterial.end(),
+                           [&](const auto& g) { return g.first == material; });
     if (it == byMaterial.end()) {
       byMaterial.emplace_back(material, FaceList{});
       it = byMaterial.end() - 1;
@@ -272,8 +283,8 @@ std::vector<std::pair<int, FaceList>> FacesByMaterial(const host::MeshView& mesh
 
 // One primitive of the faces of one material. glTF attributes are per vertex, so a host vertex
 // whose corners carry different texture coordinates becomes one glTF vertex per distinct pair.
-tinygltf::Primitive AddPrimitive(int material, const FaceList& faces, MeshInput& input, BufferBuilder& buffer,
-                                 GltfCounts& counts) {
+tinygltf::Primitive AddPrimitive(int material, const FaceList& faces, MeshInput& input,
+                                 BufferBuilder& buffer, GltfCounts& counts) {
   std::vector<std::uint32_t> indices;
   indices.reserve(faces.size() * 3);
   for (const host::FaceView* face : faces) {
@@ -307,7 +318,8 @@ tinygltf::Primitive AddPrimitive(int material, const FaceList& faces, MeshInput&
   std::vector<std::array<std::uint8_t, 4>> joints8(skinned && !shortJoints ? vertexCount : 0);
   std::vector<std::array<std::uint16_t, 4>> joints16(skinned && shortJoints ? vertexCount : 0);
   for (size_t g = 0; skinned && g < vertexCount; ++g) {
-    const Influences in = SkinInfluences(input.vertices[size_t(sources[g])].weights, input.boneCount, input.rootBone);
+    const Influences in =
+        SkinInfluences(input.vertices[size_t(sources[g])].weights, input.boneCount, input.rootBone);
     weights[g] = in.weights;
     if (shortJoints) {
       joints16[g] = in.joints;
@@ -319,26 +331,32 @@ tinygltf::Primitive AddPrimitive(int material, const FaceList& faces, MeshInput&
   tinygltf::Primitive primitive;
   primitive.mode = TINYGLTF_MODE_TRIANGLES;
   primitive.material = material;
-  primitive.attributes["POSITION"] = buffer.AddAccessor(std::move(positions), TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                                        TINYGLTF_TYPE_VEC3, 3, TINYGLTF_TARGET_ARRAY_BUFFER, true);
-  primitive.attributes["TEXCOORD_0"] = buffer.AddAccessor(input.split.TakeUvs(), TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                                          TINYGLTF_TYPE_VEC2, 2, TINYGLTF_TARGET_ARRAY_BUFFER, false);
+  primitive.attributes["POSITION"] =
+      buffer.AddAccessor(std::move(positions), TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3,
+                         TINYGLTF_TARGET_ARRAY_BUFFER, true);
+  primitive.attributes["TEXCOORD_0"] =
+      buffer.AddAccessor(input.split.TakeUvs(), TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2,
+                         2, TINYGLTF_TARGET_ARRAY_BUFFER, false);
   if (skinned) {
     primitive.attributes["JOINTS_0"] =
-        shortJoints ? buffer.AddAccessor(std::move(joints16), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
-                                         TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER, false)
-                    : buffer.AddAccessor(std::move(joints8), TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4,
-                                         4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
-    primitive.attributes["WEIGHTS_0"] = buffer.AddAccessor(std::move(weights), TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                                           TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
+        shortJoints
+            ? buffer.AddAccessor(std::move(joints16), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
+                                 TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER, false)
+            : buffer.AddAccessor(std::move(joints8), TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE,
+                                 TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER, false);
+    primitive.attributes["WEIGHTS_0"] =
+        buffer.AddAccessor(std::move(weights), TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, 4,
+                           TINYGLTF_TARGET_ARRAY_BUFFER, false);
   }
   if (vertexCount <= 65535) {
     std::vector<std::uint16_t> shortIndices(indices.begin(), indices.end());
-    primitive.indices = buffer.AddAccessor(std::move(shortIndices), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
-                                           TINYGLTF_TYPE_SCALAR, 1, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
+    primitive.indices =
+        buffer.AddAccessor(std::move(shortIndices), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
+                           TINYGLTF_TYPE_SCALAR, 1, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
   } else {
-    primitive.indices = buffer.AddAccessor(std::move(indices), TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
-                                           TINYGLTF_TYPE_SCALAR, 1, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
+    primitive.indices =
+        buffer.AddAccessor(std::move(indices), TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
+                           TINYGLTF_TYPE_SCALAR, 1, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
   }
   ++counts.primitives;
   counts.vertices += int(vertexCount);
@@ -441,10 +459,11 @@ std::vector<int> AddMeshes(const SceneSnapshot& scene, MeshInput& input, BufferB
 }
 
 // One node per bone under its parent, bone b at the model's next node + b. Gives the node at the
-// top of the skeleton: the one root bone's node or, when the bones form more than one tree (roots made by
-// cycles and missing parents among them), one extra node over every root bone, so that the
+// top of the skeleton: the one root bone's node or, when the bones form more than one tree (roots
+// made by cycles and missing parents among them), one extra node over every root bone, so that the
 // skin's joints have a common root. Without bones, -1.
-int AddBoneNodes(const std::vector<host::BoneView>& bones, const Skeleton& skeleton, tinygltf::Model& model) {
+int AddBoneNodes(const std::vector<host::BoneView>& bones, const Skeleton& skeleton,
+                 tinygltf::Model& model) {
   const int firstBoneNode = int(model.nodes.size());
   const int boneCount = int(bones.size());
   for (int b = 0; b < boneCount; ++b) {
@@ -501,8 +520,8 @@ void AddSkin(const Skeleton& skeleton, int firstBoneNode, int skeletonTop, Buffe
     document.warnings.push_back(std::to_string(singular) +
                                 " bone(s) with a singular bind matrix get the identity as inverse");
   }
-  skin.inverseBindMatrices =
-      buffer.AddAccessor(std::move(inverseBind), TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
+  skin.inverseBindMatrices = buffer.AddAccessor(
+      std::move(inverseBind), TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, -1, false);
   skin.skeleton = skeletonTop;
   document.model.skins.push_back(skin);
   document.counts.joints = boneCount;
@@ -526,14 +545,15 @@ class ChannelWriter {
     }
     auto input = inputOf_.find(times);
     if (input == inputOf_.end()) {
-      const int accessor = buffer_.AddAccessor(times, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, 1, -1, true);
+      const int accessor = buffer_.AddAccessor(times, TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                               TINYGLTF_TYPE_SCALAR, 1, -1, true);
       input = inputOf_.emplace(times, accessor).first;
     }
     tinygltf::AnimationSampler sampler;
     sampler.input = input->second;
     sampler.output = buffer_.AddAccessor(std::move(values), TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                         components == 4 ? TINYGLTF_TYPE_VEC4 : TINYGLTF_TYPE_VEC3, size_t(components),
-                                         -1, false);
+                                         components == 4 ? TINYGLTF_TYPE_VEC4 : TINYGLTF_TYPE_VEC3,
+                                         size_t(components), -1, false);
     sampler.interpolation = "LINEAR";
     animation_.samplers.push_back(sampler);
     tinygltf::AnimationChannel channel;
@@ -553,8 +573,8 @@ class ChannelWriter {
 
 // One glTF animation per host animation that has keys for a bone; the host holds keys relative to
 // the bind pose, glTF wants them absolute.
-void AddAnimations(const std::vector<host::AnimationView>& animations, const Skeleton& skeleton, int firstBoneNode,
-                   BufferBuilder& buffer, GltfDocument& document) {
+void AddAnimations(const std::vector<host::AnimationView>& animations, const Skeleton& skeleton,
+                   int firstBoneNode, BufferBuilder& buffer, GltfDocument& document) {
   const int boneCount = int(skeleton.parent.size());
   for (size_t a = 0; a < animations.size(); ++a) {
     const host::AnimationView& hostAnimation = animations[a];
@@ -575,7 +595,8 @@ void AddAnimations(const std::vector<host::AnimationView>& animations, const Ske
       channels.Add(bone, "translation", std::move(keys), 3);
       keys.clear();
       for (const host::HostRotationKey& key : track.rotationKeys) {
-        keys.push_back({key.time, QuatNormalize(QuatMultiply(q, QuatNormalize({key.x, key.y, key.z, key.w})))});
+        keys.push_back({key.time, QuatNormalize(QuatMultiply(
+                                      q, QuatNormalize({key.x, key.y, key.z, key.w})))});
       }
       channels.Add(bone, "rotation", std::move(keys), 4);
       keys.clear();
@@ -585,7 +606,8 @@ void AddAnimations(const std::vector<host::AnimationView>& animations, const Ske
       channels.Add(bone, "scale", std::move(keys), 3);
     }
     if (animation.channels.empty()) {
-      document.warnings.push_back("animation \"" + animation.name + "\" has no keys for any bone; left out");
+      document.warnings.push_back("animation \"" + animation.name +
+                                  "\" has no keys for any bone; left out");
       continue;
     }
     document.counts.channels += int(animation.channels.size());
@@ -640,7 +662,8 @@ std::vector<ChannelKey> OrderKeys(std::vector<ChannelKey> keys, int components) 
     if (key.time < 0) key.time = 0;
     kept.push_back(key);
   }
-  std::stable_sort(kept.begin(), kept.end(), [](const ChannelKey& a, const ChannelKey& b) { return a.time < b.time; });
+  std::stable_sort(kept.begin(), kept.end(),
+                   [](const ChannelKey& a, const ChannelKey& b) { return a.time < b.time; });
   std::vector<ChannelKey> merged;
   merged.reserve(kept.size());
   for (const ChannelKey& key : kept) {
@@ -653,7 +676,8 @@ std::vector<ChannelKey> OrderKeys(std::vector<ChannelKey> keys, int components) 
   return merged;
 }
 
-Influences SkinInfluences(const std::vector<host::HostWeightEntry>& entries, int boneCount, int rootBone) {
+Influences SkinInfluences(const std::vector<host::HostWeightEntry>& entries, int boneCount,
+                          int rootBone) {
   // The sum of each bone's weights, in the order the bones first appear. A vertex names a few
   // bones: they stay on the stack unless there are more than eight.
   std::array<std::pair<int, double>, 8> near{};
@@ -717,7 +741,8 @@ GltfDocument BuildGltf(const SceneSnapshot& scene, const MaterialImages& images)
     document.warnings.push_back("more than 65536 bones: the meshes are written without a skin");
   }
   const Skeleton skeleton = MakeSkeleton(scene.bones);
-  MeshInput input{scene.vertices, skinned, boneCount, skeleton.rootBone, VertexSplit(scene.vertices.size())};
+  MeshInput input{scene.vertices, skinned, boneCount, skeleton.rootBone,
+                  VertexSplit(scene.vertices.size())};
   const std::vector<int> meshNodes = AddMeshes(scene, input, buffer, document);
 
   const int firstBoneNode = int(model.nodes.size());

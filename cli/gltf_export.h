@@ -123,6 +123,7 @@ struct Influences {
   std::array<std::uint16_t, 4> joints{};
   std::array<float, 4> weights{};
 };
-Influences SkinInfluences(const std::vector<host::HostWeightEntry>& entries, int boneCount, int rootBone);
+Influences SkinInfluences(const std::vector<host::HostWeightEntry>& entries, int boneCount,
+                          int rootBone);
 
 }  // namespace vexmara::cli

@@ -13,12 +13,12 @@
 #include "cli/output_files.h"
 #include "cli/path_text.h"
 
-
 namespace vexmara::cli {
 namespace {
 
 std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
   return text;
 }
 
@@ -70,12 +70,14 @@ bool WriteGlb(const GltfDocument& document, FileSink& sink) {
   PutLe32(chunk, std::uint32_t(binary));
   std::memcpy(chunk + 4, "BIN\0", 4);
   return sink.Write(chunk, sizeof chunk) &&
-         document.binary.WriteTo([&](const void* bytes, size_t size) { return sink.Write(bytes, size); });
+         document.binary.WriteTo(
+             [&](const void* bytes, size_t size) { return sink.Write(bytes, size); });
 }
 
 }  // namespace
 
-std::string DocumentJson(const tinygltf::Model& model, size_t bufferBytes, const std::string& bufferUri) {
+std::string DocumentJson(const tinygltf::Model& model, size_t bufferBytes,
+                         const std::string& bufferUri) {
   tinygltf::TinyGLTF writer;
   // Images are files or views of the buffer already; only their references go into the document.
   writer.SetImageWriter(nullptr, nullptr);
@@ -105,12 +107,15 @@ bool WriteGltf(const GltfDocument& document, const std::filesystem::path& output
       return false;
     }
   }
-  if (Lower(PathText(output.extension())) == ".glb") return sink.Begin(output) && WriteGlb(document, sink);
+  if (Lower(PathText(output.extension())) == ".glb")
+    return sink.Begin(output) && WriteGlb(document, sink);
   const std::string binName = PathText(output.stem()) + ".bin";
   const size_t binary = document.binary.Size();
   if (binary > 0) {
     if (!sink.Begin(output.parent_path() / PathFromText(binName))) return false;
-    if (!document.binary.WriteTo([&](const void* bytes, size_t size) { return sink.Write(bytes, size); })) return false;
+    if (!document.binary.WriteTo(
+            [&](const void* bytes, size_t size) { return sink.Write(bytes, size); }))
+      return false;
   }
   const std::string json = DocumentJson(document.model, binary, UriOf(binName));
   return !json.empty() && sink.Begin(output) && sink.Write(json.data(), json.size());
@@ -132,7 +137,8 @@ ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path&
     for (ExportImage& image : images.images) {
       const std::string stem = prefix + "_" + UriSafe(image.name);
       image.uri = stem + ".png";
-      for (int n = 2; !taken.insert(image.uri).second; ++n) image.uri = stem + "_" + std::to_string(n) + ".png";
+      for (int n = 2; !taken.insert(image.uri).second; ++n)
+        image.uri = stem + "_" + std::to_string(n) + ".png";
     }
   }
   GltfDocument document = BuildGltf(scene, images);
@@ -140,7 +146,8 @@ ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path&
   result.warnings = std::move(images.warnings);
   result.warnings.insert(result.warnings.end(), document.warnings.begin(), document.warnings.end());
   if (!WriteGltf(document, output, sink)) {
-    result.error = sink.Failure().empty() ? PathText(output) + ": the document could not be written" : sink.Failure();
+    result.error = sink.Failure().empty() ? PathText(output) + ": the document could not be written"
+                                          : sink.Failure();
     return result;
   }
   result.written = true;
@@ -148,7 +155,8 @@ ExportResult ExportGltf(const SceneSnapshot& scene, const std::filesystem::path&
   if (!binary && document.binary.Size() > 0) {
     result.files.push_back(output.parent_path() / PathFromText(PathText(output.stem()) + ".bin"));
   }
-  for (const ExternalFile& file : document.files) result.files.push_back(output.parent_path() / PathFromText(file.name));
+  for (const ExternalFile& file : document.files)
+    result.files.push_back(output.parent_path() / PathFromText(file.name));
   return result;
 }
 

@@ -20,7 +20,8 @@ struct ExportOptions {
 
 // The document's JSON: every property of the model, and the buffer of `bufferBytes` bytes, stored
 // at `bufferUri` (empty: the binary chunk of a .glb).
-std::string DocumentJson(const tinygltf::Model& model, size_t bufferBytes, const std::string& bufferUri);
+std::string DocumentJson(const tinygltf::Model& model, size_t bufferBytes,
+                         const std::string& bufferUri);
 
 // Writes the document's files beside `output`, then the .bin of a ".gltf", then the ".glb" or
 // ".gltf" itself, each into `sink` in that order, so that a file comes after those it names.

@@ -71,7 +71,8 @@ MaterialImages PrepareImages(const SceneSnapshot& scene, const ImageCodec& codec
     const host::TextureSlotView* base = Slot(material, 0);
     if (base == nullptr) continue;
     const host::TextureSlotView* alphaMap = Slot(material, 1);
-    const auto sources = std::make_pair(base->path, alphaMap != nullptr ? alphaMap->path : std::u16string());
+    const auto sources =
+        std::make_pair(base->path, alphaMap != nullptr ? alphaMap->path : std::u16string());
     if (const auto known = imageOfSources.find(sources); known != imageOfSources.end()) {
       prepared.imageOf[m] = known->second;
       continue;
@@ -102,12 +103,15 @@ MaterialImages PrepareImages(const SceneSnapshot& scene, const ImageCodec& codec
     }
     const std::string_view bytes(reinterpret_cast<const char*>(png->data()), png->size());
     int index = -1;
-    for (auto [it, end] = imageOfBytes.equal_range(bytes); it != end && index < 0; ++it) index = it->second;
+    for (auto [it, end] = imageOfBytes.equal_range(bytes); it != end && index < 0; ++it)
+      index = it->second;
     if (index < 0) {
       index = int(prepared.images.size());
-      prepared.images.push_back(ExportImage{StemOf(base->path), std::move(png), AlphaModeOf(image), std::string()});
+      prepared.images.push_back(
+          ExportImage{StemOf(base->path), std::move(png), AlphaModeOf(image), std::string()});
       const auto& kept = *prepared.images.back().png;
-      imageOfBytes.emplace(std::string_view(reinterpret_cast<const char*>(kept.data()), kept.size()), index);
+      imageOfBytes.emplace(
+          std::string_view(reinterpret_cast<const char*>(kept.data()), kept.size()), index);
     }
     imageOfSources.emplace(sources, index);
     prepared.imageOf[m] = index;

@@ -23,9 +23,9 @@ struct ImportRequest {
   std::filesystem::path model;
   std::vector<std::filesystem::path> animations;
   std::optional<std::filesystem::path> textureDirectory;
-  bool noSwap = false;        // "Swap model" unchecked
-  bool groups = false;        // "Import submeshes as groups" checked
-  bool alphaMaps = false;     // "Extract alpha maps" checked
+  bool noSwap = false;     // "Swap model" unchecked
+  bool groups = false;     // "Import submeshes as groups" checked
+  bool alphaMaps = false;  // "Extract alpha maps" checked
 };
 
 enum class ImportStage {

@@ -49,7 +49,8 @@ void PrintDialog(const DialogTexts& dialog, std::ostream& out) {
 std::string AsGiven(const std::filesystem::path& file, const std::filesystem::path& absolute,
                     const std::filesystem::path& given) {
   if (file == absolute) return PathText(given);
-  if (file.parent_path() == absolute.parent_path()) return PathText(given.parent_path() / file.filename());
+  if (file.parent_path() == absolute.parent_path())
+    return PathText(given.parent_path() / file.filename());
   return PathText(file);
 }
 
@@ -103,14 +104,16 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
   request.model = absolute(request.model);
   for (std::filesystem::path& animation : request.animations) {
     if (!std::ifstream(animation, std::ios::binary)) {
-      err << "vexmara-import: warning: " << PathText(animation) << ": Could not open file for reading.\n";
+      err << "vexmara-import: warning: " << PathText(animation)
+          << ": Could not open file for reading.\n";
     }
     animation = absolute(animation);
   }
   if (request.textureDirectory) request.textureDirectory = absolute(*request.textureDirectory);
   const std::optional<std::filesystem::path> output =
       line.output ? std::optional(absolute(*line.output)) : std::nullopt;
-  const std::optional<std::filesystem::path> json = line.json ? std::optional(absolute(*line.json)) : std::nullopt;
+  const std::optional<std::filesystem::path> json =
+      line.json ? std::optional(absolute(*line.json)) : std::nullopt;
 
   ImportSession session;
   const ImportOutcome outcome = session.Run(request);
@@ -158,22 +161,24 @@ int RunImporter(const CommandLine& line, std::ostream& out, std::ostream& err) {
     // all: a write that fails leaves the files already there as they were.
     OutputFiles files;
     const ExportResult exported = ExportGltf(scene, *output, options, HostImageCodec(), files);
-    for (const std::string& warning : exported.warnings) err << "vexmara-import: warning: " << warning << "\n";
+    for (const std::string& warning : exported.warnings)
+      err << "vexmara-import: warning: " << warning << "\n";
     if (!exported.written || !files.Commit()) {
       if (files.Reason().empty()) {
         err << "vexmara-import: " << exported.error << "\n";
       } else {
-        err << "vexmara-import: " << AsGiven(files.FailedFile(), *output, *line.output) << ": " << files.Reason()
-            << "\n";
+        err << "vexmara-import: " << AsGiven(files.FailedFile(), *output, *line.output) << ": "
+            << files.Reason() << "\n";
       }
       return kExitFailed;
     }
     const GltfCounts& c = exported.counts;
-    summary += "; wrote " + PathText(*line.output) + " (" + Plural(c.meshes, "mesh", "meshes") + ", " +
-               Plural(c.primitives, "primitive", "primitives") + ", " +
+    summary += "; wrote " + PathText(*line.output) + " (" + Plural(c.meshes, "mesh", "meshes") +
+               ", " + Plural(c.primitives, "primitive", "primitives") + ", " +
                Plural(c.vertices, "vertex", "vertices") + ", " +
                Plural(c.texturedMaterials, "textured material", "textured materials") + ", " +
-               Plural(c.joints, "joint", "joints") + ", " + Plural(c.animations, "animation", "animations") + ")";
+               Plural(c.joints, "joint", "joints") + ", " +
+               Plural(c.animations, "animation", "animations") + ")";
   }
   out << summary << "\n";
   return exitCode;

@@ -37,7 +37,9 @@ int wmain(int argc, wchar_t** argv) {
   for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
   pointers.push_back(nullptr);
   // A worker speaks to its batch in bytes, as they are.
-  if (const std::optional<int> worker = vexmara::cli::batch::RunWorkerIfAsked(argc, pointers.data())) return *worker;
+  if (const std::optional<int> worker =
+          vexmara::cli::batch::RunWorkerIfAsked(argc, pointers.data()))
+    return *worker;
   vexmara::cli::ConsoleText outText(vexmara::cli::ConsoleText::Stream::Output);
   vexmara::cli::ConsoleText errText(vexmara::cli::ConsoleText::Stream::Error);
   std::ostream out(&outText);
@@ -48,7 +50,8 @@ int wmain(int argc, wchar_t** argv) {
 #else
 
 int main(int argc, char** argv) {
-  if (const std::optional<int> worker = vexmara::cli::batch::RunWorkerIfAsked(argc, argv)) return *worker;
+  if (const std::optional<int> worker = vexmara::cli::batch::RunWorkerIfAsked(argc, argv))
+    return *worker;
   return Run(argc, argv, std::cout, std::cerr);
 }
 

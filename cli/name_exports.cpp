@@ -30,9 +30,13 @@ bool NameExports::Find(void* library, std::string* error) {
     return false;
   }
   // Exports are found as data addresses; calling them as functions is the loader's guarantee.
-  tracks_ = reinterpret_cast<ListAnimationTrackNamesFunction>(host::loader::FindSymbol(library, "ListAnimationTrackNames"));
-  bones_ = reinterpret_cast<ListModelBoneNamesFunction>(host::loader::FindSymbol(library, "ListModelBoneNames"));
-  const char* missing = tracks_ == nullptr ? "ListAnimationTrackNames" : bones_ == nullptr ? "ListModelBoneNames" : nullptr;
+  tracks_ = reinterpret_cast<ListAnimationTrackNamesFunction>(
+      host::loader::FindSymbol(library, "ListAnimationTrackNames"));
+  bones_ = reinterpret_cast<ListModelBoneNamesFunction>(
+      host::loader::FindSymbol(library, "ListModelBoneNames"));
+  const char* missing = tracks_ == nullptr  ? "ListAnimationTrackNames"
+                        : bones_ == nullptr ? "ListModelBoneNames"
+                                            : nullptr;
   if (missing != nullptr) {
     *error = std::string("the library has no export ") + missing;
     *this = NameExports{};
@@ -45,7 +49,8 @@ TrackNames NameExports::AnimationTrackNames(const std::u16string& path) const {
   TrackNames result;
   if (tracks_ == nullptr) return result;
   Collected collected;
-  const std::int32_t read = tracks_(reinterpret_cast<const std::uint16_t*>(path.c_str()), &CollectName, &collected);
+  const std::int32_t read =
+      tracks_(reinterpret_cast<const std::uint16_t*>(path.c_str()), &CollectName, &collected);
   // Names that could not all be kept say nothing reliable about the file.
   if (collected.lost || read < 0 || read > 1) return result;
   result.read = read == 1 ? TrackNamesRead::Complete : TrackNamesRead::Rejected;

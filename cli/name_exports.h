@@ -12,8 +12,8 @@ namespace vexmara::cli {
 
 extern "C" {
 using NameVisitorFunction = void (*)(void* context, const char* name);
-using ListAnimationTrackNamesFunction = std::int32_t (*)(const std::uint16_t* path, NameVisitorFunction visit,
-                                                         void* context);
+using ListAnimationTrackNamesFunction = std::int32_t (*)(const std::uint16_t* path,
+                                                         NameVisitorFunction visit, void* context);
 using ListModelBoneNamesFunction = std::int32_t (*)(NameVisitorFunction visit, void* context);
 }
 

@@ -111,7 +111,8 @@ void OutputFiles::Discard() {
   files_.clear();
 }
 
-bool WriteFileWhole(const std::filesystem::path& path, const void* bytes, size_t size, std::string* failure) {
+bool WriteFileWhole(const std::filesystem::path& path, const void* bytes, size_t size,
+                    std::string* failure) {
   OutputFiles file;
   if (file.Begin(path) && file.Write(bytes, size) && file.Commit()) return true;
   if (failure != nullptr) *failure = file.Failure();

@@ -53,13 +53,15 @@ class OutputFiles final : public FileSink {
   bool CloseCurrent();
 
   std::vector<File> files_;
-  system_files::Handle file_ = system_files::kNoHandle;  // the file being written, the last of files_
+  system_files::Handle file_ =
+      system_files::kNoHandle;         // the file being written, the last of files_
   std::vector<std::uint8_t> pending_;  // bytes not yet handed to the system
   std::filesystem::path failedFile_;
   std::string reason_;
 };
 
 // One file whole or not at all. False with "PATH: reason" in `failure`.
-bool WriteFileWhole(const std::filesystem::path& path, const void* bytes, size_t size, std::string* failure);
+bool WriteFileWhole(const std::filesystem::path& path, const void* bytes, size_t size,
+                    std::string* failure);
 
 }  // namespace vexmara::cli

@@ -37,7 +37,9 @@ std::u16string WidePath(const std::filesystem::path& path) { return std::u16stri
 
 std::string PathText(const std::filesystem::path& path) { return path.native(); }
 
-std::filesystem::path PathFromText(std::string_view text) { return std::filesystem::path(std::string(text)); }
+std::filesystem::path PathFromText(std::string_view text) {
+  return std::filesystem::path(std::string(text));
+}
 
 std::string UnicodeProblem(const std::filesystem::path& path) {
   if (host::Utf16ToUtf8(host::Utf8ToUtf16(path.native())) != path.native()) {
@@ -46,7 +48,9 @@ std::string UnicodeProblem(const std::filesystem::path& path) {
   return {};
 }
 
-std::u16string WidePath(const std::filesystem::path& path) { return host::Utf8ToUtf16(path.native()); }
+std::u16string WidePath(const std::filesystem::path& path) {
+  return host::Utf8ToUtf16(path.native());
+}
 
 #endif
 

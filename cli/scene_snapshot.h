@@ -17,7 +17,8 @@ struct SceneSnapshot {
 };
 
 inline SceneSnapshot TakeSnapshot(const host::Host& host) {
-  return SceneSnapshot{host.Materials(), host.Vertices(), host.Meshes(), host.Bones(), host.Animations()};
+  return SceneSnapshot{host.Materials(), host.Vertices(), host.Meshes(), host.Bones(),
+                       host.Animations()};
 }
 
 }  // namespace vexmara::cli

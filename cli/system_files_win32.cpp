@@ -27,20 +27,24 @@ Existing Look(const std::filesystem::path& target) {
 }
 
 int CreateNew(const std::filesystem::path& path, Handle* file) {
-  const HANDLE made = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE made = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (made == INVALID_HANDLE_VALUE) return int(GetLastError());
   *file = reinterpret_cast<Handle>(made);
   return 0;
 }
 
-bool AlreadyExists(int error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+bool AlreadyExists(int error) {
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
 
 int KeepPermissions(Handle, const Existing&) { return 0; }
 
 int WriteAll(Handle file, const std::uint8_t* bytes, size_t size) {
   while (size > 0) {
     DWORD written = 0;
-    if (!WriteFile(AsHandle(file), bytes, DWORD(std::min(size, kLargestWrite)), &written, nullptr)) {
+    if (!WriteFile(AsHandle(file), bytes, DWORD(std::min(size, kLargestWrite)), &written,
+                   nullptr)) {
       return int(GetLastError());
     }
     if (written == 0) return ERROR_WRITE_FAULT;

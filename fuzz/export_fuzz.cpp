@@ -26,7 +26,8 @@ std::filesystem::path Folder() {
     const std::filesystem::path made = vexmara::fuzzing::ScratchFolder("export");
     for (int t = 0; t < 2; ++t) {
       const std::string name = "texture_" + std::to_string(t);
-      vexmara::writer::SaveBytes((made / (name + ".tex")).string(), vexmara::writer::SampleTextureFile(1000 + t));
+      vexmara::writer::SaveBytes((made / (name + ".tex")).string(),
+                                 vexmara::writer::SampleTextureFile(1000 + t));
       vexmara::host::DecodedImage image;
       image.width = image.height = 4;
       for (int i = 0; i < 16; ++i) {
@@ -45,8 +46,10 @@ std::filesystem::path Folder() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vexmara::host::Host host;
   host.SetCallLogging(false);
-  host.SetSaveImageWritesFiles(true);  // the alpha maps are files the export reads, as in vexmara-import
-  const vexmara::fuzzing::WholeImport run = vexmara::fuzzing::RunWholeImport(data, size, Folder(), host);
+  host.SetSaveImageWritesFiles(
+      true);  // the alpha maps are files the export reads, as in vexmara-import
+  const vexmara::fuzzing::WholeImport run =
+      vexmara::fuzzing::RunWholeImport(data, size, Folder(), host);
   if (!run.built) return 0;
 
   const std::filesystem::path output = Folder() / ((run.options & 0x40) ? "out.gltf" : "out.glb");
@@ -60,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   const std::vector<std::string> problems = vexmara::cli::CheckGltf(written, output);
-  for (const std::string& problem : problems) std::fprintf(stderr, "invalid export: %s\n", problem.c_str());
+  for (const std::string& problem : problems)
+    std::fprintf(stderr, "invalid export: %s\n", problem.c_str());
   if (!problems.empty()) std::abort();
   return 0;
 }

@@ -1,5 +1,6 @@
 // Writes the seed corpora of the fuzz harnesses, made with the project's own file writers:
-//   fuzz_make_seeds DIRECTORY   ->  one folder of seeds per harness: model_reader, animation_reader,
+//   fuzz_make_seeds DIRECTORY   ->  one folder of seeds per harness: model_reader,
+//   animation_reader,
 //                                   import, export, texture_scan, picker_buffer
 #include <cstdio>
 #include <filesystem>
@@ -29,7 +30,8 @@ int main(int argc, char** argv) {
       shape.bones = 3;
       shape.materials = materials;
       shape.variants = materials == 3 ? 2 : 1;
-      ok &= SaveBytes((root / "model_reader" / ("seed" + std::to_string(n++) + ".app")).string(), WriteAppFile(SampleModel(shape)));
+      ok &= SaveBytes((root / "model_reader" / ("seed" + std::to_string(n++) + ".app")).string(),
+                      WriteAppFile(SampleModel(shape)));
     }
   }
   n = 0;
@@ -40,8 +42,9 @@ int main(int argc, char** argv) {
       shape.tracks = 2;
       shape.keys = 3;
       shape.frameTable = frames;
-      ok &= SaveBytes((root / "animation_reader" / ("seed" + std::to_string(n++) + ".ani")).string(),
-                      WriteAniFile(SampleAnimation(shape)));
+      ok &=
+          SaveBytes((root / "animation_reader" / ("seed" + std::to_string(n++) + ".ani")).string(),
+                    WriteAniFile(SampleAnimation(shape)));
     }
   }
 
@@ -59,7 +62,8 @@ int main(int argc, char** argv) {
     fs::create_directories(root / kind);
     int seedNumber = 0;
     for (uint8_t options : optionBytes) {
-      std::vector<uint8_t> seed = {options, uint8_t(model.size() & 0xFF), uint8_t(model.size() >> 8)};
+      std::vector<uint8_t> seed = {options, uint8_t(model.size() & 0xFF),
+                                   uint8_t(model.size() >> 8)};
       seed.insert(seed.end(), model.begin(), model.end());
       seed.insert(seed.end(), animation.begin(), animation.end());
       ok &= SaveBytes((root / kind / ("seed" + std::to_string(seedNumber++))).string(), seed);
@@ -85,7 +89,8 @@ int main(int argc, char** argv) {
 
   // Picker buffers: mode, file offset, then UTF-16 units: a directory and two names.
   fs::create_directories(root / "picker_buffer");
-  const std::u16string units = std::u16string(u"C:\\anims") + u'\0' + u"walk.ani" + u'\0' + u"run.ani" + u'\0' + u'\0';
+  const std::u16string units =
+      std::u16string(u"C:\\anims") + u'\0' + u"walk.ani" + u'\0' + u"run.ani" + u'\0' + u'\0';
   std::vector<uint8_t> picker = {3, 9, 0};
   for (char16_t unit : units) {
     picker.push_back(uint8_t(unit & 0xFF));

@@ -29,10 +29,14 @@ class BufferView final : public DialogView {
     const std::vector<uint8_t> bytes = input_.TakeBytes(units * sizeof(char16_t));
     if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
     switch (mode % 8) {
-      case 0: return FilePickResult::kCancelled;
-      case 1: return FilePickResult::kBufferTooSmall;
-      case 2: return FilePickResult::kFailed;
-      default: return FilePickResult::kChosen;
+      case 0:
+        return FilePickResult::kCancelled;
+      case 1:
+        return FilePickResult::kBufferTooSmall;
+      case 2:
+        return FilePickResult::kFailed;
+      default:
+        return FilePickResult::kChosen;
     }
   }
   void ShowMessage(const char16_t*, const char16_t*, uint32_t) override {}

@@ -25,11 +25,13 @@ fs::path ScratchRoot() {
 }
 
 const fs::path& Folder() {
-  static const fs::path folder = ScratchRoot() / ("vexmara_fuzz_scan_" + std::to_string(::getpid()));
+  static const fs::path folder =
+      ScratchRoot() / ("vexmara_fuzz_scan_" + std::to_string(::getpid()));
   return folder;
 }
 
-const char* const kNames[] = {"a.tex", "B.TEX", "c.Tex", "d.tex.bak", "e.dds", "a.dds", "b.tga", "c.bmp", "sub.tex"};
+const char* const kNames[] = {"a.tex", "B.TEX", "c.Tex", "d.tex.bak", "e.dds",
+                              "a.dds", "b.tga", "c.bmp", "sub.tex"};
 
 }  // namespace
 
@@ -48,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       continue;
     }
     const std::vector<uint8_t> bytes = input.TakeBytes(input.Take<uint8_t>() % 40);
-    std::ofstream(Folder() / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                           std::streamsize(bytes.size()));
+    std::ofstream(Folder() / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   }
 
   ModelStore store;
@@ -63,10 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::u16string directory = Folder().u16string() + (input.Take<uint8_t>() % 2 ? u"/" : u"\\");
   ScanTextureDirectory(store.textureFiles, store.materials, directory.c_str());
-  ScanTextureDirectory(store.textureFiles, store.materials, directory.c_str());  // a rescan keeps earlier matches
+  ScanTextureDirectory(store.textureFiles, store.materials,
+                       directory.c_str());  // a rescan keeps earlier matches
   for (const Material& material : store.materials) {
     for (const TextureRef& slot : material.textureSlots) {
-      if (WideLength(slot.fileName, kPathUnits) >= kPathUnits || WideLength(slot.directory, kPathUnits) >= kPathUnits) {
+      if (WideLength(slot.fileName, kPathUnits) >= kPathUnits ||
+          WideLength(slot.directory, kPathUnits) >= kPathUnits) {
         std::abort();
       }
       char16_t path[kPathUnits];

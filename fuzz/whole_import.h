@@ -29,7 +29,8 @@ inline std::filesystem::path ScratchFolder(const std::string& harness) {
   const std::filesystem::path root = std::filesystem::is_directory("/dev/shm", error)
                                          ? std::filesystem::path("/dev/shm")
                                          : std::filesystem::temp_directory_path();
-  const std::filesystem::path folder = root / ("vexmara_fuzz_" + harness + "_" + std::to_string(::getpid()));
+  const std::filesystem::path folder =
+      root / ("vexmara_fuzz_" + harness + "_" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
   return folder;
 }
@@ -39,8 +40,8 @@ struct WholeImport {
   bool built = false;  // the read and the import both gave 1
 };
 
-inline WholeImport RunWholeImport(const std::uint8_t* data, size_t size, const std::filesystem::path& folder,
-                                  host::Host& host) {
+inline WholeImport RunWholeImport(const std::uint8_t* data, size_t size,
+                                  const std::filesystem::path& folder, host::Host& host) {
   FuzzInput input(data, size);
   WholeImport run;
   run.options = input.Take<std::uint8_t>();

@@ -44,10 +44,9 @@ void Multiply(const float* a, const float* b, float* out) {
   float result[16];
   for (int row = 0; row < 4; ++row) {
     for (int column = 0; column < 4; ++column) {
-      result[row * 4 + column] = a[row * 4 + 0] * b[0 * 4 + column] +
-                                 a[row * 4 + 1] * b[1 * 4 + column] +
-                                 a[row * 4 + 2] * b[2 * 4 + column] +
-                                 a[row * 4 + 3] * b[3 * 4 + column];
+      result[row * 4 + column] =
+          a[row * 4 + 0] * b[0 * 4 + column] + a[row * 4 + 1] * b[1 * 4 + column] +
+          a[row * 4 + 2] * b[2 * 4 + column] + a[row * 4 + 3] * b[3 * 4 + column];
     }
   }
   std::copy(result, result + 16, out);

@@ -14,12 +14,14 @@ namespace vexmara::host {
 
 const char* OperationName(Operation operation) {
   static constexpr const char* kNames[kOperationCount] = {
-      "RegisterExtension", "GetMainWindow",     "SetVertexCount",       "NotifyMeshesDone",
-      "NotifyBoneTransform", "NotifyAnimationsDone", "LoadImage",       "SaveImage",
-      "ExtractAlphaImage", "ReleaseImage",      "SetVertexWeights",     "CreateMaterial",
-      "CreateGroup",       "CreateBone",        "CreateAnimation",      "CreateMesh",
-      "CheckImage",        "GetTextureSlot",    "SetFaceCount",         "SetTrackCount",
-      "SetTranslationKeyCount", "SetRotationKeyCount", "SetScaleKeyCount",
+      "RegisterExtension",   "GetMainWindow",       "SetVertexCount",
+      "NotifyMeshesDone",    "NotifyBoneTransform", "NotifyAnimationsDone",
+      "LoadImage",           "SaveImage",           "ExtractAlphaImage",
+      "ReleaseImage",        "SetVertexWeights",    "CreateMaterial",
+      "CreateGroup",         "CreateBone",          "CreateAnimation",
+      "CreateMesh",          "CheckImage",          "GetTextureSlot",
+      "SetFaceCount",        "SetTrackCount",       "SetTranslationKeyCount",
+      "SetRotationKeyCount", "SetScaleKeyCount",
   };
   const int index = static_cast<int>(operation);
   return index >= 0 && index < kOperationCount ? kNames[index] : "unknown operation";
@@ -80,15 +82,18 @@ void HostState::SyncLists() {
 HostVertexWeights* WeightPool::Make(std::int32_t vertex, std::int32_t count) {
   static_assert(sizeof(HostVertexWeights) % alignof(std::uint64_t) == 0);
   static_assert(alignof(HostVertexWeights) <= alignof(std::uint64_t));
-  const std::size_t bytes = sizeof(HostVertexWeights) + sizeof(HostWeightEntry) * static_cast<std::size_t>(count);
+  const std::size_t bytes =
+      sizeof(HostVertexWeights) + sizeof(HostWeightEntry) * static_cast<std::size_t>(count);
   std::uint64_t* place;
   if (bytes > kBlockBytes / 4) {
     // A record of many entries gets a block of its own.
-    large_.push_back(std::unique_ptr<std::uint64_t[]>(new std::uint64_t[bytes / sizeof(std::uint64_t)]));
+    large_.push_back(
+        std::unique_ptr<std::uint64_t[]>(new std::uint64_t[bytes / sizeof(std::uint64_t)]));
     place = large_.back().get();
   } else {
     if (kBlockBytes - used_ < bytes) {
-      blocks_.push_back(std::unique_ptr<std::uint64_t[]>(new std::uint64_t[kBlockBytes / sizeof(std::uint64_t)]));
+      blocks_.push_back(
+          std::unique_ptr<std::uint64_t[]>(new std::uint64_t[kBlockBytes / sizeof(std::uint64_t)]));
       used_ = 0;
     }
     place = blocks_.back().get() + used_ / sizeof(std::uint64_t);
@@ -135,9 +140,9 @@ Call& HostState::BeginCall(Operation operation, const void* object) {
   }
   call.operation = operation;
   call.object = object;
-  call.failed = std::any_of(failures[index].begin(), failures[index].end(), [&](const FailureRule& rule) {
-    return number >= rule.firstCall && number <= rule.lastCall;
-  });
+  call.failed = std::any_of(
+      failures[index].begin(), failures[index].end(),
+      [&](const FailureRule& rule) { return number >= rule.firstCall && number <= rule.lastCall; });
   return call;
 }
 
@@ -221,8 +226,9 @@ std::int32_t Host::Register(PluginProcFunction proc) {
   }
   const std::int32_t result = proc(kMessageRegister, &state_->descriptor);
   RawOperation callback = nullptr;
-  std::memcpy(&callback, reinterpret_cast<const unsigned char*>(&state_->descriptor) +
-                             offsetof(PluginDescriptor, callback),
+  std::memcpy(&callback,
+              reinterpret_cast<const unsigned char*>(&state_->descriptor) +
+                  offsetof(PluginDescriptor, callback),
               sizeof callback);
   // An address made of the fill pattern was never written.
   RawOperation unwritten = nullptr;
@@ -299,7 +305,9 @@ const std::vector<RegisteredExtension>& Host::RegisteredExtensions() const {
 HostContext& Host::Context() { return state_->context; }
 const HostContext& Host::Context() const { return state_->context; }
 
-void Host::SetModelPath(std::u16string_view path) { SetDualString(state_->context.file.path, path); }
+void Host::SetModelPath(std::u16string_view path) {
+  SetDualString(state_->context.file.path, path);
+}
 std::u16string Host::ModelPathWide() const { return WideText(state_->context.file.path); }
 std::string Host::ModelPathNarrow() const { return NarrowText(state_->context.file.path); }
 void Host::SetFileTag(std::int32_t tag) { state_->context.file.tag = tag; }
@@ -307,7 +315,8 @@ std::u16string Host::ErrorTextWide() const { return WideText(state_->context.err
 std::string Host::ErrorTextNarrow() const { return NarrowText(state_->context.errorText); }
 void Host::SetMainWindow(void* window) { state_->mainWindow = window; }
 
-// ---- Host: calls, traps, failures ----------------------------------------------------------------
+// ---- Host: calls, traps, failures
+// ----------------------------------------------------------------
 
 void Host::SetCallLogging(bool log) { state_->logCalls = log; }
 
@@ -378,8 +387,9 @@ const DecodedImage* Host::ImagePixels(int index) const {
 }
 
 int Host::LiveImageCount() const {
-  return static_cast<int>(std::count_if(state_->images.begin(), state_->images.end(),
-                                        [](const auto& image) { return image->releaseCount == 0; }));
+  return static_cast<int>(
+      std::count_if(state_->images.begin(), state_->images.end(),
+                    [](const auto& image) { return image->releaseCount == 0; }));
 }
 
 bool Host::EveryImageReleasedOnce() const {
@@ -389,7 +399,8 @@ bool Host::EveryImageReleasedOnce() const {
 
 const std::vector<SavedImage>& Host::SavedImages() const { return state_->savedImages; }
 
-// ---- Host: scene objects -------------------------------------------------------------------------
+// ---- Host: scene objects
+// -------------------------------------------------------------------------
 
 void Host::SetSceneObjectsA(std::vector<HostSceneObjectA> objects) {
   state_->sceneObjectsA = std::move(objects);
@@ -488,7 +499,8 @@ std::vector<GroupView> Host::Groups() const {
 std::vector<VertexView> Host::Vertices() const {
   std::vector<VertexView> result;
   const HostContext& context = state_->context;
-  if (context.vertices != nullptr && context.vertexCount > 0) result.reserve(std::size_t(context.vertexCount));
+  if (context.vertices != nullptr && context.vertexCount > 0)
+    result.reserve(std::size_t(context.vertexCount));
   for (std::int32_t i = 0; context.vertices != nullptr && i < context.vertexCount; ++i) {
     VertexView view;
     view.position = ToArray(context.vertices[i].position);
@@ -506,8 +518,9 @@ std::vector<VertexView> Host::Vertices() const {
 int Host::MeshCount() const { return static_cast<int>(state_->meshes.size()); }
 
 HostMesh* Host::MeshRecord(int index) const {
-  return index >= 0 && index < MeshCount() ? &state_->meshes[static_cast<std::size_t>(index)]->record
-                                           : nullptr;
+  return index >= 0 && index < MeshCount()
+             ? &state_->meshes[static_cast<std::size_t>(index)]->record
+             : nullptr;
 }
 
 std::vector<MeshView> Host::Meshes() const {

@@ -97,7 +97,7 @@ enum class ImageOrigin { Loaded, Extracted };
 struct ImageInfo {
   int index = 0;
   ImageOrigin origin = ImageOrigin::Loaded;
-  std::u16string path;  // loaded from; for an extracted image, the path of its source
+  std::u16string path;   // loaded from; for an extracted image, the path of its source
   int sourceImage = -1;  // the image an extracted image was made from
   int releaseCount = 0;
   const HostImage* record = nullptr;
@@ -150,7 +150,7 @@ struct FaceView {
   std::int32_t groupIndex = 0;
   std::array<std::int32_t, 3> vertices{};
   std::array<std::array<float, 2>, 3> uv{};  // u, v per corner
-  bool cornerMarkersIntact = true;            // the host's bytes of each corner are unchanged
+  bool cornerMarkersIntact = true;           // the host's bytes of each corner are unchanged
 };
 
 struct MeshView {

@@ -315,7 +315,8 @@ int StbEof(void* user) {
 constexpr stbi_io_callbacks kStbCallbacks = {&StbRead, &StbSkip, &StbEof};
 
 bool IsPng(Bytes bytes) {
-  static constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  static constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P',  'N',  'G',
+                                                             '\r', '\n', 0x1A, '\n'};
   return bytes.size() >= kSignature.size() &&
          std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
 }
@@ -375,7 +376,8 @@ bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
   if (!out) {
     return false;
   }
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   out.close();
   return static_cast<bool>(out);
 }
@@ -413,8 +415,8 @@ bool EncodePng(const DecodedImage& image, std::vector<std::uint8_t>* png) {
   }
   try {
     png->clear();
-    return Writable(image) && stbi_write_png_to_func(&AppendBytes, png, image.width, image.height, 4,
-                                                     image.rgba.data(), image.width * 4) != 0;
+    return Writable(image) && stbi_write_png_to_func(&AppendBytes, png, image.width, image.height,
+                                                     4, image.rgba.data(), image.width * 4) != 0;
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -18,9 +18,14 @@
 
 namespace vexmara::host {
 
-struct DecodedImage { int32_t width = 0; int32_t height = 0; std::vector<uint8_t> rgba; };  // rows top to bottom
+struct DecodedImage {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> rgba;
+};  // rows top to bottom
 
-// Decodes a DDS (BC1-BC3, uncompressed), TGA, BMP or PNG file. False when it cannot be read or decoded.
+// Decodes a DDS (BC1-BC3, uncompressed), TGA, BMP or PNG file. False when it cannot be read or
+// decoded.
 bool DecodeImageFile(const std::u16string& path, DecodedImage* out);
 // RGBA8 pixels as the bytes of a PNG file. False when the image cannot be encoded.
 bool EncodePng(const DecodedImage& image, std::vector<uint8_t>* png);

@@ -190,7 +190,8 @@ std::int32_t NotifyBoneTransform(void* self, std::int32_t argument) noexcept {
       return 0;
     }
     // The plug-in may have changed the list in place; work on what the context shows.
-    UpdateBoneMatrices(host.context.bones, host.context.bones != nullptr ? host.context.boneCount : 0);
+    UpdateBoneMatrices(host.context.bones,
+                       host.context.bones != nullptr ? host.context.boneCount : 0);
     call.value = 1;
     return 1;
   });
@@ -571,7 +572,8 @@ std::int32_t SetFaceCount(void* self, std::int32_t count) noexcept {
     std::vector<HostFace> faces(n);
     std::vector<std::int32_t> indices(3 * n, 0);
     std::vector<HostFaceMapping> mappings(n);
-    std::vector<HostFaceCorner> corners(3 * n, HostFaceCorner{kCornerMarker, 0.0f, 0.0f, kCornerMarker});
+    std::vector<HostFaceCorner> corners(3 * n,
+                                        HostFaceCorner{kCornerMarker, 0.0f, 0.0f, kCornerMarker});
     for (std::size_t i = 0; i < n; ++i) {
       faces[i].index = static_cast<std::int32_t>(i);
       faces[i].vertexIndices = &indices[3 * i];

@@ -14,8 +14,8 @@ inline constexpr std::int32_t kMessageImport = 0x1001F;
 
 using PluginVersionFunction = std::int32_t (*)();
 using PluginProcFunction = std::int32_t (*)(std::int32_t message, void* descriptor);
-using PluginCallbackFunction = std::int32_t (*)(std::int32_t message, void* context,
-                                                void* instance, std::uint64_t unused);
+using PluginCallbackFunction = std::int32_t (*)(std::int32_t message, void* context, void* instance,
+                                                std::uint64_t unused);
 
 class PluginLibrary {
  public:

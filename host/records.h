@@ -386,10 +386,10 @@ inline constexpr int kCreateBone = 152;
 inline constexpr int kCreateAnimation = 154;
 inline constexpr int kCreateMesh = 156;
 
-inline constexpr int kCheckImage = 4;              // image
-inline constexpr int kGetTextureSlot = 6;          // material
-inline constexpr int kSetFaceCount = 5;            // mesh
-inline constexpr int kSetTrackCount = 12;          // animation
+inline constexpr int kCheckImage = 4;               // image
+inline constexpr int kGetTextureSlot = 6;           // material
+inline constexpr int kSetFaceCount = 5;             // mesh
+inline constexpr int kSetTrackCount = 12;           // animation
 inline constexpr int kSetTranslationKeyCount = 13;  // animation
 inline constexpr int kSetRotationKeyCount = 14;     // animation
 inline constexpr int kSetScaleKeyCount = 15;        // animation

@@ -77,9 +77,8 @@ json SceneJson(const Host& host) {
     for (const auto& slot : material.textureSlots) {
       slots.push_back({{"slot", slot.slotIndex}, {"flags", slot.flags}, {"path", Text(slot.path)}});
     }
-    materials.push_back({{"name", Text(material.name)},
-                         {"flags", material.flags},
-                         {"textureSlots", slots}});
+    materials.push_back(
+        {{"name", Text(material.name)}, {"flags", material.flags}, {"textureSlots", slots}});
   }
   document["materials"] = materials;
 
@@ -175,7 +174,8 @@ json SceneJson(const Host& host) {
   }
   json saved = json::array();
   for (const auto& image : host.SavedImages()) {
-    saved.push_back({{"path", Text(image.path)}, {"image", image.image}, {"written", image.written}});
+    saved.push_back(
+        {{"path", Text(image.path)}, {"image", image.image}, {"written", image.written}});
   }
   document["images"] = images;
   document["savedImages"] = saved;

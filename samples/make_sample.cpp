@@ -3,7 +3,8 @@
 // as the game keeps them (a "tex" file naming the texture's identifier) with a converted TGA
 // image beside each.
 //
-//   vexmara-make-sample DIR     writes DIR/sample.app, DIR/sample.ani, DIR/lower.tex, DIR/lower.tga,
+//   vexmara-make-sample DIR     writes DIR/sample.app, DIR/sample.ani, DIR/lower.tex,
+//   DIR/lower.tga,
 //                               DIR/upper.tex and DIR/upper.tga
 #include <cmath>
 #include <cstdint>
@@ -23,7 +24,7 @@ using namespace vexmara::writer;
 
 constexpr float kPi = 3.14159265f;
 constexpr int kBones = 4;
-constexpr int kSides = 12;           // faces around the tube
+constexpr int kSides = 12;            // faces around the tube
 constexpr int kRingsPerMaterial = 8;  // ring steps of each half
 constexpr float kRingStep = 0.25f;    // model units between rings (the model's z axis is up)
 constexpr int kFrames = 31;           // frames 0 .. 30 at 15 frames per second: two seconds
@@ -52,7 +53,8 @@ AppSubmesh TubeHalf(int firstRing, const std::string& material) {
       const float angle = 2 * kPi * float(c % kSides) / float(kSides);
       const float u = float(c) / float(kSides);
       const float v = 1.0f - float(r) / float(kRingsPerMaterial);
-      submesh.vertices.push_back(MakeVertex(Radius(z) * std::cos(angle), Radius(z) * std::sin(angle), z, u, v));
+      submesh.vertices.push_back(
+          MakeVertex(Radius(z) * std::cos(angle), Radius(z) * std::sin(angle), z, u, v));
       // Each bone is one unit long; a vertex follows the bone it is on and the next one.
       AppSkin skin;
       const int bone = std::min(int(z), kBones - 1);
@@ -70,7 +72,8 @@ AppSubmesh TubeHalf(int firstRing, const std::string& material) {
   for (int r = 0; r < kRingsPerMaterial; ++r) {
     for (int c = 0; c < kSides; ++c) {
       const auto i = uint16_t(r * columns + c);
-      const auto right = uint16_t(i + 1), up = uint16_t(i + columns), diagonal = uint16_t(i + columns + 1);
+      const auto right = uint16_t(i + 1), up = uint16_t(i + columns),
+                 diagonal = uint16_t(i + columns + 1);
       submesh.triangles.push_back({i, right, diagonal});
       submesh.triangles.push_back({i, diagonal, up});
     }
@@ -99,7 +102,8 @@ AppModel SampleTube() {
 }
 
 // The tube sways from side to side (about the model's y axis), the wave climbing the chain, while
-// the root turns a little about the up axis and the tip swells. Keys are each bone's full local transform.
+// the root turns a little about the up axis and the tip swells. Keys are each bone's full local
+// transform.
 AniFile SampleSway() {
   AniFile file;
   file.name = "sway";
@@ -111,10 +115,12 @@ AniFile SampleSway() {
       track.translationKeys.push_back({k, 0, 0, b == 0 ? 0.0f : 1.0f});
       if (b == 0) {
         const float turn = 0.4f * std::sin(phase);
-        track.rotationKeys.push_back(MakeRotationKey(k, 0, 0, std::sin(turn / 2), std::cos(turn / 2)));
+        track.rotationKeys.push_back(
+            MakeRotationKey(k, 0, 0, std::sin(turn / 2), std::cos(turn / 2)));
       } else {
         const float bend = 0.45f * std::sin(phase - 0.7f * float(b));
-        track.rotationKeys.push_back(MakeRotationKey(k, 0, std::sin(bend / 2), 0, std::cos(bend / 2)));
+        track.rotationKeys.push_back(
+            MakeRotationKey(k, 0, std::sin(bend / 2), 0, std::cos(bend / 2)));
       }
       track.scaleKeys.push_back({k, b == kBones - 1 ? 1.0f + 0.2f * std::sin(phase) : 1.0f});
     }
@@ -165,13 +171,19 @@ int main(int argc, char** argv) {
   bool ok = SaveBytes((directory / "sample.app").string(), WriteAppFile(SampleTube()));
   ok = SaveBytes((directory / "sample.ani").string(), WriteAniFile(SampleSway())) && ok;
   for (const Texture& texture : kTextures) {
-    ok = SaveBytes((directory / (std::string(texture.name) + ".tex")).string(), TexFile(texture.id)) && ok;
-    ok = vexmara::host::WriteTga((directory / (std::string(texture.name) + ".tga")).string(), Pattern(texture)) && ok;
+    ok = SaveBytes((directory / (std::string(texture.name) + ".tex")).string(),
+                   TexFile(texture.id)) &&
+         ok;
+    ok = vexmara::host::WriteTga((directory / (std::string(texture.name) + ".tga")).string(),
+                                 Pattern(texture)) &&
+         ok;
   }
   if (!ok) {
-    std::fprintf(stderr, "vexmara-make-sample: %s: the sample could not be written\n", directory.string().c_str());
+    std::fprintf(stderr, "vexmara-make-sample: %s: the sample could not be written\n",
+                 directory.string().c_str());
     return 1;
   }
-  std::printf("%s: sample.app, sample.ani, lower.tex, lower.tga, upper.tex, upper.tga\n", directory.string().c_str());
+  std::printf("%s: sample.app, sample.ani, lower.tex, lower.tga, upper.tex, upper.tga\n",
+              directory.string().c_str());
   return 0;
 }

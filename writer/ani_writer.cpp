@@ -60,12 +60,14 @@ struct KeyKind {
 // One key table (an entry per track) followed by every track's keys of that kind. The table
 // is written when some track has keys or a key count for it.
 template <typename Key>
-DataRef PutKeyTable(ByteWriter& out, size_t refAt, const ArrayOverride& how, const std::vector<AniTrack>& tracks,
-                    const KeyKind<Key>& kind, std::vector<AniTrackPlacement>& placed) {
+DataRef PutKeyTable(ByteWriter& out, size_t refAt, const ArrayOverride& how,
+                    const std::vector<AniTrack>& tracks, const KeyKind<Key>& kind,
+                    std::vector<AniTrackPlacement>& placed) {
   const bool used = std::any_of(tracks.begin(), tracks.end(), [&](const AniTrack& track) {
     return !(track.*kind.keys).empty() || (track.*kind.count).has_value();
   });
-  const DataRef table = out.PlaceArray(refAt, used ? tracks.size() : 0, kAniKeyTableEntryBytes, how);
+  const DataRef table =
+      out.PlaceArray(refAt, used ? tracks.size() : 0, kAniKeyTableEntryBytes, how);
   if (table.size == 0) return table;
 
   for (size_t j = 0; j < tracks.size(); ++j) {
@@ -75,18 +77,20 @@ DataRef PutKeyTable(ByteWriter& out, size_t refAt, const ArrayOverride& how, con
     out.I32(entry, CountOf(track.*kind.count, keys.size()));
     const DataRef at = out.PlaceArray(entry + 4, keys.size(), kind.keyBytes, track.*kind.array);
     if (at.size > 0) {
-      for (size_t k = 0; k < keys.size(); ++k) PutKey(out, FilePosition(at) + k * kind.keyBytes, keys[k]);
+      for (size_t k = 0; k < keys.size(); ++k)
+        PutKey(out, FilePosition(at) + k * kind.keyBytes, keys[k]);
     }
     placed[j].*kind.placed = at;
   }
   return table;
 }
 
-DataRef PutFrameTable(ByteWriter& out, size_t refAt, const ArrayOverride& how, const std::vector<float>& times,
-                      bool wanted) {
+DataRef PutFrameTable(ByteWriter& out, size_t refAt, const ArrayOverride& how,
+                      const std::vector<float>& times, bool wanted) {
   const DataRef table = out.PlaceArray(refAt, wanted ? times.size() : 0, kAniFrameEntryBytes, how);
   if (table.size > 0) {
-    for (size_t i = 0; i < times.size(); ++i) out.F32(FilePosition(table) + i * kAniFrameEntryBytes, times[i]);
+    for (size_t i = 0; i < times.size(); ++i)
+      out.F32(FilePosition(table) + i * kAniFrameEntryBytes, times[i]);
   }
   return table;
 }
@@ -101,7 +105,8 @@ int16_t QuantizeRotation(float component) {
 }
 
 AniRotationKey MakeRotationKey(int32_t frame, float x, float y, float z, float w) {
-  return AniRotationKey{frame, QuantizeRotation(x), QuantizeRotation(y), QuantizeRotation(z), QuantizeRotation(w)};
+  return AniRotationKey{frame, QuantizeRotation(x), QuantizeRotation(y), QuantizeRotation(z),
+                        QuantizeRotation(w)};
 }
 
 std::vector<uint8_t> WriteAniFile(const AniFile& file, AniPlacement* placement) {
@@ -116,31 +121,36 @@ std::vector<uint8_t> WriteAniFile(const AniFile& file, AniPlacement* placement) 
   out.I32(kTrackCountAt, CountOf(file.trackCount, file.tracks.size()));
   out.I32(kFrameCountAt, CountOf(file.frameCount, file.frameTimes.size()));
 
-  placed.boneNames = out.PlaceArray(kBoneNamesRefAt, file.tracks.size(), kAniNameBytes, file.boneNamesArray);
+  placed.boneNames =
+      out.PlaceArray(kBoneNamesRefAt, file.tracks.size(), kAniNameBytes, file.boneNamesArray);
   if (placed.boneNames.size > 0) {
     for (size_t j = 0; j < file.tracks.size(); ++j) {
-      out.Text(FilePosition(placed.boneNames) + j * kAniNameBytes, file.tracks[j].boneName, kAniNameBytes);
+      out.Text(FilePosition(placed.boneNames) + j * kAniNameBytes, file.tracks[j].boneName,
+               kAniNameBytes);
     }
   }
 
   placed.translationTable = PutKeyTable(
       out, kTranslationTableRefAt, file.translationTableArray, file.tracks,
       KeyKind<AniTranslationKey>{&AniTrack::translationKeys, &AniTrack::translationKeyCount,
-                                 &AniTrack::translationKeysArray, &AniTrackPlacement::translationKeys,
-                                 kAniTranslationKeyBytes},
+                                 &AniTrack::translationKeysArray,
+                                 &AniTrackPlacement::translationKeys, kAniTranslationKeyBytes},
       placed.tracks);
-  placed.rotationTable = PutKeyTable(
-      out, kRotationTableRefAt, file.rotationTableArray, file.tracks,
-      KeyKind<AniRotationKey>{&AniTrack::rotationKeys, &AniTrack::rotationKeyCount, &AniTrack::rotationKeysArray,
-                              &AniTrackPlacement::rotationKeys, kAniRotationKeyBytes},
-      placed.tracks);
-  placed.scaleTable = PutKeyTable(
-      out, kScaleTableRefAt, file.scaleTableArray, file.tracks,
-      KeyKind<AniScaleKey>{&AniTrack::scaleKeys, &AniTrack::scaleKeyCount, &AniTrack::scaleKeysArray,
-                           &AniTrackPlacement::scaleKeys, kAniScaleKeyBytes},
-      placed.tracks);
+  placed.rotationTable =
+      PutKeyTable(out, kRotationTableRefAt, file.rotationTableArray, file.tracks,
+                  KeyKind<AniRotationKey>{&AniTrack::rotationKeys, &AniTrack::rotationKeyCount,
+                                          &AniTrack::rotationKeysArray,
+                                          &AniTrackPlacement::rotationKeys, kAniRotationKeyBytes},
+                  placed.tracks);
+  placed.scaleTable =
+      PutKeyTable(out, kScaleTableRefAt, file.scaleTableArray, file.tracks,
+                  KeyKind<AniScaleKey>{&AniTrack::scaleKeys, &AniTrack::scaleKeyCount,
+                                       &AniTrack::scaleKeysArray, &AniTrackPlacement::scaleKeys,
+                                       kAniScaleKeyBytes},
+                  placed.tracks);
 
-  placed.frameTable = PutFrameTable(out, kFrameTableRefAt, file.frameTableArray, file.frameTimes, true);
+  placed.frameTable =
+      PutFrameTable(out, kFrameTableRefAt, file.frameTableArray, file.frameTimes, true);
   placed.secondFrameTable = PutFrameTable(out, kSecondFrameTableRefAt, file.secondFrameTableArray,
                                           file.frameTimes, file.hasSecondFrameTable);
 

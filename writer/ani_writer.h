@@ -16,7 +16,7 @@
 
 namespace vexmara::writer {
 
-constexpr uint32_t kAniNameBytes = 64;       // animation name and bone names
+constexpr uint32_t kAniNameBytes = 64;  // animation name and bone names
 constexpr uint32_t kAniKeyTableEntryBytes = 24;
 constexpr uint32_t kAniTranslationKeyBytes = 16;
 constexpr uint32_t kAniRotationKeyBytes = 12;

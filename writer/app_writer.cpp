@@ -42,8 +42,8 @@ void PutSubmesh(ByteWriter& out, size_t record, const AppSubmesh& mesh, const Ap
   out.I32(record + sizes.submeshVertexCount, CountOf(mesh.vertexCount, mesh.vertices.size()));
   out.Text(record + sizes.submeshMaterialName, mesh.materialName, kMaterialNameBytes);
 
-  placed.vertices = out.PlaceArray(record + sizes.submeshVertices, mesh.vertices.size(), kAppVertexBytes,
-                                   mesh.verticesArray);
+  placed.vertices = out.PlaceArray(record + sizes.submeshVertices, mesh.vertices.size(),
+                                   kAppVertexBytes, mesh.verticesArray);
   if (placed.vertices.size > 0) {
     size_t at = FilePosition(placed.vertices);
     for (const AppVertex& v : mesh.vertices) {
@@ -54,7 +54,8 @@ void PutSubmesh(ByteWriter& out, size_t record, const AppSubmesh& mesh, const Ap
     }
   }
 
-  placed.skin = out.PlaceArray(record + sizes.submeshSkin, mesh.skin.size(), kAppSkinBytes, mesh.skinArray);
+  placed.skin =
+      out.PlaceArray(record + sizes.submeshSkin, mesh.skin.size(), kAppSkinBytes, mesh.skinArray);
   if (placed.skin.size > 0) {
     size_t at = FilePosition(placed.skin);
     for (const AppSkin& s : mesh.skin) {
@@ -84,8 +85,8 @@ void PutSubmesh(ByteWriter& out, size_t record, const AppSubmesh& mesh, const Ap
   }
 }
 
-void PutMaterial(ByteWriter& out, size_t record, const AppMaterial& material, const AppRecordSizes& sizes,
-                 AppMaterialPlacement& placed) {
+void PutMaterial(ByteWriter& out, size_t record, const AppMaterial& material,
+                 const AppRecordSizes& sizes, AppMaterialPlacement& placed) {
   placed.record = static_cast<uint32_t>(record);
   out.Text(record, material.name, kMaterialNameBytes);
   placed.variantEntries = out.PlaceArray(record + kMaterialVariantsRefAt, material.variants.size(),
@@ -94,8 +95,9 @@ void PutMaterial(ByteWriter& out, size_t record, const AppMaterial& material, co
 
   size_t entry = FilePosition(placed.variantEntries);
   for (const AppVariant& variant : material.variants) {
-    const DataRef textures = out.PlaceArray(entry + kVariantTexturesRefAt, variant.textureIds.size(),
-                                            sizes.textureEntry, variant.textureEntriesArray);
+    const DataRef textures =
+        out.PlaceArray(entry + kVariantTexturesRefAt, variant.textureIds.size(), sizes.textureEntry,
+                       variant.textureEntriesArray);
     if (textures.size > 0) {
       size_t at = FilePosition(textures);
       for (int32_t id : variant.textureIds) {
@@ -184,7 +186,8 @@ std::vector<uint8_t> WriteAppFile(const AppModel& model, AppPlacement* placement
     AppGeosetPlacement& geosetPlaced = placed.geosets[g];
     const size_t header = kGeosetHeaderAt[g];
     out.I32(header, CountOf(geoset.submeshCount, geoset.submeshes.size()));
-    geosetPlaced.submeshes = out.PlaceArray(header + 4, geoset.submeshes.size(), sizes.submesh, geoset.submeshesArray);
+    geosetPlaced.submeshes =
+        out.PlaceArray(header + 4, geoset.submeshes.size(), sizes.submesh, geoset.submeshesArray);
     if (geosetPlaced.submeshes.size == 0) continue;
     size_t record = FilePosition(geosetPlaced.submeshes);
     for (const AppSubmesh& mesh : geoset.submeshes) {
@@ -194,12 +197,14 @@ std::vector<uint8_t> WriteAppFile(const AppModel& model, AppPlacement* placement
   }
 
   size_t variants = model.variantNames.size();
-  for (const AppMaterial& material : model.materials) variants = std::max(variants, material.variants.size());
+  for (const AppMaterial& material : model.materials)
+    variants = std::max(variants, material.variants.size());
   const size_t block = sizes.variantBlock;
   out.I32(block, CountOf(model.variantCount, variants));
   out.I32(block + 4, CountOf(model.materialCount, model.materials.size()));
 
-  placed.materials = out.PlaceArray(block + 8, model.materials.size(), sizes.material, model.materialsArray);
+  placed.materials =
+      out.PlaceArray(block + 8, model.materials.size(), sizes.material, model.materialsArray);
   if (placed.materials.size > 0) {
     size_t record = FilePosition(placed.materials);
     for (const AppMaterial& material : model.materials) {
@@ -208,8 +213,8 @@ std::vector<uint8_t> WriteAppFile(const AppModel& model, AppPlacement* placement
     }
   }
 
-  placed.variantNames =
-      out.PlaceArray(block + 16, model.variantNames.size(), kAppVariantNameBytes, model.variantNamesArray);
+  placed.variantNames = out.PlaceArray(block + 16, model.variantNames.size(), kAppVariantNameBytes,
+                                       model.variantNamesArray);
   if (placed.variantNames.size > 0) {
     size_t at = FilePosition(placed.variantNames);
     for (const std::string& name : model.variantNames) {

@@ -57,7 +57,7 @@ struct AppTransform {
 };
 
 struct AppBone {
-  std::string name;         // 64-byte field
+  std::string name;  // 64-byte field
   int32_t parentIndex = -1;
   AppTransform firstTransform;   // ignored by the importer
   AppTransform secondTransform;  // ignored by the importer
@@ -114,7 +114,7 @@ struct AppVariant {
 };
 
 struct AppMaterial {
-  std::string name;  // 128-byte field
+  std::string name;                  // 128-byte field
   std::vector<AppVariant> variants;  // one variant entry each
   ArrayOverride variantEntriesArray;
 };

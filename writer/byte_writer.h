@@ -43,7 +43,8 @@ class ByteWriter {
   // A name in a fixed field: its bytes, cut to the field; the rest of the field stays zero, so
   // a name shorter than the field is NUL-terminated and one of the field's length is not.
   void Text(size_t at, const std::string& text, size_t fieldBytes) {
-    std::copy_n(text.begin(), std::min(text.size(), fieldBytes), bytes_.begin() + static_cast<std::ptrdiff_t>(at));
+    std::copy_n(text.begin(), std::min(text.size(), fieldBytes),
+                bytes_.begin() + static_cast<std::ptrdiff_t>(at));
   }
 
   // Places `count` records of `recordBytes` bytes at the end of the file, unless there are none
@@ -54,7 +55,8 @@ class ByteWriter {
     DataRef placed;
     if (count > 0 && !how.absent) {
       const size_t at = Grow(count * recordBytes);
-      placed = {static_cast<uint32_t>(at - kHeaderBytes), static_cast<uint32_t>(count * recordBytes)};
+      placed = {static_cast<uint32_t>(at - kHeaderBytes),
+                static_cast<uint32_t>(count * recordBytes)};
     }
     Ref(refAt, how.ref.value_or(placed));
     return placed;

@@ -48,9 +48,11 @@ AppModel SampleModel(const SampleModelShape& shape) {
         for (int32_t c = 0; c < columns; ++c) {
           const float u = float(c) / float(columns - 1);
           const float v = float(r) / float(rows - 1);
-          submesh.vertices.push_back(MakeVertex(u + float(m), v * float(std::max(boneCount, 1)), 0, u, v));
+          submesh.vertices.push_back(
+              MakeVertex(u + float(m), v * float(std::max(boneCount, 1)), 0, u, v));
           AppSkin skin;
-          const int32_t bone = boneCount > 0 ? std::min(int32_t(v * float(boneCount)), boneCount - 1) : 0;
+          const int32_t bone =
+              boneCount > 0 ? std::min(int32_t(v * float(boneCount)), boneCount - 1) : 0;
           skin.boneIndices = {bone, std::min(bone + 1, std::max(boneCount - 1, 0)), 0};
           skin.weights = {0.75f, 0.25f, 0};
           submesh.skin.push_back(skin);
@@ -59,7 +61,8 @@ AppModel SampleModel(const SampleModelShape& shape) {
       for (int32_t r = 0; r + 1 < rows; ++r) {
         for (int32_t c = 0; c + 1 < columns; ++c) {
           const auto i = uint16_t(r * columns + c);
-          const auto right = uint16_t(i + 1), down = uint16_t(i + columns), diagonal = uint16_t(i + columns + 1);
+          const auto right = uint16_t(i + 1), down = uint16_t(i + columns),
+                     diagonal = uint16_t(i + columns + 1);
           submesh.triangles.push_back({i, down, right});
           submesh.triangles.push_back({right, down, diagonal});
         }
@@ -68,7 +71,8 @@ AppModel SampleModel(const SampleModelShape& shape) {
       remaining -= rows * columns;
     }
   }
-  for (int32_t v = 0; v < std::max(shape.variants, 1); ++v) model.variantNames.push_back("variant_" + std::to_string(v));
+  for (int32_t v = 0; v < std::max(shape.variants, 1); ++v)
+    model.variantNames.push_back("variant_" + std::to_string(v));
   return model;
 }
 
@@ -81,9 +85,11 @@ AniFile SampleAnimation(const SampleAnimationShape& shape) {
     track.boneName = "bone_" + std::to_string(t);
     for (int32_t k = 0; k < shape.keys; ++k) {
       const float phase = float(k) / float(std::max(shape.keys, 1));
-      track.translationKeys.push_back({k, 0, t == 0 ? 0.0f : 1.0f, 0.1f * std::sin(6.2831853f * phase)});
+      track.translationKeys.push_back(
+          {k, 0, t == 0 ? 0.0f : 1.0f, 0.1f * std::sin(6.2831853f * phase)});
       const float angle = 0.5f * std::sin(6.2831853f * phase);
-      track.rotationKeys.push_back(MakeRotationKey(k, std::sin(angle / 2), 0, 0, std::cos(angle / 2)));
+      track.rotationKeys.push_back(
+          MakeRotationKey(k, std::sin(angle / 2), 0, 0, std::cos(angle / 2)));
       track.scaleKeys.push_back({k, 1.0f + 0.1f * phase});
     }
     file.tracks.push_back(std::move(track));

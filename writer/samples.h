@@ -14,10 +14,10 @@ namespace vexmara::writer {
 
 struct SampleModelShape {
   uint32_t formatVersion = 260;
-  int32_t vertices = 64;   // about this many, rounded to whole grid rows
-  int32_t bones = 4;       // a chain of bones from a root
-  int32_t materials = 2;   // one submesh per material, spread over the two geosets
-  int32_t variants = 1;    // variant entries per material
+  int32_t vertices = 64;          // about this many, rounded to whole grid rows
+  int32_t bones = 4;              // a chain of bones from a root
+  int32_t materials = 2;          // one submesh per material, spread over the two geosets
+  int32_t variants = 1;           // variant entries per material
   int32_t firstTextureId = 1000;  // material m has texture id firstTextureId + m
   // Texture entries per material (the first variant's are its texture slots). Entry t of
   // material m names texture firstTextureId + m + t * materials (+ 100 per later variant).

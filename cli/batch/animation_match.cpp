@@ -20,7 +20,8 @@ bool IsBelow(const std::filesystem::path& path, const std::filesystem::path& fol
   };
   const std::filesystem::path::string_type& text = path.native();
   const std::filesystem::path::string_type& prefix = folder.native();
-  if (prefix.empty() || text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0) return false;
+  if (prefix.empty() || text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0)
+    return false;
   return separator(prefix.back()) || separator(text[prefix.size()]);
 }
 
@@ -81,7 +82,8 @@ ModelAnimations AnimationCatalogue::Match(const std::vector<std::string>& bones,
   // The most bones named first; of those, the fewest tracks naming none.
   std::sort(leftOut.begin(), leftOut.end(), [&](const Coverage& a, const Coverage& b) {
     if (a.bonesNamed != b.bonesNamed) return a.bonesNamed > b.bonesNamed;
-    if (a.tracksNamingNoBone != b.tracksNamingNoBone) return a.tracksNamingNoBone < b.tracksNamingNoBone;
+    if (a.tracksNamingNoBone != b.tracksNamingNoBone)
+      return a.tracksNamingNoBone < b.tracksNamingNoBone;
     return path(a) < path(b);
   });
   if (leftOut.size() > kClosestListed) leftOut.resize(kClosestListed);

@@ -53,7 +53,8 @@ class AnimationCatalogue {
   void SetFiles(std::vector<AnimationFile> files);
   const std::vector<AnimationFile>& Files() const { return files_; }
 
-  ModelAnimations Match(const std::vector<std::string>& bones, const std::filesystem::path& modelFolder) const;
+  ModelAnimations Match(const std::vector<std::string>& bones,
+                        const std::filesystem::path& modelFolder) const;
 
  private:
   std::vector<AnimationFile> files_;

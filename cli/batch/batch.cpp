@@ -22,7 +22,8 @@
 namespace vexmara::cli::batch {
 
 int BatchRun::Count(ModelStatus status) const {
-  return int(std::count_if(models.begin(), models.end(), [&](const ModelTask& m) { return m.status == status; }));
+  return int(std::count_if(models.begin(), models.end(),
+                           [&](const ModelTask& m) { return m.status == status; }));
 }
 
 namespace {
@@ -48,7 +49,8 @@ fs::path Absolute(const fs::path& path) {
 // empty when it can.
 std::string PathProblem(const fs::path& path) {
   if (std::string problem = UnicodeProblem(path); !problem.empty()) return problem;
-  if (WidePath(path).size() >= 260) return "its path is longer than the 259 characters of a path the plug-in takes";
+  if (WidePath(path).size() >= 260)
+    return "its path is longer than the 259 characters of a path the plug-in takes";
   return {};
 }
 
@@ -69,7 +71,8 @@ std::string LibraryProblem(const fs::path& library) {
   NameExports names;
   DialogExports dialog;
   std::string error;
-  if (!names.Find(loaded.Instance(), &error) || !dialog.Find(loaded.Instance(), &error)) return error;
+  if (!names.Find(loaded.Instance(), &error) || !dialog.Find(loaded.Instance(), &error))
+    return error;
   return {};
 }
 
@@ -88,7 +91,9 @@ class AnimationJob final : public Job {
 
   std::string Request() const override { return FileRequestMessage(file_.path) + "\n"; }
 
-  void OnStartFailed(const std::string& reason) override { Unusable("its reader could not be started: " + reason); }
+  void OnStartFailed(const std::string& reason) override {
+    Unusable("its reader could not be started: " + reason);
+  }
 
   Answer OnLine(const std::string& line) override {
     const WorkerMessage message = ParseWorkerMessage(line);
@@ -98,17 +103,19 @@ class AnimationJob final : public Job {
     }
     file_.trackNames = message.names;
     file_.usable = message.read == TrackNamesRead::Complete;
-    file_.problem = message.read == TrackNamesRead::Complete ? ""
-                    : message.read == TrackNamesRead::Rejected
-                        ? "the reader stopped partway through it: it is damaged, or not an animation file"
-                        : "it could not be read";
+    file_.problem =
+        message.read == TrackNamesRead::Complete ? ""
+        : message.read == TrackNamesRead::Rejected
+            ? "the reader stopped partway through it: it is damaged, or not an animation file"
+            : "it could not be read";
     context_.progress.Finished(!file_.usable, {});
     return Answer{{}, true, false};
   }
 
   void OnUnfinished(const WorkerEnd& end) override {
     if (!file_.problem.empty()) return;  // already told
-    Unusable(end.timedOut ? "reading it took longer than " + Seconds(context_.timeout) + ", and its reader was stopped"
+    Unusable(end.timedOut ? "reading it took longer than " + Seconds(context_.timeout) +
+                                ", and its reader was stopped"
                           : "its reader " + DescribeEnd(end.process) + " while reading it");
   }
 
@@ -130,7 +137,9 @@ class ModelJob final : public Job {
   ModelJob(Context& context, ModelTask& model, bool pickAnimations)
       : context_(context), model_(model), pickAnimations_(pickAnimations) {}
 
-  std::string Request() const override { return ModelRequestMessage({model_.input, model_.output}) + "\n"; }
+  std::string Request() const override {
+    return ModelRequestMessage({model_.input, model_.output}) + "\n";
+  }
 
   void OnStarted() override {
     started_ = std::chrono::steady_clock::now();
@@ -168,8 +177,9 @@ class ModelJob final : public Job {
 
   void OnUnfinished(const WorkerEnd& end) override {
     if (model_.status != ModelStatus::Failed) {
-      Fail(end.timedOut ? "it took longer than " + Seconds(context_.timeout) + ", and its worker was stopped"
-                        : "its worker " + DescribeEnd(end.process) + " before it finished");
+      Fail(end.timedOut
+               ? "it took longer than " + Seconds(context_.timeout) + ", and its worker was stopped"
+               : "its worker " + DescribeEnd(end.process) + " before it finished");
     }
     model_.workerOutput = end.errorTail;
     Report();
@@ -182,15 +192,19 @@ class ModelJob final : public Job {
   }
 
   void Report() {
-    model_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    model_.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     std::string line;
     if (model_.status == ModelStatus::Converted) {
-      line = "converted " + PathText(model_.shownInput) + " -> " + PathText(model_.shownOutput) + " in " +
-             FormatSeconds(model_.seconds);
+      line = "converted " + PathText(model_.shownInput) + " -> " + PathText(model_.shownOutput) +
+             " in " + FormatSeconds(model_.seconds);
       if (!model_.animations.attached.empty()) {
-        line += ", " + Plural(model_.animations.attached.size(), "animation file", "animation files") + " attached";
+        line += ", " +
+                Plural(model_.animations.attached.size(), "animation file", "animation files") +
+                " attached";
       }
-      if (!model_.warnings.empty()) line += ", " + Plural(model_.warnings.size(), "warning", "warnings");
+      if (!model_.warnings.empty())
+        line += ", " + Plural(model_.warnings.size(), "warning", "warnings");
     } else {
       line = "FAILED " + PathText(model_.shownInput) + ": " + model_.error;
     }
@@ -207,8 +221,9 @@ class ModelJob final : public Job {
 // Runs the jobs, or ends the program as the interrupt that stopped them would have.
 void RunOrEnd(const fs::path& program, const std::vector<std::string>& workerArguments,
               std::deque<std::unique_ptr<Job>> jobs, const Context& context, std::ostream& err) {
-  const JobsOutcome outcome = RunJobs(program, workerArguments, std::move(jobs), context.run.jobs,
-                                      std::chrono::duration<double>(context.timeout), [&] { context.progress.Tick(); });
+  const JobsOutcome outcome =
+      RunJobs(program, workerArguments, std::move(jobs), context.run.jobs,
+              std::chrono::duration<double>(context.timeout), [&] { context.progress.Tick(); });
   if (outcome.interrupt != 0) {
     context.progress.End();
     err << kProgram << "interrupted; every worker was stopped\n";
@@ -229,7 +244,8 @@ struct Inputs {
 
 // False, after the usage error, when an input folder is the output folder itself. The output
 // folder is never entered, so a batch never reads what it writes.
-bool WalkInputs(const BatchOptions& options, const FileIdentity& output, Inputs* inputs, std::ostream& err) {
+bool WalkInputs(const BatchOptions& options, const FileIdentity& output, Inputs* inputs,
+                std::ostream& err) {
   FolderWalk walk;
   walk.Skip(output);
   for (const fs::path& given : options.inputs) {
@@ -241,7 +257,8 @@ bool WalkInputs(const BatchOptions& options, const FileIdentity& output, Inputs*
           << "Run with --help for more information.\n";
       return false;
     }
-    const std::size_t models = inputs->found.models.size(), animations = inputs->found.animations.size();
+    const std::size_t models = inputs->found.models.size(),
+                      animations = inputs->found.animations.size();
     walk.Walk(input, &inputs->found);
     for (std::size_t i = models; i < inputs->found.models.size(); ++i) {
       inputs->shownModels.push_back(given / inputs->found.models[i].relative);
@@ -256,7 +273,8 @@ bool WalkInputs(const BatchOptions& options, const FileIdentity& output, Inputs*
 // The animation files offered to the models, each once however many folders lead to it, in the
 // order of their paths.
 std::vector<AnimationFile> CollectAnimationFiles(const BatchOptions& options, const Inputs& inputs,
-                                                 const FileIdentity& output, std::vector<FolderFailure>* failures) {
+                                                 const FileIdentity& output,
+                                                 std::vector<FolderFailure>* failures) {
   std::vector<AnimationFile> files;
   std::map<FileIdentity, std::size_t> byIdentity;
   const auto add = [&](const FoundFile& found, const fs::path& shown, bool forEveryModel) {
@@ -286,15 +304,17 @@ std::vector<AnimationFile> CollectAnimationFiles(const BatchOptions& options, co
     failures->insert(failures->end(), named.failures.begin(), named.failures.end());
     for (const FoundFile& found : named.animations) add(found, given / found.relative, true);
   }
-  std::sort(files.begin(), files.end(),
-            [](const AnimationFile& a, const AnimationFile& b) { return a.path.native() < b.path.native(); });
+  std::sort(files.begin(), files.end(), [](const AnimationFile& a, const AnimationFile& b) {
+    return a.path.native() < b.path.native();
+  });
   return files;
 }
 
 // One task per model. Of two models that would write the same file (orc.app and orc.APP; or
 // names that differ only in letter case, which are one file on Windows), the first in path
 // order is converted and the other one fails, so that neither overwrites the other.
-std::vector<ModelTask> PlanModels(const BatchOptions& options, const Inputs& inputs, const fs::path& output) {
+std::vector<ModelTask> PlanModels(const BatchOptions& options, const Inputs& inputs,
+                                  const fs::path& output) {
   const std::string extension = options.gltf ? ".gltf" : ".glb";
   std::vector<ModelTask> models;
   std::map<std::string, std::size_t> outputs;
@@ -310,7 +330,8 @@ std::vector<ModelTask> PlanModels(const BatchOptions& options, const Inputs& inp
     if (!added) {
       const ModelTask& other = models[first->second];
       model.status = ModelStatus::Failed;
-      model.error = "it would write " + PathText(other.shownOutput) + ", as " + PathText(other.shownInput) +
+      model.error = "it would write " + PathText(other.shownOutput) + ", as " +
+                    PathText(other.shownInput) +
                     " does; it was left out so that neither overwrites the other";
     } else if (const std::string problem = PathProblem(model.input); !problem.empty()) {
       model.status = ModelStatus::Failed;
@@ -322,8 +343,8 @@ std::vector<ModelTask> PlanModels(const BatchOptions& options, const Inputs& inp
 }
 
 // Reads the animation files, each once for the whole batch.
-void ReadAnimationFiles(const fs::path& program, std::vector<AnimationFile>& files, Context& context, std::ostream& out,
-                        std::ostream& err) {
+void ReadAnimationFiles(const fs::path& program, std::vector<AnimationFile>& files,
+                        Context& context, std::ostream& out, std::ostream& err) {
   std::deque<std::unique_ptr<Job>> jobs;
   for (AnimationFile& file : files) {
     file.problem = PathProblem(file.path);
@@ -335,11 +356,13 @@ void ReadAnimationFiles(const fs::path& program, std::vector<AnimationFile>& fil
     context.progress.End();
   }
   if (files.empty()) return;
-  const std::size_t usable = std::size_t(std::count_if(files.begin(), files.end(), [](const AnimationFile& f) { return f.usable; }));
-  out << "Read " << Plural(files.size(), "animation file", "animation files") << ": " << usable << " usable, "
-      << files.size() - usable << " not\n";
+  const std::size_t usable = std::size_t(
+      std::count_if(files.begin(), files.end(), [](const AnimationFile& f) { return f.usable; }));
+  out << "Read " << Plural(files.size(), "animation file", "animation files") << ": " << usable
+      << " usable, " << files.size() - usable << " not\n";
   for (const AnimationFile& file : files) {
-    if (!file.usable) err << kProgram << "warning: " << PathText(file.shown) << ": " << file.problem << "\n";
+    if (!file.usable)
+      err << kProgram << "warning: " << PathText(file.shown) << ": " << file.problem << "\n";
   }
 }
 
@@ -350,30 +373,36 @@ int Conclude(const BatchRun& run, std::ostream& out, std::ostream& err) {
   if (failed > 0) {
     err << kProgram << Plural(std::size_t(failed), "model", "models") << " failed:\n";
     for (const ModelTask& model : run.models) {
-      if (model.status == ModelStatus::Failed) err << "  " << PathText(model.shownInput) << ": " << model.error << "\n";
+      if (model.status == ModelStatus::Failed)
+        err << "  " << PathText(model.shownInput) << ": " << model.error << "\n";
     }
   }
   for (const FolderFailure& failure : run.folderFailures) {
-    err << kProgram << PathText(failure.folder) << ": the folder could not be listed: " << failure.reason << "\n";
+    err << kProgram << PathText(failure.folder)
+        << ": the folder could not be listed: " << failure.reason << "\n";
   }
   std::size_t attached = 0;
   for (const ModelTask& model : run.models) attached += model.animations.attached.size();
   std::string summary = "Converted " + std::to_string(run.Count(ModelStatus::Converted)) + " of " +
-                        Plural(run.models.size(), "model", "models") + " into " + PathText(run.options.output) +
-                        " in " + FormatSeconds(run.seconds) + " with " + Plural(std::size_t(run.jobs), "job", "jobs") +
-                        ": " + std::to_string(failed) + " failed";
+                        Plural(run.models.size(), "model", "models") + " into " +
+                        PathText(run.options.output) + " in " + FormatSeconds(run.seconds) +
+                        " with " + Plural(std::size_t(run.jobs), "job", "jobs") + ": " +
+                        std::to_string(failed) + " failed";
   if (!run.folderFailures.empty()) {
     summary += ", " + Plural(run.folderFailures.size(), "folder", "folders") + " not listed";
   }
-  if (!run.animations.Files().empty()) summary += ", " + Plural(attached, "animation", "animations") + " attached";
+  if (!run.animations.Files().empty())
+    summary += ", " + Plural(attached, "animation", "animations") + " attached";
 
   int exitCode = failed > 0 || !run.folderFailures.empty() ? kExitFailed : kExitConverted;
   if (run.options.report) {
     std::string reason;
-    if (WriteReportFile(Absolute(*run.options.report), JsonText(ReportJson(run), 2) + "\n", &reason)) {
+    if (WriteReportFile(Absolute(*run.options.report), JsonText(ReportJson(run), 2) + "\n",
+                        &reason)) {
       summary += "; report " + PathText(*run.options.report);
     } else {
-      err << kProgram << PathText(*run.options.report) << ": the report could not be written: " << reason << "\n";
+      err << kProgram << PathText(*run.options.report)
+          << ": the report could not be written: " << reason << "\n";
       exitCode = kExitFailed;
     }
   }
@@ -418,7 +447,8 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
     err << kProgram << "warning: no model (.app) files were found below the input folders\n";
   }
   run.folderFailures = inputs.found.failures;
-  std::vector<AnimationFile> animations = CollectAnimationFiles(options, inputs, outputIdentity, &run.folderFailures);
+  std::vector<AnimationFile> animations =
+      CollectAnimationFiles(options, inputs, outputIdentity, &run.folderFailures);
   run.models = PlanModels(options, inputs, output);
 
   Progress progress(out, OutputIsTerminal(), TerminalColumns());
@@ -434,7 +464,8 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
   settings.alphaMaps = options.alphaMaps;
   settings.externalImages = options.externalImages;
   const std::vector<AnimationFile>& files = run.animations.Files();
-  settings.pickAnimations = std::any_of(files.begin(), files.end(), [](const AnimationFile& f) { return f.usable; });
+  settings.pickAnimations =
+      std::any_of(files.begin(), files.end(), [](const AnimationFile& f) { return f.usable; });
   progress.Begin("models", int(run.models.size()), true);
   std::deque<std::unique_ptr<Job>> jobs;
   for (ModelTask& model : run.models) {

@@ -12,9 +12,9 @@
 namespace vexmara::cli::batch {
 
 struct BatchOptions {
-  std::vector<std::filesystem::path> inputs;  // folders, as the user named them
-  std::filesystem::path output;               // the folder everything is written into
-  bool gltf = false;                          // .gltf with .bin beside it instead of .glb
+  std::vector<std::filesystem::path> inputs;            // folders, as the user named them
+  std::filesystem::path output;                         // the folder everything is written into
+  bool gltf = false;                                    // .gltf with .bin beside it instead of .glb
   std::vector<std::filesystem::path> animationFolders;  // --anims DIR: for every model
   bool animationsBesideModels = false;                  // --anims auto: the model's own folder tree
   int jobs = 0;                                         // 0: one per processor

@@ -16,8 +16,8 @@ namespace vexmara::cli::batch {
 enum class ModelStatus { Pending, Converted, Failed };
 
 struct ModelTask {
-  std::filesystem::path input;   // absolute
-  std::filesystem::path output;  // absolute
+  std::filesystem::path input;                    // absolute
+  std::filesystem::path output;                   // absolute
   std::filesystem::path shownInput, shownOutput;  // as the user's paths name them
   ModelStatus status = ModelStatus::Pending;
   std::string error;  // why it failed

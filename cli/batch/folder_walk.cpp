@@ -11,8 +11,9 @@ using NativeChar = std::filesystem::path::value_type;
 NativeChar Lower(NativeChar c) { return c >= 'A' && c <= 'Z' ? NativeChar(c - 'A' + 'a') : c; }
 
 void SortByPath(std::vector<FoundFile>& files, std::size_t from) {
-  std::sort(files.begin() + std::ptrdiff_t(from), files.end(),
-            [](const FoundFile& a, const FoundFile& b) { return a.path.native() < b.path.native(); });
+  std::sort(
+      files.begin() + std::ptrdiff_t(from), files.end(),
+      [](const FoundFile& a, const FoundFile& b) { return a.path.native() < b.path.native(); });
 }
 
 }  // namespace
@@ -20,7 +21,8 @@ void SortByPath(std::vector<FoundFile>& files, std::size_t from) {
 bool HasExtension(const std::filesystem::path& name, std::string_view extension) {
   const std::filesystem::path::string_type text = name.filename().native();
   if (text.size() <= extension.size()) return false;  // ".app" alone is a name without extension
-  return std::equal(text.end() - std::ptrdiff_t(extension.size()), text.end(), extension.begin(), extension.end(),
+  return std::equal(text.end() - std::ptrdiff_t(extension.size()), text.end(), extension.begin(),
+                    extension.end(),
                     [](NativeChar a, char b) { return Lower(a) == Lower(NativeChar(b)); });
 }
 
@@ -51,7 +53,8 @@ void FolderWalk::Walk(const std::filesystem::path& root, WalkResult* result) {
         // A folder whose identity could not be had is entered: it leads nowhere already walked
         // that could be told, and its listing says why it cannot be read.
         const bool identified = entry.identity != FileIdentity{};
-        if (!identified || (skipped_.count(entry.identity) == 0 && visited_.insert(entry.identity).second)) {
+        if (!identified ||
+            (skipped_.count(entry.identity) == 0 && visited_.insert(entry.identity).second)) {
           pending.push_back(below);
         }
       } else if (entry.kind == EntryKind::File) {

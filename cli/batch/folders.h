@@ -20,9 +20,9 @@ struct FileIdentity {
 };
 
 enum class EntryKind {
-  File,    // a regular file, or a name whose target cannot be reached (reading it will say why)
+  File,  // a regular file, or a name whose target cannot be reached (reading it will say why)
   Folder,
-  Other,   // a device, pipe or socket: never opened, since reading a pipe can wait forever
+  Other,  // a device, pipe or socket: never opened, since reading a pipe can wait forever
 };
 
 struct FolderEntry {
@@ -33,10 +33,12 @@ struct FolderEntry {
 
 // The entries of `folder`, "." and ".." left out, a symbolic link taken as what it leads to.
 // False, with the operating system's reason, when the folder cannot be listed.
-bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* entries, std::string* reason);
+bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* entries,
+                std::string* reason);
 
 // The identity of an existing folder. False, with the reason, when it cannot be had.
-bool IdentifyFolder(const std::filesystem::path& folder, FileIdentity* identity, std::string* reason);
+bool IdentifyFolder(const std::filesystem::path& folder, FileIdentity* identity,
+                    std::string* reason);
 
 // What two relative paths have in common exactly when Windows takes them for one file: the path
 // with its letters in one case (and on Windows with one separator). POSIX systems fold ASCII

@@ -10,11 +10,14 @@
 namespace vexmara::cli::batch {
 namespace {
 
-FileIdentity IdentityOf(const struct stat& info) { return FileIdentity{std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)}; }
+FileIdentity IdentityOf(const struct stat& info) {
+  return FileIdentity{std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
+}
 
 }  // namespace
 
-bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* entries, std::string* reason) {
+bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* entries,
+                std::string* reason) {
   entries->clear();
   DIR* directory = ::opendir(folder.c_str());
   if (directory == nullptr) {
@@ -53,7 +56,8 @@ bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* e
   return true;
 }
 
-bool IdentifyFolder(const std::filesystem::path& folder, FileIdentity* identity, std::string* reason) {
+bool IdentifyFolder(const std::filesystem::path& folder, FileIdentity* identity,
+                    std::string* reason) {
   struct stat info {};
   if (::stat(folder.c_str(), &info) != 0) {
     *reason = std::strerror(errno);
@@ -67,6 +71,8 @@ bool IdentifyFolder(const std::filesystem::path& folder, FileIdentity* identity,
   return true;
 }
 
-std::string OneFileKey(const std::filesystem::path& relative) { return FoldName(relative.native()); }
+std::string OneFileKey(const std::filesystem::path& relative) {
+  return FoldName(relative.native());
+}
 
 }  // namespace vexmara::cli::batch

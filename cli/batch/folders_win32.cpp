@@ -11,13 +11,14 @@ namespace {
 // Opens a file or folder for its attributes only (no access, so that a file others hold open
 // without sharing can still be looked at), following links to what they lead to.
 HANDLE OpenForAttributes(const std::filesystem::path& path) {
-  return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 // The identity and attributes of what `path` leads to. False, with GetLastError's code, when it
 // cannot be opened.
-bool Inspect(const std::filesystem::path& path, FileIdentity* identity, DWORD* attributes, DWORD* error) {
+bool Inspect(const std::filesystem::path& path, FileIdentity* identity, DWORD* attributes,
+             DWORD* error) {
   const HANDLE file = OpenForAttributes(path);
   if (file == INVALID_HANDLE_VALUE) {
     *error = GetLastError();
@@ -34,15 +35,18 @@ bool Inspect(const std::filesystem::path& path, FileIdentity* identity, DWORD* a
   return true;
 }
 
-bool IsDots(const wchar_t* name) { return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0)); }
+bool IsDots(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
 
 }  // namespace
 
-bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* entries, std::string* reason) {
+bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* entries,
+                std::string* reason) {
   entries->clear();
   WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                         nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  const HANDLE search = FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &found,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (search == INVALID_HANDLE_VALUE) {
     *reason = win32::SystemMessage(GetLastError());
     return false;
@@ -60,7 +64,8 @@ bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* e
                    : (attributes & FILE_ATTRIBUTE_DEVICE) != 0  ? EntryKind::Other
                                                                 : EntryKind::File;
     } else {
-      entry.kind = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder : EntryKind::File;
+      entry.kind = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder
+                                                                            : EntryKind::File;
     }
     entries->push_back(std::move(entry));
   }
@@ -74,7 +79,8 @@ bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>* e
   return true;
 }
 
-bool IdentifyFolder(const std::filesystem::path& folder, FileIdentity* identity, std::string* reason) {
+bool IdentifyFolder(const std::filesystem::path& folder, FileIdentity* identity,
+                    std::string* reason) {
   DWORD attributes = 0, error = 0;
   if (!Inspect(folder, identity, &attributes, &error)) {
     *reason = win32::SystemMessage(error);
@@ -95,8 +101,9 @@ std::string OneFileKey(const std::filesystem::path& relative) {
   // The invariant upper case, which is how NTFS and FAT compare names.
   std::wstring upper(text.size(), L'\0');
   const int mapped = text.empty() ? 0
-                                  : LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), int(text.size()),
-                                                  upper.data(), int(upper.size()), nullptr, nullptr, 0);
+                                  : LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE,
+                                                  text.c_str(), int(text.size()), upper.data(),
+                                                  int(upper.size()), nullptr, nullptr, 0);
   return win32::Utf8(mapped == int(text.size()) ? upper : text);
 }
 

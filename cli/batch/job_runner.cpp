@@ -17,14 +17,16 @@ struct Worker {
 
 }  // namespace
 
-JobsOutcome RunJobs(const std::filesystem::path& program, const std::vector<std::string>& workerArguments,
-            std::deque<std::unique_ptr<Job>> queue, int parallel, std::chrono::duration<double> timeout,
-            const std::function<void()>& tick) {
+JobsOutcome RunJobs(const std::filesystem::path& program,
+                    const std::vector<std::string>& workerArguments,
+                    std::deque<std::unique_ptr<Job>> queue, int parallel,
+                    std::chrono::duration<double> timeout, const std::function<void()>& tick) {
   const auto limit = std::chrono::duration_cast<Clock::duration>(timeout);
   WorkerProcesses processes;  // kills and reaps whatever still runs when this ends
   std::map<int, Worker> workers;
   const auto busy = [&] {
-    return std::any_of(workers.begin(), workers.end(), [](const auto& w) { return w.second.job != nullptr; });
+    return std::any_of(workers.begin(), workers.end(),
+                       [](const auto& w) { return w.second.job != nullptr; });
   };
   JobsOutcome outcome;
   bool closing = false;
@@ -66,7 +68,8 @@ JobsOutcome RunJobs(const std::filesystem::path& program, const std::vector<std:
     auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(kTickInterval);
     for (const auto& [id, worker] : workers) {
       if (worker.job == nullptr || worker.timedOut) continue;
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(worker.started + limit - Clock::now());
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(worker.started + limit - Clock::now());
       wait = std::clamp(left, std::chrono::milliseconds(0), wait);
     }
     for (ProcessEvent& event : processes.Wait(wait)) {

@@ -55,8 +55,9 @@ struct JobsOutcome {
 // `workerArguments`, at most `parallel` of them at once, calling `tick` after every event and
 // at least ten times a second. When the queue is done, the workers are told to end by the end
 // of their input.
-JobsOutcome RunJobs(const std::filesystem::path& program, const std::vector<std::string>& workerArguments,
-            std::deque<std::unique_ptr<Job>> queue, int parallel, std::chrono::duration<double> timeout,
-            const std::function<void()>& tick);
+JobsOutcome RunJobs(const std::filesystem::path& program,
+                    const std::vector<std::string>& workerArguments,
+                    std::deque<std::unique_ptr<Job>> queue, int parallel,
+                    std::chrono::duration<double> timeout, const std::function<void()>& tick);
 
 }  // namespace vexmara::cli::batch

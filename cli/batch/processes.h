@@ -52,7 +52,8 @@ class WorkerProcesses {
   WorkerProcesses& operator=(const WorkerProcesses&) = delete;
 
   // Starts `program` with `arguments`; gives the worker's number, or -1 with the reason.
-  int Start(const std::filesystem::path& program, const std::vector<std::string>& arguments, std::string* reason);
+  int Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+            std::string* reason);
   // Queues `text` for the worker's standard input; it is written while Wait waits, so a worker
   // that does not read cannot stop the batch.
   void Send(int worker, const std::string& text);

@@ -47,7 +47,9 @@ void CloseDescriptor(int& descriptor) {
   descriptor = -1;
 }
 
-void SetNonBlocking(int descriptor) { ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) | O_NONBLOCK); }
+void SetNonBlocking(int descriptor) {
+  ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) | O_NONBLOCK);
+}
 
 // The child's ends are dup2'ed onto 0, 1 and 2; one that already is one of those (when this
 // program was started with a standard stream closed) is moved out of the way first, or dup2
@@ -66,15 +68,16 @@ bool MoveAboveStandardStreams(int& descriptor) {
 std::string DescribeEnd(const ProcessEnd& end) {
   if (end.exited) return "exited with code " + std::to_string(end.code);
   const char* name = ::strsignal(end.signal);
-  return "was ended by signal " + std::to_string(end.signal) + (name != nullptr ? std::string(" (") + name + ")" : "");
+  return "was ended by signal " + std::to_string(end.signal) +
+         (name != nullptr ? std::string(" (") + name + ")" : "");
 }
 
 struct WorkerProcesses::Worker {
   int id = -1;
   pid_t pid = -1;
   int input = -1, output = -1, error = -1;  // this program's ends of the three pipes
-  std::string pending;                       // not yet written to its input
-  bool closeInput = false;                   // once `pending` is written
+  std::string pending;                      // not yet written to its input
+  bool closeInput = false;                  // once `pending` is written
   WorkerOutput said;
 };
 
@@ -92,8 +95,8 @@ WorkerProcesses::~WorkerProcesses() {
   }
 }
 
-int WorkerProcesses::Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                           std::string* reason) {
+int WorkerProcesses::Start(const std::filesystem::path& program,
+                           const std::vector<std::string>& arguments, std::string* reason) {
   static int nextId = 0;
   int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
   const auto fail = [&](int code) {
@@ -106,8 +109,10 @@ int WorkerProcesses::Start(const std::filesystem::path& program, const std::vect
   };
   // Close-on-exec everywhere, so that no worker inherits another one's pipes: a worker's output
   // then ends when it does.
-  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return fail(errno);
-  if (!MoveAboveStandardStreams(in[0]) || !MoveAboveStandardStreams(out[1]) || !MoveAboveStandardStreams(err[1])) {
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+    return fail(errno);
+  if (!MoveAboveStandardStreams(in[0]) || !MoveAboveStandardStreams(out[1]) ||
+      !MoveAboveStandardStreams(err[1])) {
     return fail(errno);
   }
 
@@ -118,7 +123,8 @@ int WorkerProcesses::Start(const std::filesystem::path& program, const std::vect
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   posix_spawnattr_setpgroup(&attributes, 0);
   sigset_t signals;
   sigemptyset(&signals);
@@ -134,7 +140,8 @@ int WorkerProcesses::Start(const std::filesystem::path& program, const std::vect
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
-  const int spawned = ::posix_spawn(&pid, programText.c_str(), &actions, &attributes, argv.data(), environ);
+  const int spawned =
+      ::posix_spawn(&pid, programText.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   if (spawned != 0) return fail(spawned);
@@ -191,7 +198,8 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
     polled.push_back({worker->pending.empty() ? -1 : worker->input, POLLOUT, 0});
   }
   if (caughtSignal != 0) return events;
-  const int ready = ::poll(polled.data(), nfds_t(polled.size()), int(std::max<std::chrono::milliseconds::rep>(timeout.count(), 0)));
+  const int ready = ::poll(polled.data(), nfds_t(polled.size()),
+                           int(std::max<std::chrono::milliseconds::rep>(timeout.count(), 0)));
   if (ready <= 0) return events;  // nothing, or an interrupt (EINTR)
   if (polled[0].revents != 0) {
     char drained[64];
@@ -226,7 +234,8 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
     if (output.revents != 0) {
       const ssize_t got = ::read(worker.output, chunk, sizeof chunk);
       if (got > 0) {
-        if (worker.said.AddOutput(worker.id, chunk, std::size_t(got), events)) ::kill(worker.pid, SIGKILL);
+        if (worker.said.AddOutput(worker.id, chunk, std::size_t(got), events))
+          ::kill(worker.pid, SIGKILL);
       } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
         CloseDescriptor(worker.output);
       }
@@ -255,7 +264,8 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
 }
 
 void CatchInterrupts() {
-  if (interruptPipe[0] < 0 && ::pipe2(interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) interruptPipe[0] = interruptPipe[1] = -1;
+  if (interruptPipe[0] < 0 && ::pipe2(interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    interruptPipe[0] = interruptPipe[1] = -1;
   struct sigaction action {};
   action.sa_handler = &NoteSignal;
   sigemptyset(&action.sa_mask);
@@ -291,8 +301,8 @@ bool EndWithParent(long parent) {
 
 void KeepFreedMemory() {
 #if defined(__GLIBC__)
-  ::mallopt(M_MMAP_MAX, 0);               // every block from the heap...
-  ::mallopt(M_TRIM_THRESHOLD, 1 << 30);   // ...which is not given back
+  ::mallopt(M_MMAP_MAX, 0);              // every block from the heap...
+  ::mallopt(M_TRIM_THRESHOLD, 1 << 30);  // ...which is not given back
 #endif
 }
 

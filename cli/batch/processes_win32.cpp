@@ -132,7 +132,8 @@ std::string DescribeEnd(const ProcessEnd& end) {
   char code[16];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(end.exception));
   const char* name = ExceptionName(end.exception);
-  return std::string("was ended by exception ") + code + (name != nullptr ? std::string(" (") + name + ")" : "");
+  return std::string("was ended by exception ") + code +
+         (name != nullptr ? std::string(" (") + name + ")" : "");
 }
 
 // This program's end of one of a worker's pipes, with the one operation it may have under way.
@@ -148,7 +149,7 @@ struct WorkerProcesses::Worker {
   int id = -1;
   HANDLE process = INVALID_HANDLE_VALUE;
   Pipe input, output, error;
-  std::string pending;     // not yet written to its input
+  std::string pending;      // not yet written to its input
   bool closeInput = false;  // once `pending` is written
   WorkerOutput said;
   bool stopped = false;  // TerminateProcess was called on it
@@ -160,7 +161,8 @@ namespace {
 bool StartRead(Pipe& pipe) {
   if (pipe.handle == INVALID_HANDLE_VALUE || pipe.busy) return pipe.handle != INVALID_HANDLE_VALUE;
   pipe.overlapped = OVERLAPPED{};
-  if (ReadFile(pipe.handle, pipe.bytes, kPipeBytes, nullptr, &pipe.overlapped) || GetLastError() == ERROR_IO_PENDING) {
+  if (ReadFile(pipe.handle, pipe.bytes, kPipeBytes, nullptr, &pipe.overlapped) ||
+      GetLastError() == ERROR_IO_PENDING) {
     pipe.busy = true;  // its completion comes through the port in either case
     return true;
   }
@@ -179,7 +181,8 @@ void StartWrite(Pipe& pipe, std::string& pending, bool closeWhenDone) {
   pipe.length = DWORD(std::min<std::size_t>(pending.size(), kPipeBytes));
   std::copy_n(pending.data(), pipe.length, pipe.bytes);
   pipe.overlapped = OVERLAPPED{};
-  if (WriteFile(pipe.handle, pipe.bytes, pipe.length, nullptr, &pipe.overlapped) || GetLastError() == ERROR_IO_PENDING) {
+  if (WriteFile(pipe.handle, pipe.bytes, pipe.length, nullptr, &pipe.overlapped) ||
+      GetLastError() == ERROR_IO_PENDING) {
     pipe.busy = true;
     return;
   }
@@ -203,16 +206,19 @@ void Abandon(Pipe& pipe) {
 // end, inheritable, for its standard input (`inbound` false) or its output or error.
 DWORD MakePipe(int worker, int stream, bool inbound, HANDLE* ours, HANDLE* theirs) {
   static LONG made = 0;
-  const std::wstring name = L"\\\\.\\pipe\\vexmara-import-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+  const std::wstring name = L"\\\\.\\pipe\\vexmara-import-" +
+                            std::to_wstring(GetCurrentProcessId()) + L"-" +
                             std::to_wstring(worker) + L"-" + std::to_wstring(stream) + L"-" +
                             std::to_wstring(InterlockedIncrement(&made));
   *ours = CreateNamedPipeW(name.c_str(),
-                           (inbound ? PIPE_ACCESS_INBOUND : PIPE_ACCESS_OUTBOUND) | FILE_FLAG_OVERLAPPED |
-                               FILE_FLAG_FIRST_PIPE_INSTANCE,
-                           PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kPipeBytes, kPipeBytes, 0, nullptr);
+                           (inbound ? PIPE_ACCESS_INBOUND : PIPE_ACCESS_OUTBOUND) |
+                               FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                           PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kPipeBytes,
+                           kPipeBytes, 0, nullptr);
   if (*ours == INVALID_HANDLE_VALUE) return GetLastError();
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  *theirs = CreateFileW(name.c_str(), inbound ? GENERIC_WRITE : GENERIC_READ, 0, &inherited, OPEN_EXISTING, 0, nullptr);
+  *theirs = CreateFileW(name.c_str(), inbound ? GENERIC_WRITE : GENERIC_READ, 0, &inherited,
+                        OPEN_EXISTING, 0, nullptr);
   if (*theirs == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     CloseIfOpen(*ours);
@@ -242,8 +248,8 @@ WorkerProcesses::~WorkerProcesses() {
   }
 }
 
-int WorkerProcesses::Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                           std::string* reason) {
+int WorkerProcesses::Start(const std::filesystem::path& program,
+                           const std::vector<std::string>& arguments, std::string* reason) {
   static int nextId = 0;
   auto worker = std::make_unique<Worker>();
   worker->id = nextId++;
@@ -263,9 +269,12 @@ int WorkerProcesses::Start(const std::filesystem::path& program, const std::vect
   DWORD jobError = 0;
   const HANDLE job = WorkerJob(&jobError);
   if (job == nullptr) return fail(jobError);
-  if (const DWORD error = MakePipe(worker->id, 0, false, &worker->input.handle, &theirs[0])) return fail(error);
-  if (const DWORD error = MakePipe(worker->id, 1, true, &worker->output.handle, &theirs[1])) return fail(error);
-  if (const DWORD error = MakePipe(worker->id, 2, true, &worker->error.handle, &theirs[2])) return fail(error);
+  if (const DWORD error = MakePipe(worker->id, 0, false, &worker->input.handle, &theirs[0]))
+    return fail(error);
+  if (const DWORD error = MakePipe(worker->id, 1, true, &worker->output.handle, &theirs[1]))
+    return fail(error);
+  if (const DWORD error = MakePipe(worker->id, 2, true, &worker->error.handle, &theirs[2]))
+    return fail(error);
 
   std::wstring line;
   AppendArgument(line, program.native());
@@ -276,9 +285,10 @@ int WorkerProcesses::Start(const std::filesystem::path& program, const std::vect
   InitializeProcThreadAttributeList(nullptr, 1, 0, &attributeBytes);
   std::vector<std::uint8_t> attributeList(attributeBytes);
   auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeList.data());
-  if (!InitializeProcThreadAttributeList(attributes, 1, 0, &attributeBytes)) return fail(GetLastError());
-  const bool listed = UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, theirs,
-                                                sizeof theirs, nullptr, nullptr) != FALSE;
+  if (!InitializeProcThreadAttributeList(attributes, 1, 0, &attributeBytes))
+    return fail(GetLastError());
+  const bool listed = UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                                theirs, sizeof theirs, nullptr, nullptr) != FALSE;
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = listed ? sizeof startup : sizeof startup.StartupInfo;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
@@ -289,9 +299,10 @@ int WorkerProcesses::Start(const std::filesystem::path& program, const std::vect
   PROCESS_INFORMATION started{};
   // Suspended until it is in the job, so that it never runs outside it; without a console, so
   // that a Ctrl-C reaches this program alone.
-  const DWORD flags = CREATE_SUSPENDED | DETACHED_PROCESS | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
-  const BOOL created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                                      &startup.StartupInfo, &started);
+  const DWORD flags =
+      CREATE_SUSPENDED | DETACHED_PROCESS | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
+  const BOOL created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags,
+                                      nullptr, nullptr, &startup.StartupInfo, &started);
   const DWORD createError = created ? 0 : GetLastError();
   DeleteProcThreadAttributeList(attributes);
   if (!created) return fail(createError);
@@ -341,21 +352,25 @@ int WorkerProcesses::Running() const { return int(workers_.size()); }
 
 std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeout) {
   std::vector<ProcessEvent> events;
-  for (const std::unique_ptr<Worker>& worker : workers_) StartWrite(worker->input, worker->pending, worker->closeInput);
+  for (const std::unique_ptr<Worker>& worker : workers_)
+    StartWrite(worker->input, worker->pending, worker->closeInput);
   if (caughtInterrupt != 0) return events;
 
   OVERLAPPED_ENTRY entries[64];
   ULONG count = 0;
-  const DWORD wait = DWORD(std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 0, 0x7FFFFFFF));
-  if (!GetQueuedCompletionStatusEx(CompletionPort(), entries, ULONG(std::size(entries)), &count, wait, FALSE)) {
+  const DWORD wait =
+      DWORD(std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 0, 0x7FFFFFFF));
+  if (!GetQueuedCompletionStatusEx(CompletionPort(), entries, ULONG(std::size(entries)), &count,
+                                   wait, FALSE)) {
     count = 0;  // the time ran out
   }
   for (ULONG e = 0; e < count; ++e) {
     const OVERLAPPED_ENTRY& entry = entries[e];
     if (entry.lpCompletionKey == kInterruptKey) continue;
-    const auto found = std::find_if(workers_.begin(), workers_.end(), [&](const std::unique_ptr<Worker>& w) {
-      return ULONG_PTR(w->id) == entry.lpCompletionKey;
-    });
+    const auto found =
+        std::find_if(workers_.begin(), workers_.end(), [&](const std::unique_ptr<Worker>& w) {
+          return ULONG_PTR(w->id) == entry.lpCompletionKey;
+        });
     if (found == workers_.end()) continue;  // an operation of a worker already gone
     Worker& worker = **found;
     Pipe* pipe = entry.lpOverlapped == &worker.input.overlapped    ? &worker.input
@@ -392,7 +407,8 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
   // A worker whose output and error have both ended has exited, or is about to: it is reaped.
   for (auto it = workers_.begin(); it != workers_.end();) {
     Worker& worker = **it;
-    if (worker.output.handle != INVALID_HANDLE_VALUE || worker.error.handle != INVALID_HANDLE_VALUE) {
+    if (worker.output.handle != INVALID_HANDLE_VALUE ||
+        worker.error.handle != INVALID_HANDLE_VALUE) {
       ++it;
       continue;
     }

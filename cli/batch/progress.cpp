@@ -26,7 +26,8 @@ std::string FormatSeconds(double seconds) {
   return text;
 }
 
-Progress::Progress(std::ostream& out, bool terminal, int columns) : out_(out), terminal_(terminal), columns_(columns) {}
+Progress::Progress(std::ostream& out, bool terminal, int columns)
+    : out_(out), terminal_(terminal), columns_(columns) {}
 
 void Progress::Begin(const std::string& noun, int total, bool linePerFile) {
   noun_ = noun;
@@ -55,7 +56,8 @@ void Progress::Finished(bool failed, const std::string& line) {
 }
 
 void Progress::Tick() {
-  if (!terminal_ || std::chrono::steady_clock::now() - drawn_ < std::chrono::milliseconds(100)) return;
+  if (!terminal_ || std::chrono::steady_clock::now() - drawn_ < std::chrono::milliseconds(100))
+    return;
   Draw();
 }
 
@@ -65,9 +67,10 @@ void Progress::Draw() {
   const double elapsed = std::chrono::duration<double>(now - begun_).count();
   // Appended piece by piece: GCC 12 at -O3 warns wrongly of overlapping copies in "[" + text.
   std::string line = "[";
-  line += std::to_string(done_) + "/" + std::to_string(total_) + " " + noun_ + "] " + std::to_string(failed_) +
-          " failed, " + FormatSeconds(elapsed);
-  if (done_ > 0 && done_ < total_) line += ", about " + FormatSeconds(elapsed / done_ * (total_ - done_)) + " left";
+  line += std::to_string(done_) + "/" + std::to_string(total_) + " " + noun_ + "] " +
+          std::to_string(failed_) + " failed, " + FormatSeconds(elapsed);
+  if (done_ > 0 && done_ < total_)
+    line += ", about " + FormatSeconds(elapsed / done_ * (total_ - done_)) + " left";
   // A line that wraps could no longer be redrawn in place: the file's path gives way first,
   // from its start, so that its name stays.
   const std::size_t width = columns_ > 1 ? std::size_t(columns_ - 1) : 79;
@@ -75,7 +78,8 @@ void Progress::Draw() {
   const std::size_t room = width > line.size() + 2 ? width - line.size() - 2 : 0;
   if (file.size() > room) {
     std::size_t cut = file.size() - (room > 3 ? room - 3 : 0);
-    while (cut < file.size() && (static_cast<unsigned char>(file[cut]) & 0xC0) == 0x80) ++cut;  // not inside a character
+    while (cut < file.size() && (static_cast<unsigned char>(file[cut]) & 0xC0) == 0x80)
+      ++cut;  // not inside a character
     file = room > 3 ? "..." + file.substr(cut) : "";
   }
   if (!file.empty()) line += "  " + file;

@@ -74,12 +74,13 @@ WorkerMessage ParseMessage(const std::string& line) {
     const auto read = parsed.find("read");
     if (!names || read == parsed.end() || !read->is_string()) return message;
     const std::string& state = read->get_ref<const std::string&>();
-    message.read = state == "complete" ? TrackNamesRead::Complete
+    message.read = state == "complete"   ? TrackNamesRead::Complete
                    : state == "rejected" ? TrackNamesRead::Rejected
                                          : TrackNamesRead::Unreadable;
     message.kind = WorkerMessage::Kind::TrackNames;
     message.names = std::move(*names);
-  } else if (const auto result = parsed.find("result"); result != parsed.end() && result->is_object()) {
+  } else if (const auto result = parsed.find("result");
+             result != parsed.end() && result->is_object()) {
     const json& r = *result;
     ModelResult& out = message.result;
     out.converted = r.value("converted", false);
@@ -90,8 +91,9 @@ WorkerMessage ParseMessage(const std::string& line) {
       }
     }
     if (const auto counts = r.find("counts"); counts != r.end() && counts->is_object()) {
-      out.counts = ModelCounts{Count(*counts, "materials"), Count(*counts, "groups"), Count(*counts, "vertices"),
-                               Count(*counts, "meshes"),    Count(*counts, "bones"),  Count(*counts, "animations")};
+      out.counts = ModelCounts{Count(*counts, "materials"), Count(*counts, "groups"),
+                               Count(*counts, "vertices"),  Count(*counts, "meshes"),
+                               Count(*counts, "bones"),     Count(*counts, "animations")};
     }
     message.kind = WorkerMessage::Kind::Result;
   }
@@ -138,15 +140,17 @@ std::string JsonText(const json& value, int indent) {
 }
 
 std::string ModelRequestMessage(const ModelRequest& request) {
-  return JsonText(
-      json{{"model", EncodeBytes(PathText(request.model))}, {"output", EncodeBytes(PathText(request.output))}});
+  return JsonText(json{{"model", EncodeBytes(PathText(request.model))},
+                       {"output", EncodeBytes(PathText(request.output))}});
 }
 
 std::string FileRequestMessage(const std::filesystem::path& file) {
   return JsonText(json{{"file", EncodeBytes(PathText(file))}});
 }
 
-std::string BonesMessage(const std::vector<std::string>& bones) { return JsonText(json{{"bones", EncodedList(bones)}}); }
+std::string BonesMessage(const std::vector<std::string>& bones) {
+  return JsonText(json{{"bones", EncodedList(bones)}});
+}
 
 std::string AnimationsMessage(const std::vector<std::filesystem::path>& files) {
   std::vector<std::string> paths;
@@ -190,7 +194,8 @@ std::optional<std::vector<std::filesystem::path>> ParseAnimationsMessage(const s
 std::optional<ModelRequest> ParseModelRequest(const std::string& line) {
   const json parsed = json::parse(line, nullptr, false);
   if (!parsed.is_object()) return std::nullopt;
-  std::optional<std::string> model = EncodedField(parsed, "model"), output = EncodedField(parsed, "output");
+  std::optional<std::string> model = EncodedField(parsed, "model"),
+                             output = EncodedField(parsed, "output");
   if (!model || !output) return std::nullopt;
   return ModelRequest{PathFromText(*model), PathFromText(*output)};
 }

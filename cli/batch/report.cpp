@@ -90,7 +90,8 @@ json ReportJson(const BatchRun& run) {
               {"foldersNotListed", folders}};
 }
 
-bool WriteReportFile(const std::filesystem::path& path, const std::string& text, std::string* reason) {
+bool WriteReportFile(const std::filesystem::path& path, const std::string& text,
+                     std::string* reason) {
   std::error_code made;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), made);
   // Whole or not at all, as every output: a report cut short would read as a shorter batch.

@@ -17,6 +17,7 @@ nlohmann::json ReportJson(const BatchRun& run);
 
 // Writes the report's text: the one place where the batch writes a file of its own. False,
 // with the reason, when it could not be written whole.
-bool WriteReportFile(const std::filesystem::path& path, const std::string& text, std::string* reason);
+bool WriteReportFile(const std::filesystem::path& path, const std::string& text,
+                     std::string* reason);
 
 }  // namespace vexmara::cli::batch

@@ -44,7 +44,8 @@ struct Parsed {
 };
 
 std::optional<Parsed> Parse(int argc, const char* const* argv) {
-  if (argc < 2 || (std::strcmp(argv[1], kModelMode) != 0 && std::strcmp(argv[1], kAnimationMode) != 0)) {
+  if (argc < 2 ||
+      (std::strcmp(argv[1], kModelMode) != 0 && std::strcmp(argv[1], kAnimationMode) != 0)) {
     return std::nullopt;
   }
   Parsed parsed;
@@ -99,7 +100,8 @@ std::vector<std::filesystem::path> AskForAnimations(void* library, Picked& picke
   return picked.files;
 }
 
-ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest& model, ImportSession& session) {
+ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest& model,
+                         ImportSession& session) {
   ImportRequest request;
   request.library = settings.library;
   request.model = model.model;
@@ -109,7 +111,8 @@ ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest
   request.alphaMaps = settings.alphaMaps;
   Picked picked;
   AnimationChooser choose;
-  if (settings.pickAnimations) choose = [&picked](void* library) { return AskForAnimations(library, picked); };
+  if (settings.pickAnimations)
+    choose = [&picked](void* library) { return AskForAnimations(library, picked); };
 
   ModelResult result;
   SceneSnapshot scene;
@@ -137,10 +140,11 @@ ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest
   // Every file attached was read whole and fits the skeleton, so each one gives an animation;
   // one that did not reach the import must not pass unnoticed.
   if (picked.files.size() != scene.animations.size()) {
-    result.error = "the import built " + std::to_string(scene.animations.size()) + " of the " +
-                   std::to_string(picked.files.size()) +
-                   " animation files attached: the import dialog's file picker did not take them all, or a "
-                   "file changed after it was read";
+    result.error =
+        "the import built " + std::to_string(scene.animations.size()) + " of the " +
+        std::to_string(picked.files.size()) +
+        " animation files attached: the import dialog's file picker did not take them all, or a "
+        "file changed after it was read";
     return result;
   }
   std::error_code made;
@@ -203,8 +207,8 @@ int RunAnimationWorker(const Parsed& parsed) {
 }  // namespace
 
 std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& settings) {
-  std::vector<std::string> arguments{kModelMode, "--parent", std::to_string(ThisProcessNumber()), "--plugin",
-                                     PathText(settings.library)};
+  std::vector<std::string> arguments{kModelMode, "--parent", std::to_string(ThisProcessNumber()),
+                                     "--plugin", PathText(settings.library)};
   if (settings.textureDirectory) {
     arguments.push_back("--textures");
     arguments.push_back(PathText(*settings.textureDirectory));
@@ -218,7 +222,8 @@ std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& setting
 }
 
 std::vector<std::string> AnimationWorkerArguments(const std::filesystem::path& library) {
-  return {kAnimationMode, "--parent", std::to_string(ThisProcessNumber()), "--plugin", PathText(library)};
+  return {kAnimationMode, "--parent", std::to_string(ThisProcessNumber()), "--plugin",
+          PathText(library)};
 }
 
 std::optional<int> RunWorkerIfAsked(int argc, const char* const* argv) {

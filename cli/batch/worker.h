@@ -24,7 +24,8 @@ struct ModelWorkerSettings {
   bool groups = false;
   bool alphaMaps = false;
   bool externalImages = false;
-  bool pickAnimations = false;  // ask the batch for animation files once the model's bones are known
+  bool pickAnimations =
+      false;  // ask the batch for animation files once the model's bones are known
 };
 
 // The arguments (after the program) that start a worker.

@@ -2,7 +2,8 @@
 
 namespace vexmara::cli::batch {
 
-bool WorkerOutput::AddOutput(int worker, const char* bytes, std::size_t size, std::vector<ProcessEvent>& events) {
+bool WorkerOutput::AddOutput(int worker, const char* bytes, std::size_t size,
+                             std::vector<ProcessEvent>& events) {
   if (overlong_) return false;
   std::size_t start = 0;
   for (std::size_t i = 0; i < size; ++i) {
@@ -25,7 +26,8 @@ void WorkerOutput::AddError(const char* bytes, std::size_t size) {
 }
 
 void WorkerOutput::End(int worker, const ProcessEnd& end, std::vector<ProcessEvent>& events) {
-  if (!partialLine_.empty()) events.push_back({ProcessEvent::Kind::Line, worker, std::move(partialLine_), {}, {}});
+  if (!partialLine_.empty())
+    events.push_back({ProcessEvent::Kind::Line, worker, std::move(partialLine_), {}, {}});
   ProcessEvent ended;
   ended.kind = ProcessEvent::Kind::Ended;
   ended.worker = worker;

@@ -18,7 +18,8 @@ class WorkerOutput {
   // Bytes of worker `worker`'s standard output: each line they complete becomes a Line event. True
   // the first time the line being gathered grows beyond WorkerProcesses::kLongestLine: the worker
   // is then to be ended, and what it writes from there on is dropped.
-  bool AddOutput(int worker, const char* bytes, std::size_t size, std::vector<ProcessEvent>& events);
+  bool AddOutput(int worker, const char* bytes, std::size_t size,
+                 std::vector<ProcessEvent>& events);
   void AddError(const char* bytes, std::size_t size);
   // Its end: the line it did not finish, if any, then the Ended event with the end of its error.
   void End(int worker, const ProcessEnd& end, std::vector<ProcessEvent>& events);

@@ -225,13 +225,18 @@ static_assert(offsetof(HostContext, fileInfo) == 8);
 static_assert(offsetof(HostContext, fileInfo.path) == 12);
 static_assert(offsetof(HostContext, fileInfo.path.narrow) == 532);
 static_assert(offsetof(HostContext, errorText) == 3912);
-static_assert(offsetof(HostContext, sceneObjectsA) == 7824 && offsetof(HostContext, sceneObjectsA.items) == 7832);
-static_assert(offsetof(HostContext, sceneObjectsB) == 7840 && offsetof(HostContext, sceneObjectsB.items) == 7848);
-static_assert(offsetof(HostContext, materials) == 7856 && offsetof(HostContext, materials.items) == 7864);
-static_assert(offsetof(HostContext, vertices) == 7872 && offsetof(HostContext, vertices.items) == 7880);
+static_assert(offsetof(HostContext, sceneObjectsA) == 7824 &&
+              offsetof(HostContext, sceneObjectsA.items) == 7832);
+static_assert(offsetof(HostContext, sceneObjectsB) == 7840 &&
+              offsetof(HostContext, sceneObjectsB.items) == 7848);
+static_assert(offsetof(HostContext, materials) == 7856 &&
+              offsetof(HostContext, materials.items) == 7864);
+static_assert(offsetof(HostContext, vertices) == 7872 &&
+              offsetof(HostContext, vertices.items) == 7880);
 static_assert(offsetof(HostContext, groups) == 7936 && offsetof(HostContext, groups.items) == 7944);
 static_assert(offsetof(HostContext, bones) == 7968 && offsetof(HostContext, bones.items) == 7976);
-static_assert(offsetof(HostContext, animations) == 8000 && offsetof(HostContext, animations.items) == 8008);
+static_assert(offsetof(HostContext, animations) == 8000 &&
+              offsetof(HostContext, animations.items) == 8008);
 
 // The descriptor the host hands over with the registration message. The plug-in writes the
 // fields below and no other byte.
@@ -254,7 +259,8 @@ static_assert(offsetof(PluginDescriptor, callback) == 40);
 static_assert(offsetof(PluginDescriptor, description) == 48);
 static_assert(offsetof(PluginDescriptor, version) == 828);
 static_assert(offsetof(PluginDescriptor, filter) == 1608);
-static_assert(offsetof(PluginDescriptor, filter) + sizeof(DualString) == 2388, "the last field ends at 2388");
+static_assert(offsetof(PluginDescriptor, filter) + sizeof(DualString) == 2388,
+              "the last field ends at 2388");
 
 struct HostImage;  // opaque beyond its operation table
 using WindowHandle = void*;
@@ -285,7 +291,9 @@ inline HostVertexWeights* SetVertexWeights(HostContext* c, int32_t vertex, int32
 inline HostMaterial* CreateMaterial(HostContext* c, DualString* name) {
   return CallSlot<HostMaterial*>(c, 150, name);
 }
-inline void* CreateGroup(HostContext* c, DualString* name) { return CallSlot<void*>(c, 151, name, int32_t(-1)); }
+inline void* CreateGroup(HostContext* c, DualString* name) {
+  return CallSlot<void*>(c, 151, name, int32_t(-1));
+}
 inline HostBone* CreateBone(HostContext* c, DualString* name) {
   return CallSlot<HostBone*>(c, 152, name, int32_t(-1));
 }
@@ -300,7 +308,9 @@ inline HostTextureSlot* GetTextureSlot(HostMaterial* m, int32_t index) {
   return CallSlot<HostTextureSlot*>(m, 6, index, int32_t(1));
 }
 inline int32_t SetFaceCount(HostMesh* m, int32_t n) { return CallSlot<int32_t>(m, 5, n); }
-inline int32_t SetTrackCount(HostAnimation* a, int32_t bones) { return CallSlot<int32_t>(a, 12, bones); }
+inline int32_t SetTrackCount(HostAnimation* a, int32_t bones) {
+  return CallSlot<int32_t>(a, 12, bones);
+}
 inline HostBoneTrack* SetTranslationKeyCount(HostAnimation* a, int32_t bone, int32_t n) {
   return CallSlot<HostBoneTrack*>(a, 13, bone, n);
 }

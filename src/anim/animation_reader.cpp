@@ -47,9 +47,10 @@ constexpr float kShortestRotation = std::bit_cast<float>(0x38d1b717u);
 struct AnimationParse {
   const ReadCursor& cursor;
   ListArena& keyStorage;  // where every track's keys are kept
-  ParseBudget budget;  // the keys of many tracks may point at the same bytes
+  ParseBudget budget;     // the keys of many tracks may point at the same bytes
 
-  AnimationParse(const ReadCursor& c, ListArena& storage) : cursor(c), keyStorage(storage), budget(c.length) {}
+  AnimationParse(const ReadCursor& c, ListArena& storage)
+      : cursor(c), keyStorage(storage), budget(c.length) {}
 
   // The `bytes` bytes at file position `start`, or null when they do not lie inside the file.
   const uint8_t* At(uint64_t start, uint64_t bytes) const {
@@ -100,7 +101,8 @@ bool ReadHeader(const AnimationParse& parse, Animation& animation, Header& heade
   header.frameTable = LoadDataRef(file + kFrameTableRefAt);
   header.secondFrameTable = LoadDataRef(file + kSecondFrameTableRefAt);
 
-  if (header.version < kShortHeaderVersion && parse.At(0, kLongHeaderBytes) == nullptr) return false;
+  if (header.version < kShortHeaderVersion && parse.At(0, kLongHeaderBytes) == nullptr)
+    return false;
   return true;
 }
 
@@ -110,7 +112,8 @@ bool ReadBoneNames(AnimationParse& parse, Animation& animation, const Header& he
   if (!parse.Admit(count, kFileNameBytes, sizeof(AnimationTrack))) return false;
   if (!animation.tracks.Reset(count)) return false;
   for (int32_t j = 0; j < count; ++j) {
-    const uint8_t* name = parse.At(header.boneNames.start() + uint64_t(j) * kFileNameBytes, kFileNameBytes);
+    const uint8_t* name =
+        parse.At(header.boneNames.start() + uint64_t(j) * kFileNameBytes, kFileNameBytes);
     if (name == nullptr) return false;
     CopyNameField(animation.tracks[j].boneName, name, kFileNameBytes);
   }
@@ -149,7 +152,8 @@ bool ReadKeyTable(AnimationParse& parse, Animation& animation, DataRef table, in
                   List<Key> AnimationTrack::*member, uint32_t keyBytes, Decode decode) {
   if (!table.present() || trackCount <= 0) return true;
   for (int32_t j = 0; j < trackCount; ++j) {
-    const uint8_t* entry = parse.At(table.start() + uint64_t(j) * kKeyTableEntryBytes, kKeyTableEntryBytes);
+    const uint8_t* entry =
+        parse.At(table.start() + uint64_t(j) * kKeyTableEntryBytes, kKeyTableEntryBytes);
     if (entry == nullptr || !parse.budget.Spend(kKeyTableEntryBytes)) return false;
     const int32_t count = LoadAt<int32_t>(entry);
     const DataRef keysRef = LoadDataRef(entry + 4);
@@ -177,7 +181,8 @@ bool ReadFrameTables(AnimationParse& parse, Animation& animation, const Header& 
     if (!parse.Admit(count, kFrameEntryBytes, sizeof(float))) return false;
     if (!animation.frameTimes.Reset(count)) return false;
     for (int32_t i = 0; i < count; ++i) {
-      const uint8_t* entry = parse.At(header.frameTable.start() + uint64_t(i) * kFrameEntryBytes, kFrameEntryBytes);
+      const uint8_t* entry =
+          parse.At(header.frameTable.start() + uint64_t(i) * kFrameEntryBytes, kFrameEntryBytes);
       if (entry == nullptr) return false;
       animation.frameTimes[i] = LoadAt<float>(entry);
     }
@@ -185,7 +190,8 @@ bool ReadFrameTables(AnimationParse& parse, Animation& animation, const Header& 
   // The second table carries nothing the importer uses, but it must lie inside the file.
   if (header.secondFrameTable.present()) {
     const uint64_t bytes = uint64_t(count) * kFrameEntryBytes;
-    if (parse.At(header.secondFrameTable.start(), bytes) == nullptr || !parse.budget.Spend(bytes)) return false;
+    if (parse.At(header.secondFrameTable.start(), bytes) == nullptr || !parse.budget.Spend(bytes))
+      return false;
   }
   return true;
 }
@@ -194,26 +200,28 @@ bool ReadFrameTables(AnimationParse& parse, Animation& animation, const Header& 
 bool ParseFile(AnimationParse& parse, Animation& animation) {
   Header header;
   return ReadHeader(parse, animation, header) && ReadBoneNames(parse, animation, header) &&
-         ReadKeyTable(parse, animation, header.translationTable, header.trackCount, &AnimationTrack::translationKeys,
-                      kTranslationKeyBytes, DecodeTranslation) &&
-         ReadKeyTable(parse, animation, header.rotationTable, header.trackCount, &AnimationTrack::rotationKeys,
-                      kRotationKeyBytes, DecodeRotation) &&
-         ReadKeyTable(parse, animation, header.scaleTable, header.trackCount, &AnimationTrack::scaleKeys,
-                      kScaleKeyBytes, DecodeScale) &&
+         ReadKeyTable(parse, animation, header.translationTable, header.trackCount,
+                      &AnimationTrack::translationKeys, kTranslationKeyBytes, DecodeTranslation) &&
+         ReadKeyTable(parse, animation, header.rotationTable, header.trackCount,
+                      &AnimationTrack::rotationKeys, kRotationKeyBytes, DecodeRotation) &&
+         ReadKeyTable(parse, animation, header.scaleTable, header.trackCount,
+                      &AnimationTrack::scaleKeys, kScaleKeyBytes, DecodeScale) &&
          ReadFrameTables(parse, animation, header);
 }
 
 }  // namespace
 
-AnimationReadResult ParseAnimation(ReadCursor& cursor, List<Animation>& animations, ListArena& keyStorage) {
+AnimationReadResult ParseAnimation(ReadCursor& cursor, List<Animation>& animations,
+                                   ListArena& keyStorage) {
   Animation* animation = animations.Append();
   if (animation == nullptr) return AnimationReadResult::kNotRead;
   AnimationParse parse(cursor, keyStorage);
-  return ParseFile(parse, *animation) ? AnimationReadResult::kParsed : AnimationReadResult::kRejected;
+  return ParseFile(parse, *animation) ? AnimationReadResult::kParsed
+                                      : AnimationReadResult::kRejected;
 }
 
-AnimationReadResult ReadAnimationFile(const char16_t* path, ReadCursor& cursor, List<Animation>& animations,
-                                      ListArena& keyStorage) {
+AnimationReadResult ReadAnimationFile(const char16_t* path, ReadCursor& cursor,
+                                      List<Animation>& animations, ListArena& keyStorage) {
   cursor.Release();
   if (path == nullptr) return AnimationReadResult::kNotRead;
   uint8_t* bytes = nullptr;

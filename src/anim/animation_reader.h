@@ -24,12 +24,13 @@ enum class AnimationReadResult {
 // `animations`, whose keys are kept in `keyStorage`. The Animation is appended before anything
 // is checked and stays in the list whatever the parse finds, holding what was read before a
 // failure.
-AnimationReadResult ParseAnimation(ReadCursor& cursor, List<Animation>& animations, ListArena& keyStorage);
+AnimationReadResult ParseAnimation(ReadCursor& cursor, List<Animation>& animations,
+                                   ListArena& keyStorage);
 
 // Reads the animation file at `path` into `cursor` (releasing whatever it held first), parses
 // it with ParseAnimation and releases the buffer again. A file that cannot be opened, whose
 // buffer cannot be had or that cannot be read whole adds nothing (kNotRead).
-AnimationReadResult ReadAnimationFile(const char16_t* path, ReadCursor& cursor, List<Animation>& animations,
-                                      ListArena& keyStorage);
+AnimationReadResult ReadAnimationFile(const char16_t* path, ReadCursor& cursor,
+                                      List<Animation>& animations, ListArena& keyStorage);
 
 }  // namespace vexmara

@@ -69,7 +69,8 @@ void KeyTimeRange(const Animation& animation, float* min, float* max) {
 int32_t MaxKeyCount(const Animation& animation) {
   int32_t most = 0;
   for (const AnimationTrack& track : animation.tracks) {
-    most = std::max({most, track.translationKeys.count, track.scaleKeys.count, track.rotationKeys.count});
+    most = std::max(
+        {most, track.translationKeys.count, track.scaleKeys.count, track.rotationKeys.count});
   }
   return most;
 }

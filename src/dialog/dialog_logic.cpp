@@ -65,13 +65,15 @@ const char16_t* AnimationText(const ModelStore& store) {
   return store.animationFiles[0].path;
 }
 
-ScreenPoint CentredPosition(int32_t width, int32_t height, const ScreenRect& reference, int32_t screenWidth,
-                            int32_t screenHeight) {
+ScreenPoint CentredPosition(int32_t width, int32_t height, const ScreenRect& reference,
+                            int32_t screenWidth, int32_t screenHeight) {
   // Worked in 64 bits: no rectangle the system can report overflows on the way.
   const auto place = [](int64_t low, int64_t high, int64_t size, int64_t screen) {
     int64_t at = low + ((high - low) - size) / 2;
-    if (at < 0) at = 0;
-    else if (at + size > screen) at = screen - size;
+    if (at < 0)
+      at = 0;
+    else if (at + size > screen)
+      at = screen - size;
     if (at < INT32_MIN) at = INT32_MIN;
     if (at > INT32_MAX) at = INT32_MAX;
     return int32_t(at);
@@ -80,7 +82,8 @@ ScreenPoint CentredPosition(int32_t width, int32_t height, const ScreenRect& ref
                      place(reference.top, reference.bottom, height, screenHeight)};
 }
 
-ImportDialog::ImportDialog(DialogView& view, ModelStore& store, ImportOptions& options, const char16_t* sourcePath)
+ImportDialog::ImportDialog(DialogView& view, ModelStore& store, ImportOptions& options,
+                           const char16_t* sourcePath)
     : view_(view), store_(store), options_(options) {
   // The host's path field is copied within its width, terminated or not.
   WideCopy(sourcePath_, kPathUnits, sourcePath);
@@ -91,7 +94,8 @@ void ImportDialog::OnInitDialog() {
   // picker) it carries over to the next import.
   if (options_.textureDirectory[0] == 0) {
     char16_t directory[kPathUnits];
-    if (DirectoryOf(sourcePath_, directory)) WideCopy(options_.textureDirectory, kPathUnits, directory);
+    if (DirectoryOf(sourcePath_, directory))
+      WideCopy(options_.textureDirectory, kPathUnits, directory);
   }
   view_.SetControlText(kControlTextureDirectory, options_.textureDirectory);
   ScanTextureDirectory(store_.textureFiles, store_.materials, options_.textureDirectory);

@@ -99,15 +99,16 @@ struct ScreenPoint {
 // Where a window of `width` x `height` goes to be centred on `reference`: the centre is taken
 // with truncating division, then each coordinate is moved onto the screen (0 when the window
 // starts off it or is larger than it, screen size - window size when it runs past the end).
-ScreenPoint CentredPosition(int32_t width, int32_t height, const ScreenRect& reference, int32_t screenWidth,
-                            int32_t screenHeight);
+ScreenPoint CentredPosition(int32_t width, int32_t height, const ScreenRect& reference,
+                            int32_t screenWidth, int32_t screenHeight);
 
 // One open import dialog. Its own state is only its controls; everything it changes lives in
 // `options` (for the library's life) and `store` (until the end of the import).
 class ImportDialog {
  public:
   // `sourcePath` is the path of the file being imported (kPathUnits units; may be null).
-  ImportDialog(DialogView& view, ModelStore& store, ImportOptions& options, const char16_t* sourcePath);
+  ImportDialog(DialogView& view, ModelStore& store, ImportOptions& options,
+               const char16_t* sourcePath);
 
   // WM_INITDIALOG: the default texture directory, the scan, the statistics, the placement.
   void OnInitDialog();

@@ -14,7 +14,8 @@
 #include "store/import_options.h"
 #include "store/model_store.h"
 
-static_assert(sizeof(ScriptedDialog) == 48, "the script's layout is part of the library's interface");
+static_assert(sizeof(ScriptedDialog) == 48,
+              "the script's layout is part of the library's interface");
 static_assert(offsetof(ScriptedDialog, textureDirectory) == 8);
 static_assert(offsetof(ScriptedDialog, animationFileCount) == 16);
 static_assert(offsetof(ScriptedDialog, animationFiles) == 24);
@@ -82,9 +83,12 @@ void HeadlessDialogRecord::AddLine(const char16_t* text) {
   if (WidePath* line = lines_.Append()) WideCopy(line->path, kPathUnits, text);
 }
 
-void HeadlessDialogRecord::SelectLine(int32_t line) { selectedLine_ = line >= 0 && line < lines_.count ? line : -1; }
+void HeadlessDialogRecord::SelectLine(int32_t line) {
+  selectedLine_ = line >= 0 && line < lines_.count ? line : -1;
+}
 
-void HeadlessDialogRecord::RecordMessage(const char16_t* text, const char16_t* caption, uint32_t style) {
+void HeadlessDialogRecord::RecordMessage(const char16_t* text, const char16_t* caption,
+                                         uint32_t style) {
   ++messageCount_;
   WideCopy(messageText_, kPathUnits, text);
   WideCopy(messageCaption_, kPathUnits, caption);
@@ -164,7 +168,8 @@ bool CopyScript(const ScriptedDialog& from, Script& to) {
     to.useFolderPicker = true;
     const size_t length = ScriptPathLength(from.textureDirectory, kPathUnits);
     to.folderTooLong = length >= kPathUnits;
-    for (size_t i = 0; i < length && !to.folderTooLong; ++i) to.folder[i] = char16_t(from.textureDirectory[i]);
+    for (size_t i = 0; i < length && !to.folderTooLong; ++i)
+      to.folder[i] = char16_t(from.textureDirectory[i]);
   }
   const int32_t boxes[3] = {from.swapModel, from.submeshesAsGroups, from.extractAlphaMaps};
   for (int32_t k = 0; k < 3; ++k) to.boxes[k] = boxes[k] == 0 || boxes[k] == 1 ? boxes[k] : -1;
@@ -203,7 +208,8 @@ bool CopyScript(const ScriptedDialog& from, Script& to) {
 
 class HeadlessView final : public DialogView {
  public:
-  HeadlessView(HeadlessDialogRecord& record, const Script& script) : record_(record), script_(script) {}
+  HeadlessView(HeadlessDialogRecord& record, const Script& script)
+      : record_(record), script_(script) {}
 
   void SetControlText(int32_t id, const char16_t* text) override { record_.SetText(id, text); }
   void SetCheck(int32_t id, bool checked) override { record_.SetCheck(id, checked); }
@@ -286,11 +292,13 @@ DialogResult ShowHeadlessDialog(HostContext* context, ModelStore& store, ImportO
   record.MarkCreated();
 
   HeadlessView view(record, script);
-  ImportDialog dialog(view, store, options, context != nullptr ? context->fileInfo.path.wide : nullptr);
+  ImportDialog dialog(view, store, options,
+                      context != nullptr ? context->fileInfo.path.wide : nullptr);
   dialog.OnInitDialog();
   if (script.useFolderPicker) dialog.OnCommand(kControlBrowseTextures);
   if (script.useFilePicker) dialog.OnCommand(kControlPickAnimations);
-  static constexpr int32_t kBoxes[3] = {kControlSwapModel, kControlSubmeshesAsGroups, kControlExtractAlphaMaps};
+  static constexpr int32_t kBoxes[3] = {kControlSwapModel, kControlSubmeshesAsGroups,
+                                        kControlExtractAlphaMaps};
   for (int32_t k = 0; k < 3; ++k) {
     if (script.boxes[k] != -1) view.SetCheck(kBoxes[k], script.boxes[k] == 1);
   }
@@ -300,7 +308,8 @@ DialogResult ShowHeadlessDialog(HostContext* context, ModelStore& store, ImportO
 
 #if !defined(_WIN32)
 // Without a window system the stand-in is the dialog.
-DialogResult ShowImportDialog(HostContext* context, void* /*instance*/, ModelStore& store, ImportOptions& options) {
+DialogResult ShowImportDialog(HostContext* context, void* /*instance*/, ModelStore& store,
+                              ImportOptions& options) {
   return ShowHeadlessDialog(context, store, options);
 }
 #endif

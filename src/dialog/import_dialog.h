@@ -16,6 +16,7 @@ namespace vexmara {
 // ended ("Import" stores the boxes in `options`). While it is open the dialog sets the options'
 // texture directory, rebuilds the store's texture files and fills its materials' texture slots
 // and its chosen animation files.
-DialogResult ShowImportDialog(HostContext* context, void* instance, ModelStore& store, ImportOptions& options);
+DialogResult ShowImportDialog(HostContext* context, void* instance, ModelStore& store,
+                              ImportOptions& options);
 
 }  // namespace vexmara

@@ -18,13 +18,17 @@ class Win32DialogView final : public DialogView {
  public:
   explicit Win32DialogView(HWND dialog) : dialog_(dialog) {}
 
-  void SetControlText(int32_t id, const char16_t* text) override { SetDlgItemTextW(dialog_, id, AsWide(text)); }
+  void SetControlText(int32_t id, const char16_t* text) override {
+    SetDlgItemTextW(dialog_, id, AsWide(text));
+  }
 
   void SetCheck(int32_t id, bool checked) override {
     SendDlgItemMessageW(dialog_, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
   }
 
-  bool IsChecked(int32_t id) override { return SendDlgItemMessageW(dialog_, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  bool IsChecked(int32_t id) override {
+    return SendDlgItemMessageW(dialog_, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
 
   bool ClearList(int32_t id) override {
     HWND list = GetDlgItem(dialog_, id);
@@ -77,7 +81,8 @@ INT_PTR CALLBACK ImportDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND: {
       // Only the control id matters; the notification code is not looked at.
       const int32_t id = int32_t(LOWORD(wParam));
-      const auto* state = reinterpret_cast<const DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+      const auto* state =
+          reinterpret_cast<const DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
       if (state == nullptr) {
         // Nothing to show or store: either button ends the dialog as "Cancel".
         if (id != kControlImport && id != kControlCancel) return FALSE;
@@ -103,13 +108,15 @@ BOOL CentreWindow(HWND window, HWND reference) {
   const int screenWidth = GetDeviceCaps(screen, HORZRES);
   const int screenHeight = GetDeviceCaps(screen, VERTRES);
   ReleaseDC(window, screen);
-  const ScreenPoint at = CentredPosition(own.right - own.left, own.bottom - own.top,
-                                         ScreenRect{around.left, around.top, around.right, around.bottom},
-                                         screenWidth, screenHeight);
-  return SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const ScreenPoint at = CentredPosition(
+      own.right - own.left, own.bottom - own.top,
+      ScreenRect{around.left, around.top, around.right, around.bottom}, screenWidth, screenHeight);
+  return SetWindowPos(window, nullptr, at.x, at.y, 0, 0,
+                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-DialogResult ShowImportDialog(HostContext* context, void* instance, ModelStore& store, ImportOptions& options) {
+DialogResult ShowImportDialog(HostContext* context, void* instance, ModelStore& store,
+                              ImportOptions& options) {
   // A client without a window for the dialog (a converter) sets a script first; the host
   // application never does, and gets the real dialog.
   if (HeadlessDialogScripted()) return ShowHeadlessDialog(context, store, options);
@@ -118,8 +125,9 @@ DialogResult ShowImportDialog(HostContext* context, void* instance, ModelStore& 
   DialogState state{context, &store, &options};
   // What the dialog ended with, or -1 when it could not be created (no template 100 in
   // `instance`, no window system).
-  const INT_PTR result = DialogBoxParamW(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEW(kImportDialogTemplate),
-                                         owner, ImportDialogProc, reinterpret_cast<LPARAM>(&state));
+  const INT_PTR result =
+      DialogBoxParamW(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEW(kImportDialogTemplate),
+                      owner, ImportDialogProc, reinterpret_cast<LPARAM>(&state));
   if (result == INT_PTR(DialogResult::kImport)) return DialogResult::kImport;
   if (result == INT_PTR(DialogResult::kCancel)) return DialogResult::kCancel;
   return DialogResult::kNotCreated;

@@ -15,12 +15,13 @@ constexpr UINT kFolderBrowserFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF
 static_assert(kFolderBrowserFlags == 0x45);
 
 // Hide-read-only, multi-select, path and file must exist, explorer style, sizing.
-constexpr DWORD kOpenFileFlags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST |
-                                 OFN_EXPLORER | OFN_ENABLESIZING;
+constexpr DWORD kOpenFileFlags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST |
+                                 OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING;
 static_assert(kOpenFileFlags == 0x00881A04);
 
 // Filter pairs, each text terminated, the list closed by an empty text.
-constexpr wchar_t kAnimationFilter[] = L"Karnath 3 animation files (*.ani)\0*.ani\0All files (*.*)\0*.*\0";
+constexpr wchar_t kAnimationFilter[] =
+    L"Karnath 3 animation files (*.ani)\0*.ani\0All files (*.*)\0*.*\0";
 
 }  // namespace
 

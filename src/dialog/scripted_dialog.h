@@ -21,15 +21,16 @@ extern "C" {
 #endif
 
 typedef struct ScriptedDialog {
-    int32_t result;                 /* what the dialog ends with: 1 "Import", 0 "Cancel", -1 could not be created */
-    const uint16_t* textureDirectory; /* non-null: button 4002 is used and the folder picker returns this path
-                                       (NUL-terminated UTF-16), followed by the rescan; null: the button is not used */
-    int32_t animationFileCount;     /* > 0: button 5001 is used and the file picker returns these full paths, in order;
-                                       0: the button is not used */
-    const uint16_t* const* animationFiles;
-    int32_t swapModel;              /* check-box states when "Import" is pressed: 1 checked, 0 unchecked, */
-    int32_t submeshesAsGroups;      /* -1 left as the dialog showed it */
-    int32_t extractAlphaMaps;
+  int32_t result; /* what the dialog ends with: 1 "Import", 0 "Cancel", -1 could not be created */
+  const uint16_t* textureDirectory; /* non-null: button 4002 is used and the folder picker returns
+                                     this path (NUL-terminated UTF-16), followed by the rescan;
+                                     null: the button is not used */
+  int32_t animationFileCount; /* > 0: button 5001 is used and the file picker returns these full
+                                 paths, in order; 0: the button is not used */
+  const uint16_t* const* animationFiles;
+  int32_t swapModel; /* check-box states when "Import" is pressed: 1 checked, 0 unchecked, */
+  int32_t submeshesAsGroups; /* -1 left as the dialog showed it */
+  int32_t extractAlphaMaps;
 } ScriptedDialog;
 
 /* Copies *script (paths included); the copy answers every following import dialog until it is

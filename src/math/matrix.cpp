@@ -45,7 +45,8 @@ void MultiplyAffine(float result[16], const float a[16], const float b[16]) {
   float product[16];
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 4; ++c) {
-      product[r * 4 + c] = a[r * 4 + 0] * b[0 * 4 + c] + a[r * 4 + 1] * b[1 * 4 + c] + a[r * 4 + 2] * b[2 * 4 + c];
+      product[r * 4 + c] =
+          a[r * 4 + 0] * b[0 * 4 + c] + a[r * 4 + 1] * b[1 * 4 + c] + a[r * 4 + 2] * b[2 * 4 + c];
     }
     product[r * 4 + 3] += a[r * 4 + 3];
   }
@@ -60,8 +61,9 @@ void MultiplyMatrix(float result[16], const float a[16], const float b[16]) {
   float product[16];
   for (int row = 0; row < 4; ++row) {
     for (int column = 0; column < 4; ++column) {
-      product[row * 4 + column] = a[row * 4 + 0] * b[0 * 4 + column] + a[row * 4 + 1] * b[1 * 4 + column] +
-                                  a[row * 4 + 2] * b[2 * 4 + column] + a[row * 4 + 3] * b[3 * 4 + column];
+      product[row * 4 + column] =
+          a[row * 4 + 0] * b[0 * 4 + column] + a[row * 4 + 1] * b[1 * 4 + column] +
+          a[row * 4 + 2] * b[2 * 4 + column] + a[row * 4 + 3] * b[3 * 4 + column];
     }
   }
   std::memcpy(result, product, sizeof(product));

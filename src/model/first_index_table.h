@@ -1,8 +1,9 @@
 // FirstIndexTable: remembers, for each key, the first index of a list that carried it, so that
 // "the first entry with this name / identifier" is found in constant time instead of by a walk
-// over the list. FirstIndexLookup below puts it to that use. The table holds only indices and their keys' hashes; whether two keys are
-// equal is asked of the caller, who compares the list entries themselves. Storage comes from
-// nothrow allocation: a table that cannot grow reports false and stays as it was.
+// over the list. FirstIndexLookup below puts it to that use. The table holds only indices and their
+// keys' hashes; whether two keys are equal is asked of the caller, who compares the list entries
+// themselves. Storage comes from nothrow allocation: a table that cannot grow reports false and
+// stays as it was.
 #pragma once
 
 #include <cstddef>
@@ -35,7 +36,9 @@ inline uint64_t NarrowNameHash(const char* name) {
 }
 
 // Narrow names compare as the runtime's _stricmp does; NarrowNameHash goes with it.
-inline bool SameNarrowName(const char* a, const char* b) { return platform::CompareNoCase(a, b) == 0; }
+inline bool SameNarrowName(const char* a, const char* b) {
+  return platform::CompareNoCase(a, b) == 0;
+}
 
 class FirstIndexTable {
  public:

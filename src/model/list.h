@@ -96,7 +96,8 @@ struct List {
       const int32_t grown = capacity < 4 ? 4 : capacity * 2;
       T* larger = Allocate(grown);
       if (larger == nullptr) return nullptr;
-      for (int32_t i = 0; i < count; ++i) ::new (static_cast<void*>(larger + i)) T(std::move(items[i]));
+      for (int32_t i = 0; i < count; ++i)
+        ::new (static_cast<void*>(larger + i)) T(std::move(items[i]));
       const int32_t moved = count;
       Free();  // an arena's storage stays with the arena
       items = larger;

@@ -23,7 +23,9 @@ constexpr size_t kLargestBlockBytes = size_t(1) << 20;
 // than this at its end, and a list of a million vertices costs no more than its own size.
 constexpr size_t kOwnBlockBytes = size_t(8) << 10;
 
-constexpr size_t RoundUp(size_t bytes) { return (bytes + ListArena::kAlignment - 1) & ~(ListArena::kAlignment - 1); }
+constexpr size_t RoundUp(size_t bytes) {
+  return (bytes + ListArena::kAlignment - 1) & ~(ListArena::kAlignment - 1);
+}
 
 // A block's header: its link and its size, padded so that what follows keeps the alignment.
 constexpr size_t kHeaderBytes = RoundUp(sizeof(void*) + sizeof(size_t));

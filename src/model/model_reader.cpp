@@ -42,12 +42,14 @@ ModelParseResult ParseModel(ReadCursor& cursor, Model& model) {
   model.formatVersion = LoadAt<int32_t>(cursor.buffer + kVersionAt);
   parse.version = model.formatVersion;
 
-  const uint32_t block = model.formatVersion >= kCompactLayoutVersion ? kMaterialBlockAt : kOldMaterialBlockAt;
+  const uint32_t block =
+      model.formatVersion >= kCompactLayoutVersion ? kMaterialBlockAt : kOldMaterialBlockAt;
   if (!cursor.Holds(0, uint64_t(block) + kMaterialBlockBytes)) return ModelParseResult::kMalformed;
   const uint8_t* top = cursor.buffer;
 
   const int32_t boneCount = LoadAt<int32_t>(top + kBoneCountAt);
-  if (!ReadBones(parse, boneCount, LoadDataRef(top + kBonesRefAt))) return ModelParseResult::kMalformed;
+  if (!ReadBones(parse, boneCount, LoadDataRef(top + kBonesRefAt)))
+    return ModelParseResult::kMalformed;
   model.boneTotal = boneCount;
 
   if (!model.geosets.Reset(kGeosetCount)) return ModelParseResult::kMalformed;
@@ -62,14 +64,17 @@ ModelParseResult ParseModel(ReadCursor& cursor, Model& model) {
   const uint8_t* materialBlock = top + block;
   const int32_t variantCount = LoadAt<int32_t>(materialBlock + kVariantCountInBlock);
   const int32_t materialCount = LoadAt<int32_t>(materialBlock + kMaterialCountInBlock);
-  if (!ReadMaterials(parse, materialCount, variantCount, LoadDataRef(materialBlock + kMaterialsRefInBlock))) {
+  if (!ReadMaterials(parse, materialCount, variantCount,
+                     LoadDataRef(materialBlock + kMaterialsRefInBlock))) {
     return ModelParseResult::kMalformed;
   }
-  if (!ReadVariantNames(parse, variantCount, LoadDataRef(materialBlock + kVariantNamesRefInBlock))) {
+  if (!ReadVariantNames(parse, variantCount,
+                        LoadDataRef(materialBlock + kVariantNamesRefInBlock))) {
     return ModelParseResult::kMalformed;
   }
 
-  if (model.submeshTotal == 0 && model.vertexTotal == 0 && model.boneTotal == 0) return ModelParseResult::kEmpty;
+  if (model.submeshTotal == 0 && model.vertexTotal == 0 && model.boneTotal == 0)
+    return ModelParseResult::kEmpty;
 
   // The influence counts were taken while the skins were decoded (model_records.cpp), with the
   // rule CountInfluences applies, so no second walk over every vertex is needed.

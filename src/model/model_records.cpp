@@ -89,7 +89,8 @@ Vertex DecodeVertex(const uint8_t* record, const uint8_t* skin) {
     return Vertex{{position[0], position[1], position[2]},
                   {u, v},
                   {w[0], w[1], w[2]},
-                  {LoadAt<int32_t>(influence[0]), LoadAt<int32_t>(influence[1]), LoadAt<int32_t>(influence[2])},
+                  {LoadAt<int32_t>(influence[0]), LoadAt<int32_t>(influence[1]),
+                   LoadAt<int32_t>(influence[2])},
                   InfluenceCount(w)};
   }
 }
@@ -112,17 +113,21 @@ bool ReadSubmesh(ModelParse& parse, const uint8_t* record, Submesh& submesh) {
   // records are tested and dropped.
   const uint8_t* vertexData;
   const uint8_t* skinData;
-  if (!parse.LocateArray(vertexRef, vertexCount, vertexCount, kVertexRecordBytes, 0, sizeof(Vertex), &vertexData)) {
+  if (!parse.LocateArray(vertexRef, vertexCount, vertexCount, kVertexRecordBytes, 0, sizeof(Vertex),
+                         &vertexData)) {
     return false;
   }
-  if (!parse.LocateArray(skinRef, vertexCount, vertexCount, kSkinRecordBytes, 0, 0, &skinData)) return false;
+  if (!parse.LocateArray(skinRef, vertexCount, vertexCount, kSkinRecordBytes, 0, 0, &skinData))
+    return false;
   if (vertexData != nullptr) {
     const bool made =
         skinData != nullptr
-            ? submesh.vertices.ResetWith(parse.model.listStorage, vertexCount, [&](int32_t i) {
-                return DecodeVertex<true>(vertexData + size_t(i) * kVertexRecordBytes,
-                                          skinData + size_t(i) * kSkinRecordBytes);
-              })
+            ? submesh.vertices.ResetWith(parse.model.listStorage, vertexCount,
+                                         [&](int32_t i) {
+                                           return DecodeVertex<true>(
+                                               vertexData + size_t(i) * kVertexRecordBytes,
+                                               skinData + size_t(i) * kSkinRecordBytes);
+                                         })
             : submesh.vertices.ResetWith(parse.model.listStorage, vertexCount, [&](int32_t i) {
                 return DecodeVertex<false>(vertexData + size_t(i) * kVertexRecordBytes, nullptr);
               });
@@ -133,14 +138,17 @@ bool ReadSubmesh(ModelParse& parse, const uint8_t* record, Submesh& submesh) {
   // Whole triples only; one or two indices beyond the last are not read.
   const int32_t triangleCount = indexCount / 3;
   const uint8_t* data;
-  if (!parse.LocateArray(indexRef, indexCount, triangleCount, kIndexTripleBytes, 0, sizeof(Triangle), &data)) {
+  if (!parse.LocateArray(indexRef, indexCount, triangleCount, kIndexTripleBytes, 0,
+                         sizeof(Triangle), &data)) {
     return false;
   }
   if (data != nullptr) {
-    const bool made = submesh.triangles.ResetWith(parse.model.listStorage, triangleCount, [&](int32_t t) {
-      const uint8_t* triple = data + size_t(t) * kIndexTripleBytes;
-      return Triangle{{LoadAt<uint16_t>(triple), LoadAt<uint16_t>(triple + 2), LoadAt<uint16_t>(triple + 4)}};
-    });
+    const bool made =
+        submesh.triangles.ResetWith(parse.model.listStorage, triangleCount, [&](int32_t t) {
+          const uint8_t* triple = data + size_t(t) * kIndexTripleBytes;
+          return Triangle{{LoadAt<uint16_t>(triple), LoadAt<uint16_t>(triple + 2),
+                           LoadAt<uint16_t>(triple + 4)}};
+        });
     if (!made) return false;
   }
   parse.model.triangleTotal = WrappingAdd(parse.model.triangleTotal, triangleCount);
@@ -157,11 +165,13 @@ bool ReadVariantEntries(ModelParse& parse, Material& material, int32_t variantCo
   const uint32_t idOffset = wide ? kWideTextureIdAt : kTextureIdAt;
 
   const uint8_t* variants;
-  if (!parse.LocateArray(ref, variantCount, variantCount, kVariantEntryBytes, 0, 0, &variants)) return false;
+  if (!parse.LocateArray(ref, variantCount, variantCount, kVariantEntryBytes, 0, 0, &variants))
+    return false;
   if (variants == nullptr) return true;
 
   for (int32_t k = 0; k < variantCount; ++k) {
-    const DataRef textures = LoadDataRef(variants + size_t(k) * kVariantEntryBytes + kVariantTexturesRefAt);
+    const DataRef textures =
+        LoadDataRef(variants + size_t(k) * kVariantEntryBytes + kVariantTexturesRefAt);
     const uint32_t n = textures.size / entryBytes;
     if (n == 0) continue;  // nothing to reserve, and the array counts as absent
     if (!textures.present() || k > 0) {
@@ -172,14 +182,17 @@ bool ReadVariantEntries(ModelParse& parse, Material& material, int32_t variantCo
         const int32_t slots = parse.budget.Spend(uint64_t(n) * sizeof(TextureRef)) ? int32_t(n) : 1;
         if (!material.textureSlots.Reset(parse.model.listStorage, slots)) return false;
       }
-      if (textures.present() && !parse.cursor.Holds(textures.start(), uint64_t(n) * entryBytes)) return false;
+      if (textures.present() && !parse.cursor.Holds(textures.start(), uint64_t(n) * entryBytes))
+        return false;
       continue;
     }
     const uint8_t* entries;
-    if (!parse.LocateArray(textures, n, n, entryBytes, 0, sizeof(TextureRef), &entries)) return false;
+    if (!parse.LocateArray(textures, n, n, entryBytes, 0, sizeof(TextureRef), &entries))
+      return false;
     if (!material.textureSlots.Reset(parse.model.listStorage, int32_t(n))) return false;
     for (uint32_t i = 0; i < n; ++i) {
-      material.textureSlots[int32_t(i)].textureId = LoadAt<int32_t>(entries + size_t(i) * entryBytes + idOffset);
+      material.textureSlots[int32_t(i)].textureId =
+          LoadAt<int32_t>(entries + size_t(i) * entryBytes + idOffset);
     }
   }
   return true;
@@ -188,7 +201,8 @@ bool ReadVariantEntries(ModelParse& parse, Material& material, int32_t variantCo
 }  // namespace
 
 bool ReadBones(ModelParse& parse, int32_t count, DataRef ref) {
-  const uint64_t recordBytes = parse.version >= kLayout260 ? kWideBoneRecordBytes : kBoneRecordBytes;
+  const uint64_t recordBytes =
+      parse.version >= kLayout260 ? kWideBoneRecordBytes : kBoneRecordBytes;
   const uint8_t* data;
   if (!parse.LocateArray(ref, count, count, recordBytes, 0, sizeof(Bone), &data)) return false;
   if (data == nullptr) return true;
@@ -209,7 +223,8 @@ bool ReadSubmeshes(ModelParse& parse, Geoset& geoset, int32_t count, DataRef ref
   const SubmeshLayout& layout = SubmeshLayoutOf(parse);
   const uint64_t stride = layout.recordBytes;
   const uint8_t* data;
-  if (!parse.LocateArray(ref, count, count, stride, layout.untestedTail, sizeof(Submesh), &data)) return false;
+  if (!parse.LocateArray(ref, count, count, stride, layout.untestedTail, sizeof(Submesh), &data))
+    return false;
   if (data != nullptr) {
     if (!geoset.submeshes.Reset(count)) return false;
     for (int32_t i = 0; i < count; ++i) {
@@ -221,7 +236,8 @@ bool ReadSubmeshes(ModelParse& parse, Geoset& geoset, int32_t count, DataRef ref
 }
 
 bool ReadMaterials(ModelParse& parse, int32_t count, int32_t variantCount, DataRef ref) {
-  const uint64_t recordBytes = parse.version >= kLayout260 ? kWideMaterialRecordBytes : kMaterialRecordBytes;
+  const uint64_t recordBytes =
+      parse.version >= kLayout260 ? kWideMaterialRecordBytes : kMaterialRecordBytes;
   const uint8_t* data;
   if (!parse.LocateArray(ref, count, count, recordBytes, 0, sizeof(Material), &data)) return false;
   if (data == nullptr) return true;
@@ -229,7 +245,9 @@ bool ReadMaterials(ModelParse& parse, int32_t count, int32_t variantCount, DataR
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* record = data + size_t(i) * recordBytes;
     Material& material = parse.model.materials[i];
-    if (!ReadVariantEntries(parse, material, variantCount, LoadDataRef(record + kMaterialVariantsRefAt))) return false;
+    if (!ReadVariantEntries(parse, material, variantCount,
+                            LoadDataRef(record + kMaterialVariantsRefAt)))
+      return false;
     CopyNameField(material.name, record, kMaterialNameBytes);
   }
   return true;
@@ -237,11 +255,13 @@ bool ReadMaterials(ModelParse& parse, int32_t count, int32_t variantCount, DataR
 
 bool ReadVariantNames(ModelParse& parse, int32_t count, DataRef ref) {
   const uint8_t* data;
-  if (!parse.LocateArray(ref, count, count, kVariantNameBytes, 0, sizeof(VariantName), &data)) return false;
+  if (!parse.LocateArray(ref, count, count, kVariantNameBytes, 0, sizeof(VariantName), &data))
+    return false;
   if (data == nullptr) return true;
   if (!parse.model.variantNames.Reset(count)) return false;
   for (int32_t i = 0; i < count; ++i) {
-    CopyNameField(parse.model.variantNames[i].name, data + size_t(i) * kVariantNameBytes, kVariantNameBytes);
+    CopyNameField(parse.model.variantNames[i].name, data + size_t(i) * kVariantNameBytes,
+                  kVariantNameBytes);
   }
   return true;
 }

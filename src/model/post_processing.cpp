@@ -23,8 +23,9 @@ void ResolveMaterialIndices(Model& model) {
   // constant time, instead of a walk over the materials for each: a model of many materials
   // would otherwise cost submeshes times materials name comparisons.
   const List<Material>& materials = model.materials;
-  const FirstIndexLookup firstOfName(materials.count, [&](int32_t i) { return materials[i].name; }, NarrowNameHash,
-                                     SameNarrowName);
+  const FirstIndexLookup firstOfName(
+      materials.count, [&](int32_t i) { return materials[i].name; }, NarrowNameHash,
+      SameNarrowName);
   for (Geoset& geoset : model.geosets) {
     for (Submesh& submesh : geoset.submeshes) {
       submesh.materialIndex = firstOfName.Find(submesh.materialName);
@@ -35,7 +36,8 @@ void ResolveMaterialIndices(Model& model) {
 void CountInfluences(Model& model) {
   for (Geoset& geoset : model.geosets) {
     for (Submesh& submesh : geoset.submeshes) {
-      for (Vertex& vertex : submesh.vertices) vertex.influenceCount = InfluenceCount(vertex.weights);
+      for (Vertex& vertex : submesh.vertices)
+        vertex.influenceCount = InfluenceCount(vertex.weights);
     }
   }
 }

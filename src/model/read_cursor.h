@@ -82,6 +82,8 @@ inline T LoadAt(const uint8_t* p) {
   return value;
 }
 
-inline DataRef LoadDataRef(const uint8_t* p) { return {LoadAt<uint32_t>(p), LoadAt<uint32_t>(p + 4)}; }
+inline DataRef LoadDataRef(const uint8_t* p) {
+  return {LoadAt<uint32_t>(p), LoadAt<uint32_t>(p + 4)};
+}
 
 }  // namespace vexmara

@@ -22,7 +22,8 @@ void ReadChosenAnimations(ModelStore& store) {
 
 }  // namespace
 
-ImportResult RunImport(HostContext* context, void* instance, ModelStore& store, ImportOptions& options) {
+ImportResult RunImport(HostContext* context, void* instance, ModelStore& store,
+                       ImportOptions& options) {
   if (context == nullptr || instance == nullptr) {
     store.Clear();
     return ImportResult::kFailed;

@@ -16,10 +16,11 @@ enum class ImportResult : int32_t {
   kCancelled = 2,  // nothing was made
 };
 
-// Runs one import with the model the last read left in `store`. The import dialog stores its choices in `options` and fills the store's texture
-// files, texture slots and chosen animation files; the chosen files are read into the store's
-// animations; then the scene is built from the store. The store is empty afterwards, whatever
-// the outcome.
-ImportResult RunImport(HostContext* context, void* instance, ModelStore& store, ImportOptions& options);
+// Runs one import with the model the last read left in `store`. The import dialog stores its
+// choices in `options` and fills the store's texture files, texture slots and chosen animation
+// files; the chosen files are read into the store's animations; then the scene is built from the
+// store. The store is empty afterwards, whatever the outcome.
+ImportResult RunImport(HostContext* context, void* instance, ModelStore& store,
+                       ImportOptions& options);
 
 }  // namespace vexmara

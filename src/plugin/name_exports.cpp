@@ -4,7 +4,8 @@
 #include "model/read_cursor.h"
 #include "store/model_store.h"
 
-extern "C" int32_t ListAnimationTrackNames(const uint16_t* path, VexmaraNameVisitor visit, void* context) {
+extern "C" int32_t ListAnimationTrackNames(const uint16_t* path, VexmaraNameVisitor visit,
+                                           void* context) {
   if (path == nullptr) return -1;
   // A store and a cursor of their own: the module's store belongs to the import between its two
   // messages, and the model's cursor to the read message.
@@ -14,7 +15,8 @@ extern "C" int32_t ListAnimationTrackNames(const uint16_t* path, VexmaraNameVisi
       reinterpret_cast<const char16_t*>(path), cursor, store.animations, store.listStorage);
   if (result == vexmara::AnimationReadResult::kNotRead || store.animations.empty()) return -1;
   if (visit != nullptr) {
-    for (const vexmara::AnimationTrack& track : store.animations[0].tracks) visit(context, track.boneName);
+    for (const vexmara::AnimationTrack& track : store.animations[0].tracks)
+      visit(context, track.boneName);
   }
   store.Clear();
   return result == vexmara::AnimationReadResult::kParsed ? 1 : 0;

@@ -27,7 +27,8 @@ typedef void (*VexmaraNameVisitor)(void* context, const char* name);
 // track order; then frees what it read. Returns 1 when the file was parsed completely, 0 when
 // the parse rejected it partway (the names of the tracks read before are handed out), and -1
 // when it could not be read at all or `path` is null (nothing is handed out).
-VEXMARA_NAMES_API int32_t ListAnimationTrackNames(const uint16_t* path, VexmaraNameVisitor visit, void* context);
+VEXMARA_NAMES_API int32_t ListAnimationTrackNames(const uint16_t* path, VexmaraNameVisitor visit,
+                                                  void* context);
 
 // Hands the name of each bone of the model in the store to `visit`, in model order: after a
 // read message that succeeded and before the import that follows, those of the model read.

@@ -110,7 +110,8 @@ bool BuildMeshes(HostContext* context, const ModelStore& store, const ImportOpti
       const bool hostHasVertices = context->vertices.items != nullptr;
       if (triangleCount > 0) {
         if (context->groups.items != nullptr && group >= context->groups.count) return false;
-        if (context->materials.items != nullptr && material >= context->materials.count) return false;
+        if (context->materials.items != nullptr && material >= context->materials.count)
+          return false;
       }
 
       for (int32_t j = 0; j < triangleCount; ++j) {
@@ -126,7 +127,8 @@ bool BuildMeshes(HostContext* context, const ModelStore& store, const ImportOpti
           global[c] = int32_t(index);
         }
         HostFace& face = mesh->faces[j];
-        if (face.vertexIndices == nullptr || face.mapping == nullptr || face.mapping->corners == nullptr) {
+        if (face.vertexIndices == nullptr || face.mapping == nullptr ||
+            face.mapping->corners == nullptr) {
           return false;
         }
         face.groupIndex = group;

@@ -44,7 +44,7 @@ void CleanScales(Animation& animation) {
 struct BindPose {
   float translation[3];
   float scale[3];
-  float rotation[16];    // R of the bind rotation
+  float rotation[16];        // R of the bind rotation
   float inverseRotation[4];  // conjugate of the bind rotation over its length
 };
 
@@ -70,7 +70,8 @@ BindPose MakeBindPose(const Bone& bone) {
 }
 
 // Offset from the bind position, turned back by the bind rotation: Rᵀ (value − T).
-void SendTranslationKeys(HostAnimation* animation, int32_t bone, const AnimationTrack& track, const BindPose& pose) {
+void SendTranslationKeys(HostAnimation* animation, int32_t bone, const AnimationTrack& track,
+                         const BindPose& pose) {
   const int32_t count = track.translationKeys.count;
   if (count <= 0) return;
   HostBoneTrack* hostTrack = host::SetTranslationKeyCount(animation, bone, count);
@@ -82,12 +83,14 @@ void SendTranslationKeys(HostAnimation* animation, int32_t bone, const Animation
                         key.value[2] - pose.translation[2]};
     HostVectorKey& out = hostTrack->translationKeys[k];
     out.time = key.time * kHostTimeFactor;
-    for (int i = 0; i < 3; ++i) out.value[i] = r[0 * 4 + i] * d[0] + r[1 * 4 + i] * d[1] + r[2 * 4 + i] * d[2];
+    for (int i = 0; i < 3; ++i)
+      out.value[i] = r[0 * 4 + i] * d[0] + r[1 * 4 + i] * d[1] + r[2 * 4 + i] * d[2];
   }
 }
 
 // The key's rotation after the inverse of the bind rotation: Q′ ⊗ q, q normalised first.
-void SendRotationKeys(HostAnimation* animation, int32_t bone, const AnimationTrack& track, const BindPose& pose) {
+void SendRotationKeys(HostAnimation* animation, int32_t bone, const AnimationTrack& track,
+                      const BindPose& pose) {
   const int32_t count = track.rotationKeys.count;
   if (count <= 0) return;
   HostBoneTrack* hostTrack = host::SetRotationKeyCount(animation, bone, count);
@@ -107,7 +110,8 @@ void SendRotationKeys(HostAnimation* animation, int32_t bone, const AnimationTra
 }
 
 // The key's scale relative to the bind scale; a bind scale component of 0 divides nothing.
-void SendScaleKeys(HostAnimation* animation, int32_t bone, const AnimationTrack& track, const BindPose& pose) {
+void SendScaleKeys(HostAnimation* animation, int32_t bone, const AnimationTrack& track,
+                   const BindPose& pose) {
   const int32_t count = track.scaleKeys.count;
   if (count <= 0) return;
   HostBoneTrack* hostTrack = host::SetScaleKeyCount(animation, bone, count);
@@ -158,8 +162,8 @@ void MatchBoneTracks(List<Bone>& bones, const Animation& animation) {
   // instead of a walk over the tracks for each: a large skeleton would otherwise cost bones
   // times tracks name comparisons.
   const List<AnimationTrack>& tracks = animation.tracks;
-  const FirstIndexLookup firstOfName(tracks.count, [&](int32_t i) { return tracks[i].boneName; }, NarrowNameHash,
-                                     SameNarrowName);
+  const FirstIndexLookup firstOfName(
+      tracks.count, [&](int32_t i) { return tracks[i].boneName; }, NarrowNameHash, SameNarrowName);
   for (Bone& bone : bones) bone.trackIndex = firstOfName.Find(bone.name);
 }
 

@@ -10,10 +10,10 @@ namespace vexmara {
 
 struct ImportOptions {
   char16_t textureDirectory[kPathUnits] = {};  // once set, ends in a separator
-  int32_t swapModel = 1;                        // "Swap model"
-  int32_t submeshesAsGroups = 0;                // "Import submeshes as groups"
-  int32_t extractAlphaMaps = 0;                 // "Extract alpha maps"
-  float sceneScale = 1.0f;                      // no control changes it
+  int32_t swapModel = 1;                       // "Swap model"
+  int32_t submeshesAsGroups = 0;               // "Import submeshes as groups"
+  int32_t extractAlphaMaps = 0;                // "Extract alpha maps"
+  float sceneScale = 1.0f;                     // no control changes it
 };
 
 }  // namespace vexmara

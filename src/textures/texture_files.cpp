@@ -11,8 +11,10 @@ namespace {
 const char16_t* GetExtension(const char16_t* name) {
   const char16_t* extension = u"";
   for (const char16_t* p = name; *p != 0; ++p) {
-    if (*p == u'\\' || *p == u'/') extension = u"";
-    else if (*p == u'.') extension = p + 1;
+    if (*p == u'\\' || *p == u'/')
+      extension = u"";
+    else if (*p == u'.')
+      extension = p + 1;
   }
   return extension;
 }
@@ -38,7 +40,8 @@ bool ReadTextureId(const char16_t* path, int32_t* textureId) {
   platform::ReadOnlyFile file;
   if (!file.Open(path)) return false;
   unsigned char bytes[4];
-  if (file.size() < kIdOffset + sizeof bytes || !file.ReadAt(kIdOffset, bytes, sizeof bytes)) return false;
+  if (file.size() < kIdOffset + sizeof bytes || !file.ReadAt(kIdOffset, bytes, sizeof bytes))
+    return false;
   *textureId = int32_t(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
                        uint32_t(bytes[3]) << 24);
   return true;
@@ -49,7 +52,8 @@ bool ReadTextureId(const char16_t* path, int32_t* textureId) {
 // the test costs the same however long the list grows.
 class TextureScan final : public platform::DirectoryVisitor {
  public:
-  TextureScan(List<TextureRef>& files, const char16_t* directory) : files_(files), directory_(directory) {}
+  TextureScan(List<TextureRef>& files, const char16_t* directory)
+      : files_(files), directory_(directory) {}
 
   bool failed() const { return failed_; }
 
@@ -66,7 +70,9 @@ class TextureScan final : public platform::DirectoryVisitor {
 
     List<TextureRef>& files = files_;
     const uint64_t hash = NameHash(name);
-    const auto sameName = [&](int32_t i) { return platform::CompareNoCaseWide(files[i].fileName, name) == 0; };
+    const auto sameName = [&](int32_t i) {
+      return platform::CompareNoCaseWide(files[i].fileName, name) == 0;
+    };
     if (names_.Find(hash, sameName) >= 0) return true;
     TextureRef* entry = files.Append();
     if (entry == nullptr || !names_.Insert(hash, files.count - 1)) {
@@ -88,7 +94,8 @@ class TextureScan final : public platform::DirectoryVisitor {
 
 }  // namespace
 
-bool ScanTextureDirectory(List<TextureRef>& textureFiles, List<Material>& materials, const char16_t* directory) {
+bool ScanTextureDirectory(List<TextureRef>& textureFiles, List<Material>& materials,
+                          const char16_t* directory) {
   textureFiles.Free();
   if (directory == nullptr) return false;
   // Only a terminated path-field text can name the directory of a path field.

@@ -14,7 +14,8 @@ namespace vexmara {
 // `materials` from it. False when the directory cannot be searched (the list stays empty, the
 // slots untouched). A tex file whose path (directory + name) would exceed 259 characters is left
 // out, never cut; of two names equal without regard to case only the first listed is kept.
-bool ScanTextureDirectory(List<TextureRef>& textureFiles, List<Material>& materials, const char16_t* directory);
+bool ScanTextureDirectory(List<TextureRef>& textureFiles, List<Material>& materials,
+                          const char16_t* directory);
 
 // Copies fileName and directory from the matching entry of `textureFiles` into every slot of
 // every material; a slot without a match keeps what it held.

@@ -49,9 +49,8 @@ void Cross3(const float* a, const float* b, float* out) {
 float NormOf(const Matrix& m, bool columns) {
   float largest = 0.0f;
   for (int i = 0; i < 3; ++i) {
-    const float sum = columns
-                          ? std::fabs(m.m[0][i]) + std::fabs(m.m[1][i]) + std::fabs(m.m[2][i])
-                          : std::fabs(m.m[i][0]) + std::fabs(m.m[i][1]) + std::fabs(m.m[i][2]);
+    const float sum = columns ? std::fabs(m.m[0][i]) + std::fabs(m.m[1][i]) + std::fabs(m.m[2][i])
+                              : std::fabs(m.m[i][0]) + std::fabs(m.m[i][1]) + std::fabs(m.m[i][2]);
     if (largest < sum) largest = sum;
   }
   return largest;
@@ -383,7 +382,8 @@ float PolarDecompose(const Matrix& a, Matrix& q, Matrix& s) {
     }
     const float adjOne = NormOne(adjT);
     const float adjInf = NormInf(adjT);
-    const double ratio = (static_cast<double>(adjOne) * adjInf) / (static_cast<double>(mOne) * mInf);
+    const double ratio =
+        (static_cast<double>(adjOne) * adjInf) / (static_cast<double>(mOne) * mInf);
     const float gamma =
         static_cast<float>(std::sqrt(std::sqrt(ratio) / std::fabs(static_cast<double>(det))));
     const float g1 = gamma * 0.5f;
@@ -552,8 +552,8 @@ Quat Snuggle(Quat q, float k[4]) {
     }
     const Quat qp = QuatMultiply(q, p);
     const double t = std::sqrt(mag[win] + 0.5);
-    p = QuatMultiply(p, MakeQuat(0.0f, 0.0f, static_cast<float>(-qp.z / t),
-                                 static_cast<float>(qp.w / t)));
+    p = QuatMultiply(
+        p, MakeQuat(0.0f, 0.0f, static_cast<float>(-qp.z / t), static_cast<float>(qp.w / t)));
     p = QuatMultiply(qtoz, QuatConjugate(p));
   } else {
     // Distinct factors: p is one of the 24 rotations of the cube, the one that maximises the

@@ -12,7 +12,8 @@
 namespace vexmara::testing {
 
 // Parses the first `length` bytes into a new animation at the end of `store.animations`.
-inline AnimationReadResult ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store, size_t length) {
+inline AnimationReadResult ParseAniBytes(const std::vector<uint8_t>& bytes, ModelStore& store,
+                                         size_t length) {
   ReadCursor cursor;
   AdoptExactCopy(cursor, bytes, length);
   return ParseAnimation(cursor, store.animations, store.listStorage);

@@ -140,12 +140,12 @@ struct RotationCase {
 TEST(ParseAnimation, QuantisedRotationsAreScaledAndNormalised) {
   const float h = std::sqrt(0.5f);
   const RotationCase cases[] = {
-      {{0, 0, 0, 0}, {0, 0, 0, 1}},                 // no direction: identity
+      {{0, 0, 0, 0}, {0, 0, 0, 1}},  // no direction: identity
       {{0, 0, 0, 32767}, {0, 0, 0, 1}},
-      {{-32768, 0, 0, 0}, {-1, 0, 0, 0}},           // not clamped before normalising
-      {{0, 16384, 0, 0}, {0, 1, 0, 0}},             // short quaternions are brought to length 1
-      {{3, 0, 0, 0}, {0, 0, 0, 1}},                 // length 9.2e-5: too short
-      {{0, 0, -4, 0}, {0, 0, -1, 0}},               // length 1.2e-4: long enough
+      {{-32768, 0, 0, 0}, {-1, 0, 0, 0}},  // not clamped before normalising
+      {{0, 16384, 0, 0}, {0, 1, 0, 0}},    // short quaternions are brought to length 1
+      {{3, 0, 0, 0}, {0, 0, 0, 1}},        // length 9.2e-5: too short
+      {{0, 0, -4, 0}, {0, 0, -1, 0}},      // length 1.2e-4: long enough
       {{16384, 0, 0, 16384}, {h, 0, 0, h}},
       {{32767, 32767, -32767, 32767}, {0.5f, 0.5f, -0.5f, 0.5f}},
       {{-32768, 0, 0, 32767}, {-0.70711757f, 0, 0, 0.70709599f}},
@@ -154,7 +154,8 @@ TEST(ParseAnimation, QuantisedRotationsAreScaledAndNormalised) {
   track.boneName = "b";
   int32_t frame = 0;
   for (const RotationCase& c : cases) {
-    track.rotationKeys.push_back(AniRotationKey{frame++, c.stored[0], c.stored[1], c.stored[2], c.stored[3]});
+    track.rotationKeys.push_back(
+        AniRotationKey{frame++, c.stored[0], c.stored[1], c.stored[2], c.stored[3]});
   }
   AniFile file;
   file.tracks = {track};
@@ -167,7 +168,8 @@ TEST(ParseAnimation, QuantisedRotationsAreScaledAndNormalised) {
     EXPECT_EQ(keys[i].frame, i);
     for (int k = 0; k < 4; ++k) {
       EXPECT_NEAR(keys[i].value[k], c.expected[k], 3e-7)
-          << "stored " << c.stored[0] << " " << c.stored[1] << " " << c.stored[2] << " " << c.stored[3];
+          << "stored " << c.stored[0] << " " << c.stored[1] << " " << c.stored[2] << " "
+          << c.stored[3];
     }
   }
 }
@@ -199,7 +201,8 @@ TEST(ParseAnimation, HeaderSizeDependsOnTheVersion) {
   const struct {
     uint32_t version;
     size_t headerBytes;
-  } cases[] = {{0, 984}, {116, 984}, {117, 472}, {118, 472}, {0x80000000u, 472}};  // compared unsigned
+  } cases[] = {
+      {0, 984}, {116, 984}, {117, 472}, {118, 472}, {0x80000000u, 472}};  // compared unsigned
   for (const auto& c : cases) {
     AniFile file;  // the header alone: every array absent
     file.version = c.version;
@@ -226,7 +229,13 @@ TEST(ParseAnimation, RejectedHeaderKeepsItsAnimation) {
   const struct {
     size_t length;
     const char* name;
-  } cases[] = {{0, ""}, {15, ""}, {16, ""}, {139, ""}, {140, "walk_cycle"}, {300, "walk_cycle"}, {471, "walk_cycle"}};
+  } cases[] = {{0, ""},
+               {15, ""},
+               {16, ""},
+               {139, ""},
+               {140, "walk_cycle"},
+               {300, "walk_cycle"},
+               {471, "walk_cycle"}};
   for (const auto& c : cases) {
     ModelStore store;
     EXPECT_EQ(ParseAniBytes(bytes, store, c.length), kRejected) << c.length;
@@ -258,39 +267,98 @@ TEST(ParseAnimation, AbsentArraysAndCountsReadNothing) {
       {"everything present", [](AniFile&) {}, kParsed, 2, {{3, 2, 2}, {1, 1, 0}}, 4},
       {"three key tables absent",
        [](AniFile& f) {
-         f.translationTableArray.absent = f.rotationTableArray.absent = f.scaleTableArray.absent = true;
+         f.translationTableArray.absent = f.rotationTableArray.absent = f.scaleTableArray.absent =
+             true;
        },
-       kParsed, 2, {{0, 0, 0}, {0, 0, 0}}, 4},
-      {"key table at offset 0", [](AniFile& f) { f.translationTableArray.ref = writer::DataRef{0, 48}; }, kParsed, 2,
-       {{0, 2, 2}, {0, 1, 0}}, 4},
-      {"key table of size 0", [](AniFile& f) { f.rotationTableArray.ref = writer::DataRef{500, 0}; }, kParsed, 2,
-       {{3, 0, 2}, {1, 0, 0}}, 4},
-      {"one track's keys absent", [](AniFile& f) { f.tracks[0].translationKeysArray.absent = true; }, kParsed, 2,
-       {{0, 2, 2}, {1, 1, 0}}, 4},
-      {"key count 0 skips the track", [](AniFile& f) { f.tracks[0].translationKeyCount = 0; }, kParsed, 2,
-       {{0, 2, 2}, {1, 1, 0}}, 4},
-      {"negative key count", [](AniFile& f) { f.tracks[1].rotationKeyCount = -3; }, kParsed, 2,
-       {{3, 2, 2}, {1, 0, 0}}, 4},
-      {"fewer keys counted than stored", [](AniFile& f) { f.tracks[0].translationKeyCount = 2; }, kParsed, 2,
-       {{2, 2, 2}, {1, 1, 0}}, 4},
-      {"frame table absent", [](AniFile& f) { f.frameTableArray.absent = true; }, kParsed, 2,
-       {{3, 2, 2}, {1, 1, 0}}, 0},
-      {"second frame table absent", [](AniFile& f) { f.secondFrameTableArray.absent = true; }, kParsed, 2,
-       {{3, 2, 2}, {1, 1, 0}}, 4},
-      {"frame count 0", [](AniFile& f) { f.frameCount = 0; }, kParsed, 2, {{3, 2, 2}, {1, 1, 0}}, 0},
-      {"negative frame count", [](AniFile& f) { f.frameCount = -4; }, kParsed, 2, {{3, 2, 2}, {1, 1, 0}}, 0},
+       kParsed,
+       2,
+       {{0, 0, 0}, {0, 0, 0}},
+       4},
+      {"key table at offset 0",
+       [](AniFile& f) {
+         f.translationTableArray.ref = writer::DataRef{0, 48};
+       },
+       kParsed,
+       2,
+       {{0, 2, 2}, {0, 1, 0}},
+       4},
+      {"key table of size 0",
+       [](AniFile& f) {
+         f.rotationTableArray.ref = writer::DataRef{500, 0};
+       },
+       kParsed,
+       2,
+       {{3, 0, 2}, {1, 0, 0}},
+       4},
+      {"one track's keys absent",
+       [](AniFile& f) { f.tracks[0].translationKeysArray.absent = true; },
+       kParsed,
+       2,
+       {{0, 2, 2}, {1, 1, 0}},
+       4},
+      {"key count 0 skips the track",
+       [](AniFile& f) { f.tracks[0].translationKeyCount = 0; },
+       kParsed,
+       2,
+       {{0, 2, 2}, {1, 1, 0}},
+       4},
+      {"negative key count",
+       [](AniFile& f) { f.tracks[1].rotationKeyCount = -3; },
+       kParsed,
+       2,
+       {{3, 2, 2}, {1, 0, 0}},
+       4},
+      {"fewer keys counted than stored",
+       [](AniFile& f) { f.tracks[0].translationKeyCount = 2; },
+       kParsed,
+       2,
+       {{2, 2, 2}, {1, 1, 0}},
+       4},
+      {"frame table absent",
+       [](AniFile& f) { f.frameTableArray.absent = true; },
+       kParsed,
+       2,
+       {{3, 2, 2}, {1, 1, 0}},
+       0},
+      {"second frame table absent",
+       [](AniFile& f) { f.secondFrameTableArray.absent = true; },
+       kParsed,
+       2,
+       {{3, 2, 2}, {1, 1, 0}},
+       4},
+      {"frame count 0",
+       [](AniFile& f) { f.frameCount = 0; },
+       kParsed,
+       2,
+       {{3, 2, 2}, {1, 1, 0}},
+       0},
+      {"negative frame count",
+       [](AniFile& f) { f.frameCount = -4; },
+       kParsed,
+       2,
+       {{3, 2, 2}, {1, 1, 0}},
+       0},
       {"track count 0", [](AniFile& f) { f.trackCount = 0; }, kParsed, 0, {}, 4},
       {"negative track count", [](AniFile& f) { f.trackCount = -2; }, kParsed, 0, {}, 4},
       {"bone names absent, key entries empty",
        [](AniFile& f) {
          f.boneNamesArray.absent = true;
          for (AniTrack& t : f.tracks) {
-           t.translationKeysArray.absent = t.rotationKeysArray.absent = t.scaleKeysArray.absent = true;
+           t.translationKeysArray.absent = t.rotationKeysArray.absent = t.scaleKeysArray.absent =
+               true;
          }
        },
-       kParsed, 0, {}, 4},
+       kParsed,
+       0,
+       {},
+       4},
       // Keys for a track that was never named reject the file before the frame table.
-      {"bone names absent, keys present", [](AniFile& f) { f.boneNamesArray.absent = true; }, kRejected, 0, {}, 0},
+      {"bone names absent, keys present",
+       [](AniFile& f) { f.boneNamesArray.absent = true; },
+       kRejected,
+       0,
+       {},
+       0},
   };
   for (const LayoutCase& c : cases) {
     AniFile file = RichFile();
@@ -321,7 +389,8 @@ TEST(ParseAnimation, EveryTruncationIsRejectedInsideTheBuffer) {
     // The second frame table is last in the file and must lie inside it, so every cut fails.
     for (size_t length = 0; length < bytes.size(); ++length) {
       ModelStore store;
-      ASSERT_EQ(ParseAniBytes(bytes, store, length), kRejected) << "version " << version << " length " << length;
+      ASSERT_EQ(ParseAniBytes(bytes, store, length), kRejected)
+          << "version " << version << " length " << length;
       ASSERT_EQ(store.animations.count, 1);
       const Animation& part = store.animations[0];
       EXPECT_STREQ(part.name, length >= 140 ? "walk_cycle" : "") << length;
@@ -332,11 +401,14 @@ TEST(ParseAnimation, EveryTruncationIsRejectedInsideTheBuffer) {
       for (int32_t j = 0; j < part.tracks.count; ++j) {
         const AnimationTrack& a = part.tracks[j];
         const AnimationTrack& b = whole.tracks[j];
-        EXPECT_TRUE(a.translationKeys.empty() || a.translationKeys.count == b.translationKeys.count) << length;
-        EXPECT_TRUE(a.rotationKeys.empty() || a.rotationKeys.count == b.rotationKeys.count) << length;
+        EXPECT_TRUE(a.translationKeys.empty() || a.translationKeys.count == b.translationKeys.count)
+            << length;
+        EXPECT_TRUE(a.rotationKeys.empty() || a.rotationKeys.count == b.rotationKeys.count)
+            << length;
         EXPECT_TRUE(a.scaleKeys.empty() || a.scaleKeys.count == b.scaleKeys.count) << length;
       }
-      EXPECT_TRUE(part.frameTimes.empty() || part.frameTimes.count == whole.frameTimes.count) << length;
+      EXPECT_TRUE(part.frameTimes.empty() || part.frameTimes.count == whole.frameTimes.count)
+          << length;
     }
   }
 }
@@ -381,11 +453,15 @@ TEST(ParseAnimation, CountsBeyondTheWholeFileAreRejectedBeforeReserving) {
     bool frameTimes;
   } cases[] = {
       {"track count", [](AniFile& f) { f.trackCount = 0x7FFFFFFF; }, 0, 0, 0, false},
-      {"track count one past", [&](AniFile& f) { f.trackCount = int32_t(size / 64 + 1); }, 0, 0, 0, false},
-      {"key count", [](AniFile& f) { f.tracks[0].translationKeyCount = 0x40000000; }, 2, 0, 0, false},
-      {"key count one past", [&](AniFile& f) { f.tracks[0].translationKeyCount = int32_t(size / 16 + 1); }, 2, 0, 0,
+      {"track count one past", [&](AniFile& f) { f.trackCount = int32_t(size / 64 + 1); }, 0, 0, 0,
        false},
-      {"rotation key count", [](AniFile& f) { f.tracks[1].rotationKeyCount = 0x7FFFFFFF; }, 2, 3, 0, false},
+      {"key count", [](AniFile& f) { f.tracks[0].translationKeyCount = 0x40000000; }, 2, 0, 0,
+       false},
+      {"key count one past",
+       [&](AniFile& f) { f.tracks[0].translationKeyCount = int32_t(size / 16 + 1); }, 2, 0, 0,
+       false},
+      {"rotation key count", [](AniFile& f) { f.tracks[1].rotationKeyCount = 0x7FFFFFFF; }, 2, 3, 0,
+       false},
       {"frame count", [](AniFile& f) { f.frameCount = 0x7FFFFFFF; }, 2, 3, 1, false},
   };
   for (const auto& c : cases) {
@@ -435,7 +511,8 @@ TEST(ParseAnimation, WorkIsBoundedByTheFileSize) {
   EXPECT_EQ(animation.tracks[0].translationKeys.count, 1000);
   EXPECT_TRUE(animation.tracks[399].translationKeys.empty());
   int32_t filled = 0;
-  for (const AnimationTrack& track : animation.tracks) filled += track.translationKeys.empty() ? 0 : 1;
+  for (const AnimationTrack& track : animation.tracks)
+    filled += track.translationKeys.empty() ? 0 : 1;
   EXPECT_GT(filled, 20);
   EXPECT_LT(filled, 400);
 }
@@ -471,7 +548,8 @@ TEST_F(ReadAnimationFileTest, ReadsAFileFromDisk) {
   ASSERT_TRUE(SaveBytes(path_, WriteAniFile(RichFile())));
   ModelStore store;
   ReadCursor cursor;
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), kParsed);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage),
+            kParsed);
   ASSERT_EQ(store.animations.count, 1);
   EXPECT_STREQ(store.animations[0].name, "walk_cycle");
   EXPECT_EQ(store.animations[0].tracks.count, 2);
@@ -483,8 +561,10 @@ TEST_F(ReadAnimationFileTest, SamePathTwiceGivesTwoAnimations) {
   ASSERT_TRUE(SaveBytes(path_, WriteAniFile(MinimalFile())));
   ModelStore store;
   ReadCursor cursor;
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), kParsed);
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), kParsed);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage),
+            kParsed);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage),
+            kParsed);
   ASSERT_EQ(store.animations.count, 2);
   EXPECT_STREQ(store.animations[1].tracks[0].boneName, "root");
 }
@@ -494,7 +574,8 @@ TEST_F(ReadAnimationFileTest, MissingFileAddsNothing) {
   ReadCursor cursor;
   // Whatever the cursor held before is released first.
   cursor.Adopt(platform::AllocateBuffer(8), 8);
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), kNotRead);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage),
+            kNotRead);
   EXPECT_EQ(ReadAnimationFile(nullptr, cursor, store.animations, store.listStorage), kNotRead);
   EXPECT_EQ(store.animations.count, 0);
   EXPECT_EQ(cursor.buffer, nullptr);
@@ -504,7 +585,8 @@ TEST_F(ReadAnimationFileTest, ShortFileAddsAnEmptyAnimation) {
   ASSERT_TRUE(SaveBytes(path_, std::vector<uint8_t>(10, 0xAB)));
   ModelStore store;
   ReadCursor cursor;
-  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage), kRejected);
+  EXPECT_EQ(ReadAnimationFile(WidePath().c_str(), cursor, store.animations, store.listStorage),
+            kRejected);
   ASSERT_EQ(store.animations.count, 1);
   EXPECT_STREQ(store.animations[0].name, "");
   EXPECT_TRUE(store.animations[0].tracks.empty());

@@ -55,7 +55,8 @@ void FillAnimation(Animation& animation, const std::vector<std::vector<KeySpec>>
   for (size_t j = 0; j < tracks.size(); ++j) FillTrack(animation.tracks[int32_t(j)], tracks[j]);
   if (frameTimes != nullptr) {
     ASSERT_TRUE(animation.frameTimes.Reset(int32_t(frameTimes->size())));
-    for (size_t i = 0; i < frameTimes->size(); ++i) animation.frameTimes[int32_t(i)] = (*frameTimes)[i];
+    for (size_t i = 0; i < frameTimes->size(); ++i)
+      animation.frameTimes[int32_t(i)] = (*frameTimes)[i];
   }
 }
 
@@ -66,9 +67,15 @@ std::vector<float> TimesOf(const AnimationTrack& track, const std::vector<KeySpe
   for (const KeySpec& key : keys) {
     const int32_t i = next[int(key.kind)]++;
     switch (key.kind) {
-      case Kind::kTranslation: times.push_back(track.translationKeys[i].time); break;
-      case Kind::kRotation: times.push_back(track.rotationKeys[i].time); break;
-      case Kind::kScale: times.push_back(track.scaleKeys[i].time); break;
+      case Kind::kTranslation:
+        times.push_back(track.translationKeys[i].time);
+        break;
+      case Kind::kRotation:
+        times.push_back(track.rotationKeys[i].time);
+        break;
+      case Kind::kScale:
+        times.push_back(track.scaleKeys[i].time);
+        break;
     }
   }
   return times;
@@ -100,7 +107,8 @@ std::vector<float> Frames(int32_t count) {
 
 // 30 translation keys, fewer of the other kinds, over a frame table that is all zeros.
 ResolveCase ZeroFrameTableCase() {
-  ResolveCase c{"all-zero frame table falls back to frame numbers", std::vector<float>(30, 0.0f), {}, {}, 30};
+  ResolveCase c{
+      "all-zero frame table falls back to frame numbers", std::vector<float>(30, 0.0f), {}, {}, 30};
   for (Kind kind : {T, R, S}) {
     const int32_t count = kind == T ? 30 : kind == R ? 12 : 4;
     const std::vector<KeySpec> keys = ManyKeys(kind, count);
@@ -120,7 +128,11 @@ TEST(ResolveAnimationTimes, KeyTimesAndDurations) {
        {{T, 0}, {T, 1}, {R, -1}, {S, 2}, {S, INT32_MIN}},
        {5, 6, 0, 0, 0},
        6},
-      {"all keys outside the table fall back to frame numbers", {1, 2}, {{T, -1}, {T, 4}, {R, 100}}, {-1, 4, 100}, 2},
+      {"all keys outside the table fall back to frame numbers",
+       {1, 2},
+       {{T, -1}, {T, 4}, {R, 100}},
+       {-1, 4, 100},
+       2},
       ZeroFrameTableCase(),
       {"a constant table falls back too", {7, 7, 7}, {{T, 0}, {S, 2}}, {0, 2}, 1},
       {"one key is a single instant", {3}, {{R, 0}}, {0}, 1},
@@ -234,7 +246,7 @@ TEST(FindTrack, FirstMatchIgnoringCase) {
   const struct {
     const char* name;
     int32_t expected;
-  } cases[] = {{"spine", 0}, {"SPINE", 0}, {"Spine", 0}, {"hEAD", 2},
+  } cases[] = {{"spine", 0}, {"SPINE", 0},   {"Spine", 0}, {"hEAD", 2},
                {"Spin", -1}, {"Spine2", -1}, {"", -1},     {nullptr, -1}};
   for (const auto& c : cases) {
     EXPECT_EQ(FindTrack(animation, c.name), c.expected) << (c.name ? c.name : "(null)");

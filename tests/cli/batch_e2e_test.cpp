@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include <nlohmann/json.hpp>
 #include <tiny_gltf.h>
+#include <nlohmann/json.hpp>
 
 #include "deep_folder.h"
 #include "run_program.h"
@@ -38,11 +38,10 @@ constexpr char kFault[] = "VEXMARA_TEST_WORKER_FAULT=";
 
 class Batch : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = scratch_.path();
-  }
+  void SetUp() override { folder_ = scratch_.path(); }
 
-  ProgramRun Import(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {}) {
+  ProgramRun Import(const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment = {}) {
     return RunProgram(VEXMARA_IMPORT_PATH, arguments, folder_, environment);
   }
 
@@ -62,7 +61,8 @@ class Batch : public ::testing::Test {
     return writer::WriteAppFile(writer::SampleModel(shape));
   }
   // An animation named `name` with one track for each of `bones`.
-  static std::vector<std::uint8_t> Animation(const std::string& name, const std::vector<std::string>& bones) {
+  static std::vector<std::uint8_t> Animation(const std::string& name,
+                                             const std::vector<std::string>& bones) {
     writer::SampleAnimationShape shape;
     shape.name = name;
     shape.tracks = int32_t(bones.size());
@@ -72,7 +72,9 @@ class Batch : public ::testing::Test {
     return writer::WriteAniFile(file);
   }
 
-  json Report(const fs::path& file = "report.json") { return json::parse(ReadWhole(folder_ / file), nullptr, false); }
+  json Report(const fs::path& file = "report.json") {
+    return json::parse(ReadWhole(folder_ / file), nullptr, false);
+  }
   static const json& Entry(const json& report, const std::string& input) {
     for (const json& model : report["models"]) {
       if (model["input"] == input) return model;
@@ -97,7 +99,8 @@ class Batch : public ::testing::Test {
     ASSERT_TRUE(fs::exists(modules / "gltf-validator")) << "run scripts/install-deps cli";
     std::vector<std::string> arguments{VEXMARA_VALIDATOR_SCRIPT};
     for (const fs::path& file : files) arguments.push_back((folder_ / file).string());
-    const ProgramRun run = RunProgram("node", arguments, folder_, {"NODE_PATH=" + modules.string()});
+    const ProgramRun run =
+        RunProgram("node", arguments, folder_, {"NODE_PATH=" + modules.string()});
     std::istringstream lines(run.out);
     std::size_t reports = 0;
     for (std::string line; std::getline(lines, line); ++reports) {
@@ -112,7 +115,8 @@ class Batch : public ::testing::Test {
     tinygltf::Model model;
     tinygltf::TinyGLTF loader;
     std::string error, warning;
-    EXPECT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warning, (folder_ / file).string())) << error;
+    EXPECT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warning, (folder_ / file).string()))
+        << error;
     return model;
   }
 
@@ -126,21 +130,25 @@ TEST_F(Batch, ANestedFolderConvertsIntoTheSameTreeAndEveryFailureStaysItsOwn) {
   Save("in/chars/troll/troll.app", Model(6));
   Save("in/props/crate.app", Model(1));
   const std::vector<std::uint8_t> whole = Model(3);
-  Save("in/broken/cut.app", std::vector<std::uint8_t>(whole.begin(), whole.begin() + std::ptrdiff_t(whole.size() / 2)));
+  Save("in/broken/cut.app",
+       std::vector<std::uint8_t>(whole.begin(), whole.begin() + std::ptrdiff_t(whole.size() / 2)));
   Save("in/broken/empty.app", writer::WriteAppFile(writer::AppModel{}));
   Save("in/stuck/stuck.app", Model(2));
   const std::set<std::string> before = Listing("in");
 
-  const ProgramRun run = Import({"in", "-o", "out", "--jobs", "2", "--timeout", "5", "--report", "report.json"},
-                                {std::string(kFault) + "hang:stuck.app"});
+  const ProgramRun run =
+      Import({"in", "-o", "out", "--jobs", "2", "--timeout", "5", "--report", "report.json"},
+             {std::string(kFault) + "hang:stuck.app"});
   EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
 
   // The converted ones, each where its relative path puts it; of the twins, the first in path
   // order ("sample.APP"); nothing for the failures.
-  for (const char* file : {"out/chars/sample.glb", "out/chars/troll/troll.glb", "out/props/crate.glb"}) {
+  for (const char* file :
+       {"out/chars/sample.glb", "out/chars/troll/troll.glb", "out/props/crate.glb"}) {
     EXPECT_TRUE(fs::exists(folder_ / file)) << file;
   }
-  for (const char* file : {"out/broken", "out/stuck"}) EXPECT_FALSE(fs::exists(folder_ / file)) << file;
+  for (const char* file : {"out/broken", "out/stuck"})
+    EXPECT_FALSE(fs::exists(folder_ / file)) << file;
   EXPECT_EQ(Listing("in"), before) << "nothing is written outside the output folder";
   ExpectValid({"out/chars/sample.glb", "out/chars/troll/troll.glb", "out/props/crate.glb"});
 
@@ -153,7 +161,8 @@ TEST_F(Batch, ANestedFolderConvertsIntoTheSameTreeAndEveryFailureStaysItsOwn) {
   EXPECT_EQ(sample["status"], "converted");
   EXPECT_EQ(sample["output"], "out/chars/sample.glb");
   EXPECT_EQ(sample["error"], "");
-  EXPECT_EQ(sample["counts"], json::parse(R"({"meshes": 2, "vertices": 234, "bones": 4, "animations": 0,
+  EXPECT_EQ(sample["counts"],
+            json::parse(R"({"meshes": 2, "vertices": 234, "bones": 4, "animations": 0,
                                               "materials": 2, "groups": 2})"));
   EXPECT_GT(sample["seconds"].get<double>(), 0.0);
   EXPECT_EQ(Entry(report, "in/props/crate.app")["counts"]["bones"], 1);
@@ -162,11 +171,13 @@ TEST_F(Batch, ANestedFolderConvertsIntoTheSameTreeAndEveryFailureStaysItsOwn) {
     const char* input;
     const char* error;
   };
-  for (const Failure& f : {Failure{"in/chars/sample.app", "it would write out/chars/sample.glb, as in/chars/sample.APP "
-                                                          "does; it was left out so that neither overwrites the other"},
-                           Failure{"in/broken/empty.app", "No geometry or bones found."},
-                           Failure{"in/broken/cut.app", "The model file could not be read."},
-                           Failure{"in/stuck/stuck.app", "it took longer than 5 s, and its worker was stopped"}}) {
+  for (const Failure& f :
+       {Failure{"in/chars/sample.app",
+                "it would write out/chars/sample.glb, as in/chars/sample.APP "
+                "does; it was left out so that neither overwrites the other"},
+        Failure{"in/broken/empty.app", "No geometry or bones found."},
+        Failure{"in/broken/cut.app", "The model file could not be read."},
+        Failure{"in/stuck/stuck.app", "it took longer than 5 s, and its worker was stopped"}}) {
     const json& entry = Entry(report, f.input);
     EXPECT_EQ(entry["status"], "failed") << f.input;
     EXPECT_EQ(entry["error"], f.error) << f.input;
@@ -174,14 +185,22 @@ TEST_F(Batch, ANestedFolderConvertsIntoTheSameTreeAndEveryFailureStaysItsOwn) {
 
   // One plain line per finished file (this is no terminal), the failures again at the end, and
   // the summary.
-  EXPECT_NE(run.out.find("] converted in/props/crate.app -> out/props/crate.glb in "), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("] FAILED in/broken/empty.app: No geometry or bones found.\n"), std::string::npos) << run.out;
-  for (int n = 1; n <= 7; ++n) EXPECT_NE(run.out.find("[" + std::to_string(n) + "/7] "), std::string::npos) << n;
+  EXPECT_NE(run.out.find("] converted in/props/crate.app -> out/props/crate.glb in "),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("] FAILED in/broken/empty.app: No geometry or bones found.\n"),
+            std::string::npos)
+      << run.out;
+  for (int n = 1; n <= 7; ++n)
+    EXPECT_NE(run.out.find("[" + std::to_string(n) + "/7] "), std::string::npos) << n;
   EXPECT_NE(run.out.find("Converted 3 of 7 models into out in "), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find(" with 2 jobs: 4 failed; report report.json\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" with 2 jobs: 4 failed; report report.json\n"), std::string::npos)
+      << run.out;
   EXPECT_NE(run.err.find("vexmara-import: 4 models failed:\n"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("  in/stuck/stuck.app: it took longer than 5 s"), std::string::npos) << run.err;
-  EXPECT_EQ(run.err.find("warning: a worker"), std::string::npos) << "every other worker ended cleanly: " << run.err;
+  EXPECT_NE(run.err.find("  in/stuck/stuck.app: it took longer than 5 s"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("warning: a worker"), std::string::npos)
+      << "every other worker ended cleanly: " << run.err;
 }
 
 TEST_F(Batch, AWorkerThatCrashesCostsItsModelAloneAndTheNextModelGetsAFreshWorker) {
@@ -203,7 +222,8 @@ TEST_F(Batch, EveryModelStartsAsInAFreshlyLoadedPlugInThoughOneWorkerDoesThemAll
   // library loaded without setting it back would look for b's textures beside a.
   Sample("in/a");
   Sample("in/b");
-  for (const char* texture : {"lower.tex", "lower.tga", "upper.tex", "upper.tga"}) fs::remove(folder_ / "in/b" / texture);
+  for (const char* texture : {"lower.tex", "lower.tga", "upper.tex", "upper.tga"})
+    fs::remove(folder_ / "in/b" / texture);
   const ProgramRun run = Import({"in", "-o", "out", "--jobs", "1"});
   ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
   EXPECT_EQ(ReadGlb("out/a/sample.glb").images.size(), 2u);
@@ -218,30 +238,37 @@ TEST_F(Batch, AnimationFilesAreAttachedByTheirBonesInPathOrder) {
   const std::vector<std::string> bones = {"bone_0", "bone_1", "bone_2", "bone_3"};
   Save("in/chars/orc/orc.app", Model(4));
   Save("in/chars/orc/walk.ani", Animation("walk", bones));
-  Save("in/chars/orc/wave.ani", Animation("wave", {"BONE_0", "Bone_1"}));  // half, letter case aside
-  Save("in/chars/orc/nod.ani", Animation("nod", {"bone_0"}));              // a quarter: left out
+  Save("in/chars/orc/wave.ani",
+       Animation("wave", {"BONE_0", "Bone_1"}));               // half, letter case aside
+  Save("in/chars/orc/nod.ani", Animation("nod", {"bone_0"}));  // a quarter: left out
   Save("in/chars/orc/fly.ani", Animation("fly", {"bone_0", "bone_1", "wing"}));  // a foreign track
   const std::vector<std::uint8_t> whole = Animation("cut", bones);
   Save("in/chars/orc/cut.ani", std::vector<std::uint8_t>(whole.begin(), whole.begin() + 600));
   Save("in/chars/bat/bat.app", Model(2));
   Save("in/chars/bat/flap.ani", Animation("flap", {"bone_0", "bone_1"}));
   Save("shared/idle.ani", Animation("idle", bones));
-  Save("shared/boom.ani", Animation("boom", bones));  // its reader crashes; the next file is read anyway
+  Save("shared/boom.ani",
+       Animation("boom", bones));  // its reader crashes; the next file is read anyway
 
-  const ProgramRun run = Import({"in", "-o", "out", "--anims", "auto", "--anims", "shared", "--jobs", "1",
-                                 "--report", "report.json"},
+  const ProgramRun run = Import({"in", "-o", "out", "--anims", "auto", "--anims", "shared",
+                                 "--jobs", "1", "--report", "report.json"},
                                 {std::string(kFault) + "crash:boom.ani"});
   EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("Read 8 animation files: 6 usable, 2 not\n"), std::string::npos) << run.out;
-  EXPECT_NE(run.err.find("warning: in/chars/orc/cut.ani: the reader stopped partway through it"), std::string::npos)
+  EXPECT_NE(run.out.find("Read 8 animation files: 6 usable, 2 not\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("warning: in/chars/orc/cut.ani: the reader stopped partway through it"),
+            std::string::npos)
       << run.err;
-  EXPECT_NE(run.out.find(", 4 animations attached; report report.json"), std::string::npos) << run.out;
-  EXPECT_EQ(run.err.find("warning: a worker"), std::string::npos) << "every other worker ended cleanly: " << run.err;
+  EXPECT_NE(run.out.find(", 4 animations attached; report report.json"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.err.find("warning: a worker"), std::string::npos)
+      << "every other worker ended cleanly: " << run.err;
 
   const json report = Report();
   const json& orc = Entry(report, "in/chars/orc/orc.app");
   ASSERT_EQ(orc["animations"].size(), 3u) << orc.dump(2);
-  EXPECT_EQ(orc["animations"][0], json::parse(R"({"file": "in/chars/orc/walk.ani", "tracks": 4, "bonesNamed": 4,
+  EXPECT_EQ(orc["animations"][0],
+            json::parse(R"({"file": "in/chars/orc/walk.ani", "tracks": 4, "bonesNamed": 4,
                                                   "coverage": 1.0})"));
   EXPECT_EQ(orc["animations"][1]["file"], "in/chars/orc/wave.ani");
   EXPECT_EQ(orc["animations"][1]["coverage"], 0.5);
@@ -259,7 +286,8 @@ TEST_F(Batch, AnimationFilesAreAttachedByTheirBonesInPathOrder) {
   ASSERT_EQ(bat["animations"].size(), 1u) << bat.dump(2);
   EXPECT_EQ(bat["animations"][0]["file"], "in/chars/bat/flap.ani");
   ASSERT_EQ(bat["closestLeftOut"].size(), 1u) << bat.dump(2);
-  EXPECT_EQ(bat["closestLeftOut"][0], json::parse(R"({"file": "shared/idle.ani", "tracks": 4, "bonesNamed": 2,
+  EXPECT_EQ(bat["closestLeftOut"][0],
+            json::parse(R"({"file": "shared/idle.ani", "tracks": 4, "bonesNamed": 2,
                                                       "tracksNamingNoBone": 2, "coverage": 1.0})"));
 
   const auto animationNamed = [&](const std::string& file) {
@@ -269,7 +297,8 @@ TEST_F(Batch, AnimationFilesAreAttachedByTheirBonesInPathOrder) {
     return json();
   };
   EXPECT_EQ(animationNamed("shared/boom.ani")["status"], "unusable");
-  EXPECT_EQ(animationNamed("shared/boom.ani")["problem"].get<std::string>().rfind("its reader ", 0), 0u);
+  EXPECT_EQ(animationNamed("shared/boom.ani")["problem"].get<std::string>().rfind("its reader ", 0),
+            0u);
   EXPECT_EQ(animationNamed("shared/idle.ani")["status"], "read");
   EXPECT_EQ(animationNamed("in/chars/orc/cut.ani")["status"], "unusable");
 
@@ -281,7 +310,8 @@ TEST_F(Batch, AnimationFilesAreAttachedByTheirBonesInPathOrder) {
   // The import gave wave.ani's tracks to the bones whose names they carry in another case.
   ASSERT_EQ(glb.animations.size(), 3u);
   std::set<int> animated;
-  for (const tinygltf::AnimationChannel& channel : glb.animations[1].channels) animated.insert(channel.target_node);
+  for (const tinygltf::AnimationChannel& channel : glb.animations[1].channels)
+    animated.insert(channel.target_node);
   EXPECT_EQ(animated.size(), 2u);
   ExpectValid({"out/chars/orc/orc.glb", "out/chars/bat/bat.glb"});
 }
@@ -293,8 +323,12 @@ TEST_F(Batch, AFolderThatCannotBeListedFailsTheBatchButNotTheModelsBesideIt) {
   EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
   EXPECT_TRUE(fs::exists(folder_ / "out/a.glb"));
   EXPECT_NE(run.out.find("Converted 1 of 1 model into out in "), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find(": 0 failed, 1 folder not listed; report report.json\n"), std::string::npos) << run.out;
-  EXPECT_NE(run.err.find(": the folder could not be listed: File name too long\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find(": 0 failed, 1 folder not listed; report report.json\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find(": the folder could not be listed: File name too long\n"),
+            std::string::npos)
+      << run.err;
   const json report = Report();
   ASSERT_EQ(report["foldersNotListed"].size(), 1u);
   EXPECT_EQ(report["foldersNotListed"][0]["reason"], "File name too long");
@@ -309,12 +343,14 @@ TEST_F(Batch, AModelWhoseOutputCannotBeWrittenFailsWithTheSystemsReasonAndLeaves
   Save("out/big.glb", {'o', 'l', 'd'});  // an earlier output of the same name
   ProgramOptions options;
   options.fileSizeLimit = 64 * 1024;
-  const ProgramRun run = RunProgram(VEXMARA_IMPORT_PATH, {"in", "-o", "out", "--report", "report.json"}, folder_, options);
+  const ProgramRun run = RunProgram(
+      VEXMARA_IMPORT_PATH, {"in", "-o", "out", "--report", "report.json"}, folder_, options);
   EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
   const json report = Report();
   const json& failed = Entry(report, "in/big.app");
   EXPECT_EQ(failed["status"], "failed");
-  EXPECT_NE(failed["error"].get<std::string>().find("big.glb: File too large"), std::string::npos) << failed.dump(2);
+  EXPECT_NE(failed["error"].get<std::string>().find("big.glb: File too large"), std::string::npos)
+      << failed.dump(2);
   EXPECT_EQ(Entry(report, "in/small.app")["status"], "converted");
   // The earlier file is kept as it was, and no temporary file is left beside it.
   EXPECT_EQ(ReadWhole(folder_ / "out/big.glb"), "old");
@@ -334,7 +370,8 @@ TEST_F(Batch, TheOutputFolderInsideAnInputIsNeverWalkedAndCannotBeTheInputItself
 
   const ProgramRun same = Import({"in", "-o", "in"});
   EXPECT_EQ(same.exitCode, 2);
-  EXPECT_NE(same.err.find("the output folder cannot also be an input folder"), std::string::npos) << same.err;
+  EXPECT_NE(same.err.find("the output folder cannot also be an input folder"), std::string::npos)
+      << same.err;
 }
 
 TEST_F(Batch, LinksThatLoopEndAndPathsWithNonAsciiBytesConvertWhenThePluginCanTakeThem) {
@@ -367,7 +404,8 @@ TEST_F(Batch, TheDialogOptionsApplyToEveryModel) {
 
   ASSERT_EQ(Import({"in", "-o", "plain", "--report", "plain.json"}).exitCode, 0);
   EXPECT_FALSE(fs::exists(folder_ / "in/lower_A.tga"));
-  const ProgramRun all = Import({"in", "-o", "all", "--groups", "--no-swap", "--alpha", "--report", "all.json"});
+  const ProgramRun all =
+      Import({"in", "-o", "all", "--groups", "--no-swap", "--alpha", "--report", "all.json"});
   ASSERT_EQ(all.exitCode, 0) << all.out << all.err;
   for (const char* input : {"in/pair.app", "in/more/pair.app"}) {
     EXPECT_EQ(Entry(Report("plain.json"), input)["counts"]["groups"], 1) << input;
@@ -404,7 +442,8 @@ TEST_F(Batch, CtrlCStopsTheBatchAndItsWorkers) {
       char state = 0;
       long parent = 0;
       fields >> state >> parent;
-      if (parent == batch && ReadWhole(entry.path() / "cmdline").find("--batch-model-worker") != std::string::npos) {
+      if (parent == batch &&
+          ReadWhole(entry.path() / "cmdline").find("--batch-model-worker") != std::string::npos) {
         worker = pid_t(std::stol(pid));
       }
     }
@@ -413,8 +452,10 @@ TEST_F(Batch, CtrlCStopsTheBatchAndItsWorkers) {
   ASSERT_EQ(::kill(batch, SIGINT), 0);
   int status = 0;
   ASSERT_EQ(::waitpid(batch, &status, 0), batch);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "it ends as the signal would end it";
-  EXPECT_EQ(ReadWhole(folder_ / "said.txt"), "vexmara-import: interrupted; every worker was stopped\n");
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT)
+      << "it ends as the signal would end it";
+  EXPECT_EQ(ReadWhole(folder_ / "said.txt"),
+            "vexmara-import: interrupted; every worker was stopped\n");
   EXPECT_EQ(::kill(worker, 0), -1) << "the worker is gone too";
   EXPECT_EQ(errno, ESRCH);
 }

@@ -24,7 +24,8 @@ using cli::batch::AnimationCatalogue;
 using cli::batch::AnimationFile;
 using cli::batch::Coverage;
 
-AnimationFile File(const std::string& path, std::vector<std::string> tracks, bool forEveryModel = true) {
+AnimationFile File(const std::string& path, std::vector<std::string> tracks,
+                   bool forEveryModel = true) {
   AnimationFile file;
   file.path = path;
   file.shown = path;
@@ -34,13 +35,16 @@ AnimationFile File(const std::string& path, std::vector<std::string> tracks, boo
   return file;
 }
 
-std::vector<std::string> Paths(const AnimationCatalogue& catalogue, const std::vector<Coverage>& coverages) {
+std::vector<std::string> Paths(const AnimationCatalogue& catalogue,
+                               const std::vector<Coverage>& coverages) {
   std::vector<std::string> paths;
-  for (const Coverage& c : coverages) paths.push_back(catalogue.Files()[std::size_t(c.file)].path.string());
+  for (const Coverage& c : coverages)
+    paths.push_back(catalogue.Files()[std::size_t(c.file)].path.string());
   return paths;
 }
 
-const std::vector<std::string> kSkeleton = {"root", "Spine", "head", "arm_l", "arm_r", "leg_l", "leg_r", "tail"};
+const std::vector<std::string> kSkeleton = {"root",  "Spine", "head",  "arm_l",
+                                            "arm_r", "leg_l", "leg_r", "tail"};
 
 TEST(AnimationMatch, AFileIsAttachedWhenEveryTrackNamesABoneAndHalfTheBonesAreNamed) {
   struct Case {
@@ -58,7 +62,9 @@ TEST(AnimationMatch, AFileIsAttachedWhenEveryTrackNamesABoneAndHalfTheBonesAreNa
       {"no tracks", {}, false},
       // Two tracks of one name: every track names a bone, but the file has more tracks than the
       // skeleton of four below has bones, and the import leaves such a file out.
-      {"more tracks than bones", {"root", "ROOT", "spine", "head", "arm_l", "arm_r", "leg_l", "leg_r", "tail"}, false},
+      {"more tracks than bones",
+       {"root", "ROOT", "spine", "head", "arm_l", "arm_r", "leg_l", "leg_r", "tail"},
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -74,7 +80,8 @@ TEST(AnimationMatch, OnlyAsciiLettersFoldAsInTheImportsComparison) {
   EXPECT_EQ(cli::batch::FoldName("Bip01 L-Arm_Ä"), "bip01 l-arm_Ä");
   AnimationCatalogue catalogue;
   catalogue.SetFiles({File("/a/umlaut.ani", {"\xC3\xA4rm"})});  // "ärm"
-  EXPECT_TRUE(catalogue.Match({"\xC3\x84rm"}, "/a").attached.empty()) << "Ä and ä are different bytes";
+  EXPECT_TRUE(catalogue.Match({"\xC3\x84rm"}, "/a").attached.empty())
+      << "Ä and ä are different bytes";
   EXPECT_EQ(catalogue.Match({"\xC3\xA4RM"}, "/a").attached.size(), 1u);
 }
 
@@ -92,11 +99,11 @@ TEST(AnimationMatch, AttachedFilesComeByPathAndTheClosestLeftOutByBonesNamed) {
   catalogue.SetFiles({
       File("/anims/z_walk.ani", kSkeleton),
       File("/anims/a_run.ani", {"root", "spine", "head", "arm_l"}),
-      File("/anims/b_wave.ani", {"arm_l", "arm_r", "wing"}),     // 2 named, 1 naming none
-      File("/anims/c_nod.ani", {"head"}),                        // 1 named
-      File("/anims/d_tail.ani", {"tail", "root", "spine"}),      // 3 named, below half
+      File("/anims/b_wave.ani", {"arm_l", "arm_r", "wing"}),         // 2 named, 1 naming none
+      File("/anims/c_nod.ani", {"head"}),                            // 1 named
+      File("/anims/d_tail.ani", {"tail", "root", "spine"}),          // 3 named, below half
       File("/anims/e_fly.ani", {"arm_l", "arm_r", "wing", "beak"}),  // 2 named, 2 naming none
-      File("/anims/f_swim.ani", {"fin"}),                        // nothing named: not listed
+      File("/anims/f_swim.ani", {"fin"}),                            // nothing named: not listed
       File("/anims/g_broken.ani", kSkeleton),
   });
   std::vector<AnimationFile> files = catalogue.Files();
@@ -104,9 +111,11 @@ TEST(AnimationMatch, AttachedFilesComeByPathAndTheClosestLeftOutByBonesNamed) {
   catalogue.SetFiles(files);
 
   const auto matches = catalogue.Match(kSkeleton, "/models");
-  EXPECT_EQ(Paths(catalogue, matches.attached), (std::vector<std::string>{"/anims/a_run.ani", "/anims/z_walk.ani"}));
-  EXPECT_EQ(Paths(catalogue, matches.closest),
-            (std::vector<std::string>{"/anims/d_tail.ani", "/anims/b_wave.ani", "/anims/e_fly.ani"}));
+  EXPECT_EQ(Paths(catalogue, matches.attached),
+            (std::vector<std::string>{"/anims/a_run.ani", "/anims/z_walk.ani"}));
+  EXPECT_EQ(
+      Paths(catalogue, matches.closest),
+      (std::vector<std::string>{"/anims/d_tail.ani", "/anims/b_wave.ani", "/anims/e_fly.ani"}));
   ASSERT_EQ(matches.closest.size(), AnimationCatalogue::kClosestListed);
   EXPECT_EQ(matches.closest[0].bonesNamed, 3);
   EXPECT_EQ(matches.closest[1].tracksNamingNoBone, 1);
@@ -123,7 +132,8 @@ TEST(AnimationMatch, AFileBesideModelsServesOnlyTheModelsAboveIt) {
       << "a folder whose name merely begins the same is not below it";
   EXPECT_EQ(catalogue.Match(kSkeleton, "/game/chars").attached.size(), 3u);
   EXPECT_EQ(catalogue.Match(kSkeleton, "/game/props").attached.size(), 1u);
-  EXPECT_TRUE(catalogue.Match({}, "/game/chars").attached.empty()) << "a model without bones takes nothing";
+  EXPECT_TRUE(catalogue.Match({}, "/game/chars").attached.empty())
+      << "a model without bones takes nothing";
 }
 
 TEST(WorkerMessages, BytesTravelExactlyWhateverTheyAre) {
@@ -133,7 +143,8 @@ TEST(WorkerMessages, BytesTravelExactlyWhateverTheyAre) {
   for (char c : encoded) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "printable ASCII only";
   EXPECT_EQ(cli::batch::DecodeBytes(encoded), every);
   EXPECT_EQ(cli::batch::EncodeBytes("bone_1 %"), "bone_1 %25");
-  for (const char* broken : {"%", "%4", "%G1", "a%zz"}) EXPECT_FALSE(cli::batch::DecodeBytes(broken)) << broken;
+  for (const char* broken : {"%", "%4", "%G1", "a%zz"})
+    EXPECT_FALSE(cli::batch::DecodeBytes(broken)) << broken;
 }
 
 TEST(WorkerMessages, EveryMessageReadsBackAsItWasSent) {
@@ -167,8 +178,9 @@ TEST(WorkerMessages, EveryMessageReadsBackAsItWasSent) {
 
 TEST(WorkerMessages, ALineThatIsNoMessageIsRefusedWithoutThrowing) {
   using cli::batch::WorkerMessage;
-  for (const char* line : {"", "hello", "[1, 2]", R"({"bones": "x"})", R"({"bones": ["%G0"]})",
-                           R"({"tracks": ["a"]})", R"({"result": {"converted": "yes"}})", R"({"other": 1})"}) {
+  for (const char* line :
+       {"", "hello", "[1, 2]", R"({"bones": "x"})", R"({"bones": ["%G0"]})", R"({"tracks": ["a"]})",
+        R"({"result": {"converted": "yes"}})", R"({"other": 1})"}) {
     EXPECT_EQ(cli::batch::ParseWorkerMessage(line).kind, WorkerMessage::Kind::Invalid) << line;
   }
   EXPECT_FALSE(cli::batch::ParseAnimationsMessage(R"({"animations": [1]})"));
@@ -177,9 +189,7 @@ TEST(WorkerMessages, ALineThatIsNoMessageIsRefusedWithoutThrowing) {
 
 class FolderWalk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = scratch_.path();
-  }
+  void SetUp() override { root_ = scratch_.path(); }
 
   void Touch(const fs::path& relative) {
     fs::create_directories((root_ / relative).parent_path());
@@ -197,15 +207,17 @@ class FolderWalk : public ::testing::Test {
 };
 
 TEST_F(FolderWalk, FindsModelsAndAnimationsInAnyLetterCaseBelowTheRoot) {
-  for (const char* file : {"orc.app", "orc.APP", "chars/troll.App", "chars/deep/er/imp.app", "chars/walk.ANI",
-                           "run.ani", "notes.txt", "app", ".app", "orc.app.bak", "chars/folder.app/x.tex"}) {
+  for (const char* file :
+       {"orc.app", "orc.APP", "chars/troll.App", "chars/deep/er/imp.app", "chars/walk.ANI",
+        "run.ani", "notes.txt", "app", ".app", "orc.app.bak", "chars/folder.app/x.tex"}) {
     Touch(file);
   }
   cli::batch::WalkResult found;
   cli::batch::FolderWalk walk;
   walk.Walk(root_, &found);
-  EXPECT_EQ(Relative(found.models),
-            (std::vector<std::string>{"chars/deep/er/imp.app", "chars/troll.App", "orc.APP", "orc.app"}))
+  EXPECT_EQ(
+      Relative(found.models),
+      (std::vector<std::string>{"chars/deep/er/imp.app", "chars/troll.App", "orc.APP", "orc.app"}))
       << "a folder named like a model is walked, not taken";
   EXPECT_EQ(Relative(found.animations), (std::vector<std::string>{"chars/walk.ANI", "run.ani"}));
   EXPECT_TRUE(found.failures.empty());
@@ -216,7 +228,7 @@ TEST_F(FolderWalk, SkippedFoldersAndFoldersReachedTwiceAreNotEntered) {
   Touch("in/a.app");
   Touch("in/out/converted.app");
   fs::create_directories(root_ / "in/sub");
-  fs::create_directory_symlink(root_ / "in", root_ / "in/sub/loop");  // a link back up: a loop
+  fs::create_directory_symlink(root_ / "in", root_ / "in/sub/loop");     // a link back up: a loop
   fs::create_directory_symlink(root_ / "elsewhere", root_ / "in/gone");  // leads nowhere
   cli::batch::FileIdentity out;
   std::string reason;
@@ -259,7 +271,8 @@ TEST(Progress, WithoutATerminalEachFinishedFileHasItsLine) {
   progress.Finished(false, "converted in/a.app");
   progress.Finished(true, "FAILED in/b.app: No geometry or bones found.");
   progress.End();
-  EXPECT_EQ(out.str(), "[ 1/12] converted in/a.app\n[ 2/12] FAILED in/b.app: No geometry or bones found.\n");
+  EXPECT_EQ(out.str(),
+            "[ 1/12] converted in/a.app\n[ 2/12] FAILED in/b.app: No geometry or bones found.\n");
 
   std::ostringstream quiet;
   cli::batch::Progress animations(quiet, false, 0);

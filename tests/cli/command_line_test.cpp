@@ -21,7 +21,8 @@ Parsed Parse(std::vector<std::string> arguments) {
   for (const std::string& argument : arguments) argv.push_back(argument.c_str());
   std::ostringstream out, err;
   Parsed parsed;
-  parsed.result = cli::ParseCommandLine(int(argv.size()), argv.data(), "/opt/lib/vexmara_64.so", out, err);
+  parsed.result =
+      cli::ParseCommandLine(int(argv.size()), argv.data(), "/opt/lib/vexmara_64.so", out, err);
   parsed.out = out.str();
   parsed.err = err.str();
   return parsed;
@@ -29,13 +30,15 @@ Parsed Parse(std::vector<std::string> arguments) {
 
 TEST(CommandLine, EveryOptionReachesTheRequest) {
   const std::string here = ::testing::TempDir();
-  const Parsed parsed = Parse({"models/hero.app", "--anim", "walk.ani", "--no-swap", "--anim", "run one.ani",
-                               "--textures", here, "--groups", "--alpha", "-o", "out/hero.GLTF", "--external-images",
-                               "--json", "scene.json", "--plugin", "other.so"});
+  const Parsed parsed =
+      Parse({"models/hero.app", "--anim", "walk.ani", "--no-swap", "--anim", "run one.ani",
+             "--textures", here, "--groups", "--alpha", "-o", "out/hero.GLTF", "--external-images",
+             "--json", "scene.json", "--plugin", "other.so"});
   ASSERT_TRUE(parsed.result.line) << parsed.err;
   const cli::CommandLine& line = *parsed.result.line;
   EXPECT_EQ(line.request.model, "models/hero.app");
-  EXPECT_EQ(line.request.animations, (std::vector<std::filesystem::path>{"walk.ani", "run one.ani"}));
+  EXPECT_EQ(line.request.animations,
+            (std::vector<std::filesystem::path>{"walk.ani", "run one.ani"}));
   ASSERT_TRUE(line.request.textureDirectory);
   EXPECT_EQ(*line.request.textureDirectory, here);
   EXPECT_TRUE(line.request.noSwap);
@@ -66,9 +69,11 @@ TEST(CommandLine, HelpListsEveryOptionAndExitsWithZero) {
   const Parsed parsed = Parse({"--help"});
   EXPECT_FALSE(parsed.result.line);
   EXPECT_EQ(parsed.result.exitCode, 0);
-  for (const char* option : {"MODEL.app", "--anim", "--textures", "--no-swap", "--groups", "--alpha", "-o",
-                             "--external-images", "--json", "--plugin", "Exit codes"}) {
-    EXPECT_NE(parsed.out.find(option), std::string::npos) << option << " missing from:\n" << parsed.out;
+  for (const char* option :
+       {"MODEL.app", "--anim", "--textures", "--no-swap", "--groups", "--alpha", "-o",
+        "--external-images", "--json", "--plugin", "Exit codes"}) {
+    EXPECT_NE(parsed.out.find(option), std::string::npos) << option << " missing from:\n"
+                                                          << parsed.out;
   }
 }
 
@@ -86,7 +91,8 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
       {{"a.app", "--frobnicate"}, "--frobnicate"},
       {{"a.app", "b.app"}, "b.app"},
       // Folders as input.
-      {{here, "hero.app", "-o", "out"}, "hero.app: with folders as input, every input must be a folder"},
+      {{here, "hero.app", "-o", "out"},
+       "hero.app: with folders as input, every input must be a folder"},
       {{here}, "-o OUT_DIR is required"},
       {{here, "-o", "out.glb"}, "names a folder"},
       {{here, "-o", "out", "--anim", "walk.ani"}, "--anims DIR"},
@@ -98,7 +104,8 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
       {{"hero.app", "--jobs", "2"}, "--jobs is for folders"},
       {{"hero.app", "--anims", "auto"}, "--anims is for folders"},
       {{"hero.app", "--report", "r.json"}, "--report is for folders"},
-      {{"/no/such/folder", "-o", "out"}, ".glb or .gltf (or be a folder, with folders as input: /no/such/folder is none)"},
+      {{"/no/such/folder", "-o", "out"},
+       ".glb or .gltf (or be a folder, with folders as input: /no/such/folder is none)"},
   };
   for (const Case& c : cases) {
     const Parsed parsed = Parse(c.arguments);
@@ -112,9 +119,10 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
 
 TEST(CommandLine, FoldersAsInputMakeABatchWithItsOptions) {
   const std::string here = ::testing::TempDir();
-  const Parsed parsed = Parse({here, here, "-o", "out", "--format", "gltf", "--anims", here, "--anims", "auto",
-                               "--jobs", "3", "--timeout", "2.5", "--report", "r.json", "--no-swap", "--groups",
-                               "--alpha", "--textures", here});
+  const Parsed parsed =
+      Parse({here,       here,      "-o",        "out",      "--format", "gltf",       "--anims",
+             here,       "--anims", "auto",      "--jobs",   "3",        "--timeout",  "2.5",
+             "--report", "r.json",  "--no-swap", "--groups", "--alpha",  "--textures", here});
   ASSERT_TRUE(parsed.result.line) << parsed.err;
   ASSERT_TRUE(parsed.result.line->batch);
   const cli::batch::BatchOptions& batch = *parsed.result.line->batch;
@@ -141,8 +149,9 @@ TEST(CommandLine, FoldersAsInputMakeABatchWithItsOptions) {
 
 TEST(CommandLine, HelpTellsTheBatchOptionsTheRuleForAnimationsAndWhereAlphaMapsGo) {
   const Parsed parsed = Parse({"--help"});
-  for (const char* text : {"IN_DIR", "OUT_DIR", "--format", "--anims DIR|auto", "--jobs", "--timeout", "--report",
-                           "names one of the model's bones", "at least half", "outside OUT_DIR"}) {
+  for (const char* text :
+       {"IN_DIR", "OUT_DIR", "--format", "--anims DIR|auto", "--jobs", "--timeout", "--report",
+        "names one of the model's bones", "at least half", "outside OUT_DIR"}) {
     EXPECT_NE(parsed.out.find(text), std::string::npos) << text << " missing from:\n" << parsed.out;
   }
 }

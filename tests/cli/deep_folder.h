@@ -17,7 +17,9 @@ inline std::filesystem::path MakeFolderTooDeepToList(const std::filesystem::path
   int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
   std::filesystem::path deep = root;
   for (int level = 0; level < 24 && folder >= 0; ++level) {
-    const int next = ::mkdirat(folder, name.c_str(), 0755) == 0 ? ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY) : -1;
+    const int next = ::mkdirat(folder, name.c_str(), 0755) == 0
+                         ? ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY)
+                         : -1;
     ::close(folder);
     folder = next;
     deep /= name;

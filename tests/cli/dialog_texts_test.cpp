@@ -1,7 +1,7 @@
 // The library's exports that hand out what the headless import dialog showed, used as the
 // importer uses them: loaded by name from the real library.
-#include <gtest/gtest.h>
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -26,10 +26,14 @@ class DialogTexts : public ::testing::Test {
     ASSERT_TRUE(library_.Load(VEXMARA_PLUGIN_PATH)) << library_.LoadError();
     std::string error;
     ASSERT_TRUE(exports_.Find(library_.Instance(), &error)) << error;
-    text_ = reinterpret_cast<cli::GetDialogTextFunction>(dlsym(library_.Instance(), "GetDialogText"));
-    line_ = reinterpret_cast<cli::GetDialogListLineFunction>(dlsym(library_.Instance(), "GetDialogListLine"));
-    check_ = reinterpret_cast<cli::GetDialogCheckFunction>(dlsym(library_.Instance(), "GetDialogCheck"));
-    script_ = reinterpret_cast<cli::SetScriptedDialogFunction>(dlsym(library_.Instance(), "SetScriptedDialog"));
+    text_ =
+        reinterpret_cast<cli::GetDialogTextFunction>(dlsym(library_.Instance(), "GetDialogText"));
+    line_ = reinterpret_cast<cli::GetDialogListLineFunction>(
+        dlsym(library_.Instance(), "GetDialogListLine"));
+    check_ =
+        reinterpret_cast<cli::GetDialogCheckFunction>(dlsym(library_.Instance(), "GetDialogCheck"));
+    script_ = reinterpret_cast<cli::SetScriptedDialogFunction>(
+        dlsym(library_.Instance(), "SetScriptedDialog"));
     ASSERT_TRUE(text_ && line_ && check_ && script_);
     ASSERT_EQ(host_.Register(library_), 1);
 
@@ -37,15 +41,14 @@ class DialogTexts : public ::testing::Test {
     writer::SampleModelShape shape;
     shape.materials = 2;
     model_ = folder_ / "model.app";
-    ASSERT_TRUE(writer::SaveBytes(model_.string(), writer::WriteAppFile(writer::SampleModel(shape))));
+    ASSERT_TRUE(
+        writer::SaveBytes(model_.string(), writer::WriteAppFile(writer::SampleModel(shape))));
     std::vector<std::uint8_t> tex(20, 0);
     tex[16] = 1000 & 0xFF;
     tex[17] = 1000 >> 8;
     ASSERT_TRUE(writer::SaveBytes((folder_ / "stone.tex").string(), tex));
   }
-  void TearDown() override {
-    exports_.ClearAnswers();
-  }
+  void TearDown() override { exports_.ClearAnswers(); }
 
   std::int32_t ImportWith(const cli::DialogAnswers& answers) {
     host_.SetModelPath(cli::WidePath(model_));
@@ -104,7 +107,8 @@ TEST_F(DialogTexts, ACopyIsCutToTheBufferAndAlwaysTerminated) {
   const std::u16string directory = cli::WidePath(folder_) + u"/";
   std::uint16_t buffer[8];
   std::fill(std::begin(buffer), std::end(buffer), 0xAAAA);
-  EXPECT_EQ(text_(4001, buffer, 4), std::int32_t(directory.size())) << "the full length, whatever was copied";
+  EXPECT_EQ(text_(4001, buffer, 4), std::int32_t(directory.size()))
+      << "the full length, whatever was copied";
   EXPECT_EQ(buffer[0], directory[0]);
   EXPECT_EQ(buffer[2], directory[2]);
   EXPECT_EQ(buffer[3], 0);
@@ -134,8 +138,9 @@ TEST_F(DialogTexts, TheChoicesKeptFromTheLastImportGoBackToTheirLoadValuesOnRese
   const cli::DialogTexts kept = exports_.Texts();
   EXPECT_EQ(kept.textureDirectory, *turned.textureDirectory);
   EXPECT_EQ(kept.textureLines, (std::vector<std::u16string>{u"material_0*", u"material_1*"}));
-  EXPECT_EQ((std::vector<std::int32_t>{kept.swapModel, kept.submeshesAsGroups, kept.extractAlphaMaps}),
-            (std::vector<std::int32_t>{0, 1, 1}));
+  EXPECT_EQ(
+      (std::vector<std::int32_t>{kept.swapModel, kept.submeshesAsGroups, kept.extractAlphaMaps}),
+      (std::vector<std::int32_t>{0, 1, 1}));
 
   // ...and after the reset from what a freshly loaded library shows: the model's own folder,
   // with its texture found, and "Swap model" alone checked.
@@ -144,8 +149,9 @@ TEST_F(DialogTexts, TheChoicesKeptFromTheLastImportGoBackToTheirLoadValuesOnRese
   const cli::DialogTexts fresh = exports_.Texts();
   EXPECT_EQ(fresh.textureDirectory, cli::WidePath(folder_) + u"/");
   EXPECT_EQ(fresh.textureLines, (std::vector<std::u16string>{u"stone.tex", u"material_1*"}));
-  EXPECT_EQ((std::vector<std::int32_t>{fresh.swapModel, fresh.submeshesAsGroups, fresh.extractAlphaMaps}),
-            (std::vector<std::int32_t>{1, 0, 0}));
+  EXPECT_EQ(
+      (std::vector<std::int32_t>{fresh.swapModel, fresh.submeshesAsGroups, fresh.extractAlphaMaps}),
+      (std::vector<std::int32_t>{1, 0, 0}));
 }
 
 TEST_F(DialogTexts, ADialogThatCouldNotBeCreatedShowedNothing) {

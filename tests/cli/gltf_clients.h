@@ -20,12 +20,13 @@
 namespace vexmara::testing {
 
 // The validator's report of each file, by path as given.
-inline std::map<std::string, nlohmann::json> ValidateGltf(const std::vector<std::filesystem::path>& files,
-                                                          const std::filesystem::path& folder) {
+inline std::map<std::string, nlohmann::json> ValidateGltf(
+    const std::vector<std::filesystem::path>& files, const std::filesystem::path& folder) {
   std::map<std::string, nlohmann::json> reports;
   const std::filesystem::path modules = VEXMARA_NODE_MODULES;
   if (!std::filesystem::exists(modules / "gltf-validator")) {
-    ADD_FAILURE() << "gltf-validator is not installed in " << modules << ": run scripts/install-deps cli";
+    ADD_FAILURE() << "gltf-validator is not installed in " << modules
+                  << ": run scripts/install-deps cli";
     return reports;
   }
   std::vector<std::string> arguments{VEXMARA_VALIDATOR_SCRIPT};
@@ -46,12 +47,13 @@ inline std::map<std::string, nlohmann::json> ValidateGltf(const std::vector<std:
 // What `assimp info` says of a file: the numbers of its summary and, per mesh, its bone count.
 struct AssimpInfo {
   bool loaded = false;
-  std::string output;                   // what it printed, for messages
-  std::map<std::string, int> counts;    // "Meshes", "Bones", "Animations", "Faces", ...
+  std::string output;                 // what it printed, for messages
+  std::map<std::string, int> counts;  // "Meshes", "Bones", "Animations", "Faces", ...
   std::vector<int> bonesPerMesh;
 };
 
-inline AssimpInfo AssimpLoad(const std::filesystem::path& file, const std::filesystem::path& folder) {
+inline AssimpInfo AssimpLoad(const std::filesystem::path& file,
+                             const std::filesystem::path& folder) {
   AssimpInfo info;
   const ProgramRun run = RunProgram("assimp", {"info", file.string()}, folder);
   info.output = run.out + run.err;
@@ -71,14 +73,15 @@ inline AssimpInfo AssimpLoad(const std::filesystem::path& file, const std::files
 // What Blender built from each file (cli/tools/blender-import.py), by path as given. Blender runs
 // with Debian's own PATH and no Python variables of the caller's, which would make it load
 // another Python library than its own and lose numpy.
-inline std::map<std::string, nlohmann::json> BlenderImport(const std::vector<std::filesystem::path>& files,
-                                                           const std::filesystem::path& folder) {
+inline std::map<std::string, nlohmann::json> BlenderImport(
+    const std::vector<std::filesystem::path>& files, const std::filesystem::path& folder) {
   std::map<std::string, nlohmann::json> built;
   ProgramOptions options;
   options.unset = {"PYTHONHOME", "PYTHONPATH", "VIRTUAL_ENV", "PYENV_VERSION"};
   options.environment = {"PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"};
-  std::vector<std::string> arguments{"-b", "--factory-startup", "--python-exit-code", "1", "--python",
-                                     VEXMARA_BLENDER_SCRIPT, "--"};
+  std::vector<std::string> arguments{"-b", "--factory-startup", "--python-exit-code",
+                                     "1",  "--python",          VEXMARA_BLENDER_SCRIPT,
+                                     "--"};
   for (const auto& file : files) arguments.push_back(file.string());
   const ProgramRun run = RunProgram("/usr/bin/blender", arguments, folder, options);
   if (run.exitCode == 127 || !std::filesystem::exists("/usr/bin/blender")) {
@@ -93,7 +96,8 @@ inline std::map<std::string, nlohmann::json> BlenderImport(const std::vector<std
     if (!report.is_discarded()) built[report["file"]] = report;
   }
   if (built.size() != files.size()) {
-    ADD_FAILURE() << "Blender did not describe every file (exit " << run.exitCode << "):\n" << run.out << run.err;
+    ADD_FAILURE() << "Blender did not describe every file (exit " << run.exitCode << "):\n"
+                  << run.out << run.err;
   }
   return built;
 }

@@ -12,8 +12,8 @@
 
 #include "cli/gltf_file.h"
 #include "cli/importer.h"
-#include "host/image_codec.h"
 #include "gltf_test_support.h"
+#include "host/image_codec.h"
 #include "scratch_folder.h"
 
 namespace vexmara::testing {
@@ -151,11 +151,19 @@ TEST(GltfSkin, InfluencesAreCleanedAndNormalised) {
   const InfluenceCase cases[] = {
       {"already normal", {{0, 0.75f}, {1, 0.25f}}, {0, 1, 0, 0}, {0.75f, 0.25f, 0, 0}},
       {"scaled to sum 1", {{3, 0.3f}, {4, 0.1f}}, {3, 4, 0, 0}, {0.75f, 0.25f, 0, 0}},
-      {"bone index out of range dropped", {{0, 0.5f}, {6, 0.3f}, {-1, 0.2f}}, {0, 0, 0, 0}, {1, 0, 0, 0}},
-      {"one bone twice added up", {{1, 0.25f}, {5, 0.5f}, {1, 0.25f}}, {1, 5, 0, 0}, {0.5f, 0.5f, 0, 0}},
+      {"bone index out of range dropped",
+       {{0, 0.5f}, {6, 0.3f}, {-1, 0.2f}},
+       {0, 0, 0, 0},
+       {1, 0, 0, 0}},
+      {"one bone twice added up",
+       {{1, 0.25f}, {5, 0.5f}, {1, 0.25f}},
+       {1, 5, 0, 0},
+       {0.5f, 0.5f, 0, 0}},
       {"not positive dropped", {{1, -0.5f}, {2, 0.0f}, {3, 0.5f}}, {3, 0, 0, 0}, {1, 0, 0, 0}},
-      {"largest four kept", {{0, 0.1f}, {1, 0.2f}, {2, 0.3f}, {3, 0.4f}, {4, 0.5f}},
-       {4, 3, 2, 1}, {0.5f / 1.4f, 0.4f / 1.4f, 0.3f / 1.4f, 0.2f / 1.4f}},
+      {"largest four kept",
+       {{0, 0.1f}, {1, 0.2f}, {2, 0.3f}, {3, 0.4f}, {4, 0.5f}},
+       {4, 3, 2, 1},
+       {0.5f / 1.4f, 0.4f / 1.4f, 0.3f / 1.4f, 0.2f / 1.4f}},
       {"none follows the root", {}, {root, 0, 0, 0}, {1, 0, 0, 0}},
       {"only unusable follows the root", {{9, 1.0f}, {0, -1.0f}}, {root, 0, 0, 0}, {1, 0, 0, 0}},
   };
@@ -163,12 +171,14 @@ TEST(GltfSkin, InfluencesAreCleanedAndNormalised) {
     SCOPED_TRACE(c.name);
     const cli::Influences influences = cli::SkinInfluences(c.entries, bones, root);
     EXPECT_EQ(influences.joints, c.joints);
-    for (size_t k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(influences.weights[k], c.weights[k]) << "entry " << k;
+    for (size_t k = 0; k < 4; ++k)
+      EXPECT_FLOAT_EQ(influences.weights[k], c.weights[k]) << "entry " << k;
   }
 }
 
 // Row-major 4x4 product of the column-major matrices a and b (as glTF stores them).
-std::array<float, 16> MultiplyColumnMajor(const std::array<float, 16>& a, const std::array<float, 16>& b) {
+std::array<float, 16> MultiplyColumnMajor(const std::array<float, 16>& a,
+                                          const std::array<float, 16>& b) {
   std::array<float, 16> out{};
   for (int row = 0; row < 4; ++row) {
     for (int column = 0; column < 4; ++column) {
@@ -186,13 +196,16 @@ std::array<float, 16> NodeMatrix(tinygltf::Node node) {
   if (node.translation.empty()) node.translation = {0, 0, 0};
   if (node.rotation.empty()) node.rotation = {0, 0, 0, 1};
   if (node.scale.empty()) node.scale = {1, 1, 1};
-  const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2], w = node.rotation[3];
-  const double r[3][3] = {{1 - 2 * y * y - 2 * z * z, 2 * x * y - 2 * w * z, 2 * x * z + 2 * w * y},
-                          {2 * x * y + 2 * w * z, 1 - 2 * x * x - 2 * z * z, 2 * y * z - 2 * w * x},
-                          {2 * x * z - 2 * w * y, 2 * y * z + 2 * w * x, 1 - 2 * x * x - 2 * y * y}};
+  const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2],
+               w = node.rotation[3];
+  const double r[3][3] = {
+      {1 - 2 * y * y - 2 * z * z, 2 * x * y - 2 * w * z, 2 * x * z + 2 * w * y},
+      {2 * x * y + 2 * w * z, 1 - 2 * x * x - 2 * z * z, 2 * y * z - 2 * w * x},
+      {2 * x * z - 2 * w * y, 2 * y * z + 2 * w * x, 1 - 2 * x * x - 2 * y * y}};
   std::array<float, 16> m{};
   for (int row = 0; row < 3; ++row) {
-    for (int column = 0; column < 3; ++column) m[size_t(column * 4 + row)] = float(r[row][column] * node.scale[size_t(column)]);
+    for (int column = 0; column < 3; ++column)
+      m[size_t(column * 4 + row)] = float(r[row][column] * node.scale[size_t(column)]);
     m[size_t(12 + row)] = float(node.translation[size_t(row)]);
   }
   m[15] = 1;
@@ -204,16 +217,16 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   const float h = std::sqrt(0.5f);
   // A chain 0 <- 1 <- 2 <- 6 <- 5 (bone 5's parent comes later in the list), bone 3 naming
   // itself and bone 4 naming a missing parent: both of these are roots, as is bone 7.
-  scene.bones = {Bone(u"root", -1, {1, 2, 3}, {0, 0, h, h}, {2, 2, 2}),
-                 Bone(u"mid", 0, {0, 1, 0}, {h, 0, 0, h}),
-                 Bone(u"tip", 1, {0, 0, 0.5f}, {0, 0, 0, 2}, {1, 0.5f, 1}),  // rotation not of unit length
-                 Bone(u"self", 3),
-                 Bone(u"lost", 40),
-                 Bone(u"late", 6, {0, 3, 0}),
-                 Bone(u"later", 2, {1, 0, 0}),
-                 // No round numbers: the inverse of its world matrix is rounded, but must stay affine.
-                 Bone(u"odd", -1, {0.3f, -1.7f, 2.9f}, {0.2f, -0.4f, 0.1f, 0.9f}, {1.3f, 0.7f, 1.1f})};
-  scene.vertices = {Vertex(0, 0, 0, {{1, 1.0f}}), Vertex(1, 0, 0), Vertex(0, 1, 0, {{2, 0.5f}, {9, 0.5f}})};
+  scene.bones = {
+      Bone(u"root", -1, {1, 2, 3}, {0, 0, h, h}, {2, 2, 2}),
+      Bone(u"mid", 0, {0, 1, 0}, {h, 0, 0, h}),
+      Bone(u"tip", 1, {0, 0, 0.5f}, {0, 0, 0, 2}, {1, 0.5f, 1}),  // rotation not of unit length
+      Bone(u"self", 3), Bone(u"lost", 40), Bone(u"late", 6, {0, 3, 0}),
+      Bone(u"later", 2, {1, 0, 0}),
+      // No round numbers: the inverse of its world matrix is rounded, but must stay affine.
+      Bone(u"odd", -1, {0.3f, -1.7f, 2.9f}, {0.2f, -0.4f, 0.1f, 0.9f}, {1.3f, 0.7f, 1.1f})};
+  scene.vertices = {Vertex(0, 0, 0, {{1, 1.0f}}), Vertex(1, 0, 0),
+                    Vertex(0, 1, 0, {{2, 0.5f}, {9, 0.5f}})};
   host::MeshView mesh;
   mesh.faces = {Face(-1, {0, 1, 2})};
   scene.meshes = {mesh};
@@ -224,8 +237,8 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   ASSERT_EQ(model.skins.size(), 1u);
   const auto& skin = model.skins[0];
   const int first = 1;  // node 0 is the mesh
-  ASSERT_EQ(skin.joints,
-            (std::vector<int>{first, first + 1, first + 2, first + 3, first + 4, first + 5, first + 6, first + 7}));
+  ASSERT_EQ(skin.joints, (std::vector<int>{first, first + 1, first + 2, first + 3, first + 4,
+                                           first + 5, first + 6, first + 7}));
   EXPECT_EQ(model.nodes[0].skin, 0);
   EXPECT_EQ(model.nodes[size_t(first)].name, "root");
   EXPECT_EQ(model.nodes[size_t(first)].children, (std::vector<int>{first + 1}));
@@ -235,7 +248,8 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   // The four roots hang under one extra node, the skin's skeleton, which is no joint.
   const int top = first + 8;
   ASSERT_EQ(model.nodes.size(), size_t(top + 1));
-  EXPECT_EQ(model.nodes[size_t(top)].children, (std::vector<int>{first, first + 3, first + 4, first + 7}));
+  EXPECT_EQ(model.nodes[size_t(top)].children,
+            (std::vector<int>{first, first + 3, first + 4, first + 7}));
   EXPECT_EQ(model.nodes[size_t(top)].mesh, -1);
   EXPECT_EQ(model.scenes[0].nodes, (std::vector<int>{0, top}));
   EXPECT_EQ(skin.skeleton, top);
@@ -251,12 +265,14 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   }
   for (size_t j = 0; j < skin.joints.size(); ++j) {
     std::array<float, 16> world = NodeMatrix(model.nodes[size_t(skin.joints[j])]);
-    for (auto it = parentOf.find(skin.joints[j]); it != parentOf.end(); it = parentOf.find(it->second)) {
+    for (auto it = parentOf.find(skin.joints[j]); it != parentOf.end();
+         it = parentOf.find(it->second)) {
       world = MultiplyColumnMajor(NodeMatrix(model.nodes[size_t(it->second)]), world);
     }
     const auto product = MultiplyColumnMajor(inverseBind[j], world);
     for (int k = 0; k < 16; ++k) {
-      EXPECT_NEAR(product[size_t(k)], k % 5 == 0 ? 1.0f : 0.0f, 1e-5f) << "joint " << j << " element " << k;
+      EXPECT_NEAR(product[size_t(k)], k % 5 == 0 ? 1.0f : 0.0f, 1e-5f)
+          << "joint " << j << " element " << k;
     }
     EXPECT_EQ(inverseBind[j][3], 0.0f);
     EXPECT_EQ(inverseBind[j][7], 0.0f);
@@ -293,7 +309,8 @@ TEST(GltfSkin, InverseBindMatricesEndInExactlyZeroZeroZeroOneForScaledAndTurnedB
   }
   const tinygltf::Model model = Reloaded(BuildGltf(scene, {}));
   ASSERT_EQ(model.skins.size(), 1u);
-  const auto inverseBind = ReadAccessor<std::array<float, 16>>(model, model.skins[0].inverseBindMatrices);
+  const auto inverseBind =
+      ReadAccessor<std::array<float, 16>>(model, model.skins[0].inverseBindMatrices);
   ASSERT_EQ(inverseBind.size(), scene.bones.size());
   for (size_t j = 0; j < inverseBind.size(); ++j) {
     SCOPED_TRACE("bone " + std::to_string(j));
@@ -301,15 +318,20 @@ TEST(GltfSkin, InverseBindMatricesEndInExactlyZeroZeroZeroOneForScaledAndTurnedB
     EXPECT_EQ(inverseBind[j][7], 0.0f);
     EXPECT_EQ(inverseBind[j][11], 0.0f);
     EXPECT_EQ(inverseBind[j][15], 1.0f);
-    const auto product = MultiplyColumnMajor(inverseBind[j], NodeMatrix(model.nodes[size_t(model.skins[0].joints[j])]));
-    for (int k = 0; k < 16; ++k) EXPECT_NEAR(product[size_t(k)], k % 5 == 0 ? 1.0f : 0.0f, 1e-5f) << "element " << k;
+    const auto product = MultiplyColumnMajor(
+        inverseBind[j], NodeMatrix(model.nodes[size_t(model.skins[0].joints[j])]));
+    for (int k = 0; k < 16; ++k)
+      EXPECT_NEAR(product[size_t(k)], k % 5 == 0 ? 1.0f : 0.0f, 1e-5f) << "element " << k;
   }
 }
 
 TEST(GltfSkin, ASingleRootIsTheSkeletonAndManyBonesTakeShortJoints) {
   SceneSnapshot scene;
-  for (int b = 0; b < 300; ++b) scene.bones.push_back(Bone(u"b" + std::u16string(1, char16_t(u'a' + b % 26)), b - 1, {0, 1, 0}));
-  scene.vertices = {Vertex(0, 0, 0, {{299, 1}}), Vertex(1, 0, 0, {{258, 2}, {3, 2}}), Vertex(0, 1, 0)};
+  for (int b = 0; b < 300; ++b)
+    scene.bones.push_back(
+        Bone(u"b" + std::u16string(1, char16_t(u'a' + b % 26)), b - 1, {0, 1, 0}));
+  scene.vertices = {Vertex(0, 0, 0, {{299, 1}}), Vertex(1, 0, 0, {{258, 2}, {3, 2}}),
+                    Vertex(0, 1, 0)};
   host::MeshView mesh;
   mesh.faces = {Face(-1, {0, 1, 2})};
   scene.meshes = {mesh};
@@ -319,7 +341,8 @@ TEST(GltfSkin, ASingleRootIsTheSkeletonAndManyBonesTakeShortJoints) {
   const auto& primitive = model.meshes[0].primitives[0];
   EXPECT_EQ(model.accessors[size_t(primitive.attributes.at("JOINTS_0"))].componentType,
             TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT);
-  const auto joints = ReadAccessor<std::array<std::uint16_t, 4>>(model, primitive.attributes.at("JOINTS_0"));
+  const auto joints =
+      ReadAccessor<std::array<std::uint16_t, 4>>(model, primitive.attributes.at("JOINTS_0"));
   EXPECT_EQ(joints[0], (std::array<std::uint16_t, 4>{299, 0, 0, 0}));
   EXPECT_EQ(joints[1], (std::array<std::uint16_t, 4>{258, 3, 0, 0}));
 }
@@ -345,7 +368,8 @@ TEST(GltfSkin, TheSkeletonHasOneRootWhateverTheParentsAndAnimationsStillTargetTh
     host::AnimationView animation;
     animation.name = u"move";
     for (size_t b = 0; b < c.parents.size(); ++b) {
-      scene.bones.push_back(Bone(u"b" + std::u16string(1, char16_t(u'0' + b)), c.parents[b], {0, 1, 0}));
+      scene.bones.push_back(
+          Bone(u"b" + std::u16string(1, char16_t(u'0' + b)), c.parents[b], {0, 1, 0}));
       host::TrackView track;
       track.boneIndex = int(b);
       track.translationKeys = {{0, 1, 0, 0}};
@@ -360,11 +384,13 @@ TEST(GltfSkin, TheSkeletonHasOneRootWhateverTheParentsAndAnimationsStillTargetTh
     EXPECT_EQ(model.nodes.size(), c.parents.size() + (c.extraNode ? 1 : 0));
     std::map<int, int> parentOf;
     for (size_t n = 0; n < model.nodes.size(); ++n) {
-      for (int child : model.nodes[n].children) EXPECT_TRUE(parentOf.emplace(child, int(n)).second) << "two parents";
+      for (int child : model.nodes[n].children)
+        EXPECT_TRUE(parentOf.emplace(child, int(n)).second) << "two parents";
     }
     EXPECT_EQ(parentOf.count(skin.skeleton), 0u) << "the skeleton is the top of the tree";
     EXPECT_EQ(model.scenes.at(0).nodes, (std::vector<int>{skin.skeleton}));
-    EXPECT_EQ(std::find(skin.joints.begin(), skin.joints.end(), skin.skeleton) == skin.joints.end(), c.extraNode);
+    EXPECT_EQ(std::find(skin.joints.begin(), skin.joints.end(), skin.skeleton) == skin.joints.end(),
+              c.extraNode);
     for (int joint : skin.joints) {
       int top = joint;
       for (int steps = 0; parentOf.count(top) != 0 && steps < 100; ++steps) top = parentOf[top];
@@ -382,7 +408,7 @@ TEST(GltfSkin, TheSkeletonHasOneRootWhateverTheParentsAndAnimationsStillTargetTh
 
 struct OrderCase {
   const char* name;
-  std::vector<std::pair<float, float>> keys;      // time, first component
+  std::vector<std::pair<float, float>> keys;  // time, first component
   std::vector<std::pair<float, float>> expected;
 };
 
@@ -392,7 +418,9 @@ TEST(GltfAnimations, KeyTimesAreOrderedAndMergedSoThatTheyStrictlyIncrease) {
   const OrderCase cases[] = {
       {"increasing stay", {{0, 1}, {0.5f, 2}, {1, 3}}, {{0, 1}, {0.5f, 2}, {1, 3}}},
       {"out of order sorted", {{1, 3}, {0, 1}, {0.5f, 2}}, {{0, 1}, {0.5f, 2}, {1, 3}}},
-      {"equal times merged into the last", {{0, 1}, {0.5f, 2}, {0.5f, 5}, {0.5f, 6}, {1, 3}}, {{0, 1}, {0.5f, 6}, {1, 3}}},
+      {"equal times merged into the last",
+       {{0, 1}, {0.5f, 2}, {0.5f, 5}, {0.5f, 6}, {1, 3}},
+       {{0, 1}, {0.5f, 6}, {1, 3}}},
       {"all at one time", {{0, 4}, {0, 5}, {0, 6}}, {{0, 6}}},
       {"negative times raised to 0", {{-1, 7}, {0, 8}, {2, 9}}, {{0, 8}, {2, 9}}},
       {"non-finite keys dropped", {{nan, 1}, {0, 2}, {inf, 3}, {1, nan}, {2, 4}}, {{0, 2}, {2, 4}}},
@@ -448,7 +476,8 @@ TEST(GltfAnimations, KeysAreComposedWithTheBindTransformAndSampledLinear) {
   for (const auto& [path, sampler] : byPath) EXPECT_EQ(sampler->interpolation, "LINEAR") << path;
 
   // translation: T + R·k; the offset (1, 0, 0) turned a quarter about z is (0, 1, 0).
-  EXPECT_EQ(ReadAccessor<float>(model, byPath["translation"]->input), (std::vector<float>{0, 0.5f}));
+  EXPECT_EQ(ReadAccessor<float>(model, byPath["translation"]->input),
+            (std::vector<float>{0, 0.5f}));
   const auto translations = ReadAccessor<Vec3>(model, byPath["translation"]->output);
   ASSERT_EQ(translations.size(), 2u);
   EXPECT_EQ(translations[0], (Vec3{1, 2, 3}));
@@ -467,7 +496,8 @@ TEST(GltfAnimations, KeysAreComposedWithTheBindTransformAndSampledLinear) {
   const auto& times = model.accessors[size_t(byPath["scale"]->input)];
   EXPECT_EQ(times.minValues, (std::vector<double>{0.25}));
   EXPECT_EQ(times.maxValues, (std::vector<double>{0.75}));
-  EXPECT_EQ(ReadAccessor<Vec3>(model, byPath["scale"]->output), (std::vector<Vec3>{{2, 3, 0}, {1, 6, 0}}));
+  EXPECT_EQ(ReadAccessor<Vec3>(model, byPath["scale"]->output),
+            (std::vector<Vec3>{{2, 3, 0}, {1, 6, 0}}));
   EXPECT_EQ(document.counts.animations, 1);
   EXPECT_EQ(document.counts.channels, 3);
 }
@@ -488,7 +518,8 @@ TEST(GltfAnimations, UndoTheBindPoseRelativeKeysTheHostHolds) {
   host::AnimationView animation;
   host::TrackView track;
   track.translationKeys = {{0, relative[0], relative[1], relative[2]}};
-  track.rotationKeys = {{0, relativeRotation[0], relativeRotation[1], relativeRotation[2], relativeRotation[3]}};
+  track.rotationKeys = {
+      {0, relativeRotation[0], relativeRotation[1], relativeRotation[2], relativeRotation[3]}};
   animation.tracks = {track};
   scene.animations = {animation};
   const auto document = BuildGltf(scene, {});
@@ -536,13 +567,13 @@ TEST(GltfNames, EveryNameIsValidUtf8AndUniqueInItsKindAndTracksKeepTheirBones) {
   SceneSnapshot scene;
   scene.bones = {Bone(u"Same", -1),
                  Bone(u"Same", 0),
-                 Bone(u"", 0),                   // no name at all
-                 NarrowBone("\xFF\xFE", 0),      // not UTF-8: read as Windows-1252
-                 Bone(u"Same.001", 0),           // taken by the second bone's copy name
+                 Bone(u"", 0),                        // no name at all
+                 NarrowBone("\xFF\xFE", 0),           // not UTF-8: read as Windows-1252
+                 Bone(u"Same.001", 0),                // taken by the second bone's copy name
                  NarrowBone("\xC3\xA9t\xC3\xA9", 0),  // UTF-8 in the narrow half only
-                 NarrowBone("\x80 \x81", 0),      // the euro sign, and a byte 1252 leaves undefined
-                 Bone(u"half \xD800", 0),        // an unpaired surrogate
-                 Bone(u"mesh_0", 0)};            // a bone named like the mesh node
+                 NarrowBone("\x80 \x81", 0),  // the euro sign, and a byte 1252 leaves undefined
+                 Bone(u"half \xD800", 0),     // an unpaired surrogate
+                 Bone(u"mesh_0", 0)};         // a bone named like the mesh node
   scene.materials = {Material(u"m"), Material(u"m"), Material(u"")};
   scene.vertices = {Vertex(0, 0, 0, {{1, 1}}), Vertex(1, 0, 0), Vertex(0, 1, 0)};
   host::MeshView mesh;
@@ -560,8 +591,14 @@ TEST(GltfNames, EveryNameIsValidUtf8AndUniqueInItsKindAndTracksKeepTheirBones) {
 
   const auto document = BuildGltf(scene, {});
   const tinygltf::Model model = Reloaded(document);
-  const std::vector<std::string> boneNames = {"Same", "Same.001", "bone_2", "\xC3\xBF\xC3\xBE", "Same.002",
-                                              "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC \xC2\x81", "half \xEF\xBF\xBD",
+  const std::vector<std::string> boneNames = {"Same",
+                                              "Same.001",
+                                              "bone_2",
+                                              "\xC3\xBF\xC3\xBE",
+                                              "Same.002",
+                                              "\xC3\xA9t\xC3\xA9",
+                                              "\xE2\x82\xAC \xC2\x81",
+                                              "half \xEF\xBF\xBD",
                                               "mesh_0"};
   const auto& skin = model.skins.at(0);
   ASSERT_EQ(skin.joints.size(), boneNames.size());
@@ -578,7 +615,8 @@ TEST(GltfNames, EveryNameIsValidUtf8AndUniqueInItsKindAndTracksKeepTheirBones) {
   for (size_t a = 0; a < 3; ++a) {
     EXPECT_EQ(model.animations[a].name, animationNames[a]);
     // Tracks still point at their bone by index, whatever the names became.
-    EXPECT_EQ(model.animations[a].channels.at(0).target_node, skin.joints[1 + a]) << "animation " << a;
+    EXPECT_EQ(model.animations[a].channels.at(0).target_node, skin.joints[1 + a])
+        << "animation " << a;
   }
 }
 
@@ -588,9 +626,7 @@ const std::vector<std::uint8_t> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n'
 
 class GltfFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    directory_ = scratch_.path();
-  }
+  void SetUp() override { directory_ = scratch_.path(); }
 
   // Decodes paths ending in ".tga" as a 2 x 1 image whose first pixel encodes the path's length;
   // a "PNG" is the PNG signature, then the image's size and pixels as they are.
@@ -614,7 +650,8 @@ class GltfFiles : public ::testing::Test {
   }
 
   // The document of `output` in `files`, read back.
-  tinygltf::Model Load(const cli::MemoryFiles& files, const std::filesystem::path& output, bool decode = false) {
+  tinygltf::Model Load(const cli::MemoryFiles& files, const std::filesystem::path& output,
+                       bool decode = false) {
     EXPECT_EQ(cli::CheckGltf(files, output), std::vector<std::string>{});
     tinygltf::Model model;
     std::string error;
@@ -630,19 +667,22 @@ class GltfFiles : public ::testing::Test {
 TEST_F(GltfFiles, AGltfWritesItsTexturesAsPngFilesBesideItAndUndecodableOnesAreAWarning) {
   SceneSnapshot scene;
   scene.materials = {Material(u"stone", u"/textures/rock.tga"), Material(u"plain"),
-                     Material(u"raw", u"/textures/skin.tex"), Material(u"again", u"/textures/rock.tga"),
+                     Material(u"raw", u"/textures/skin.tex"),
+                     Material(u"again", u"/textures/rock.tga"),
                      Material(u"other", u"/elsewhere/rock.tga")};
   // A slot stored without its "path set" flag is not a texture.
-  scene.materials[1].textureSlots.push_back(host::TextureSlotView{0, 0, u"/textures/unset.tga", {}});
+  scene.materials[1].textureSlots.push_back(
+      host::TextureSlotView{0, 0, u"/textures/unset.tga", {}});
   const auto output = directory_ / "my scene.gltf";
   cli::MemoryFiles files;
   const auto result = cli::ExportGltf(scene, output, {}, FakeCodec(), files);
   ASSERT_TRUE(result.written) << result.error;
-  EXPECT_EQ(decoded_,
-            (std::vector<std::u16string>{u"/textures/rock.tga", u"/textures/skin.tex", u"/elsewhere/rock.tga"}))
+  EXPECT_EQ(decoded_, (std::vector<std::u16string>{u"/textures/rock.tga", u"/textures/skin.tex",
+                                                   u"/elsewhere/rock.tga"}))
       << "every image is decoded once";
-  EXPECT_EQ(files.Order(), (std::vector<std::filesystem::path>{directory_ / "my_scene_rock.png",
-                                                               directory_ / "my_scene_rock_2.png", output}))
+  EXPECT_EQ(files.Order(),
+            (std::vector<std::filesystem::path>{directory_ / "my_scene_rock.png",
+                                                directory_ / "my_scene_rock_2.png", output}))
       << "the images come before the document that names them; no buffer without geometry";
   ASSERT_EQ(result.warnings.size(), 1u);
   EXPECT_NE(result.warnings[0].find("\"raw\""), std::string::npos) << result.warnings[0];
@@ -670,8 +710,8 @@ TEST_F(GltfFiles, AGltfWritesItsTexturesAsPngFilesBesideItAndUndecodableOnesAreA
 TEST_F(GltfFiles, AGlbCarriesItsImagesInsideAndEachIdenticalImageOnce) {
   SceneSnapshot scene;
   // rock.tga and ruck.tga decode alike (their paths are as long): one image for three materials.
-  scene.materials = {Material(u"a", u"/t/rock.tga"), Material(u"b", u"/t/ruck.tga"), Material(u"c", u"/t/rock.tga"),
-                     Material(u"d", u"/t/longer.tga")};
+  scene.materials = {Material(u"a", u"/t/rock.tga"), Material(u"b", u"/t/ruck.tga"),
+                     Material(u"c", u"/t/rock.tga"), Material(u"d", u"/t/longer.tga")};
   scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
   host::MeshView mesh;
   mesh.faces = {Face(0, {0, 1, 2})};
@@ -688,13 +728,15 @@ TEST_F(GltfFiles, AGlbCarriesItsImagesInsideAndEachIdenticalImageOnce) {
     const tinygltf::Model model = Load(files, output);
     ASSERT_EQ(model.images.size(), 2u);
     for (size_t m = 0; m < 4; ++m) {
-      EXPECT_EQ(model.materials[m].pbrMetallicRoughness.baseColorTexture.index, m == 3 ? 1 : 0) << "material " << m;
+      EXPECT_EQ(model.materials[m].pbrMetallicRoughness.baseColorTexture.index, m == 3 ? 1 : 0)
+          << "material " << m;
     }
     for (size_t i = 0; i < model.images.size(); ++i) {
       const tinygltf::Image& image = model.images[i];
       // The bytes the codec made, inside the buffer or in the file beside.
       std::vector<unsigned char> expected = kPngSignature;
-      expected.insert(expected.end(), {2, 1, std::uint8_t(i == 0 ? 11 : 13), 0, 0, 255, 0, 0, 0, 255});
+      expected.insert(expected.end(),
+                      {2, 1, std::uint8_t(i == 0 ? 11 : 13), 0, 0, 255, 0, 0, 0, 255});
       EXPECT_EQ(image.image, expected) << "image " << i;
       if (external) {
         EXPECT_EQ(image.bufferView, -1);
@@ -722,8 +764,9 @@ std::u16string WriteTexture(const std::filesystem::path& path, std::array<std::u
 TEST_F(GltfFiles, AMaterialBlendsOrCutsOutByItsImagesAlphaAndTakesTheAlphaMapTheHostWrote) {
   struct Case {
     const char* name;
-    std::array<std::uint8_t, 4> alpha;     // of the texture
-    std::optional<std::array<std::uint8_t, 4>> alphaMap;  // grey values of slot 1, when there is one
+    std::array<std::uint8_t, 4> alpha;  // of the texture
+    std::optional<std::array<std::uint8_t, 4>>
+        alphaMap;  // grey values of slot 1, when there is one
     const char* mode;
     std::array<std::uint8_t, 4> exported;  // the alpha of the image in the export
   };
@@ -731,15 +774,22 @@ TEST_F(GltfFiles, AMaterialBlendsOrCutsOutByItsImagesAlphaAndTakesTheAlphaMapThe
       {"opaque", {255, 255, 255, 255}, std::nullopt, "OPAQUE", {255, 255, 255, 255}},
       {"cut-out leaf", {0, 255, 255, 0}, std::nullopt, "MASK", {0, 255, 255, 0}},
       {"glass pane", {128, 128, 255, 40}, std::nullopt, "BLEND", {128, 128, 255, 40}},
-      {"cut-out by its alpha map", {0, 255, 255, 0}, std::array<std::uint8_t, 4>{0, 255, 255, 0}, "MASK",
+      {"cut-out by its alpha map",
+       {0, 255, 255, 0},
+       std::array<std::uint8_t, 4>{0, 255, 255, 0},
+       "MASK",
        {0, 255, 255, 0}},
-      {"blended by its alpha map", {255, 255, 255, 255}, std::array<std::uint8_t, 4>{10, 255, 255, 255}, "BLEND",
+      {"blended by its alpha map",
+       {255, 255, 255, 255},
+       std::array<std::uint8_t, 4>{10, 255, 255, 255},
+       "BLEND",
        {10, 255, 255, 255}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SceneSnapshot scene;
-    scene.materials = {Material(u"m", WriteTexture(directory_ / (std::string(c.name) + ".tga"), c.alpha))};
+    scene.materials = {
+        Material(u"m", WriteTexture(directory_ / (std::string(c.name) + ".tga"), c.alpha))};
     if (c.alphaMap) {
       // The host's alpha map is grey: red, green and blue carry the alpha, its own alpha is 255.
       host::DecodedImage map;
@@ -747,7 +797,8 @@ TEST_F(GltfFiles, AMaterialBlendsOrCutsOutByItsImagesAlphaAndTakesTheAlphaMapThe
       for (std::uint8_t a : *c.alphaMap) map.rgba.insert(map.rgba.end(), {a, a, a, 255});
       const auto mapPath = directory_ / (std::string(c.name) + "_A.tga");
       ASSERT_TRUE(host::WriteTga(mapPath.string(), map));
-      scene.materials[0].textureSlots.push_back(host::TextureSlotView{1, 1, mapPath.u16string(), {}});
+      scene.materials[0].textureSlots.push_back(
+          host::TextureSlotView{1, 1, mapPath.u16string(), {}});
     }
     cli::MemoryFiles files;
     const auto output = directory_ / "alpha.glb";
@@ -790,8 +841,9 @@ TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
     tinygltf::TinyGLTF loader;
     tinygltf::Model model;
     std::string error, warning;
-    const bool loaded = binary ? loader.LoadBinaryFromFile(&model, &error, &warning, output.string())
-                               : loader.LoadASCIIFromFile(&model, &error, &warning, output.string());
+    const bool loaded = binary
+                            ? loader.LoadBinaryFromFile(&model, &error, &warning, output.string())
+                            : loader.LoadASCIIFromFile(&model, &error, &warning, output.string());
     ASSERT_TRUE(loaded) << error;
     EXPECT_EQ(model.meshes.size(), 1u);
     EXPECT_EQ(model.skins.size(), 1u);
@@ -806,7 +858,8 @@ TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
   ASSERT_TRUE(spaced.written) << spaced.error;
   EXPECT_NE(files.Find(directory_ / "my scene.bin"), nullptr);
   const std::vector<std::uint8_t>& json = *files.Find(directory_ / "my scene.gltf");
-  EXPECT_NE(std::string(json.begin(), json.end()).find("\"uri\":\"my%20scene.bin\""), std::string::npos);
+  EXPECT_NE(std::string(json.begin(), json.end()).find("\"uri\":\"my%20scene.bin\""),
+            std::string::npos);
   EXPECT_EQ(Load(files, directory_ / "my scene.gltf").meshes.size(), 1u);
 
   const auto refused = cli::ExportGltf(scene, directory_ / "scene.obj", {}, FakeCodec());

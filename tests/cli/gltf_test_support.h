@@ -16,7 +16,8 @@
 
 namespace vexmara::testing {
 
-inline host::VertexView Vertex(float x, float y, float z, std::vector<host::HostWeightEntry> weights = {}) {
+inline host::VertexView Vertex(float x, float y, float z,
+                               std::vector<host::HostWeightEntry> weights = {}) {
   host::VertexView vertex;
   vertex.position = {x, y, z};
   vertex.weighted = !weights.empty();
@@ -34,7 +35,8 @@ inline host::FaceView Face(int material, std::array<std::int32_t, 3> vertices,
   return face;
 }
 
-inline host::MaterialView Material(const std::u16string& name, const std::u16string& texture = u"") {
+inline host::MaterialView Material(const std::u16string& name,
+                                   const std::u16string& texture = u"") {
   host::MaterialView material;
   material.name = name;
   material.flags = 2;
@@ -42,8 +44,10 @@ inline host::MaterialView Material(const std::u16string& name, const std::u16str
   return material;
 }
 
-inline host::BoneView Bone(const std::u16string& name, int parent, std::array<float, 3> t = {0, 0, 0},
-                           std::array<float, 4> q = {0, 0, 0, 1}, std::array<float, 3> s = {1, 1, 1}) {
+inline host::BoneView Bone(const std::u16string& name, int parent,
+                           std::array<float, 3> t = {0, 0, 0},
+                           std::array<float, 4> q = {0, 0, 0, 1},
+                           std::array<float, 3> s = {1, 1, 1}) {
   host::BoneView bone;
   bone.name = name;
   bone.parentIndex = parent;
@@ -73,7 +77,8 @@ std::vector<T> ReadAccessor(const tinygltf::Model& model, int index) {
   const tinygltf::BufferView& view = model.bufferViews.at(size_t(accessor.bufferView));
   const tinygltf::Buffer& buffer = model.buffers.at(size_t(view.buffer));
   const size_t components = size_t(tinygltf::GetNumComponentsInType(std::uint32_t(accessor.type)));
-  const size_t bytes = size_t(tinygltf::GetComponentSizeInBytes(std::uint32_t(accessor.componentType)));
+  const size_t bytes =
+      size_t(tinygltf::GetComponentSizeInBytes(std::uint32_t(accessor.componentType)));
   EXPECT_EQ(sizeof(T), components * bytes) << "the element type does not match the accessor";
   EXPECT_LE(view.byteOffset + accessor.byteOffset + accessor.count * sizeof(T), buffer.data.size());
   std::vector<T> elements(accessor.count);
@@ -83,11 +88,13 @@ std::vector<T> ReadAccessor(const tinygltf::Model& model, int index) {
 }
 
 // Indices of a primitive as 32-bit values, whatever their stored width.
-inline std::vector<std::uint32_t> ReadIndices(const tinygltf::Model& model, const tinygltf::Primitive& primitive) {
+inline std::vector<std::uint32_t> ReadIndices(const tinygltf::Model& model,
+                                              const tinygltf::Primitive& primitive) {
   const tinygltf::Accessor& accessor = model.accessors.at(size_t(primitive.indices));
   std::vector<std::uint32_t> indices;
   if (accessor.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT) {
-    for (std::uint16_t i : ReadAccessor<std::uint16_t>(model, primitive.indices)) indices.push_back(i);
+    for (std::uint16_t i : ReadAccessor<std::uint16_t>(model, primitive.indices))
+      indices.push_back(i);
   } else {
     indices = ReadAccessor<std::uint32_t>(model, primitive.indices);
   }

@@ -75,7 +75,8 @@ std::vector<std::string> MakeBenchmarkShape(const fs::path& folder) {
   shape.vertices = 20000;
   shape.bones = 50;
   shape.materials = 8;
-  EXPECT_TRUE(writer::SaveBytes((folder / "grid.app").string(), writer::WriteAppFile(writer::SampleModel(shape))));
+  EXPECT_TRUE(writer::SaveBytes((folder / "grid.app").string(),
+                                writer::WriteAppFile(writer::SampleModel(shape))));
   for (int m = 0; m < shape.materials; ++m) {
     const std::string name = "texture_" + std::to_string(m);
     EXPECT_TRUE(writer::SaveBytes((folder / (name + ".tex")).string(),
@@ -94,7 +95,8 @@ std::vector<std::string> MakeBenchmarkShape(const fs::path& folder) {
     animation.tracks = shape.bones;
     animation.keys = 30 + 10 * a;
     const std::string file = "clip_" + std::to_string(a) + ".ani";
-    EXPECT_TRUE(writer::SaveBytes((folder / file).string(), writer::WriteAniFile(writer::SampleAnimation(animation))));
+    EXPECT_TRUE(writer::SaveBytes((folder / file).string(),
+                                  writer::WriteAniFile(writer::SampleAnimation(animation))));
     arguments.insert(arguments.end(), {"--anim", file});
   }
   arguments.insert(arguments.end(), {"-o", "grid.glb"});
@@ -103,24 +105,41 @@ std::vector<std::string> MakeBenchmarkShape(const fs::path& folder) {
 
 std::vector<GoldenCase> GoldenCases() {
   std::vector<GoldenCase> cases;
-  cases.push_back({"sample glb", [](const fs::path& f) { return MakeSample(f, {"-o", "sample.glb"}); }, {"sample.glb"}});
-  cases.push_back({"sample gltf", [](const fs::path& f) { return MakeSample(f, {"-o", "sample.gltf"}); },
+  cases.push_back({"sample glb",
+                   [](const fs::path& f) {
+                     return MakeSample(f, {"-o", "sample.glb"});
+                   },
+                   {"sample.glb"}});
+  cases.push_back({"sample gltf",
+                   [](const fs::path& f) {
+                     return MakeSample(f, {"-o", "sample.gltf"});
+                   },
                    {"sample.gltf", "sample.bin", "sample_lower.png", "sample_upper.png"}});
   cases.push_back({"sample glb with its images beside it",
-                   [](const fs::path& f) { return MakeSample(f, {"-o", "sample.glb", "--external-images"}); },
+                   [](const fs::path& f) {
+                     return MakeSample(f, {"-o", "sample.glb", "--external-images"});
+                   },
                    {"sample.glb", "sample_lower.png", "sample_upper.png"}});
   cases.push_back({"sample unswapped, submeshes as groups",
-                   [](const fs::path& f) { return MakeSample(f, {"-o", "sample.glb", "--no-swap", "--groups"}); },
+                   [](const fs::path& f) {
+                     return MakeSample(f, {"-o", "sample.glb", "--no-swap", "--groups"});
+                   },
                    {"sample.glb"}});
   cases.push_back({"sample with alpha maps",
-                   [](const fs::path& f) { return MakeSample(f, {"-o", "sample.glb", "--alpha"}); },
+                   [](const fs::path& f) {
+                     return MakeSample(f, {"-o", "sample.glb", "--alpha"});
+                   },
                    {"sample.glb", "sample/lower_A.tga", "sample/upper_A.tga"}});
-  cases.push_back({"sample scene document", [](const fs::path& f) { return MakeSample(f, {"--json", "scene.json"}); },
+  cases.push_back({"sample scene document",
+                   [](const fs::path& f) {
+                     return MakeSample(f, {"--json", "scene.json"});
+                   },
                    {"scene.json"}});
   for (const odd::OddModel& model : odd::OddModels()) {
     cases.push_back({std::string("odd model: ") + model.name,
                      [model](const fs::path& folder) {
-                       EXPECT_TRUE(writer::SaveBytes((folder / "odd.app").string(), writer::WriteAppFile(model.model())));
+                       EXPECT_TRUE(writer::SaveBytes((folder / "odd.app").string(),
+                                                     writer::WriteAppFile(model.model())));
                        if (model.textures) model.textures(folder);
                        std::vector<std::string> arguments{"odd.app"};
                        for (size_t a = 0; a < model.animations.size(); ++a) {
@@ -130,7 +149,8 @@ std::vector<GoldenCase> GoldenCases() {
                          arguments.insert(arguments.end(), {"--anim", file});
                        }
                        arguments.insert(arguments.end(), {"-o", "odd.glb"});
-                       arguments.insert(arguments.end(), model.arguments.begin(), model.arguments.end());
+                       arguments.insert(arguments.end(), model.arguments.begin(),
+                                        model.arguments.end());
                        return arguments;
                      },
                      {"odd.glb"}});
@@ -174,18 +194,21 @@ TEST(GoldenOutputs, EveryOutputKeepsItsBytes) {
       found[key] = std::to_string(bytes.size()) + " " + Checksum(bytes);
       if (!update) {
         const auto known = expected.find(key);
-        ASSERT_NE(known, expected.end()) << key << " has no stored checksum: see this file's first lines";
+        ASSERT_NE(known, expected.end())
+            << key << " has no stored checksum: see this file's first lines";
         EXPECT_EQ(found[key], known->second) << key << " changed";
       }
     }
   }
   if (update) {
     std::ofstream file(stored);
-    file << "# The bytes and FNV-1a checksum of every output of tests/cli/golden_outputs_test.cpp.\n";
+    file << "# The bytes and FNV-1a checksum of every output of "
+            "tests/cli/golden_outputs_test.cpp.\n";
     for (const auto& [key, sum] : found) file << key << " | " << sum << "\n";
     ASSERT_TRUE(file.good()) << stored;
   } else {
-    EXPECT_EQ(found.size(), expected.size()) << "outputs were added or left out: see this file's first lines";
+    EXPECT_EQ(found.size(), expected.size())
+        << "outputs were added or left out: see this file's first lines";
   }
 }
 

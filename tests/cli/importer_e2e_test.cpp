@@ -33,17 +33,21 @@ class Importer : public ::testing::Test {
   }
 
   // The Khronos validator's report of one file.
-  nlohmann::json Validate(const fs::path& file) { return ValidateGltf({file}, folder_)[file.string()]; }
+  nlohmann::json Validate(const fs::path& file) {
+    return ValidateGltf({file}, folder_)[file.string()];
+  }
 
-  nlohmann::json ReadJson(const fs::path& file) { return nlohmann::json::parse(ReadWhole(file), nullptr, false); }
+  nlohmann::json ReadJson(const fs::path& file) {
+    return nlohmann::json::parse(ReadWhole(file), nullptr, false);
+  }
 
   ScratchFolder scratch_;
   fs::path folder_;
 };
 
 TEST_F(Importer, PrintsWhatTheDialogShowsThenTheOutcomeAndWritesBesideTheCallersPaths) {
-  const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", "out/sample.glb",
-                                 "--json", "out/scene.json"});
+  const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o",
+                                 "out/sample.glb", "--json", "out/scene.json"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");
   const std::string sample = (folder_ / "sample").string();
@@ -56,18 +60,24 @@ TEST_F(Importer, PrintsWhatTheDialogShowsThenTheOutcomeAndWritesBesideTheCallers
       "    materials: 2\n"
       "    bones:     4\n"
       "  Texture Directory\n"
-      "    " + sample + "/\n"
+      "    " +
+      sample +
+      "/\n"
       "    Textures:  2\n"
       "      lower.tex\n"
       "      upper.tex\n"
       "  Animations\n"
-      "    " + sample + "/sample.ani\n"
+      "    " +
+      sample +
+      "/sample.ani\n"
       "  Options\n"
       "    [x] Swap model\n"
       "    [ ] Import submeshes as groups\n"
       "    [ ] Extract alpha maps\n"
-      "Imported sample/sample.app: 2 materials, 2 groups, 234 vertices, 2 meshes, 4 bones, 1 animation; "
-      "wrote out/sample.glb (2 meshes, 2 primitives, 234 vertices, 2 textured materials, 4 joints, 1 animation)\n";
+      "Imported sample/sample.app: 2 materials, 2 groups, 234 vertices, 2 meshes, 4 bones, 1 "
+      "animation; "
+      "wrote out/sample.glb (2 meshes, 2 primitives, 234 vertices, 2 textured materials, 4 joints, "
+      "1 animation)\n";
   EXPECT_EQ(run.out, expected);
   // The import moved the current directory to the model's folder; the outputs are still where
   // the caller's relative paths put them.
@@ -89,7 +99,8 @@ TEST_F(Importer, PrintsWhatTheDialogShowsThenTheOutcomeAndWritesBesideTheCallers
 TEST_F(Importer, TheSampleAsGlbAndAsGltfPassesTheValidatorAndAssimpReadsItsCounts) {
   for (const char* output : {"out/sample.glb", "out/sample.gltf"}) {
     SCOPED_TRACE(output);
-    const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", output});
+    const ProgramRun run =
+        Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", output});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto report = Validate(folder_ / output);
     EXPECT_EQ(report["errors"], 0) << report.dump(2);
@@ -109,7 +120,8 @@ TEST_F(Importer, TheSampleAsGlbAndAsGltfPassesTheValidatorAndAssimpReadsItsCount
 
 TEST_F(Importer, BlenderBuildsTheSampleAndAGlbCopiedAloneKeepsItsTextures) {
   for (const char* output : {"out/sample.glb", "out/sample.gltf"}) {
-    const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", output});
+    const ProgramRun run =
+        Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", output});
     ASSERT_EQ(run.exitCode, 0) << run.err;
   }
   // A .glb is copied alone, away from the model's folder and its textures.
@@ -119,7 +131,8 @@ TEST_F(Importer, BlenderBuildsTheSampleAndAGlbCopiedAloneKeepsItsTextures) {
   const auto built = BlenderImport(files, folder_);
   for (const fs::path& file : files) {
     SCOPED_TRACE(file.string());
-    const nlohmann::json scene = built.count(file.string()) ? built.at(file.string()) : nlohmann::json();
+    const nlohmann::json scene =
+        built.count(file.string()) ? built.at(file.string()) : nlohmann::json();
     ASSERT_TRUE(scene.is_object());
     EXPECT_TRUE(scene["error"].is_null()) << scene["error"];
     ASSERT_EQ(scene["armatures"].size(), 1u) << scene.dump(2);
@@ -146,7 +159,8 @@ TEST_F(Importer, BlenderBuildsTheSampleAndAGlbCopiedAloneKeepsItsTextures) {
 
 TEST_F(Importer, ReadFailuresNameTheFileInThePluginsOwnWords) {
   // A model with neither geosets nor bones.
-  ASSERT_TRUE(writer::SaveBytes((folder_ / "empty.app").string(), writer::WriteAppFile(writer::AppModel{})));
+  ASSERT_TRUE(writer::SaveBytes((folder_ / "empty.app").string(),
+                                writer::WriteAppFile(writer::AppModel{})));
   struct Case {
     const char* model;
     const char* said;
@@ -182,19 +196,27 @@ TEST_F(Importer, TheThreeOptionsSetTheDialogsBoxes) {
   model.geosets[0].submeshes = {submesh, submesh};
   model.materials = {writer::AppMaterial{"lower", {writer::AppVariant{{1000}, {}}}, {}}};
   model.variantNames = {"default"};
-  ASSERT_TRUE(writer::SaveBytes((folder_ / "sample/pair.app").string(), writer::WriteAppFile(model)));
+  ASSERT_TRUE(
+      writer::SaveBytes((folder_ / "sample/pair.app").string(), writer::WriteAppFile(model)));
 
   const ProgramRun plain = Import({"sample/pair.app", "--json", "plain.json"});
   ASSERT_EQ(plain.exitCode, 0) << plain.err;
-  EXPECT_NE(plain.out.find("    [x] Swap model\n    [ ] Import submeshes as groups\n    [ ] Extract alpha maps\n"),
-            std::string::npos) << plain.out;
+  EXPECT_NE(
+      plain.out.find(
+          "    [x] Swap model\n    [ ] Import submeshes as groups\n    [ ] Extract alpha maps\n"),
+      std::string::npos)
+      << plain.out;
   EXPECT_NE(plain.out.find("1 material, 1 group,"), std::string::npos) << plain.out;
   EXPECT_FALSE(fs::exists(folder_ / "sample/lower_A.tga"));
 
-  const ProgramRun all = Import({"sample/pair.app", "--no-swap", "--groups", "--alpha", "--json", "all.json"});
+  const ProgramRun all =
+      Import({"sample/pair.app", "--no-swap", "--groups", "--alpha", "--json", "all.json"});
   ASSERT_EQ(all.exitCode, 0) << all.err;
-  EXPECT_NE(all.out.find("    [ ] Swap model\n    [x] Import submeshes as groups\n    [x] Extract alpha maps\n"),
-            std::string::npos) << all.out;
+  EXPECT_NE(
+      all.out.find(
+          "    [ ] Swap model\n    [x] Import submeshes as groups\n    [x] Extract alpha maps\n"),
+      std::string::npos)
+      << all.out;
   EXPECT_NE(all.out.find("1 material, 2 groups,"), std::string::npos) << all.out;
   // The alpha map the plug-in asked the host to save, beside the texture.
   EXPECT_TRUE(fs::exists(folder_ / "sample/lower_A.tga"));
@@ -212,23 +234,27 @@ TEST_F(Importer, TexturesAreLookedForInTheGivenFolderAndMarkedWhenNotFound) {
   }
   const ProgramRun missing = Import({"sample/sample.app", "-o", "a.glb"});
   ASSERT_EQ(missing.exitCode, 0) << missing.err;
-  EXPECT_NE(missing.out.find("    Textures:  2\n      lower*\n      upper*\n"), std::string::npos) << missing.out;
+  EXPECT_NE(missing.out.find("    Textures:  2\n      lower*\n      upper*\n"), std::string::npos)
+      << missing.out;
   EXPECT_NE(missing.out.find("0 textured materials"), std::string::npos) << missing.out;
 
   const ProgramRun found = Import({"sample/sample.app", "--textures", "textures", "-o", "b.gltf"});
   ASSERT_EQ(found.exitCode, 0) << found.err;
   EXPECT_NE(found.out.find("  Texture Directory\n    " + (folder_ / "textures").string() +
                            "/\n    Textures:  2\n      lower.tex\n      upper.tex\n"),
-            std::string::npos) << found.out;
+            std::string::npos)
+      << found.out;
   EXPECT_NE(found.out.find("2 textured materials"), std::string::npos) << found.out;
   EXPECT_TRUE(fs::exists(folder_ / "b_lower.png"));
 }
 
 TEST_F(Importer, ATextureFoundOnlyAsATexFileLeavesItsMaterialUntexturedWithAWarning) {
   fs::remove(folder_ / "sample/upper.tga");
-  const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", "out/sample.glb"});
+  const ProgramRun run =
+      Import({"sample/sample.app", "--anim", "sample/sample.ani", "-o", "out/sample.glb"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.err, "vexmara-import: warning: material \"upper\": " + (folder_ / "sample/upper.tex").string() +
+  EXPECT_EQ(run.err, "vexmara-import: warning: material \"upper\": " +
+                         (folder_ / "sample/upper.tex").string() +
                          " cannot be decoded; the material is left untextured\n");
   EXPECT_NE(run.out.find("1 textured material,"), std::string::npos) << run.out;
   const auto report = Validate(folder_ / "out/sample.glb");
@@ -236,10 +262,13 @@ TEST_F(Importer, ATextureFoundOnlyAsATexFileLeavesItsMaterialUntexturedWithAWarn
 }
 
 TEST_F(Importer, AnAnimationFileThatCannotBeReadIsNamedAndTheImportGoesOn) {
-  const ProgramRun run = Import({"sample/sample.app", "--anim", "sample/none.ani", "--anim", "sample/sample.ani"});
+  const ProgramRun run =
+      Import({"sample/sample.app", "--anim", "sample/none.ani", "--anim", "sample/sample.ani"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.err, "vexmara-import: warning: sample/none.ani: Could not open file for reading.\n");
-  EXPECT_NE(run.out.find("  Animations\n    Multiple files selected\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.err,
+            "vexmara-import: warning: sample/none.ani: Could not open file for reading.\n");
+  EXPECT_NE(run.out.find("  Animations\n    Multiple files selected\n"), std::string::npos)
+      << run.out;
   EXPECT_NE(run.out.find(", 1 animation\n"), std::string::npos) << run.out;
 }
 

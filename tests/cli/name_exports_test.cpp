@@ -57,7 +57,8 @@ class NameExports : public ::testing::Test {
 };
 
 TEST_F(NameExports, AnAnimationFilesTrackNamesComeInTrackOrderAsTheFileHasThem) {
-  const cli::TrackNames names = exports_.AnimationTrackNames(Save("walk.ani", writer::WriteAniFile(ThreeTracks())));
+  const cli::TrackNames names =
+      exports_.AnimationTrackNames(Save("walk.ani", writer::WriteAniFile(ThreeTracks())));
   EXPECT_EQ(names.read, cli::TrackNamesRead::Complete);
   EXPECT_EQ(names.names, (std::vector<std::string>{"Spine", "ARM_L", "arm_r"}));
 }
@@ -66,14 +67,16 @@ TEST_F(NameExports, ADamagedFileGivesTheNamesReadBeforeTheDamageAndAMissingOneNo
   writer::AniFile damaged = ThreeTracks();
   // The key table lies past the end of the file: the parse stops after the bone names.
   damaged.translationTableArray.ref = writer::DataRef{1u << 20, 72};
-  const cli::TrackNames rejected = exports_.AnimationTrackNames(Save("damaged.ani", writer::WriteAniFile(damaged)));
+  const cli::TrackNames rejected =
+      exports_.AnimationTrackNames(Save("damaged.ani", writer::WriteAniFile(damaged)));
   EXPECT_EQ(rejected.read, cli::TrackNamesRead::Rejected);
   EXPECT_EQ(rejected.names.size(), 3u);
 
   const cli::TrackNames missing = exports_.AnimationTrackNames(cli::WidePath(folder_ / "none.ani"));
   EXPECT_EQ(missing.read, cli::TrackNamesRead::Unreadable);
   EXPECT_TRUE(missing.names.empty());
-  const cli::TrackNames shortFile = exports_.AnimationTrackNames(Save("short.ani", std::vector<std::uint8_t>(10, 0)));
+  const cli::TrackNames shortFile =
+      exports_.AnimationTrackNames(Save("short.ani", std::vector<std::uint8_t>(10, 0)));
   EXPECT_EQ(shortFile.read, cli::TrackNamesRead::Rejected) << "read, but too short for a header";
   EXPECT_TRUE(shortFile.names.empty());
 }
@@ -93,7 +96,10 @@ TEST_F(NameExports, TheReadModelsBonesAreListedUntilItsImportAndReadingAnAnimati
   // An animation file read between the read and the import is not part of the import.
   writer::SampleAnimationShape animation;
   animation.tracks = 3;
-  EXPECT_EQ(exports_.AnimationTrackNames(Save("take.ani", writer::WriteAniFile(writer::SampleAnimation(animation)))).read,
+  EXPECT_EQ(exports_
+                .AnimationTrackNames(
+                    Save("take.ani", writer::WriteAniFile(writer::SampleAnimation(animation))))
+                .read,
             cli::TrackNamesRead::Complete);
   ASSERT_TRUE(exports_.ModelBoneNames(&bones));
   EXPECT_EQ(bones.size(), 3u);

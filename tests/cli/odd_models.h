@@ -33,7 +33,8 @@ using writer::MakeVertex;
 inline writer::AppSubmesh Triangle(const std::string& material, bool skinned = true) {
   writer::AppSubmesh submesh;
   submesh.materialName = material;
-  submesh.vertices = {MakeVertex(0, 0, 0, 0, 0), MakeVertex(1, 0, 0, 1, 0), MakeVertex(0, 0, 1, 0, 1)};
+  submesh.vertices = {MakeVertex(0, 0, 0, 0, 0), MakeVertex(1, 0, 0, 1, 0),
+                      MakeVertex(0, 0, 1, 0, 1)};
   if (skinned) submesh.skin.assign(3, writer::AppSkin{{0, 0, 0}, {1, 0, 0}});
   submesh.triangles = {{0, 1, 2}};
   return submesh;
@@ -43,7 +44,8 @@ inline writer::AppSubmesh Triangle(const std::string& material, bool skinned = t
 inline AppModel Skeleton(const std::vector<int32_t>& parents) {
   AppModel model;
   for (size_t b = 0; b < parents.size(); ++b) {
-    model.bones.push_back(MakeBone("b" + std::to_string(b), parents[b], {0, 0, b == 0 ? 0.0f : 1.0f}));
+    model.bones.push_back(
+        MakeBone("b" + std::to_string(b), parents[b], {0, 0, b == 0 ? 0.0f : 1.0f}));
   }
   model.geosets[0].submeshes = {Triangle("m")};
   model.materials = {MakeMaterial("m")};
@@ -59,7 +61,8 @@ inline writer::AniFile Animation(const std::string& name, const std::vector<std:
     writer::AniTrack track;
     track.boneName = bone;
     track.translationKeys = {{0, 0, 0, 0}, {1, 0, 0, 1}};
-    track.rotationKeys = {writer::MakeRotationKey(0, 0, 0, 0, 1), writer::MakeRotationKey(1, 0, 0, 0.7071f, 0.7071f)};
+    track.rotationKeys = {writer::MakeRotationKey(0, 0, 0, 0, 1),
+                          writer::MakeRotationKey(1, 0, 0, 0.7071f, 0.7071f)};
     track.scaleKeys = {{0, 1}, {1, 1.5f}};
     file.tracks.push_back(track);
   }
@@ -69,12 +72,15 @@ inline writer::AniFile Animation(const std::string& name, const std::vector<std:
 
 // A texture as the game keeps it (a tex file naming `id`) with a 4 x 4 TGA of the given alpha
 // values (one per row) beside it.
-inline void WriteTexture(const fs::path& folder, const std::string& name, int32_t id, std::array<std::uint8_t, 4> alpha) {
-  ASSERT_TRUE(writer::SaveBytes((folder / (name + ".tex")).string(), writer::SampleTextureFile(id)));
+inline void WriteTexture(const fs::path& folder, const std::string& name, int32_t id,
+                         std::array<std::uint8_t, 4> alpha) {
+  ASSERT_TRUE(
+      writer::SaveBytes((folder / (name + ".tex")).string(), writer::SampleTextureFile(id)));
   host::DecodedImage image;
   image.width = image.height = 4;
   for (std::uint8_t a : alpha) {
-    for (int x = 0; x < 4; ++x) image.rgba.insert(image.rgba.end(), {std::uint8_t(60 * x), 120, 200, a});
+    for (int x = 0; x < 4; ++x)
+      image.rgba.insert(image.rgba.end(), {std::uint8_t(60 * x), 120, 200, a});
   }
   ASSERT_TRUE(host::WriteTga((folder / (name + ".tga")).string(), image));
 }
@@ -91,7 +97,8 @@ struct OddModel {
 };
 
 inline std::vector<OddModel> OddModels() {
-  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN(),
+              inf = std::numeric_limits<float>::infinity();
   const auto nodeNamed = [](const nlohmann::json& document, const std::string& name) {
     for (const auto& node : document["nodes"]) {
       if (node.value("name", "") == name) return true;
@@ -99,12 +106,36 @@ inline std::vector<OddModel> OddModels() {
     return false;
   };
   std::vector<OddModel> models;
-  models.push_back({"forest", [] { return Skeleton({-1, 0, -1, 2}); }, {Animation("a", {"b0", "b3"})}, {}, {}, nullptr,
-                    [](const nlohmann::json& d) { EXPECT_EQ(d["nodes"].size(), 6u) << "one extra node"; }});
-  models.push_back({"cycle", [] { return Skeleton({-1, 0, 3, 2}); }, {Animation("a", {"b2", "b3"})}, {}, {}, nullptr,
-                    [](const nlohmann::json& d) { EXPECT_EQ(d["nodes"].size(), 6u) << "one extra node"; }});
-  models.push_back({"self-parent", [] { return Skeleton({-1, 0, 2}); }, {Animation("a", {"b2"})}, {}, {}, nullptr,
-                    [](const nlohmann::json& d) { EXPECT_EQ(d["nodes"].size(), 5u) << "one extra node"; }});
+  models.push_back(
+      {"forest",
+       [] {
+         return Skeleton({-1, 0, -1, 2});
+       },
+       {Animation("a", {"b0", "b3"})},
+       {},
+       {},
+       nullptr,
+       [](const nlohmann::json& d) { EXPECT_EQ(d["nodes"].size(), 6u) << "one extra node"; }});
+  models.push_back(
+      {"cycle",
+       [] {
+         return Skeleton({-1, 0, 3, 2});
+       },
+       {Animation("a", {"b2", "b3"})},
+       {},
+       {},
+       nullptr,
+       [](const nlohmann::json& d) { EXPECT_EQ(d["nodes"].size(), 6u) << "one extra node"; }});
+  models.push_back(
+      {"self-parent",
+       [] {
+         return Skeleton({-1, 0, 2});
+       },
+       {Animation("a", {"b2"})},
+       {},
+       {},
+       nullptr,
+       [](const nlohmann::json& d) { EXPECT_EQ(d["nodes"].size(), 5u) << "one extra node"; }});
   models.push_back({"duplicate names",
                     [] {
                       AppModel model = Skeleton({-1, 0, 0});
@@ -113,9 +144,13 @@ inline std::vector<OddModel> OddModels() {
                       model.geosets[1].submeshes = {Triangle("m")};
                       return model;
                     },
-                    {Animation("walk", {"Same"}), Animation("walk", {"b0"})}, {}, {}, nullptr,
+                    {Animation("walk", {"Same"}), Animation("walk", {"b0"})},
+                    {},
+                    {},
+                    nullptr,
                     [&](const nlohmann::json& d) {
-                      EXPECT_TRUE(nodeNamed(d, "Same") && nodeNamed(d, "Same.001")) << d["nodes"].dump();
+                      EXPECT_TRUE(nodeNamed(d, "Same") && nodeNamed(d, "Same.001"))
+                          << d["nodes"].dump();
                       ASSERT_EQ(d["animations"].size(), 2u);
                       EXPECT_EQ(d["animations"][1]["name"], "walk.001");
                     }});
@@ -127,7 +162,10 @@ inline std::vector<OddModel> OddModels() {
                       model.geosets[0].submeshes[0].materialName = "";
                       return model;
                     },
-                    {}, {}, {}, nullptr,
+                    {},
+                    {},
+                    {},
+                    nullptr,
                     [&](const nlohmann::json& d) {
                       EXPECT_TRUE(nodeNamed(d, "bone_1")) << d["nodes"].dump();
                       EXPECT_EQ(d["materials"][0]["name"], "material_0");
@@ -140,7 +178,10 @@ inline std::vector<OddModel> OddModels() {
                       model.geosets[0].submeshes[0].materialName = "\xE9t\xE9";
                       return model;
                     },
-                    {}, {}, {}, nullptr,
+                    {},
+                    {},
+                    {},
+                    nullptr,
                     [&](const nlohmann::json& d) {
                       EXPECT_TRUE(nodeNamed(d, "\xC3\xBF\xC3\xBE")) << d["nodes"].dump();
                       EXPECT_EQ(d["materials"][0]["name"], "\xC3\xA9t\xC3\xA9");
@@ -152,7 +193,10 @@ inline std::vector<OddModel> OddModels() {
                       model.materials.clear();
                       return model;
                     },
-                    {Animation("a", {"b1"})}, {}, {}, "No materials remaining",
+                    {Animation("a", {"b1"})},
+                    {},
+                    {},
+                    "No materials remaining",
                     [](const nlohmann::json& d) {
                       EXPECT_FALSE(d.contains("meshes"));
                       EXPECT_EQ(d["animations"].size(), 1u);
@@ -163,7 +207,10 @@ inline std::vector<OddModel> OddModels() {
                       model.geosets[0].submeshes = {Triangle("m", false)};
                       return model;
                     },
-                    {Animation("a", {"nobody"})}, {}, {}, nullptr,
+                    {Animation("a", {"nobody"})},
+                    {},
+                    {},
+                    nullptr,
                     [](const nlohmann::json& d) {
                       EXPECT_FALSE(d.contains("skins"));
                       EXPECT_FALSE(d.contains("animations"));
@@ -172,13 +219,18 @@ inline std::vector<OddModel> OddModels() {
                     [] {
                       AppModel model = Skeleton({-1});
                       writer::AppSubmesh& submesh = model.geosets[0].submeshes[0];
-                      submesh.vertices.push_back(MakeVertex(5, 5, 5, 0.5f, 0.5f));  // named by no triangle
+                      submesh.vertices.push_back(
+                          MakeVertex(5, 5, 5, 0.5f, 0.5f));  // named by no triangle
                       submesh.skin.push_back(writer::AppSkin{{0, 0, 0}, {1, 0, 0}});
                       submesh.triangles.push_back({1, 1, 1});
                       submesh.triangles.push_back({0, 2, 2});
                       return model;
                     },
-                    {}, {}, {}, nullptr, nullptr});
+                    {},
+                    {},
+                    {},
+                    nullptr,
+                    nullptr});
   models.push_back({"empty submeshes",
                     [] {
                       AppModel model = Skeleton({-1});
@@ -188,7 +240,10 @@ inline std::vector<OddModel> OddModels() {
                       model.geosets[1].submeshes = {empty};
                       return model;
                     },
-                    {}, {}, {}, nullptr,
+                    {},
+                    {},
+                    {},
+                    nullptr,
                     [](const nlohmann::json& d) { EXPECT_EQ(d["meshes"].size(), 1u); }});
   models.push_back({"no materials",
                     [] {
@@ -196,7 +251,10 @@ inline std::vector<OddModel> OddModels() {
                       model.materials.clear();
                       return model;
                     },
-                    {}, {}, {}, nullptr,
+                    {},
+                    {},
+                    {},
+                    nullptr,
                     [](const nlohmann::json& d) {
                       EXPECT_FALSE(d["meshes"][0]["primitives"][0].contains("material"));
                     }});
@@ -209,7 +267,11 @@ inline std::vector<OddModel> OddModels() {
                       vertices[2].position = {3e38f, -3e38f, 1e-38f};
                       return model;
                     },
-                    {}, {}, {}, nullptr, nullptr});
+                    {},
+                    {},
+                    {},
+                    nullptr,
+                    nullptr});
   models.push_back({"weights not summing to one, a skin index past the bones",
                     [] {
                       AppModel model = Skeleton({-1, 0});
@@ -219,11 +281,16 @@ inline std::vector<OddModel> OddModels() {
                       skin[2] = writer::AppSkin{{1, 1, 1}, {0.5f, 0.5f, 0.5f}};
                       return model;
                     },
-                    {}, {}, {}, nullptr, nullptr});
+                    {},
+                    {},
+                    {},
+                    nullptr,
+                    nullptr});
   models.push_back({"cut-out, blended and opaque textures, alpha maps extracted",
                     [] {
                       AppModel model = Skeleton({-1});
-                      model.materials = {MakeMaterial("leaf", {2000}), MakeMaterial("glass", {2001}),
+                      model.materials = {MakeMaterial("leaf", {2000}),
+                                         MakeMaterial("glass", {2001}),
                                          MakeMaterial("stone", {2002})};
                       model.geosets[0].submeshes = {Triangle("leaf"), Triangle("glass")};
                       model.geosets[1].submeshes = {Triangle("stone")};
@@ -235,7 +302,8 @@ inline std::vector<OddModel> OddModels() {
                       WriteTexture(folder, "glass", 2001, {255, 128, 64, 255});
                       WriteTexture(folder, "stone", 2002, {255, 255, 255, 255});
                     },
-                    {"--alpha"}, nullptr,
+                    {"--alpha"},
+                    nullptr,
                     [](const nlohmann::json& d) {
                       ASSERT_EQ(d["materials"].size(), 3u);
                       EXPECT_EQ(d["materials"][0].value("alphaMode", "OPAQUE"), "MASK");

@@ -33,17 +33,17 @@ using odd::OddModels;
 nlohmann::json GlbJson(const std::string& bytes) {
   if (bytes.size() < 20) return nlohmann::json();
   const auto le32 = [&](size_t at) {
-    return std::uint32_t(std::uint8_t(bytes[at])) | std::uint32_t(std::uint8_t(bytes[at + 1])) << 8 |
-           std::uint32_t(std::uint8_t(bytes[at + 2])) << 16 | std::uint32_t(std::uint8_t(bytes[at + 3])) << 24;
+    return std::uint32_t(std::uint8_t(bytes[at])) |
+           std::uint32_t(std::uint8_t(bytes[at + 1])) << 8 |
+           std::uint32_t(std::uint8_t(bytes[at + 2])) << 16 |
+           std::uint32_t(std::uint8_t(bytes[at + 3])) << 24;
   };
   return nlohmann::json::parse(bytes.substr(20, le32(12)), nullptr, false);
 }
 
 class OddModelExport : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = scratch_.path();
-  }
+  void SetUp() override { folder_ = scratch_.path(); }
 
   ScratchFolder scratch_;
   fs::path folder_;

@@ -31,7 +31,8 @@ class OutputFailure : public ::testing::Test {
     ASSERT_EQ(made.exitCode, 0) << made.err;
     // A model whose document is long and whose buffer is short: 300 materials, one triangle.
     writer::AppModel many;
-    for (int m = 0; m < 300; ++m) many.materials.push_back(writer::MakeMaterial("material_" + std::to_string(m)));
+    for (int m = 0; m < 300; ++m)
+      many.materials.push_back(writer::MakeMaterial("material_" + std::to_string(m)));
     writer::AppSubmesh submesh;
     submesh.materialName = "material_0";
     submesh.vertices = {writer::MakeVertex(0, 0, 0, 0, 0), writer::MakeVertex(1, 0, 0, 1, 0),
@@ -39,13 +40,15 @@ class OutputFailure : public ::testing::Test {
     submesh.triangles = {{0, 1, 2}};
     many.geosets[0].submeshes = {submesh};
     many.variantNames = {"default"};
-    ASSERT_TRUE(writer::SaveBytes((folder_ / "sample/many.app").string(), writer::WriteAppFile(many)));
+    ASSERT_TRUE(
+        writer::SaveBytes((folder_ / "sample/many.app").string(), writer::WriteAppFile(many)));
   }
 
   // Puts earlier files in place, each with a content of its own.
   void Plant(const std::vector<std::string>& files) {
     for (const std::string& file : files) {
-      ASSERT_TRUE(writer::SaveBytes((folder_ / file).string(), std::vector<uint8_t>(file.begin(), file.end())));
+      ASSERT_TRUE(writer::SaveBytes((folder_ / file).string(),
+                                    std::vector<uint8_t>(file.begin(), file.end())));
     }
   }
 
@@ -65,24 +68,41 @@ class OutputFailure : public ::testing::Test {
 struct LimitCase {
   const char* kind;
   std::vector<std::string> arguments;
-  rlim_t limit;               // bytes a file of the child may have
-  std::string failing;        // the file named, as given
+  rlim_t limit;                      // bytes a file of the child may have
+  std::string failing;               // the file named, as given
   std::vector<std::string> earlier;  // files of the output already there
 };
 
 TEST_F(OutputFailure, AFileSizeLimitFailsEachKindOfOutputAndLeavesTheEarlierFilesAsTheyWere) {
   const LimitCase cases[] = {
-      {".glb", {"sample/sample.app", "--anim", "sample/sample.ani", "-o", "out/keep.glb"}, 8192, "out/keep.glb",
+      {".glb",
+       {"sample/sample.app", "--anim", "sample/sample.ani", "-o", "out/keep.glb"},
+       8192,
+       "out/keep.glb",
        {"out/keep.glb"}},
       // The images of a .gltf come first; the earlier document and image must stay.
-      {"PNG image", {"sample/sample.app", "-o", "out/keep.gltf"}, 200, "out/keep_lower.png",
+      {"PNG image",
+       {"sample/sample.app", "-o", "out/keep.gltf"},
+       200,
+       "out/keep_lower.png",
        {"out/keep.gltf", "out/keep_lower.png", "out/keep_upper.png"}},
       // Untextured (no textures in the folder given): the .bin comes first.
-      {".bin", {"sample/sample.app", "--textures", "empty", "-o", "out/keep.gltf"}, 8192, "out/keep.bin",
+      {".bin",
+       {"sample/sample.app", "--textures", "empty", "-o", "out/keep.gltf"},
+       8192,
+       "out/keep.bin",
        {"out/keep.gltf", "out/keep.bin"}},
       // The .bin is written whole before the document fails: both stay as they were.
-      {".gltf", {"sample/many.app", "-o", "out/keep.gltf"}, 8192, "out/keep.gltf", {"out/keep.gltf", "out/keep.bin"}},
-      {"--json scene", {"sample/sample.app", "--json", "out/keep.json"}, 8192, "out/keep.json", {"out/keep.json"}},
+      {".gltf",
+       {"sample/many.app", "-o", "out/keep.gltf"},
+       8192,
+       "out/keep.gltf",
+       {"out/keep.gltf", "out/keep.bin"}},
+      {"--json scene",
+       {"sample/sample.app", "--json", "out/keep.json"},
+       8192,
+       "out/keep.json",
+       {"out/keep.json"}},
   };
   for (const LimitCase& c : cases) {
     SCOPED_TRACE(c.kind);
@@ -104,7 +124,8 @@ TEST_F(OutputFailure, APathUnderARegularFileIsNotADirectory) {
   Plant({"blocker"});
   for (const char* output : {"blocker/x.glb", "blocker/deeper/x.gltf"}) {
     SCOPED_TRACE(output);
-    const ProgramRun run = RunProgram(VEXMARA_IMPORT_PATH, {"sample/sample.app", "-o", output}, folder_);
+    const ProgramRun run =
+        RunProgram(VEXMARA_IMPORT_PATH, {"sample/sample.app", "-o", output}, folder_);
     EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
     // The images of a .gltf are begun first: the first of them is the file named.
     const std::string named = std::string(output).find(".gltf") != std::string::npos
@@ -113,8 +134,8 @@ TEST_F(OutputFailure, APathUnderARegularFileIsNotADirectory) {
     EXPECT_EQ(run.err, "vexmara-import: " + named + ": Not a directory\n");
     EXPECT_EQ(run.out.find("wrote"), std::string::npos) << run.out;
   }
-  const ProgramRun json =
-      RunProgram(VEXMARA_IMPORT_PATH, {"sample/sample.app", "--json", "blocker/scene.json"}, folder_);
+  const ProgramRun json = RunProgram(
+      VEXMARA_IMPORT_PATH, {"sample/sample.app", "--json", "blocker/scene.json"}, folder_);
   EXPECT_EQ(json.exitCode, 1);
   EXPECT_EQ(json.err, "vexmara-import: blocker/scene.json: Not a directory\n");
   EXPECT_EQ(ReadWhole(folder_ / "blocker"), "blocker");
@@ -122,7 +143,8 @@ TEST_F(OutputFailure, APathUnderARegularFileIsNotADirectory) {
 
 TEST_F(OutputFailure, AWriteThatSucceedsReplacesTheEarlierFilesAndLeavesNoTemporaryFile) {
   Plant({"out/keep.gltf", "out/keep.bin", "out/keep_lower.png"});
-  const ProgramRun run = RunProgram(VEXMARA_IMPORT_PATH, {"sample/sample.app", "-o", "out/keep.gltf"}, folder_);
+  const ProgramRun run =
+      RunProgram(VEXMARA_IMPORT_PATH, {"sample/sample.app", "-o", "out/keep.gltf"}, folder_);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const auto files = OutFolder();
   EXPECT_EQ((std::set<std::string>{"keep.bin", "keep.gltf", "keep_lower.png", "keep_upper.png"}),

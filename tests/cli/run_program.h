@@ -55,7 +55,8 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
   }
   const pid_t child = ::fork();
   if (child == 0) {
-    if (::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0 || ::chdir(folder.c_str()) != 0) ::_exit(127);
+    if (::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0 || ::chdir(folder.c_str()) != 0)
+      ::_exit(127);
     ::close(out[0]);
     ::close(err[0]);
     ::close(out[1]);
@@ -69,7 +70,8 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
     }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     ::execvp(program.c_str(), argv.data());
     ::_exit(127);
@@ -100,13 +102,15 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
     if (end.fd >= 0) ::close(end.fd);
   }
   int status = 0;
-  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
+    run.exitCode = WEXITSTATUS(status);
   return run;
 }
 
 // Runs `program` with `arguments` in `folder`; `environment` entries ("NAME=value") are added.
 inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                             const std::filesystem::path& folder, const std::vector<std::string>& environment = {}) {
+                             const std::filesystem::path& folder,
+                             const std::vector<std::string>& environment = {}) {
   ProgramOptions options;
   options.environment = environment;
   return RunProgram(program, arguments, folder, options);

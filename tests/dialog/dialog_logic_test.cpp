@@ -203,7 +203,8 @@ TEST_F(DialogLogic, ListLinesShowSlotZeroOnlyAndAtMost254CharactersOfAName) {
   AddMaterial(store, "", {1});
   AddMaterial(store, "Delta", {1, 2});  // a later slot found does not count
   Dialog().OnInitDialog();
-  EXPECT_EQ(view.lines, (std::vector<std::u16string>{Wide(std::string(254, 'n')) + u"*", u"*", u"Delta*"}));
+  EXPECT_EQ(view.lines,
+            (std::vector<std::u16string>{Wide(std::string(254, 'n')) + u"*", u"*", u"Delta*"}));
   EXPECT_EQ(std::u16string(store.materials[2].textureSlots[1].fileName), u"second.tex");
 }
 
@@ -223,14 +224,17 @@ TEST_F(DialogLogic, AnimationTextFollowsTheNumberOfFilesChosen) {
     int32_t files;  // -1: no list at all
     const char16_t* text;
   };
-  const Case cases[] = {{-1, u"Untitled.ani"}, {1, u"D:\\anims\\file0.ani"}, {2, u"Multiple files selected"},
+  const Case cases[] = {{-1, u"Untitled.ani"},
+                        {1, u"D:\\anims\\file0.ani"},
+                        {2, u"Multiple files selected"},
                         {5, u"Multiple files selected"}};
   for (const Case& c : cases) {
     ModelStore files;
     if (c.files > 0) {
       ASSERT_TRUE(files.animationFiles.Reset(c.files));
       for (int32_t i = 0; i < c.files; ++i) {
-        WideCopy(files.animationFiles[i].path, kPathUnits, (u"D:\\anims\\file" + Wide(std::to_string(i)) + u".ani").c_str());
+        WideCopy(files.animationFiles[i].path, kPathUnits,
+                 (u"D:\\anims\\file" + Wide(std::to_string(i)) + u".ani").c_str());
       }
     }
     EXPECT_EQ(std::u16string(AnimationText(files)), c.text);
@@ -289,10 +293,10 @@ TEST_F(DialogLogic, ChosenFolderBecomesTheTextureDirectoryEndingInASeparator) {
       {u"D:\\textures", true, u"D:\\textures\\"},
       {u"D:\\", true, u"D:\\"},
       {u"/srv/textures/", true, u"/srv/textures/"},
-      {longest, true, longest + u"\\"},                   // 258 + "\" fills the field
-      {longest + u"q", true, u"E:\\before\\"},            // 259: no room for "\", refused
-      {u"", true, u"E:\\before\\"},                       // no path came back
-      {u"D:\\ignored", false, u"E:\\before\\"},            // the picker was cancelled
+      {longest, true, longest + u"\\"},          // 258 + "\" fills the field
+      {longest + u"q", true, u"E:\\before\\"},   // 259: no room for "\", refused
+      {u"", true, u"E:\\before\\"},              // no path came back
+      {u"D:\\ignored", false, u"E:\\before\\"},  // the picker was cancelled
   };
   for (const Case& c : cases) {
     RecordingView fresh;
@@ -335,7 +339,8 @@ TEST_F(DialogLogic, FolderButtonRescansAndRefillsTheListEvenWithoutAChoice) {
   dialog.OnCommand(kControlBrowseTextures);
   // Rock keeps the match of the first folder.
   EXPECT_EQ(view.lines, (std::vector<std::u16string>{u"rock.tex", u"moss.tex"}));
-  EXPECT_EQ(std::u16string(store.materials[1].textureSlots[0].directory), second.path().u16string() + u"\\");
+  EXPECT_EQ(std::u16string(store.materials[1].textureSlots[0].directory),
+            second.path().u16string() + u"\\");
   EXPECT_EQ(view.textLog, std::vector<int32_t>{kControlTextureDirectory});
 }
 
@@ -349,9 +354,16 @@ TEST_F(DialogLogic, FilePickerStoresOneEntryPerChosenName) {
   };
   const Case cases[] = {
       {"one file", u"", {u"D:\\anims\\walk.ani"}, {u"D:\\anims\\walk.ani"}, u"D:\\anims\\walk.ani"},
-      {"two files", u"D:\\anims", {u"walk.ani", u"run.ani"},
-       {u"D:\\anims\\walk.ani", u"D:\\anims\\run.ani"}, u"Multiple files selected"},
-      {"drive root", u"D:\\", {u"a.ani", u"b.ani"}, {u"D:\\a.ani", u"D:\\b.ani"}, u"Multiple files selected"},
+      {"two files",
+       u"D:\\anims",
+       {u"walk.ani", u"run.ani"},
+       {u"D:\\anims\\walk.ani", u"D:\\anims\\run.ani"},
+       u"Multiple files selected"},
+      {"drive root",
+       u"D:\\",
+       {u"a.ani", u"b.ani"},
+       {u"D:\\a.ani", u"D:\\b.ani"},
+       u"Multiple files selected"},
       {"one file in a root", u"", {u"D:\\a.ani"}, {u"D:\\a.ani"}, u"D:\\a.ani"},
   };
   for (const Case& c : cases) {
@@ -359,8 +371,10 @@ TEST_F(DialogLogic, FilePickerStoresOneEntryPerChosenName) {
     RecordingView fresh;
     ModelStore picked;
     ImportDialog dialog(fresh, picked, options, u"D:\\m.app");
-    if (c.directory.empty()) fresh.AnswerWithPath(c.names[0]);
-    else fresh.AnswerWithNames(c.directory, c.names);
+    if (c.directory.empty())
+      fresh.AnswerWithPath(c.names[0]);
+    else
+      fresh.AnswerWithNames(c.directory, c.names);
 
     EXPECT_TRUE(dialog.PickAnimationFiles());
 
@@ -375,7 +389,8 @@ TEST_F(DialogLogic, FailedOrCancelledPickKeepsTheEarlierChoice) {
     FilePickResult result;
     size_t messages;
   };
-  const Case cases[] = {{FilePickResult::kCancelled, 0}, {FilePickResult::kFailed, 0},
+  const Case cases[] = {{FilePickResult::kCancelled, 0},
+                        {FilePickResult::kFailed, 0},
                         {FilePickResult::kBufferTooSmall, 1}};
   for (const Case& c : cases) {
     RecordingView fresh;
@@ -417,7 +432,8 @@ TEST_F(DialogLogic, PickedPathsThatWouldNotFitAreSkipped) {
   const std::u16string over(260 - 244, u'o');
   view.AnswerWithNames(directory, {over, fits, u"a.ani", over});
   ASSERT_TRUE(Dialog().PickAnimationFiles());
-  EXPECT_EQ(AnimationPaths(store), (std::vector<std::u16string>{directory + u"\\" + fits, directory + u"\\a.ani"}));
+  EXPECT_EQ(AnimationPaths(store),
+            (std::vector<std::u16string>{directory + u"\\" + fits, directory + u"\\a.ani"}));
   EXPECT_EQ(store.animationFiles[0].path[258], fits.back());
 
   view.AnswerWithNames(directory, {over, over});
@@ -451,8 +467,7 @@ TEST_F(DialogLogic, NamesAreCountedWithinThePickerBuffer) {
   ASSERT_EQ(view.pickBuffer.size(), 33280u);
   ASSERT_TRUE(Dialog().PickAnimationFiles());
   ASSERT_EQ(store.animationFiles.count, int32_t(names));
-  EXPECT_EQ(std::u16string(store.animationFiles[int32_t(names) - 1].path),
-            u"D:\\a\\" + all.back());
+  EXPECT_EQ(std::u16string(store.animationFiles[int32_t(names) - 1].path), u"D:\\a\\" + all.back());
 
   // A picker that fills the whole buffer without ever closing the list: the count stops at the
   // bound, nothing past the buffer is read.
@@ -462,7 +477,8 @@ TEST_F(DialogLogic, NamesAreCountedWithinThePickerBuffer) {
   view.pickOffset = 11;
   ASSERT_TRUE(Dialog().PickAnimationFiles());
   EXPECT_EQ(store.animationFiles.count, 3326);  // the terminators at 20, 30, ..., 33,270
-  for (const WidePath& entry : store.animationFiles) EXPECT_EQ(std::u16string(entry.path), u"xxxxxxxxxx\\xxxxxxxxx");
+  for (const WidePath& entry : store.animationFiles)
+    EXPECT_EQ(std::u16string(entry.path), u"xxxxxxxxxx\\xxxxxxxxx");
 
   // A file offset outside the buffer names nothing.
   const int32_t before = store.animationFiles.count;
@@ -480,15 +496,16 @@ TEST(DialogPlacement, CentresOnTheReferenceAndStaysOnTheScreen) {
   };
   const Case cases[] = {
       {400, 300, {0, 0, 1920, 1080}, 1920, 1080, {760, 390}},
-      {401, 301, {0, 0, 1920, 1080}, 1920, 1080, {759, 389}},      // truncating division
-      {400, 1200, {0, 0, 1920, 1080}, 1920, 1080, {760, 0}},       // taller than the screen
-      {2500, 300, {0, 0, 1920, 1080}, 1920, 1080, {0, 390}},       // wider than the screen
+      {401, 301, {0, 0, 1920, 1080}, 1920, 1080, {759, 389}},        // truncating division
+      {400, 1200, {0, 0, 1920, 1080}, 1920, 1080, {760, 0}},         // taller than the screen
+      {2500, 300, {0, 0, 1920, 1080}, 1920, 1080, {0, 390}},         // wider than the screen
       {400, 300, {1700, 900, 1900, 1000}, 1920, 1080, {1520, 780}},  // runs past the edge
-      {400, 300, {-500, -400, -100, -200}, 1920, 1080, {0, 0}},    // starts off the screen
-      {111, 10, {1000, 0, 1100, 10}, 2000, 100, {995, 0}},        // (100 - 111) / 2 is -5
+      {400, 300, {-500, -400, -100, -200}, 1920, 1080, {0, 0}},      // starts off the screen
+      {111, 10, {1000, 0, 1100, 10}, 2000, 100, {995, 0}},           // (100 - 111) / 2 is -5
   };
   for (const Case& c : cases) {
-    const ScreenPoint at = CentredPosition(c.width, c.height, c.reference, c.screenWidth, c.screenHeight);
+    const ScreenPoint at =
+        CentredPosition(c.width, c.height, c.reference, c.screenWidth, c.screenHeight);
     EXPECT_EQ(at.x, c.expected.x) << c.width << "x" << c.height;
     EXPECT_EQ(at.y, c.expected.y) << c.width << "x" << c.height;
   }

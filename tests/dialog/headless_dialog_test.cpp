@@ -26,7 +26,9 @@ using testing::AnimationPaths;
 using testing::TextureFolder;
 using testing::Wide;
 
-const uint16_t* Units(const std::u16string& text) { return reinterpret_cast<const uint16_t*>(text.c_str()); }
+const uint16_t* Units(const std::u16string& text) {
+  return reinterpret_cast<const uint16_t*>(text.c_str());
+}
 
 ScriptedDialog Script(int32_t result) {
   ScriptedDialog script{};
@@ -44,7 +46,8 @@ std::u16string Text(int32_t id) {
 
 std::vector<std::u16string> ListLines() {
   std::vector<std::u16string> lines;
-  for (int32_t i = 0; i < LastHeadlessDialog().ListLineCount(); ++i) lines.emplace_back(LastHeadlessDialog().ListLine(i));
+  for (int32_t i = 0; i < LastHeadlessDialog().ListLineCount(); ++i)
+    lines.emplace_back(LastHeadlessDialog().ListLine(i));
   return lines;
 }
 
@@ -62,7 +65,8 @@ class HeadlessDialog : public ::testing::Test {
   // (texture 11), Bare (no texture entries) and Lost (texture 99).
   void ReadModel() {
     writer::AppModel model;
-    for (const char* name : {"root", "spine", "head"}) model.bones.push_back(writer::AppBone{name, -1, {}, {}, {}});
+    for (const char* name : {"root", "spine", "head"})
+      model.bones.push_back(writer::AppBone{name, -1, {}, {}, {}});
     writer::AppSubmesh quad;
     quad.vertices.resize(4);
     quad.triangles = {{0, 1, 2}, {0, 2, 3}};
@@ -73,9 +77,11 @@ class HeadlessDialog : public ::testing::Test {
     tri.materialName = "Lost";
     model.geosets[0].submeshes = {quad};
     model.geosets[1].submeshes = {tri};
-    model.materials = {writer::AppMaterial{"Stone", {{{11}, {}}}, {}}, writer::AppMaterial{"Bare", {{{}, {}}}, {}},
+    model.materials = {writer::AppMaterial{"Stone", {{{11}, {}}}, {}},
+                       writer::AppMaterial{"Bare", {{{}, {}}}, {}},
                        writer::AppMaterial{"Lost", {{{99}, {}}}, {}}};
-    ASSERT_TRUE(writer::SaveBytes((folder_.path() / "hero.app").string(), writer::WriteAppFile(model)));
+    ASSERT_TRUE(
+        writer::SaveBytes((folder_.path() / "hero.app").string(), writer::WriteAppFile(model)));
     const std::u16string path = (folder_.path() / "hero.app").u16string();
     WideCopy(context_->fileInfo.path.wide, kPathUnits, path.c_str());
     ASSERT_TRUE(ReadModelFile(context_.get(), store_, cursor_));
@@ -168,8 +174,12 @@ TEST_F(HeadlessDialog, ScriptedAnimationPathsArriveAsGiven) {
   const Case cases[] = {
       {"one file", {u"/srv/anims/walk.ani"}, u"/srv/anims/walk.ani"},
       {"one relative name", {u"walk.ani"}, u"walk.ani"},
-      {"windows paths", {u"D:\\anims\\walk.ani", u"D:\\anims\\run.ani"}, u"Multiple files selected"},
-      {"different folders", {u"/srv/a/x.ani", u"/srv/b/y.ani", u"/srv/a/z.ani"}, u"Multiple files selected"},
+      {"windows paths",
+       {u"D:\\anims\\walk.ani", u"D:\\anims\\run.ani"},
+       u"Multiple files selected"},
+      {"different folders",
+       {u"/srv/a/x.ani", u"/srv/b/y.ani", u"/srv/a/z.ani"},
+       u"Multiple files selected"},
       {"nothing shared", {u"/srv/x.ani", u"relative.ani"}, u"Multiple files selected"},
       {"one is a prefix of the other", {u"/srv/a/", u"/srv/a/b.ani"}, u"Multiple files selected"},
       {"the same file twice", {u"/srv/a.ani", u"/srv/a.ani"}, u"Multiple files selected"},
@@ -216,7 +226,8 @@ TEST_F(HeadlessDialog, NullAndEmptyScriptedPathsAreLeftOut) {
 
 TEST_F(HeadlessDialog, SelectionTooLongForThePickerBufferShowsTheMessageAndChangesNothing) {
   std::vector<std::u16string> paths;
-  for (int i = 0; i < 200; ++i) paths.push_back(u"/srv/" + Wide(std::to_string(i)) + u"/" + std::u16string(200, u'n'));
+  for (int i = 0; i < 200; ++i)
+    paths.push_back(u"/srv/" + Wide(std::to_string(i)) + u"/" + std::u16string(200, u'n'));
   const std::u16string one(40000, u'x');
   const std::vector<std::vector<std::u16string>> selections = {paths, {one}};
   for (const auto& selection : selections) {
@@ -284,7 +295,8 @@ TEST_F(HeadlessDialog, BoxStatesOtherThanZeroAndOneLeaveTheBoxAsShown) {
 TEST_F(HeadlessDialog, DialogThatCannotBeCreatedTouchesNothing) {
   ReadModel();
   ASSERT_NE(store_.textureFiles.Append(), nullptr);
-  ShowImportDialog(context_.get(), this, store_, options_);  // an earlier dialog leaves its texts behind
+  ShowImportDialog(context_.get(), this, store_,
+                   options_);  // an earlier dialog leaves its texts behind
   ASSERT_NE(store_.textureFiles.Append(), nullptr);
   options_.textureDirectory[0] = 0;
   const ScriptedDialog script = Script(-1);
@@ -319,7 +331,8 @@ TEST_F(HeadlessDialog, ScriptIsCopiedAndLastsUntilReplaced) {
     store_.Clear();
     options_.textureDirectory[0] = 0;
     EXPECT_EQ(Show(), DialogResult::kImport);
-    EXPECT_EQ(std::u16string(options_.textureDirectory), (folder_.path() / "a").u16string() + u"\\");
+    EXPECT_EQ(std::u16string(options_.textureDirectory),
+              (folder_.path() / "a").u16string() + u"\\");
     EXPECT_EQ(AnimationPaths(store_), std::vector<std::u16string>{u"/srv/walk.ani"});
   }
 
@@ -349,9 +362,12 @@ TEST_F(HeadlessDialog, OverlongScriptedFolderIsAPickerThatFails) {
 TEST(ScriptedDialogInterface, LayoutIsTheSameFromCAndCpp) {
   size_t offsets[7];
   EXPECT_EQ(ScriptedDialogLayoutFromC(offsets), sizeof(ScriptedDialog));
-  const size_t expected[7] = {offsetof(ScriptedDialog, result),           offsetof(ScriptedDialog, textureDirectory),
-                              offsetof(ScriptedDialog, animationFileCount), offsetof(ScriptedDialog, animationFiles),
-                              offsetof(ScriptedDialog, swapModel),        offsetof(ScriptedDialog, submeshesAsGroups),
+  const size_t expected[7] = {offsetof(ScriptedDialog, result),
+                              offsetof(ScriptedDialog, textureDirectory),
+                              offsetof(ScriptedDialog, animationFileCount),
+                              offsetof(ScriptedDialog, animationFiles),
+                              offsetof(ScriptedDialog, swapModel),
+                              offsetof(ScriptedDialog, submeshesAsGroups),
                               offsetof(ScriptedDialog, extractAlphaMaps)};
   for (int i = 0; i < 7; ++i) EXPECT_EQ(offsets[i], expected[i]) << i;
   EXPECT_EQ(expected[1], 8u);

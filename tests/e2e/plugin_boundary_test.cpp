@@ -59,9 +59,11 @@ TEST_F(LoadedPlugin, RegistrationWritesExactlyTheDescriptorFields) {
       uint16_t unit;
       std::memcpy(&unit, bytes.data() + f.offset + 2 * i, 2);
       EXPECT_EQ(unit, i < n ? uint16_t(f.text[i]) : 0) << f.text << " unit " << i;
-      EXPECT_EQ(bytes[f.offset + 520 + i], i < n ? uint8_t(f.text[i]) : 0) << f.text << " byte " << i;
+      EXPECT_EQ(bytes[f.offset + 520 + i], i < n ? uint8_t(f.text[i]) : 0)
+          << f.text << " byte " << i;
     }
-    EXPECT_TRUE(host_->DescriptorBytesUntouched(f.offset + 2 * (n + 1), 520 - 2 * (n + 1))) << f.text;
+    EXPECT_TRUE(host_->DescriptorBytesUntouched(f.offset + 2 * (n + 1), 520 - 2 * (n + 1)))
+        << f.text;
     EXPECT_TRUE(host_->DescriptorBytesUntouched(f.offset + 520 + n + 1, 260 - (n + 1))) << f.text;
   }
   EXPECT_TRUE(host_->DescriptorBytesUntouched(2388, bytes.size() - 2388));
@@ -75,7 +77,8 @@ TEST_F(LoadedPlugin, RefusedExtensionFailsRegistration) {
   Host other;
   other.SetRegisterExtensionResult(0);
   EXPECT_EQ(other.Register(library_), 0);
-  EXPECT_EQ(other.DescriptorNarrow(DescriptorText::Version), "3.50.60");  // fields already written stay
+  EXPECT_EQ(other.DescriptorNarrow(DescriptorText::Version),
+            "3.50.60");  // fields already written stay
 }
 
 TEST_F(LoadedPlugin, CallbackNeedsItsArgumentsAndIgnoresOtherMessages) {
@@ -86,11 +89,13 @@ TEST_F(LoadedPlugin, CallbackNeedsItsArgumentsAndIgnoresOtherMessages) {
     void* context;
     void* instance;
   };
-  const Case cases[] = {{0x10018, nullptr, &instance}, {0x10019, context, nullptr}, {0x10019, nullptr, nullptr},
-                        {0x1001F, context, nullptr},   {0x1001F, nullptr, &instance}, {0x10020, context, &instance},
-                        {0x10020, context, nullptr},   {0x10016, context, &instance}, {0, context, &instance}};
+  const Case cases[] = {
+      {0x10018, nullptr, &instance}, {0x10019, context, nullptr},   {0x10019, nullptr, nullptr},
+      {0x1001F, context, nullptr},   {0x1001F, nullptr, &instance}, {0x10020, context, &instance},
+      {0x10020, context, nullptr},   {0x10016, context, &instance}, {0, context, &instance}};
   const size_t callsBefore = host_->Calls().size();
-  for (const Case& c : cases) EXPECT_EQ(host_->Callback(c.message, c.context, c.instance), 0) << std::hex << c.message;
+  for (const Case& c : cases)
+    EXPECT_EQ(host_->Callback(c.message, c.context, c.instance), 0) << std::hex << c.message;
   EXPECT_EQ(host_->Calls().size(), callsBefore);  // none of these reaches the host
   EXPECT_EQ(host_->ErrorTextWide(), u"");
 }

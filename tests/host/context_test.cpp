@@ -29,8 +29,8 @@ TEST(ContextTest, StartsZeroedWithItsTable) {
 TEST(ContextTest, ModelPathFillsBothHalvesAtTheirOffsets) {
   struct Case {
     std::u16string path;
-    std::u16string wide;   // expected at 12
-    std::string narrow;    // expected at 532
+    std::u16string wide;  // expected at 12
+    std::string narrow;   // expected at 532
   };
   const std::u16string longAscii(300, u'a');
   const std::u16string longAccented(300, u'\u00e9');  // two UTF-8 bytes each
@@ -41,14 +41,16 @@ TEST(ContextTest, ModelPathFillsBothHalvesAtTheirOffsets) {
   const Case cases[] = {
       {u"C:\\models\\hero.app", u"C:\\models\\hero.app", "C:\\models\\hero.app"},
       {u"/tmp/\u00fcber/\u6a21\u578b.app", u"/tmp/\u00fcber/\u6a21\u578b.app",
-       "/tmp/\xc3\xbc" "ber/\xe6\xa8\xa1\xe5\x9e\x8b.app"},
+       "/tmp/\xc3\xbc"
+       "ber/\xe6\xa8\xa1\xe5\x9e\x8b.app"},
       {longAscii, longAscii.substr(0, 259), std::string(259, 'a')},
       // 259 units fit, but only whole characters of their UTF-8 form fit in 259 bytes.
       {longAccented, longAccented.substr(0, 259), accented129},
       {u"", u"", ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.narrow.begin(), c.narrow.begin() + std::min<std::size_t>(20, c.narrow.size())));
+    SCOPED_TRACE(std::string(c.narrow.begin(),
+                             c.narrow.begin() + std::min<std::size_t>(20, c.narrow.size())));
     Host host;
     host.SetModelPath(u"an older, longer path to be replaced entirely");
     host.SetModelPath(c.path);

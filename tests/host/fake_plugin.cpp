@@ -22,7 +22,8 @@ void WriteText(void* base, std::size_t offset, const char* text) {
   std::memcpy(static_cast<unsigned char*>(base) + offset, &record, sizeof record);
 }
 
-[[maybe_unused]] std::int32_t Callback(std::int32_t message, void* context, void* instance, std::uint64_t) {
+[[maybe_unused]] std::int32_t Callback(std::int32_t message, void* context, void* instance,
+                                       std::uint64_t) {
   if (context == nullptr) {
     return -1;
   }

@@ -51,20 +51,24 @@ TEST(ImageCodecTest, DecodesBlockCompressedDds) {
     std::function<Pixel(Pixel)> expected;  // what the format keeps of a source pixel
   };
   // BC1 has one bit of alpha: below half is transparent black, the rest opaque.
-  const auto bc1 = [](Pixel p) { return p[3] < 128 ? Pixel{0, 0, 0, 0} : Pixel{p[0], p[1], p[2], 255}; };
+  const auto bc1 = [](Pixel p) {
+    return p[3] < 128 ? Pixel{0, 0, 0, 0} : Pixel{p[0], p[1], p[2], 255};
+  };
   const auto exact = [](Pixel p) { return p; };
   const Case cases[] = {
-      {"DXT1", squish::kDxt1, false, bc1}, {"DXT3", squish::kDxt3, false, exact},
-      {"DXT5", squish::kDxt5, false, exact}, {"DX10 BC1", squish::kDxt1, true, bc1},
+      {"DXT1", squish::kDxt1, false, bc1},      {"DXT3", squish::kDxt3, false, exact},
+      {"DXT5", squish::kDxt5, false, exact},    {"DX10 BC1", squish::kDxt1, true, bc1},
       {"DX10 BC2", squish::kDxt3, true, exact}, {"DX10 BC3", squish::kDxt5, true, exact},
   };
   TempFolder folder("codec");
   for (const Case& c : cases) {
     // 8x8 is whole blocks; 6x5 ends in part blocks on both sides.
     for (const auto& [width, height] : {std::pair{8, 8}, std::pair{6, 5}}) {
-      SCOPED_TRACE(std::string(c.name) + " " + std::to_string(width) + "x" + std::to_string(height));
+      SCOPED_TRACE(std::string(c.name) + " " + std::to_string(width) + "x" +
+                   std::to_string(height));
       const DecodedImage source = MakeImage(width, height, BlockColour);
-      const auto file = folder.Write("image.dds", testing::BlockCompressedDds(source, c.flags, c.dx10));
+      const auto file =
+          folder.Write("image.dds", testing::BlockCompressedDds(source, c.flags, c.dx10));
       DecodedImage decoded;
       ASSERT_TRUE(Decode(file, &decoded));
       ExpectSameImage(decoded, MakeImage(width, height, [&](int x, int y) {
@@ -86,23 +90,55 @@ TEST(ImageCodecTest, DecodesUncompressedDdsByChannelMasks) {
   };
   const std::uint32_t rgbAlpha = testing::kDdsRgb | testing::kDdsAlphaPixels;
   const Case cases[] = {
-      {"A8R8G8B8", {rgbAlpha, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}}, 0,
-       {0x30, 0x20, 0x10, 0x40, 0xFF, 0x00, 0x80, 0x00}, {0x10, 0x20, 0x30, 0x40}, {0x80, 0x00, 0xFF, 0x00}},
-      {"A8B8G8R8", {rgbAlpha, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}}, 0,
-       {0x10, 0x20, 0x30, 0x40, 0xFF, 0x00, 0x80, 0xC0}, {0x10, 0x20, 0x30, 0x40}, {0xFF, 0x00, 0x80, 0xC0}},
-      {"X8R8G8B8 (alpha mask without the alpha flag)", {testing::kDdsRgb, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
-       0, {0x30, 0x20, 0x10, 0x00, 0x01, 0x02, 0x03, 0x04}, {0x10, 0x20, 0x30, 0xFF}, {0x03, 0x02, 0x01, 0xFF}},
-      {"R8G8B8", {testing::kDdsRgb, 0, 24, {0xFF0000, 0xFF00, 0xFF, 0}}, 0,
-       {0x30, 0x20, 0x10, 0x03, 0x02, 0x01}, {0x10, 0x20, 0x30, 0xFF}, {0x01, 0x02, 0x03, 0xFF}},
+      {"A8R8G8B8",
+       {rgbAlpha, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
+       0,
+       {0x30, 0x20, 0x10, 0x40, 0xFF, 0x00, 0x80, 0x00},
+       {0x10, 0x20, 0x30, 0x40},
+       {0x80, 0x00, 0xFF, 0x00}},
+      {"A8B8G8R8",
+       {rgbAlpha, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
+       0,
+       {0x10, 0x20, 0x30, 0x40, 0xFF, 0x00, 0x80, 0xC0},
+       {0x10, 0x20, 0x30, 0x40},
+       {0xFF, 0x00, 0x80, 0xC0}},
+      {"X8R8G8B8 (alpha mask without the alpha flag)",
+       {testing::kDdsRgb, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
+       0,
+       {0x30, 0x20, 0x10, 0x00, 0x01, 0x02, 0x03, 0x04},
+       {0x10, 0x20, 0x30, 0xFF},
+       {0x03, 0x02, 0x01, 0xFF}},
+      {"R8G8B8",
+       {testing::kDdsRgb, 0, 24, {0xFF0000, 0xFF00, 0xFF, 0}},
+       0,
+       {0x30, 0x20, 0x10, 0x03, 0x02, 0x01},
+       {0x10, 0x20, 0x30, 0xFF},
+       {0x01, 0x02, 0x03, 0xFF}},
       // 5 and 6-bit channels: 31 and 63 are 255; 16 of 31 is 131.6, given as 132.
-      {"R5G6B5", {testing::kDdsRgb, 0, 16, {0xF800, 0x07E0, 0x001F, 0}}, 0,
-       {0xE0, 0x07, 0x10, 0x80}, {0x00, 0xFF, 0x00, 0xFF}, {132, 0x00, 132, 0xFF}},
-      {"A1R5G5B5", {rgbAlpha, 0, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}}, 0,
-       {0x1F, 0x80, 0x00, 0x7C}, {0x00, 0x00, 0xFF, 0xFF}, {0xFF, 0x00, 0x00, 0x00}},
-      {"DX10 R8G8B8A8", {testing::kDdsFourCc, FourCc("DX10"), 0, {}}, 28,
-       {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80}, {0x10, 0x20, 0x30, 0x40}, {0x50, 0x60, 0x70, 0x80}},
-      {"DX10 B8G8R8A8", {testing::kDdsFourCc, FourCc("DX10"), 0, {}}, 87,
-       {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80}, {0x30, 0x20, 0x10, 0x40}, {0x70, 0x60, 0x50, 0x80}},
+      {"R5G6B5",
+       {testing::kDdsRgb, 0, 16, {0xF800, 0x07E0, 0x001F, 0}},
+       0,
+       {0xE0, 0x07, 0x10, 0x80},
+       {0x00, 0xFF, 0x00, 0xFF},
+       {132, 0x00, 132, 0xFF}},
+      {"A1R5G5B5",
+       {rgbAlpha, 0, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}},
+       0,
+       {0x1F, 0x80, 0x00, 0x7C},
+       {0x00, 0x00, 0xFF, 0xFF},
+       {0xFF, 0x00, 0x00, 0x00}},
+      {"DX10 R8G8B8A8",
+       {testing::kDdsFourCc, FourCc("DX10"), 0, {}},
+       28,
+       {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80},
+       {0x10, 0x20, 0x30, 0x40},
+       {0x50, 0x60, 0x70, 0x80}},
+      {"DX10 B8G8R8A8",
+       {testing::kDdsFourCc, FourCc("DX10"), 0, {}},
+       87,
+       {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80},
+       {0x30, 0x20, 0x10, 0x40},
+       {0x70, 0x60, 0x50, 0x80}},
   };
   TempFolder folder("codec");
   for (const Case& c : cases) {
@@ -129,7 +165,8 @@ TEST(ImageCodecTest, DecodesUncompressedDdsByChannelMasks) {
 // A 2x2 picture: red, green over blue, white.
 const DecodedImage& Quad() {
   static const DecodedImage image = MakeImage(2, 2, [](int x, int y) {
-    static constexpr Pixel kPixels[4] = {{255, 0, 0, 255}, {0, 255, 0, 200}, {0, 0, 255, 100}, {255, 255, 255, 0}};
+    static constexpr Pixel kPixels[4] = {
+        {255, 0, 0, 255}, {0, 255, 0, 200}, {0, 0, 255, 100}, {255, 255, 255, 0}};
     return kPixels[y * 2 + x];
   });
   return image;
@@ -137,14 +174,17 @@ const DecodedImage& Quad() {
 
 // Files as other programs lay them out, bottom row first, so that the rows come back top first.
 TEST(ImageCodecTest, BottomUpTgaAndBmpComeBackTopRowFirst) {
-  const Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0,  // origin bottom left
-                     0xFF, 0, 0, 0xFF, 0xFF, 0xFF,                             // bottom: blue, white
-                     0, 0, 0xFF, 0, 0xFF, 0};                                  // top: red, green
-  const Bytes bmp = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,            // file header
-                     40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0,          // 2 x 2 (bottom up), 24-bit
-                     0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                     0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0,                        // bottom row and padding
-                     0, 0, 0xFF, 0, 0xFF, 0, 0, 0};                             // top row and padding
+  const Bytes tga = {0,    0, 2,    0,    0,    0,    0, 0,  0,
+                     0,    0, 0,    2,    0,    2,    0, 24, 0,  // origin bottom left
+                     0xFF, 0, 0,    0xFF, 0xFF, 0xFF,            // bottom: blue, white
+                     0,    0, 0xFF, 0,    0xFF, 0};              // top: red, green
+  const Bytes bmp = {
+      'B', 'M', 70,   0, 0,    0, 0, 0,    0, 0, 54,   0,    0,    0,         // file header
+      40,  0,   0,    0, 2,    0, 0, 0,    2, 0, 0,    0,    1,    0, 24, 0,  // 2 x 2 (bottom up),
+                                                                              // 24-bit
+      0,   0,   0,    0, 16,   0, 0, 0,    0, 0, 0,    0,    0,    0, 0,  0, 0,
+      0,   0,   0,    0, 0,    0, 0, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0,  // bottom row and padding
+      0,   0,   0xFF, 0, 0xFF, 0, 0, 0};                                  // top row and padding
   const DecodedImage opaque = MakeImage(2, 2, [](int x, int y) {
     Pixel pixel = PixelAt(Quad(), x, y);
     pixel[3] = 255;
@@ -164,8 +204,10 @@ TEST(ImageCodecTest, DecodesWhatStbImageWritesWhateverTheName) {
   const struct {
     testing::StbFormat format;
     const char* name;
-  } cases[] = {{testing::StbFormat::Tga, "a.tga"}, {testing::StbFormat::TgaRle, "b.tga"},
-               {testing::StbFormat::Bmp, "c.bmp"}, {testing::StbFormat::Png, "d.png"},
+  } cases[] = {{testing::StbFormat::Tga, "a.tga"},
+               {testing::StbFormat::TgaRle, "b.tga"},
+               {testing::StbFormat::Bmp, "c.bmp"},
+               {testing::StbFormat::Png, "d.png"},
                {testing::StbFormat::Tga, "e.dds"}};
   const DecodedImage source = MakeImage(5, 3, [](int x, int y) {
     return Pixel{std::uint8_t(40 * x), std::uint8_t(80 * y), 7, std::uint8_t(255 - 30 * x - y)};
@@ -181,10 +223,12 @@ TEST(ImageCodecTest, DecodesWhatStbImageWritesWhateverTheName) {
 
 TEST(ImageCodecTest, WrittenPngAndTgaReadBackUnchanged) {
   const DecodedImage source = MakeImage(7, 4, [](int x, int y) {
-    return Pixel{std::uint8_t(x * 36), std::uint8_t(y * 60), std::uint8_t(x * y), std::uint8_t(x * 30 + y)};
+    return Pixel{std::uint8_t(x * 36), std::uint8_t(y * 60), std::uint8_t(x * y),
+                 std::uint8_t(x * 30 + y)};
   });
   TempFolder folder("codec");
-  for (const auto& [name, write] : {std::pair{"out.png", &WritePng}, std::pair{"out.tga", &WriteTga}}) {
+  for (const auto& [name, write] :
+       {std::pair{"out.png", &WritePng}, std::pair{"out.tga", &WriteTga}}) {
     SCOPED_TRACE(name);
     const std::filesystem::path path = folder.Path() / name;
     ASSERT_TRUE(write(path.string(), source));
@@ -284,7 +328,8 @@ TEST(ImageCodecTest, RefusesTruncatedHostileAndForeignFiles) {
     EXPECT_EQ(untouched.rgba, (Bytes{9, 9, 9, 9}));
   }
   // The same files whole decode, so each refusal above is the damage's doing.
-  for (const Bytes* whole : std::initializer_list<const Bytes*>{&bc1, &bc3, &dx10, &masked, &tga, &tgaRle, &bmp, &png}) {
+  for (const Bytes* whole :
+       std::initializer_list<const Bytes*>{&bc1, &bc3, &dx10, &masked, &tga, &tgaRle, &bmp, &png}) {
     DecodedImage decoded;
     EXPECT_TRUE(Decode(folder.Write("good", *whole), &decoded));
   }

@@ -76,9 +76,11 @@ Bytes SquishBlocks(const DecodedImage& image, int squishFlags) {
 
 Bytes BlockCompressedDds(const DecodedImage& image, int squishFlags, bool dx10) {
   const std::uint32_t code = squishFlags == squish::kDxt1   ? FourCc("DXT1")
-                            : squishFlags == squish::kDxt3 ? FourCc("DXT3")
-                                                           : FourCc("DXT5");
-  const std::uint32_t dxgi = squishFlags == squish::kDxt1 ? 71 : squishFlags == squish::kDxt3 ? 74 : 77;
+                             : squishFlags == squish::kDxt3 ? FourCc("DXT3")
+                                                            : FourCc("DXT5");
+  const std::uint32_t dxgi = squishFlags == squish::kDxt1   ? 71
+                             : squishFlags == squish::kDxt3 ? 74
+                                                            : 77;
   DdsFormat format;
   format.flags = kDdsFourCc;
   format.fourCc = dx10 ? FourCc("DX10") : code;
@@ -95,7 +97,8 @@ Bytes BlockCompressedDds(const DecodedImage& image, int squishFlags, bool dx10) 
 namespace {
 void Append(void* context, void* data, int size) {
   auto& bytes = *static_cast<Bytes*>(context);
-  bytes.insert(bytes.end(), static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
+  bytes.insert(bytes.end(), static_cast<std::uint8_t*>(data),
+               static_cast<std::uint8_t*>(data) + size);
 }
 }  // namespace
 
@@ -106,14 +109,16 @@ Bytes EncodeWithStb(StbFormat format, const DecodedImage& image) {
     case StbFormat::Tga:
     case StbFormat::TgaRle:
       stbi_write_tga_with_rle = format == StbFormat::TgaRle ? 1 : 0;
-      written = stbi_write_tga_to_func(&Append, &bytes, image.width, image.height, 4, image.rgba.data());
+      written =
+          stbi_write_tga_to_func(&Append, &bytes, image.width, image.height, 4, image.rgba.data());
       break;
     case StbFormat::Bmp:
-      written = stbi_write_bmp_to_func(&Append, &bytes, image.width, image.height, 4, image.rgba.data());
+      written =
+          stbi_write_bmp_to_func(&Append, &bytes, image.width, image.height, 4, image.rgba.data());
       break;
     case StbFormat::Png:
-      written = stbi_write_png_to_func(&Append, &bytes, image.width, image.height, 4, image.rgba.data(),
-                                       image.width * 4);
+      written = stbi_write_png_to_func(&Append, &bytes, image.width, image.height, 4,
+                                       image.rgba.data(), image.width * 4);
       break;
   }
   EXPECT_NE(written, 0);

@@ -48,7 +48,9 @@ class ImagesTest : public ::testing::Test {
   std::filesystem::path WriteTga(const std::string& name, const DecodedImage& image) {
     return folder_.Write(name, testing::EncodeWithStb(testing::StbFormat::Tga, image));
   }
-  std::filesystem::path WriteJunk(const std::string& name) { return folder_.Write(name, {'D', 'D', 'S', ' '}); }
+  std::filesystem::path WriteJunk(const std::string& name) {
+    return folder_.Write(name, {'D', 'D', 'S', ' '});
+  }
 
   Host host_;
   HostFileInfo info_{};
@@ -57,7 +59,9 @@ class ImagesTest : public ::testing::Test {
 
 TEST_F(ImagesTest, LoadHoldsTheDecodedPixels) {
   const DecodedImage tga = MakeImage(5, 3, Shaded);
-  const DecodedImage dds = MakeImage(4, 4, [](int x, int y) { return Pixel{255, 0, 0, std::uint8_t(x < 2 && y < 2 ? 255 : 0)}; });
+  const DecodedImage dds = MakeImage(4, 4, [](int x, int y) {
+    return Pixel{255, 0, 0, std::uint8_t(x < 2 && y < 2 ? 255 : 0)};
+  });
   void* fromTga = Load(WriteTga("rock.tga", tga));
   void* fromDds = Load(folder_.Write("rock.dds", testing::BlockCompressedDds(dds, squish::kDxt1)));
   ASSERT_NE(fromTga, nullptr);

@@ -67,7 +67,8 @@ TEST(VertexListTest, SetVertexWeightsGivesEntriesThroughOffset80) {
   ASSERT_EQ(views[1].weights.size(), 3u);
   EXPECT_EQ(views[1].weights[2].boneIndex, 12);
   EXPECT_EQ(views[1].weights[2].weight, 0.5f);
-  EXPECT_EQ(host.CallsOf(Operation::SetVertexWeights)[0].integers, (std::array<std::int32_t, 2>{1, 3}));
+  EXPECT_EQ(host.CallsOf(Operation::SetVertexWeights)[0].integers,
+            (std::array<std::int32_t, 2>{1, 3}));
 
   struct Case {
     std::int32_t vertex;
@@ -96,7 +97,8 @@ TEST(VertexListTest, EveryWeightRecordKeepsItsOwnEntries) {
     const auto last = 8 * static_cast<std::size_t>(countFor(v) - 1);
     ASSERT_EQ(ReadAt<std::int32_t>(entries, last), -1) << v;
     ASSERT_EQ(ReadAt<float>(entries, last + 4), 0.0f) << v;
-    for (std::int32_t h = 0; h < countFor(v); ++h) WriteAt<std::int32_t>(entries, 8 * static_cast<std::size_t>(h), v);
+    for (std::int32_t h = 0; h < countFor(v); ++h)
+      WriteAt<std::int32_t>(entries, 8 * static_cast<std::size_t>(h), v);
   }
   void* again = CallSlot<void*>(context, 147, 3, 2);  // a second record replaces the first
   WriteAt<float>(ReadAt<unsigned char*>(again, 80), 12, 0.75f);
@@ -169,7 +171,8 @@ TEST(MaterialTest, TextureSlotsAreMadeOnDemandAndKept) {
   EXPECT_EQ(slots[0].flags, 1);
   EXPECT_EQ(slots[0].path, u"C:\\tex\\rock.dds");
   EXPECT_EQ(slots[1].flags, 0);
-  EXPECT_EQ(host.CallsOf(Operation::GetTextureSlot)[2].integers, (std::array<std::int32_t, 2>{1, 1}));
+  EXPECT_EQ(host.CallsOf(Operation::GetTextureSlot)[2].integers,
+            (std::array<std::int32_t, 2>{1, 1}));
 
   EXPECT_EQ(CallSlot<void*>(material, 6, -1, 1), nullptr);
   EXPECT_EQ(host.Misuses().size(), 1u);
@@ -419,7 +422,9 @@ TEST(TrapTest, EverySlotOutsideTheInterfaceRecordsItsNumber) {
     std::vector<int> operations;
   };
   const Case cases[] = {
-      {ObjectKind::Context, &host.Context(), {17, 100, 121, 136, 137, 142, 143, 144, 146, 147, 150, 151, 152, 154, 156}},
+      {ObjectKind::Context,
+       &host.Context(),
+       {17, 100, 121, 136, 137, 142, 143, 144, 146, 147, 150, 151, 152, 154, 156}},
       {ObjectKind::Descriptor, &host.Descriptor(), {3}},
       {ObjectKind::Material, material, {6}},
       {ObjectKind::Mesh, mesh, {5}},

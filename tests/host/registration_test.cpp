@@ -174,14 +174,16 @@ TEST(DescriptorTest, FieldsReadBackFromTheirOffsets) {
     DescriptorText which;
     std::size_t offset;
   };
-  const Case cases[] = {
-      {DescriptorText::Description, 48}, {DescriptorText::Version, 828}, {DescriptorText::Filter, 1608}};
+  const Case cases[] = {{DescriptorText::Description, 48},
+                        {DescriptorText::Version, 828},
+                        {DescriptorText::Filter, 1608}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.offset);
     Host host;
     DualString text = Dual("some text");
     text.narrow[0] = 'S';  // the halves are read separately
-    std::memcpy(reinterpret_cast<unsigned char*>(&host.Descriptor()) + c.offset, &text, sizeof text);
+    std::memcpy(reinterpret_cast<unsigned char*>(&host.Descriptor()) + c.offset, &text,
+                sizeof text);
     EXPECT_EQ(host.DescriptorWide(c.which), u"some text");
     EXPECT_EQ(host.DescriptorNarrow(c.which), "Some text");
     EXPECT_TRUE(host.DescriptorBytesUntouched(c.offset + 780, 8));

@@ -68,10 +68,10 @@ TEST(BoneTransformTest, WorldIsParentWorldTimesLocal) {
 
 TEST(BoneTransformTest, ParentsAfterChildrenAndBrokenLinks) {
   Host host;
-  MakeBones(host, {{1, {1, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}},     // child of a later bone
-                   {-1, {5, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}},    // root
-                   {99, {0, 7, 0}, {0, 0, 0, 0}, {1, 1, 1}},    // parent out of range, zero rotation
-                   {4, {0, 0, 1}, {0, 0, 0, 2}, {1, 1, 1}},     // cycle 3 -> 4 -> 3, unnormalised
+  MakeBones(host, {{1, {1, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}},   // child of a later bone
+                   {-1, {5, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}},  // root
+                   {99, {0, 7, 0}, {0, 0, 0, 0}, {1, 1, 1}},  // parent out of range, zero rotation
+                   {4, {0, 0, 1}, {0, 0, 0, 2}, {1, 1, 1}},   // cycle 3 -> 4 -> 3, unnormalised
                    {3, {0, 0, 1}, {0, 0, 0, 1}, {1, 1, 1}}});
   ASSERT_EQ(CallSlot<std::int32_t>(&host.Context(), 136, 1), 1);
   const auto bones = host.Bones();
@@ -131,9 +131,14 @@ TEST(TextTest, ConversionsBetweenUtf16AndUtf8) {
     EXPECT_EQ(Utf16ToUtf8(c.wide), c.narrow);
     EXPECT_EQ(Utf8ToUtf16(c.narrow), c.wide);
   }
-  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800') + u"a"), "\xef\xbf\xbd" "a");
-  EXPECT_EQ(Utf8ToUtf16("\xc0\xaf" "b"), u"\uFFFD\uFFFD" u"b");  // an overlong form
-  EXPECT_EQ(Utf8ToUtf16("\xe6\xa8"), u"\uFFFD\uFFFD");               // cut short
+  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800') + u"a"),
+            "\xef\xbf\xbd"
+            "a");
+  EXPECT_EQ(Utf8ToUtf16("\xc0\xaf"
+                        "b"),
+            u"\uFFFD\uFFFD"
+            u"b");                                      // an overlong form
+  EXPECT_EQ(Utf8ToUtf16("\xe6\xa8"), u"\uFFFD\uFFFD");  // cut short
 }
 
 TEST(SceneJsonTest, DocumentHoldsTheBuiltScene) {

@@ -13,7 +13,8 @@ namespace {
 using namespace testing;
 
 TEST(MultiplyAffine, ComposesAndAllowsTheResultToAliasAnOperand) {
-  float a[16] = {0, -1, 0, 1, 1, 0, 0, 2, 0, 0, 1, 3, 9, 9, 9, 9};  // quarter turn, then move; junk last row
+  float a[16] = {0, -1, 0, 1, 1, 0, 0, 2,
+                 0, 0,  1, 3, 9, 9, 9, 9};  // quarter turn, then move; junk last row
   float b[16] = {2, 0, 0, 5, 0, 2, 0, 0, 0, 0, 2, 0, 7, 7, 7, 7};
   float expected[16] = {0, -2, 0, 1, 2, 0, 0, 7, 0, 0, 2, 3, 0, 0, 0, 1};
   float out[16];
@@ -49,7 +50,8 @@ TEST(InvertMatrix, GivesTheInverseOfGeneralMatrices) {
   };
   const Case cases[] = {
       {"rigid", Product(Translation(1, -2, 3), Rotation('z', 30))},
-      {"scaled and turned", Product(Product(Translation(4, 5, 6), Rotation('x', -70)), Scaling(2, 0.5f, 3))},
+      {"scaled and turned",
+       Product(Product(Translation(4, 5, 6), Rotation('x', -70)), Scaling(2, 0.5f, 3))},
       {"mirror", Product(Translation(-1, 0, 2), Scaling(-1, 1, 1))},
       {"general integers", {2, 0, 1, 3, 1, 3, 2, 1, 0, 1, 4, 2, 1, 2, 0, 5}},
       {"full last row", {1, 2, 3, 4, 0, 1, 2, 3, 0, 0, 1, 2, 2, 0, 0, 1}},

@@ -11,7 +11,8 @@
 
 namespace vexmara::testing {
 
-inline ModelParseResult ParseBytes(const std::vector<uint8_t>& bytes, ModelStore& store, size_t length) {
+inline ModelParseResult ParseBytes(const std::vector<uint8_t>& bytes, ModelStore& store,
+                                   size_t length) {
   ReadCursor cursor;
   AdoptExactCopy(cursor, bytes, length);
   store.Clear();

@@ -43,8 +43,8 @@ AppModel RichModel(uint32_t version) {
 
   AppSubmesh body;
   body.materialName = "SKIN";
-  body.vertices = {MakeVertex(0, 0, 0, 64.001953125f, 128), MakeVertex(1, 0, 0, 0.001953125f, 64.5f),
-                   MakeVertex(0, 1, 0, 100, 100)};
+  body.vertices = {MakeVertex(0, 0, 0, 64.001953125f, 128),
+                   MakeVertex(1, 0, 0, 0.001953125f, 64.5f), MakeVertex(0, 1, 0, 100, 100)};
   body.skin = {{{0, 1, 0}, {0.7f, 0.3f, 0}}, {{1, 0, 0}, {1, 0, 0}}, {{3, 4, 0}, {0.5f, 0.5f, 0}}};
   body.triangles = {{0, 1, 2}, {2, 1, 0}};
   model.geosets[0].submeshes = {body};
@@ -178,7 +178,8 @@ TEST_P(ParseModelGenerations, ReadsEveryRecordKind) {
   EXPECT_STREQ(store.variantNames[1].name, "winter");
 }
 
-INSTANTIATE_TEST_SUITE_P(FormatVersions, ParseModelGenerations, ::testing::Values(100u, 257u, 258u, 259u, 260u, 400u));
+INSTANTIATE_TEST_SUITE_P(FormatVersions, ParseModelGenerations,
+                         ::testing::Values(100u, 257u, 258u, 259u, 260u, 400u));
 
 TEST(ParseModel, EveryTruncationOfAValidFileIsRejected) {
   for (uint32_t version : {257u, 260u}) {
@@ -187,7 +188,8 @@ TEST(ParseModel, EveryTruncationOfAValidFileIsRejected) {
     ASSERT_EQ(ParseBytes(bytes, store), ModelParseResult::kOk);
     // The variant names come last in the file and are read, so every cut loses a needed byte.
     for (size_t length = 0; length < bytes.size(); ++length) {
-      EXPECT_NE(ParseBytes(bytes, store, length), ModelParseResult::kOk) << "version " << version << " length " << length;
+      EXPECT_NE(ParseBytes(bytes, store, length), ModelParseResult::kOk)
+          << "version " << version << " length " << length;
     }
   }
 }
@@ -231,8 +233,11 @@ TEST(ParseModel, InfluenceCountsMatchThePostProcessingPass) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   AppModel model = MinimalModel();
   AppSubmesh skinned;
-  skinned.skin = {{{0, 1, 2}, {0.7f, 0.3f, 0}}, {{0, 0, 0}, {-0.1f, 0, 0}}, {{5, 6, 7}, {1, 1, 1}},
-                  {{1, 2, 3}, {nan, 0.5f, -0.0f}}, {{0, 0, 0}, {1e-30f, 0, 0}}};
+  skinned.skin = {{{0, 1, 2}, {0.7f, 0.3f, 0}},
+                  {{0, 0, 0}, {-0.1f, 0, 0}},
+                  {{5, 6, 7}, {1, 1, 1}},
+                  {{1, 2, 3}, {nan, 0.5f, -0.0f}},
+                  {{0, 0, 0}, {1e-30f, 0, 0}}};
   skinned.vertices.resize(skinned.skin.size());
   AppSubmesh bare;
   bare.vertices = {MakeVertex(1, 2, 3, 4, 5)};
@@ -247,7 +252,8 @@ TEST(ParseModel, InfluenceCountsMatchThePostProcessingPass) {
   EXPECT_EQ(counted, (std::vector<int32_t>{2, 0, 3, 1, 1}));
   EXPECT_EQ(read[2].boneIndices[2], 7);
   CountInfluences(store);
-  for (int32_t i = 0; i < read.count; ++i) EXPECT_EQ(read[i].influenceCount, counted[size_t(i)]) << i;
+  for (int32_t i = 0; i < read.count; ++i)
+    EXPECT_EQ(read[i].influenceCount, counted[size_t(i)]) << i;
 
   const Vertex& plain = store.geosets[1].submeshes[1].vertices[0];
   EXPECT_EQ(plain.position[2], 3);
@@ -297,7 +303,11 @@ TEST(ParseModel, HostileCountsAreRejectedBeforeAnythingIsReserved) {
   };
   const Case cases[] = {
       {"bones", [](AppModel& m) { m.boneCount = 0x7FFFFFFF; }},
-      {"submeshes", [](AppModel& m) { m.geosets[1].submeshCount = 50000000; m.geosets[1].submeshes = {AppSubmesh{}}; }},
+      {"submeshes",
+       [](AppModel& m) {
+         m.geosets[1].submeshCount = 50000000;
+         m.geosets[1].submeshes = {AppSubmesh{}};
+       }},
       {"vertices",
        [](AppModel& m) {
          AppSubmesh s;
@@ -312,8 +322,16 @@ TEST(ParseModel, HostileCountsAreRejectedBeforeAnythingIsReserved) {
          s.indexCount = 0x7FFFFFFF;
          m.geosets[0].submeshes = {s};
        }},
-      {"materials", [](AppModel& m) { m.materials = {AppMaterial{"a", {}, {}}}; m.materialCount = 0x7FFFFFFF; }},
-      {"variants", [](AppModel& m) { m.materials = {AppMaterial{"a", {{{1}, {}}}, {}}}; m.variantCount = 0x7FFFFFFF; }},
+      {"materials",
+       [](AppModel& m) {
+         m.materials = {AppMaterial{"a", {}, {}}};
+         m.materialCount = 0x7FFFFFFF;
+       }},
+      {"variants",
+       [](AppModel& m) {
+         m.materials = {AppMaterial{"a", {{{1}, {}}}, {}}};
+         m.variantCount = 0x7FFFFFFF;
+       }},
       {"texture entries",
        [](AppModel& m) {
          AppVariant v{{1}, {}};
@@ -365,7 +383,8 @@ TEST(ParseModel, OverlappingArraysBeyondTheBudgetAreRejected) {
     AppPlacement placement;
     WriteAppFile(model, &placement);  // an override does not move the layout
     for (int i = 1; i < submeshes; ++i) {
-      model.geosets[0].submeshes[size_t(i)].verticesArray.ref = placement.geosets[0].submeshRecords[0].vertices;
+      model.geosets[0].submeshes[size_t(i)].verticesArray.ref =
+          placement.geosets[0].submeshRecords[0].vertices;
     }
     return model;
   };

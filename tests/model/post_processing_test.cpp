@@ -75,17 +75,22 @@ TEST(CountInfluences, CountsOnlyWeightsAboveZero) {
     int32_t expected;
   };
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  const Case cases[] = {{{0.7f, 0.3f, 0.0f}, 2}, {{-0.1f, 0, 0}, 0}, {{1, 1, 1}, 3},
-                        {{nan, 0.5f, -0.0f}, 1}, {{1e-30f, 0, 0}, 1}};
+  const Case cases[] = {{{0.7f, 0.3f, 0.0f}, 2},
+                        {{-0.1f, 0, 0}, 0},
+                        {{1, 1, 1}, 3},
+                        {{nan, 0.5f, -0.0f}, 1},
+                        {{1e-30f, 0, 0}, 1}};
   ModelStore store;
   ASSERT_TRUE(store.geosets.Reset(2));
   ASSERT_TRUE(store.geosets[1].submeshes.Reset(1));
   List<Vertex>& vertices = store.geosets[1].submeshes[0].vertices;
   ASSERT_TRUE(vertices.Reset(int32_t(std::size(cases))));
-  for (size_t i = 0; i < std::size(cases); ++i) std::memcpy(vertices[int32_t(i)].weights, cases[i].weights, 12);
+  for (size_t i = 0; i < std::size(cases); ++i)
+    std::memcpy(vertices[int32_t(i)].weights, cases[i].weights, 12);
   CountInfluences(store);
   CountInfluences(store);  // repeatable: counts start from zero each time
-  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(vertices[int32_t(i)].influenceCount, cases[i].expected) << i;
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(vertices[int32_t(i)].influenceCount, cases[i].expected) << i;
 }
 
 TEST(ComputeBoneMatrices, RootTakesItsBindTransformAndKeepsScaleOneForZero) {
@@ -113,7 +118,8 @@ TEST(ComputeBoneMatrices, UniformScaleGoesIntoBindScaleButNotTheMatrix) {
 TEST(ComputeBoneMatrices, ChildChainsOntoAnEarlierParent) {
   ModelStore store;
   SetBones(store, {MakeBone(-1, 1, 2, 3), MakeBone(0, 0, 0, 5)});
-  store.bones[0].bindTransform.rotation[2] = 0.7071068f;  // a quarter turn about z moves the child's offset
+  store.bones[0].bindTransform.rotation[2] =
+      0.7071068f;  // a quarter turn about z moves the child's offset
   store.bones[0].bindTransform.rotation[3] = 0.7071068f;
   store.bones[1].bindTransform.translation[0] = 1;
   ComputeBoneMatrices(store);
@@ -125,8 +131,8 @@ TEST(ComputeBoneMatrices, ChildChainsOntoAnEarlierParent) {
 
 TEST(ComputeBoneMatrices, LaterSelfOrOutOfRangeParentLeavesWorldEqualToLocal) {
   ModelStore store;
-  SetBones(store, {MakeBone(1, 1, 0, 0), MakeBone(-1, 10, 0, 0), MakeBone(2, 0, 2, 0), MakeBone(4, 0, 0, 3),
-                   MakeBone(1000000, 4, 4, 4)});
+  SetBones(store, {MakeBone(1, 1, 0, 0), MakeBone(-1, 10, 0, 0), MakeBone(2, 0, 2, 0),
+                   MakeBone(4, 0, 0, 3), MakeBone(1000000, 4, 4, 4)});
   ComputeBoneMatrices(store);
   ExpectTranslationMatrix(store.bones[0].worldMatrix, 1, 0, 0);  // parent 1 comes later
   ExpectTranslationMatrix(store.bones[2].worldMatrix, 0, 2, 0);  // its own parent

@@ -97,7 +97,8 @@ const UpperCase kUpperCases[] = {
 };
 
 TEST(ListingOrder, UpperCaseTableAtEveryRangeEnd) {
-  const fs::path folder = fs::temp_directory_path() / ("vexmara_listing_" + std::to_string(::getpid()));
+  const fs::path folder =
+      fs::temp_directory_path() / ("vexmara_listing_" + std::to_string(::getpid()));
   for (const UpperCase& c : kUpperCases) {
     EXPECT_EQ(ListedAsOneLetter(folder, c.unit, c.other), c.sameLetter) << c.what;
   }

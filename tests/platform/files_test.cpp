@@ -80,7 +80,8 @@ TEST_F(ReadWholeFileTest, EmptyFileGivesEmptyBuffer) {
 TEST_F(ReadWholeFileTest, ReportsWhatCannotBeRead) {
   uint8_t* buffer = reinterpret_cast<uint8_t*>(this);
   uint32_t length = 7;
-  EXPECT_EQ(ReadWholeFile(Wide(dir_ / "missing.app").c_str(), &buffer, &length), FileReadResult::kCannotOpen);
+  EXPECT_EQ(ReadWholeFile(Wide(dir_ / "missing.app").c_str(), &buffer, &length),
+            FileReadResult::kCannotOpen);
   EXPECT_EQ(buffer, nullptr);
   EXPECT_EQ(length, 0u);
   EXPECT_EQ(ReadWholeFile(u"", &buffer, &length), FileReadResult::kCannotOpen);

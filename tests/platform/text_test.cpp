@@ -34,7 +34,11 @@ const ConversionCase kConversions[] = {
     {"U+103FF, D800 DFFF", std::u16string{0xD800, 0xDFFF}, "\xF0\x90\x8F\xBF", true},
     {"U+10FC00, DBFF DC00", std::u16string{0xDBFF, 0xDC00}, "\xF4\x8F\xB0\x80", true},
     {"U+10FFFF, DBFF DFFF", std::u16string{0xDBFF, 0xDFFF}, "\xF4\x8F\xBF\xBF", true},
-    {"between letters", u"a\u0080b\U0010FFFFc", "a\xC2\x80" "b\xF4\x8F\xBF\xBF" "c", true},
+    {"between letters", u"a\u0080b\U0010FFFFc",
+     "a\xC2\x80"
+     "b\xF4\x8F\xBF\xBF"
+     "c",
+     true},
     {"lone D800", std::u16string{0xD800}, "\xED\xA0\x80", false},
     {"lone DBFF", std::u16string{0xDBFF}, "\xED\xAF\xBF", false},
     {"lone DC00", std::u16string{0xDC00}, "\xED\xB0\x80", false},
@@ -51,7 +55,10 @@ const ConversionCase kConversions[] = {
     {"two-byte form cut", std::nullopt, "\xC2", false},
     {"three-byte form cut", std::nullopt, "\xE0\xA0", false},
     {"four-byte form cut", std::nullopt, "\xF0\x90\x80", false},
-    {"three-byte form cut by a letter", std::nullopt, "\xE0\xA0" "a", false},
+    {"three-byte form cut by a letter", std::nullopt,
+     "\xE0\xA0"
+     "a",
+     false},
     {"the narrow byte 0x80 alone", std::nullopt, "\x80", false},
     {"the narrow byte 0xFF", std::nullopt, "\xFF", false},
     {"five-byte lead", std::nullopt, "\xF8\x88\x80\x80\x80", false},
@@ -194,7 +201,8 @@ TEST_P(SplitPathTest, SplitsLikeTheRuntime) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, SplitPathTest,
-    ::testing::Values(SplitCase{u"C:\\games\\k3\\hero.app", u"C:", u"\\games\\k3\\", u"hero", u".app"},
+    ::testing::Values(SplitCase{u"C:\\games\\k3\\hero.app", u"C:", u"\\games\\k3\\", u"hero",
+                                u".app"},
                       SplitCase{u"/home/user/hero.app", u"", u"/home/user/", u"hero", u".app"},
                       SplitCase{u"hero", u"", u"", u"hero", u""},
                       SplitCase{u"dir.v2\\readme", u"", u"dir.v2\\", u"readme", u""},

@@ -14,11 +14,11 @@ using writer::AniFile;
 using writer::AniTrack;
 using writer::AppModel;
 
-
 // Two geosets with skin weights and two materials, whose textures have the ids 7 and 9.
 AppModel SkinnedModel() {
   AppModel model;
-  model.bones = {MakeBone("root", -1, {1, 0, 0}), MakeBone("arm", 0, {0, 2, 0}, {0, 0, kHalfRoot, kHalfRoot}, 0.5f)};
+  model.bones = {MakeBone("root", -1, {1, 0, 0}),
+                 MakeBone("arm", 0, {0, 2, 0}, {0, 0, kHalfRoot, kHalfRoot}, 0.5f)};
   writer::AppSubmesh stone = MakeFan("stone", 4);
   stone.skin = {{{0, 1, 0}, {1.0f, 0, 0}},
                 {{0, 1, 0}, {0.25f, 0.75f, 0}},
@@ -39,7 +39,8 @@ AniFile WalkAnimation() {
   root.translationKeys = {{0, 1, 0, 0}, {2, 3, 0, 0}};
   AniTrack arm;
   arm.boneName = "arm";
-  arm.rotationKeys = {writer::MakeRotationKey(0, 0, 0, 0, 1), writer::MakeRotationKey(2, 0, 0, kHalfRoot, kHalfRoot)};
+  arm.rotationKeys = {writer::MakeRotationKey(0, 0, 0, 0, 1),
+                      writer::MakeRotationKey(2, 0, 0, kHalfRoot, kHalfRoot)};
   arm.scaleKeys = {{1, 2.0f}, {2, 0.0f}};
   file.tracks = {root, arm};
   file.frameTimes = {0.0f, 10.0f, 29.5f};
@@ -70,7 +71,8 @@ TEST_F(SceneBuild, ImportsSkinnedModelWithTexturesAlphaMapsAndTwoAnimations) {
   WriteFile("rock.dds", testing::DdsImage(2, 2));
   WriteFile("other.tex", TexFile(3));
   DialogScript script;
-  script.animationFiles = {WriteAnimation("walk.ani", WalkAnimation()), WriteAnimation("idle.ani", IdleAnimation())};
+  script.animationFiles = {WriteAnimation("walk.ani", WalkAnimation()),
+                           WriteAnimation("idle.ani", IdleAnimation())};
   script.extractAlphaMaps = 1;
   ASSERT_EQ(ReadAndImport(SkinnedModel(), script), 1);
 
@@ -80,7 +82,8 @@ TEST_F(SceneBuild, ImportsSkinnedModelWithTexturesAlphaMapsAndTwoAnimations) {
   EXPECT_EQ(materials[0].name, u"stone");
   EXPECT_EQ(materials[0].narrowName, "stone");
   EXPECT_EQ(materials[1].name, u"cloth");
-  for (const auto& material : materials) EXPECT_NE(material.flags & 2, 0) << "material " << material.index;
+  for (const auto& material : materials)
+    EXPECT_NE(material.flags & 2, 0) << "material " << material.index;
   ASSERT_EQ(materials[0].textureSlots.size(), 2u);
   EXPECT_EQ(materials[0].textureSlots[0].slotIndex, 0);
   EXPECT_EQ(materials[0].textureSlots[0].path, Path("rock.dds"));
@@ -187,7 +190,8 @@ TEST_F(SceneBuild, ImportsSkinnedModelWithTexturesAlphaMapsAndTwoAnimations) {
   EXPECT_TRUE(walk.tracks[0].scaleKeys.empty());
   const auto& armRotations = walk.tracks[1].rotationKeys;
   ASSERT_EQ(armRotations.size(), 2u);
-  ExpectNear<4>(Value(armRotations[0]), {0, 0, -kHalfRoot, kHalfRoot}, 1e-6f, "identity after the bind rotation");
+  ExpectNear<4>(Value(armRotations[0]), {0, 0, -kHalfRoot, kHalfRoot}, 1e-6f,
+                "identity after the bind rotation");
   ExpectNear<4>(Value(armRotations[1]), {0, 0, 0, 1}, 1e-4f, "the bind rotation itself");
   EXPECT_FLOAT_EQ(armRotations[1].time, HostTime(29.5f));
   const auto& armScales = walk.tracks[1].scaleKeys;
@@ -202,19 +206,23 @@ TEST_F(SceneBuild, ImportsSkinnedModelWithTexturesAlphaMapsAndTwoAnimations) {
   EXPECT_TRUE(idle.tracks[0].translationKeys.empty());
   ASSERT_EQ(idle.tracks[1].translationKeys.size(), 1u);
   EXPECT_EQ(idle.tracks[1].translationKeys[0].time, 0.0f);
-  ExpectNear<3>(Value(idle.tracks[1].translationKeys[0]), {0, -1, 0}, 1e-6f, "offset turned back by the bind rotation");
+  ExpectNear<3>(Value(idle.tracks[1].translationKeys[0]), {0, -1, 0}, 1e-6f,
+                "offset turned back by the bind rotation");
 
   // The stages ran in order, each notification once.
-  const Operation order[] = {Operation::CreateMaterial, Operation::SetVertexCount, Operation::CreateGroup,
-                             Operation::CreateMesh,     Operation::NotifyMeshesDone, Operation::CreateBone,
-                             Operation::CreateAnimation, Operation::NotifyAnimationsDone};
+  const Operation order[] = {Operation::CreateMaterial,   Operation::SetVertexCount,
+                             Operation::CreateGroup,      Operation::CreateMesh,
+                             Operation::NotifyMeshesDone, Operation::CreateBone,
+                             Operation::CreateAnimation,  Operation::NotifyAnimationsDone};
   for (size_t i = 1; i < std::size(order); ++i) {
-    EXPECT_LT(FirstCall(*host_, order[i - 1]), FirstCall(*host_, order[i])) << OperationName(order[i]);
+    EXPECT_LT(FirstCall(*host_, order[i - 1]), FirstCall(*host_, order[i]))
+        << OperationName(order[i]);
   }
   EXPECT_EQ(host_->CallCount(Operation::NotifyMeshesDone), 1);
   EXPECT_EQ(host_->CallsOf(Operation::NotifyMeshesDone)[0].integers[0], 1);
   EXPECT_EQ(host_->CallCount(Operation::NotifyAnimationsDone), 1);
-  EXPECT_EQ(host_->CallCount(Operation::NotifyBoneTransform), 0) << "no axis swap without \"Swap model\"";
+  EXPECT_EQ(host_->CallCount(Operation::NotifyBoneTransform), 0)
+      << "no axis swap without \"Swap model\"";
 }
 
 // A host that cannot make an object ends the import at that stage: the stages before it ran
@@ -224,11 +232,11 @@ TEST_F(SceneBuild, FailedObjectCreationEndsTheImportAtItsStage) {
     Operation operation;
     int stage;
   };
-  const Step steps[] = {{Operation::CreateMaterial, 1}, {Operation::SetVertexCount, 2},
-                        {Operation::SetVertexWeights, 2}, {Operation::CreateGroup, 3},
-                        {Operation::CreateMesh, 4},       {Operation::SetFaceCount, 4},
-                        {Operation::NotifyMeshesDone, 5}, {Operation::CreateBone, 6},
-                        {Operation::CreateAnimation, 7},  {Operation::SetTrackCount, 7},
+  const Step steps[] = {{Operation::CreateMaterial, 1},      {Operation::SetVertexCount, 2},
+                        {Operation::SetVertexWeights, 2},    {Operation::CreateGroup, 3},
+                        {Operation::CreateMesh, 4},          {Operation::SetFaceCount, 4},
+                        {Operation::NotifyMeshesDone, 5},    {Operation::CreateBone, 6},
+                        {Operation::CreateAnimation, 7},     {Operation::SetTrackCount, 7},
                         {Operation::NotifyAnimationsDone, 8}};
   WriteFile("rock.tex", TexFile(7));
   DialogScript script;
@@ -238,7 +246,8 @@ TEST_F(SceneBuild, FailedObjectCreationEndsTheImportAtItsStage) {
   for (const Step& step : steps) complete[step.operation] = host_->CallCount(step.operation);
 
   for (const Step& failing : steps) {
-    if (failing.operation == Operation::SetVertexWeights || failing.operation == Operation::NotifyMeshesDone ||
+    if (failing.operation == Operation::SetVertexWeights ||
+        failing.operation == Operation::NotifyMeshesDone ||
         failing.operation == Operation::NotifyAnimationsDone) {
       continue;  // their results do not decide anything
     }
@@ -250,7 +259,8 @@ TEST_F(SceneBuild, FailedObjectCreationEndsTheImportAtItsStage) {
     EXPECT_EQ(host_->CallCount(failing.operation), 1);
     for (const Step& step : steps) {
       if (step.stage < failing.stage) {
-        EXPECT_EQ(host_->CallCount(step.operation), complete[step.operation]) << OperationName(step.operation);
+        EXPECT_EQ(host_->CallCount(step.operation), complete[step.operation])
+            << OperationName(step.operation);
       } else if (step.stage > failing.stage) {
         EXPECT_EQ(host_->CallCount(step.operation), 0) << OperationName(step.operation);
       }
@@ -325,7 +335,8 @@ TEST_F(SceneBuild, ChosenAnimationFilesAreReadInOrderAndUnreadableOnesSkipped) {
   EXPECT_EQ(animations[0].name, u"cut");
   EXPECT_EQ(animations[0].frameCount, 0.0f);
   for (const auto& track : animations[0].tracks) {
-    EXPECT_TRUE(track.translationKeys.empty() && track.rotationKeys.empty() && track.scaleKeys.empty());
+    EXPECT_TRUE(track.translationKeys.empty() && track.rotationKeys.empty() &&
+                track.scaleKeys.empty());
   }
   EXPECT_EQ(animations[1].name, u"walk");
   EXPECT_EQ(animations[2].name, u"walk") << "a file chosen twice is read twice";

@@ -33,7 +33,9 @@ TEST_F(SceneBuild, FacesCarryMaterialGroupAndSharedVertexNumbersInBothGroupModes
   };
   const Case cases[] = {
       {0, {u"stone", u"cloth"}, {{0, 0, 0, {0, 1, 2}}, {1, 1, 1, {4, 5, 6}}, {2, 0, 0, {7, 8, 9}}}},
-      {1, {u"stone", u"cloth", u"stone"}, {{0, 0, 0, {0, 1, 2}}, {1, 1, 1, {4, 5, 6}}, {2, 0, 2, {7, 8, 9}}}},
+      {1,
+       {u"stone", u"cloth", u"stone"},
+       {{0, 0, 0, {0, 1, 2}}, {1, 1, 1, {4, 5, 6}}, {2, 0, 2, {7, 8, 9}}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.submeshesAsGroups);
@@ -44,9 +46,11 @@ TEST_F(SceneBuild, FacesCarryMaterialGroupAndSharedVertexNumbersInBothGroupModes
     ASSERT_EQ(ReadAndImport(ThreeSubmeshModel(), script), 1);
     const auto groups = host_->Groups();
     ASSERT_EQ(groups.size(), c.groups.size());
-    for (size_t g = 0; g < groups.size(); ++g) EXPECT_EQ(groups[g].name, c.groups[g]) << "group " << g;
+    for (size_t g = 0; g < groups.size(); ++g)
+      EXPECT_EQ(groups[g].name, c.groups[g]) << "group " << g;
     ASSERT_EQ(host_->Vertices().size(), 13u);
-    EXPECT_EQ(host_->Vertices()[7].position, (std::array<float, 3>{0, 0, 0})) << "geoset 1 starts at 7";
+    EXPECT_EQ(host_->Vertices()[7].position, (std::array<float, 3>{0, 0, 0}))
+        << "geoset 1 starts at 7";
     EXPECT_EQ(host_->Vertices()[12].position, (std::array<float, 3>{5, 10, 15}));
     const auto meshes = host_->Meshes();
     ASSERT_EQ(meshes.size(), 3u);
@@ -109,9 +113,11 @@ TEST_F(SceneBuild, EmptySubmeshStillGetsAMeshWithoutFaces) {
 TEST_F(SceneBuild, WeightRecordRefusedByTheHostLeavesOnlyThatVertexUnweighted) {
   AppModel model;
   AppSubmesh submesh = MakeFan("stone", 3);
-  submesh.skin = {{{2, 0, 0}, {1, 0, 0}}, {{1, 2, 0}, {0.5f, 0.5f, 0}}, {{0, 1, 2}, {0.2f, 0.3f, 0.5f}}};
+  submesh.skin = {
+      {{2, 0, 0}, {1, 0, 0}}, {{1, 2, 0}, {0.5f, 0.5f, 0}}, {{0, 1, 2}, {0.2f, 0.3f, 0.5f}}};
   model.geosets[0].submeshes = {submesh};
-  model.bones = {MakeBone("a", -1, {0, 0, 0}), MakeBone("b", 0, {0, 0, 0}), MakeBone("c", 1, {0, 0, 0})};
+  model.bones = {MakeBone("a", -1, {0, 0, 0}), MakeBone("b", 0, {0, 0, 0}),
+                 MakeBone("c", 1, {0, 0, 0})};
   host_->FailCall(Operation::SetVertexWeights, 2);
   ASSERT_EQ(ReadAndImport(model, DialogScript{}), 1);
   const auto vertices = host_->Vertices();

@@ -20,8 +20,10 @@ constexpr char16_t kCannotOpen[] = u"Could not open file for reading.";
 
 // A path of exactly `units` units under `folder` whose name ends in `suffix`, through folders
 // of 200 characters where one name would be too long.
-std::filesystem::path PathOfUnits(std::filesystem::path folder, size_t units, const std::string& suffix) {
-  while (folder.u16string().size() + 1 + 200 + suffix.size() < units) folder /= std::string(200, 'd');
+std::filesystem::path PathOfUnits(std::filesystem::path folder, size_t units,
+                                  const std::string& suffix) {
+  while (folder.u16string().size() + 1 + 200 + suffix.size() < units)
+    folder /= std::string(200, 'd');
   const size_t name = units - folder.u16string().size() - 1;
   return folder / (std::string(name - suffix.size(), 'n') + suffix);
 }
@@ -57,7 +59,14 @@ AniFile ArmAnimation() {
   return file;
 }
 
-enum class Built { kModelPath, kTextureDirectory, kTexturePath, kAlphaMapName, kAnimationFile, kOneOfTwoAnimationFiles };
+enum class Built {
+  kModelPath,
+  kTextureDirectory,
+  kTexturePath,
+  kAlphaMapName,
+  kAnimationFile,
+  kOneOfTwoAnimationFiles
+};
 
 struct PathCase {
   const char* what;
@@ -87,12 +96,18 @@ class PathLengths : public SceneBuild {
   // must then be the whole path.
   bool Taken(Built path, size_t units, const std::filesystem::path& folder) {
     switch (path) {
-      case Built::kModelPath: return ModelPathTaken(units, folder);
-      case Built::kTextureDirectory: return TextureDirectoryTaken(units, folder);
-      case Built::kTexturePath: return TexturePathTaken(units, folder);
-      case Built::kAlphaMapName: return AlphaMapNameTaken(units, folder);
-      case Built::kAnimationFile: return AnimationFilesTaken(units, folder, false);
-      case Built::kOneOfTwoAnimationFiles: return AnimationFilesTaken(units, folder, true);
+      case Built::kModelPath:
+        return ModelPathTaken(units, folder);
+      case Built::kTextureDirectory:
+        return TextureDirectoryTaken(units, folder);
+      case Built::kTexturePath:
+        return TexturePathTaken(units, folder);
+      case Built::kAlphaMapName:
+        return AlphaMapNameTaken(units, folder);
+      case Built::kAnimationFile:
+        return AnimationFilesTaken(units, folder, false);
+      case Built::kOneOfTwoAnimationFiles:
+        return AnimationFilesTaken(units, folder, true);
     }
     return false;
   }
@@ -148,7 +163,8 @@ class PathLengths : public SceneBuild {
     ReadModel(OneMaterialModel(), folder.filename());
     const std::filesystem::path textures = folder / "textures";
     const std::filesystem::path dds = PathOfUnits(textures, units - 2, ".dds");
-    const std::u16string alphaMap = textures.u16string() + u"\\" + dds.stem().u16string() + u"_A.tga";
+    const std::u16string alphaMap =
+        textures.u16string() + u"\\" + dds.stem().u16string() + u"_A.tga";
     WriteFile(dds, {1});
     std::filesystem::path tex = dds;
     WriteFile(tex.replace_extension(".tex"), TexFile(7));

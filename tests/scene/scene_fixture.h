@@ -31,7 +31,9 @@ inline float HostTime(float t) { return t * std::bit_cast<float>(0x3D888889u); }
 
 // Key values as arrays.
 inline std::array<float, 3> Value(const host::HostVectorKey& key) { return {key.x, key.y, key.z}; }
-inline std::array<float, 4> Value(const host::HostRotationKey& key) { return {key.x, key.y, key.z, key.w}; }
+inline std::array<float, 4> Value(const host::HostRotationKey& key) {
+  return {key.x, key.y, key.z, key.w};
+}
 
 using testing::ExpectNear;
 using testing::kHalfRoot;
@@ -50,8 +52,8 @@ class SceneBuild : public testing::LoadedPlugin {
     using host::Operation;
     int n = 0;
     for (Operation op : {Operation::CreateMaterial, Operation::CreateGroup, Operation::CreateBone,
-                         Operation::CreateAnimation, Operation::CreateMesh, Operation::SetVertexCount,
-                         Operation::LoadImage, Operation::SaveImage}) {
+                         Operation::CreateAnimation, Operation::CreateMesh,
+                         Operation::SetVertexCount, Operation::LoadImage, Operation::SaveImage}) {
       n += host_->CallCount(op);
     }
     return n;
@@ -69,9 +71,11 @@ inline writer::AppSubmesh MakeFan(const std::string& materialName, int vertexCou
   writer::AppSubmesh submesh;
   submesh.materialName = materialName;
   for (int i = 0; i < vertexCount; ++i) {
-    submesh.vertices.push_back(writer::MakeVertex(float(i), float(2 * i), float(3 * i), 64.5f + float(i), 128.0f));
+    submesh.vertices.push_back(
+        writer::MakeVertex(float(i), float(2 * i), float(3 * i), 64.5f + float(i), 128.0f));
   }
-  for (int i = 1; i + 1 < vertexCount; ++i) submesh.triangles.push_back({0, uint16_t(i), uint16_t(i + 1)});
+  for (int i = 1; i + 1 < vertexCount; ++i)
+    submesh.triangles.push_back({0, uint16_t(i), uint16_t(i + 1)});
   return submesh;
 }
 

@@ -10,13 +10,13 @@ using writer::AniFile;
 using writer::AniTrack;
 using writer::AppModel;
 
-
 // Geometry and two bones: "hip" at (1, 0, 0), and "knee" below it, turned 90 degrees about z.
 AppModel RiggedModel() {
   AppModel model;
   model.geosets[0].submeshes = {MakeFan("skin", 3)};
   model.materials = {MakeMaterial("skin")};
-  model.bones = {MakeBone("hip", -1, {1, 0, 0}), MakeBone("knee", 0, {0, 2, 0}, {0, 0, kHalfRoot, kHalfRoot})};
+  model.bones = {MakeBone("hip", -1, {1, 0, 0}),
+                 MakeBone("knee", 0, {0, 2, 0}, {0, 0, kHalfRoot, kHalfRoot})};
   return model;
 }
 
@@ -28,8 +28,8 @@ AniTrack Track(const std::string& bone) {
 
 TEST_F(SceneBuild, BonesKeepModelOrderAndParentsPastTheSkeletonBecomeRoots) {
   AppModel model = RiggedModel();
-  model.bones = {MakeBone("a", -1, {0, 0, 0}), MakeBone("b", 3, {0, 0, 0}), MakeBone("c", 1, {0, 0, 0}, {0, 0, 0, 1}, 2.0f),
-                 MakeBone("d", -7, {0, 0, 0})};
+  model.bones = {MakeBone("a", -1, {0, 0, 0}), MakeBone("b", 3, {0, 0, 0}),
+                 MakeBone("c", 1, {0, 0, 0}, {0, 0, 0, 1}, 2.0f), MakeBone("d", -7, {0, 0, 0})};
   model.bones.push_back(MakeBone("e", 5, {1, 2, 3}));
   ASSERT_EQ(ReadAndImport(model, DialogScript{}), 1);
   const auto bones = host_->Bones();
@@ -54,7 +54,8 @@ TEST_F(SceneBuild, AnimationKeysAreRetimedAndMadeRelativeToTheBindPose) {
   AniTrack knee = Track("knee");
   knee.rotationKeys = {writer::MakeRotationKey(1, 0, 0, 0, 1)};
   knee.rotationKeys.push_back(writer::AniRotationKey{0, 0, 0, 0, 0});
-  knee.rotationKeys.push_back(writer::MakeRotationKey(1, kHalfRoot, 0, 0, kHalfRoot));  // 90 degrees about x
+  knee.rotationKeys.push_back(
+      writer::MakeRotationKey(1, kHalfRoot, 0, 0, kHalfRoot));  // 90 degrees about x
   file.tracks = {knee, hip};
   file.frameTimes = {0.0f, 30.0f};
   DialogScript script;
@@ -76,10 +77,12 @@ TEST_F(SceneBuild, AnimationKeysAreRetimedAndMadeRelativeToTheBindPose) {
   // knee: the identity and the zero quaternion are both sent as the inverse bind rotation.
   ASSERT_EQ(tracks[1].rotationKeys.size(), 3u);
   for (size_t k : {0u, 1u}) {
-    ExpectNear<4>(Value(tracks[1].rotationKeys[k]), {0, 0, -kHalfRoot, kHalfRoot}, 1e-6f, "inverse bind rotation");
+    ExpectNear<4>(Value(tracks[1].rotationKeys[k]), {0, 0, -kHalfRoot, kHalfRoot}, 1e-6f,
+                  "inverse bind rotation");
   }
   // The inverse bind rotation comes first: Q' (x) q, not q (x) Q'.
-  ExpectNear<4>(Value(tracks[1].rotationKeys[2]), {0.5f, -0.5f, -0.5f, 0.5f}, 1e-4f, "quarter turn about x");
+  ExpectNear<4>(Value(tracks[1].rotationKeys[2]), {0.5f, -0.5f, -0.5f, 0.5f}, 1e-4f,
+                "quarter turn about x");
   EXPECT_FLOAT_EQ(tracks[1].rotationKeys[0].time, 2.0f);
   EXPECT_TRUE(tracks[1].translationKeys.empty());
 }
@@ -106,7 +109,8 @@ TEST_F(SceneBuild, AnimationWithNegativeKeyTimesStartsEveryKeyAtZero) {
 
 TEST_F(SceneBuild, TrackIsSharedByBonesOfTheSameNameIgnoringCase) {
   AppModel model = RiggedModel();
-  model.bones = {MakeBone("Arm", -1, {0, 0, 0}), MakeBone("arm", 0, {1, 0, 0}), MakeBone("leg", 0, {0, 0, 0})};
+  model.bones = {MakeBone("Arm", -1, {0, 0, 0}), MakeBone("arm", 0, {1, 0, 0}),
+                 MakeBone("leg", 0, {0, 0, 0})};
   AniFile file;
   file.name = "wave";
   AniTrack arm = Track("ARM");
@@ -156,7 +160,8 @@ TEST_F(SceneBuild, KeyArrayRefusedByTheHostSkipsOnlyThoseKeys) {
   hip.rotationKeys = {writer::MakeRotationKey(0, 0, 0, 0, 1)};
   hip.scaleKeys = {{0, 3.0f}};
   file.tracks = {hip};
-  for (Operation refused : {Operation::SetTranslationKeyCount, Operation::SetRotationKeyCount, Operation::SetScaleKeyCount}) {
+  for (Operation refused : {Operation::SetTranslationKeyCount, Operation::SetRotationKeyCount,
+                            Operation::SetScaleKeyCount}) {
     SCOPED_TRACE(OperationName(refused));
     host_ = std::make_unique<host::Host>();
     ASSERT_EQ(host_->Register(library_), 1);

@@ -55,7 +55,8 @@ class LoadedPlugin : public ::testing::Test {
     ASSERT_TRUE(library_.Load(VEXMARA_PLUGIN_PATH)) << library_.LoadError();
     host_ = std::make_unique<host::Host>();
     ASSERT_EQ(host_->Register(library_), 1);
-    set_script_ = reinterpret_cast<SetScriptedDialogFunction>(dlsym(library_.Instance(), "SetScriptedDialog"));
+    set_script_ = reinterpret_cast<SetScriptedDialogFunction>(
+        dlsym(library_.Instance(), "SetScriptedDialog"));
     ASSERT_NE(set_script_, nullptr) << "the library exports SetScriptedDialog";
     directory_ = scratch_.path();
     // Saved alpha maps become real files, so they can be found beside their images.
@@ -65,8 +66,10 @@ class LoadedPlugin : public ::testing::Test {
   void TearDown() override {
     if (set_script_ != nullptr) set_script_(nullptr);
     if (host_) {
-      EXPECT_TRUE(host_->UnexpectedCalls().empty()) << "the plug-in called a slot outside the interface";
-      EXPECT_TRUE(host_->Misuses().empty()) << (host_->Misuses().empty() ? "" : host_->Misuses().front());
+      EXPECT_TRUE(host_->UnexpectedCalls().empty())
+          << "the plug-in called a slot outside the interface";
+      EXPECT_TRUE(host_->Misuses().empty())
+          << (host_->Misuses().empty() ? "" : host_->Misuses().front());
       EXPECT_EQ(host_->LiveImageCount(), 0) << "an image was not released";
       EXPECT_TRUE(host_->EveryImageReleasedOnce());
       EXPECT_TRUE(host_->RetiredArraysUntouched()) << "the plug-in wrote into a moved host array";
@@ -77,7 +80,8 @@ class LoadedPlugin : public ::testing::Test {
   }
 
   // Writes `bytes` at `relative` inside this test's folder and returns the full path.
-  std::filesystem::path WriteFile(const std::filesystem::path& relative, const std::vector<uint8_t>& bytes) {
+  std::filesystem::path WriteFile(const std::filesystem::path& relative,
+                                  const std::vector<uint8_t>& bytes) {
     const std::filesystem::path path = directory_ / relative;
     std::filesystem::create_directories(path.parent_path());
     EXPECT_TRUE(writer::SaveBytes(path.string(), bytes)) << path;
@@ -122,9 +126,13 @@ class LoadedPlugin : public ::testing::Test {
     return Import(script);
   }
 
-  std::u16string Path(const std::string& relative) const { return (directory_ / relative).u16string(); }
+  std::u16string Path(const std::string& relative) const {
+    return (directory_ / relative).u16string();
+  }
 
-  static const uint16_t* Units(const std::u16string& text) { return reinterpret_cast<const uint16_t*>(text.c_str()); }
+  static const uint16_t* Units(const std::u16string& text) {
+    return reinterpret_cast<const uint16_t*>(text.c_str());
+  }
 
   host::PluginLibrary library_;
   std::unique_ptr<host::Host> host_;

@@ -15,7 +15,9 @@
 
 namespace vexmara::testing {
 
-inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+inline std::u16string Wide(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
 
 // A scratch folder of tex files.
 class TextureFolder : public ScratchFolder {
@@ -43,7 +45,8 @@ class TextureFolder : public ScratchFolder {
 // Makes a folder the process's current directory for the rest of the scope.
 class CurrentDirectoryScope {
  public:
-  explicit CurrentDirectoryScope(const std::filesystem::path& path) : previous_(std::filesystem::current_path()) {
+  explicit CurrentDirectoryScope(const std::filesystem::path& path)
+      : previous_(std::filesystem::current_path()) {
     std::filesystem::current_path(path);
   }
   ~CurrentDirectoryScope() {
@@ -66,7 +69,8 @@ inline void AddMaterial(ModelStore& store, const char* name, const std::vector<i
   NarrowCopy(material.name, kNameBytes, name);
   if (!slotIds.empty()) {
     ASSERT_TRUE(material.textureSlots.Reset(int32_t(slotIds.size())));
-    for (size_t k = 0; k < slotIds.size(); ++k) material.textureSlots[int32_t(k)].textureId = slotIds[k];
+    for (size_t k = 0; k < slotIds.size(); ++k)
+      material.textureSlots[int32_t(k)].textureId = slotIds[k];
   }
   store.materials = std::move(grown);
 }

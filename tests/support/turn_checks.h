@@ -41,26 +41,35 @@ inline Matrix Rotation(char axis, double degrees) {
   const float c = static_cast<float>(std::cos(degrees * kPi / 180));
   const float s = static_cast<float>(std::sin(degrees * kPi / 180));
   switch (axis) {
-    case 'x': return {1, 0, 0, 0, 0, c, -s, 0, 0, s, c, 0, 0, 0, 0, 1};
-    case 'y': return {c, 0, s, 0, 0, 1, 0, 0, -s, 0, c, 0, 0, 0, 0, 1};
-    default: return {c, -s, 0, 0, s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    case 'x':
+      return {1, 0, 0, 0, 0, c, -s, 0, 0, s, c, 0, 0, 0, 0, 1};
+    case 'y':
+      return {c, 0, s, 0, 0, 1, 0, 0, -s, 0, c, 0, 0, 0, 0, 1};
+    default:
+      return {c, -s, 0, 0, s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
   }
 }
 
-inline Matrix Translation(float x, float y, float z) { return {1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z, 0, 0, 0, 1}; }
+inline Matrix Translation(float x, float y, float z) {
+  return {1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z, 0, 0, 0, 1};
+}
 
-inline Matrix Scaling(float x, float y, float z) { return {x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1}; }
+inline Matrix Scaling(float x, float y, float z) {
+  return {x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1};
+}
 
-inline void ExpectMatrixNear(const Matrix& actual, const Matrix& expected, float tolerance, const char* what) {
+inline void ExpectMatrixNear(const Matrix& actual, const Matrix& expected, float tolerance,
+                             const char* what) {
   for (int i = 0; i < 16; ++i) {
     EXPECT_NEAR(actual[i], expected[i], tolerance) << what << ", element " << i;
   }
 }
 
 template <std::size_t N>
-void ExpectNear(const std::array<float, N>& actual, const std::array<float, N>& expected, float tolerance,
-                const std::string& what) {
-  for (std::size_t i = 0; i < N; ++i) EXPECT_NEAR(actual[i], expected[i], tolerance) << what << " [" << i << "]";
+void ExpectNear(const std::array<float, N>& actual, const std::array<float, N>& expected,
+                float tolerance, const std::string& what) {
+  for (std::size_t i = 0; i < N; ++i)
+    EXPECT_NEAR(actual[i], expected[i], tolerance) << what << " [" << i << "]";
 }
 
 }  // namespace vexmara::testing

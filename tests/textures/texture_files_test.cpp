@@ -34,13 +34,15 @@ TEST(TextureScan, ListsTexFilesOfAnyExtensionCaseWithTheirIdentifiers) {
   folder.WriteTex("Mixed.Tex", 9);
   folder.WriteTex("notes.tex.bak", 10);
   folder.WriteTex("readme.txt", 11);
-  folder.WriteTex("tex", 12);                 // no extension at all
+  folder.WriteTex("tex", 12);                   // no extension at all
   folder.WriteTex("folder.tex/inner.tex", 13);  // a directory named like a tex file
   ModelStore store;
 
-  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
+  ASSERT_TRUE(
+      ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
-  EXPECT_EQ(FoundNames(store), (std::vector<std::u16string>{u"GRASS.TEX", u"Mixed.Tex", u"rock.tex"}));
+  EXPECT_EQ(FoundNames(store),
+            (std::vector<std::u16string>{u"GRASS.TEX", u"Mixed.Tex", u"rock.tex"}));
   const int32_t expectedIds[] = {8, 9, 7};
   for (int32_t i = 0; i < store.textureFiles.count; ++i) {
     EXPECT_EQ(store.textureFiles[i].textureId, expectedIds[i]) << i;
@@ -54,12 +56,16 @@ TEST(TextureScan, LinksCountAsWhatTheyName) {
   TextureFolder folder;
   folder.WriteTex("store/real.tex", 21);
   std::filesystem::create_directories(folder.path() / "store" / "inner.tex");
-  std::filesystem::create_symlink(folder.path() / "store" / "real.tex", folder.path() / "linked.tex");
-  std::filesystem::create_directory_symlink(folder.path() / "store" / "inner.tex", folder.path() / "dirlink.tex");
-  std::filesystem::create_symlink(folder.path() / "store" / "missing.tex", folder.path() / "gone.tex");
+  std::filesystem::create_symlink(folder.path() / "store" / "real.tex",
+                                  folder.path() / "linked.tex");
+  std::filesystem::create_directory_symlink(folder.path() / "store" / "inner.tex",
+                                            folder.path() / "dirlink.tex");
+  std::filesystem::create_symlink(folder.path() / "store" / "missing.tex",
+                                  folder.path() / "gone.tex");
   ModelStore store;
 
-  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
+  ASSERT_TRUE(
+      ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   EXPECT_EQ(FoundNames(store), (std::vector<std::u16string>{u"linked.tex"}));
   ASSERT_EQ(store.textureFiles.count, 1);
@@ -75,17 +81,20 @@ TEST(TextureScan, ReadsTheIdentifierOnlyFromFilesLongEnoughToHoldIt) {
     bool listed;
   };
   const Case cases[] = {
-      {"empty.tex", 0, false}, {"four.tex", 4, false}, {"nineteen.tex", 19, false},
+      {"empty.tex", 0, false},  {"four.tex", 4, false},     {"nineteen.tex", 19, false},
       {"twenty.tex", 20, true}, {"large.tex", 70000, true},
   };
   TextureFolder folder;
-  for (const Case& c : cases) folder.WriteBytes(c.name, TextureFolder::TexBytes(int32_t(0x01020304), c.size));
+  for (const Case& c : cases)
+    folder.WriteBytes(c.name, TextureFolder::TexBytes(int32_t(0x01020304), c.size));
   // Not regular files: a link to nothing, and a FIFO, which must not hold the scan up.
-  ASSERT_EQ(symlink((folder.path() / "missing").c_str(), (folder.path() / "dangling.tex").c_str()), 0);
+  ASSERT_EQ(symlink((folder.path() / "missing").c_str(), (folder.path() / "dangling.tex").c_str()),
+            0);
   ASSERT_EQ(mkfifo((folder.path() / "pipe.tex").c_str(), 0600), 0);
   ModelStore store;
 
-  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
+  ASSERT_TRUE(
+      ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   std::vector<std::u16string> expected;
   for (const Case& c : cases) {
@@ -103,7 +112,8 @@ TEST(TextureScan, NegativeIdentifiersAreListedButNeverMatchASlot) {
   ModelStore store;
   AddMaterial(store, "m", {-1, -7});
 
-  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
+  ASSERT_TRUE(
+      ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   ASSERT_EQ(store.textureFiles.count, 2);
   EXPECT_EQ(store.textureFiles[0].textureId, -1);
@@ -117,17 +127,20 @@ TEST(TextureScan, NegativeIdentifiersAreListedButNeverMatchASlot) {
 // two names equal without regard to case only the first is listed.
 TEST(TextureScan, ListsInTheOrderOfUpperCaseNamesAndKeepsTheFirstOfEqualNames) {
   TextureFolder folder;
-  const char* names[] = {"b.tex", "a.tex", "A.tex", "_x.tex", "Z.tex", "a_b.tex", "aB.tex",
-                         "\xC3\x8A.tex" /* Ê */, "\xC3\xA9.tex" /* é */};
+  const char* names[] = {"b.tex",       "a.tex",   "A.tex",  "_x.tex",
+                         "Z.tex",       "a_b.tex", "aB.tex", "\xC3\x8A.tex" /* Ê */,
+                         "\xC3\xA9.tex" /* é */};
   int32_t id = 100;
   for (const char* name : names) folder.WriteTex(name, id++);
   ModelStore store;
 
-  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
+  ASSERT_TRUE(
+      ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   // '.' < 'B' < 'Z' < '_' < 'É' (é's upper case) < 'Ê', although by bytes Ê comes before é.
-  EXPECT_EQ(FoundNames(store), (std::vector<std::u16string>{u"A.tex", u"aB.tex", u"a_b.tex", u"b.tex", u"Z.tex",
-                                                            u"_x.tex", u"\u00E9.tex", u"\u00CA.tex"}));
+  EXPECT_EQ(FoundNames(store),
+            (std::vector<std::u16string>{u"A.tex", u"aB.tex", u"a_b.tex", u"b.tex", u"Z.tex",
+                                         u"_x.tex", u"\u00E9.tex", u"\u00CA.tex"}));
   EXPECT_EQ(store.textureFiles[0].textureId, 102);  // A.tex, not a.tex
 }
 
@@ -140,7 +153,8 @@ TEST(TextureScan, FirstFileInOrderWinsForADuplicatedIdentifier) {
   AddMaterial(store, "one", {5});
   AddMaterial(store, "two", {6, 5});
 
-  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
+  ASSERT_TRUE(
+      ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   EXPECT_EQ(FindTextureFileById(store.textureFiles, 5), 0);
   EXPECT_EQ(SlotFile(store, 0, 0), u"a_first.tex");
@@ -164,7 +178,8 @@ TEST(TextureScan, ManyFilesMatchTheirSlotsLikeAWalkOverTheList) {
   for (int32_t id = -2; id < 410; ++id) ids.push_back(id);
   AddMaterial(store, "all", ids);
 
-  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
+  ASSERT_TRUE(
+      ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   ASSERT_EQ(store.textureFiles.count, kFiles);
   for (int32_t k = 0; k < int32_t(ids.size()); ++k) {
@@ -191,7 +206,8 @@ TEST(TextureScan, UnmatchedSlotsAndMaterialsWithoutSlotsAreLeftAlone) {
   WideCopy(unmatched.fileName, kPathUnits, u"earlier.tex");
   WideCopy(unmatched.directory, kPathUnits, u"D:\\old\\");
 
-  ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
+  ASSERT_TRUE(
+      ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
 
   EXPECT_TRUE(store.materials[0].textureSlots.empty());
   EXPECT_EQ(SlotFile(store, 1, 0), u"earlier.tex");
@@ -225,7 +241,8 @@ TEST(TextureScan, DirectoryThatCannotBeSearchedEmptiesTheListAndLeavesSlots) {
   for (const char16_t* directory : directories) {
     ModelStore store;
     AddMaterial(store, "m", {1});
-    ASSERT_TRUE(ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
+    ASSERT_TRUE(
+        ScanTextureDirectory(store.textureFiles, store.materials, folder.Directory().c_str()));
     WideCopy(store.materials[0].textureSlots[0].fileName, kPathUnits, u"kept.tex");
 
     EXPECT_FALSE(ScanTextureDirectory(store.textureFiles, store.materials, directory));
@@ -269,7 +286,8 @@ TEST(TextureScan, FilesWhosePathWouldNotFitAreSkipped) {
   folder.WriteTex(std::filesystem::relative(deep / fits, folder.path()), 1);
   folder.WriteTex(std::filesystem::relative(deep / over, folder.path()), 2);
   // What a cut path would name instead: the over-long name less its last character.
-  folder.WriteTex(std::filesystem::relative(deep / over.substr(0, over.size() - 1), folder.path()), 3);
+  folder.WriteTex(std::filesystem::relative(deep / over.substr(0, over.size() - 1), folder.path()),
+                  3);
   ModelStore store;
   AddMaterial(store, "m", {1, 2, 3});
 

@@ -82,7 +82,8 @@ std::vector<Sample> GenerateSamples() {
         Mul(RandomRotation(rng), stretch(factor(rng), factor(rng), factor(rng))), false);
   for (int n = 0; n < 60; ++n) {
     const M3 mirror = Diag(coin(rng) ? -1 : 1, -1, 1);
-    add("mirrored", Mul(Mul(RandomRotation(rng), mirror), stretch(factor(rng), factor(rng), factor(rng))),
+    add("mirrored",
+        Mul(Mul(RandomRotation(rng), mirror), stretch(factor(rng), factor(rng), factor(rng))),
         false);
   }
   for (int n = 0; n < 60; ++n) {
@@ -91,8 +92,10 @@ std::vector<Sample> GenerateSamples() {
     const float a = static_cast<float>(factor(rng));
     const float b = static_cast<float>(factor(rng));
     const int where = n % 4;
-    const M3 k = where == 0 ? Diag(a, a, b) : where == 1 ? Diag(a, b, a)
-               : where == 2 ? Diag(b, a, a) : Diag(a, a, a);
+    const M3 k = where == 0   ? Diag(a, a, b)
+                 : where == 1 ? Diag(a, b, a)
+                 : where == 2 ? Diag(b, a, a)
+                              : Diag(a, a, a);
     const M3 mirror = coin(rng) ? Diag(-1, 1, 1) : Identity3();
     add("repeated factors, exact",
         Mul(Mul(RandomCubeRotation(rng), mirror), Mul(k, RandomCubeRotation(rng))), false);
@@ -181,9 +184,8 @@ TEST(DecomposeAffineHostile, ExtremeFiniteMatricesGiveFiniteParts) {
   };
   const M3 r{{{0.36, -0.48, 0.8}, {0.8, 0.6, 0}, {-0.48, 0.64, 0.6}}};
   const std::vector<Case> cases = {
-      {"all FLT_MAX (rank one, factor beyond float)", M3{{{FLT_MAX, FLT_MAX, FLT_MAX},
-                                                          {FLT_MAX, FLT_MAX, FLT_MAX},
-                                                          {FLT_MAX, FLT_MAX, FLT_MAX}}},
+      {"all FLT_MAX (rank one, factor beyond float)",
+       M3{{{FLT_MAX, FLT_MAX, FLT_MAX}, {FLT_MAX, FLT_MAX, FLT_MAX}, {FLT_MAX, FLT_MAX, FLT_MAX}}},
        false},
       {"FLT_MAX diagonal", Diag(FLT_MAX, FLT_MAX, -FLT_MAX), true},
       {"FLT_MAX rotated", Mul(r, Diag(FLT_MAX / 2, FLT_MAX / 4, FLT_MAX / 8)), true},

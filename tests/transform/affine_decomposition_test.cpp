@@ -45,20 +45,62 @@ struct DocumentedCase {
 
 TEST(DecomposeAffine, DocumentedCasesGiveTheirParts) {
   const std::vector<DocumentedCase> cases = {
-      {"identity", Identity3(), {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 1}, {0, 0, 0, 1},
-       {1, 1, 1, 1}, 1.0f, true},
+      {"identity",
+       Identity3(),
+       {0, 0, 0, 0},
+       {0, 0, 0, 0},
+       {0, 0, 0, 1},
+       {0, 0, 0, 1},
+       {1, 1, 1, 1},
+       1.0f,
+       true},
       // All three factors equal: the snuggle undoes the stretch rotation completely.
-      {"uniform scale 2 with translation", Diag(2, 2, 2), {1, 2, 3, 0}, {1, 2, 3, 0},
-       {0, 0, 0, 1}, {0, 0, 0, 1}, {2, 2, 2, 1}, 1.0f, true},
+      {"uniform scale 2 with translation",
+       Diag(2, 2, 2),
+       {1, 2, 3, 0},
+       {1, 2, 3, 0},
+       {0, 0, 0, 1},
+       {0, 0, 0, 1},
+       {2, 2, 2, 1},
+       1.0f,
+       true},
       // The orthogonal factor mirrors; the rotation is that of its negation, a half turn.
-      {"mirror x", Diag(-1, 1, 1), {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 1},
-       {1, 1, 1, 1}, -1.0f, true},
-      {"diag 1 2 3 keeps its axis order", Diag(1, 2, 3), {0, 0, 0, 0}, {0, 0, 0, 0},
-       {0, 0, 0, 1}, {0, 0, 0, 1}, {1, 2, 3, 1}, 1.0f, true},
-      {"zero", M3{}, {4, 5, 6, 0}, {4, 5, 6, 0}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1},
-       1.0f, false},
-      {"projection diag 1 1 0", Diag(1, 1, 0), {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 1},
-       {0, 0, 0, 1}, {1, 1, 0, 1}, 1.0f, false},
+      {"mirror x",
+       Diag(-1, 1, 1),
+       {0, 0, 0, 0},
+       {0, 0, 0, 0},
+       {1, 0, 0, 0},
+       {0, 0, 0, 1},
+       {1, 1, 1, 1},
+       -1.0f,
+       true},
+      {"diag 1 2 3 keeps its axis order",
+       Diag(1, 2, 3),
+       {0, 0, 0, 0},
+       {0, 0, 0, 0},
+       {0, 0, 0, 1},
+       {0, 0, 0, 1},
+       {1, 2, 3, 1},
+       1.0f,
+       true},
+      {"zero",
+       M3{},
+       {4, 5, 6, 0},
+       {4, 5, 6, 0},
+       {0, 0, 0, 1},
+       {0, 0, 0, 1},
+       {0, 0, 0, 1},
+       1.0f,
+       false},
+      {"projection diag 1 1 0",
+       Diag(1, 1, 0),
+       {0, 0, 0, 0},
+       {0, 0, 0, 0},
+       {0, 0, 0, 1},
+       {0, 0, 0, 1},
+       {1, 1, 0, 1},
+       1.0f,
+       false},
   };
   for (const DocumentedCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -127,8 +169,8 @@ TEST(DecomposeAffine, RepeatedFactorsTurnTheStretchRotationAway) {
   // S = V·diag(2, 2, 5)·Vᵀ with V a turn about z: only the distinct axis matters, so the
   // free turn in the plane of the equal factors takes the stretch rotation back to identity.
   const double angle = 0.7;
-  const M3 v{{{std::cos(angle), -std::sin(angle), 0}, {std::sin(angle), std::cos(angle), 0},
-              {0, 0, 1}}};
+  const M3 v{
+      {{std::cos(angle), -std::sin(angle), 0}, {std::sin(angle), std::cos(angle), 0}, {0, 0, 1}}};
   const M3 a3 = Mul(Mul(v, Diag(2, 2, 5)), Transpose(v));
   const AffineParts p = DecomposeAffine(ToAffine16(a3).m);
   EXPECT_NEAR(std::fabs(p.stretchRotation[3]), 1.0, 1e-5);
@@ -187,7 +229,8 @@ TEST(QuatFromMatrix, TakesEachBranchForItsLargestComponent) {
   };
   const std::vector<Case> cases = {
       {"identity (trace branch)", Identity3(), {0, 0, 0, 1}},
-      {"quarter turn about z (trace branch)", M3{{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}},
+      {"quarter turn about z (trace branch)",
+       M3{{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}},
        {0, 0, kRootHalf, kRootHalf}},
       {"half turn about x", Diag(1, -1, -1), {1, 0, 0, 0}},
       {"half turn about y", Diag(-1, 1, -1), {0, 1, 0, 0}},
@@ -393,8 +436,8 @@ std::vector<Quat> CubeGroup() {
 
 TEST(Snuggle, KeepsTheStretchForEveryPatternOfEqualFactors) {
   std::mt19937 rng(17);
-  const std::vector<std::vector<float>> patterns = {
-      {1, 2, 3}, {3, 2, 1}, {2, 3, 1}, {2, 2, 5}, {2, 5, 2}, {5, 2, 2}, {4, 4, 4}, {0, 0, 1}};
+  const std::vector<std::vector<float>> patterns = {{1, 2, 3}, {3, 2, 1}, {2, 3, 1}, {2, 2, 5},
+                                                    {2, 5, 2}, {5, 2, 2}, {4, 4, 4}, {0, 0, 1}};
   for (const auto& k : patterns) {
     for (int n = 0; n < 60; ++n) {
       const Quat q = affine::QuatFromMatrix(ToMatrix(RandomRotation(rng)));

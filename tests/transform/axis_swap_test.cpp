@@ -188,17 +188,17 @@ TEST(SwapModelAxes, ChildrenKeepTheirLocalTransformAndRootsAreTurned) {
   // The root's parts now describe P·W.
   const Matrix turnedRoot = Product(Turn(), rootWorld);
   ExpectMatrixNear(FromPointer(bones[0].worldMatrix), turnedRoot, 1e-6f, "root world");
-  ExpectMatrixNear(Recompose(bones[0].translation, bones[0].rotation, bones[0].scale), turnedRoot, 1e-5f,
-                   "root parts");
+  ExpectMatrixNear(Recompose(bones[0].translation, bones[0].rotation, bones[0].scale), turnedRoot,
+                   1e-5f, "root parts");
   // The turn cancels out of every child's local matrix.
   ExpectMatrixNear(FromPointer(bones[1].localMatrix), childLocal, 1e-5f, "child local");
-  ExpectMatrixNear(Recompose(bones[1].translation, bones[1].rotation, bones[1].scale), childLocal, 1e-5f,
-                   "child parts");
+  ExpectMatrixNear(Recompose(bones[1].translation, bones[1].rotation, bones[1].scale), childLocal,
+                   1e-5f, "child parts");
   for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(bones[1].scale[axis], 2.0f, 1e-5f);
   EXPECT_NEAR(bones[1].translation[1], 5.0f, 1e-5f);
   ExpectMatrixNear(FromPointer(bones[2].localMatrix), grandchildLocal, 1e-5f, "grandchild local");
-  ExpectMatrixNear(Recompose(bones[2].translation, bones[2].rotation, bones[2].scale), grandchildLocal, 1e-5f,
-                   "grandchild parts");
+  ExpectMatrixNear(Recompose(bones[2].translation, bones[2].rotation, bones[2].scale),
+                   grandchildLocal, 1e-5f, "grandchild parts");
   for (const HostBone& bone : bones) {
     const float length = std::hypot(std::hypot(bone.rotation[0], bone.rotation[1]),
                                     std::hypot(bone.rotation[2], bone.rotation[3]));
@@ -243,8 +243,8 @@ TEST(SwapModelAxes, BonesWithoutAUsableParentGetTheirTurnedWorldMatrix) {
     SwapModelAxes(host.Context());
     const HostBone& bone = host.Bones()[1];
     EXPECT_EQ(FromPointer(bone.localMatrix), Product(Turn(), world)) << c.name;
-    ExpectMatrixNear(Recompose(bone.translation, bone.rotation, bone.scale), Product(Turn(), world), 1e-5f,
-                     c.name);
+    ExpectMatrixNear(Recompose(bone.translation, bone.rotation, bone.scale), Product(Turn(), world),
+                     1e-5f, c.name);
   }
 }
 
@@ -268,8 +268,10 @@ TEST(SwapModelAxes, MirroringBonesEndWithThreeNegativeScales) {
     SwapModelAxes(host.Context());
     const HostBone& bone = host.Bones()[1];
     ASSERT_LT(MatrixDeterminant(bone.localMatrix), 0.0f) << c.name;
-    for (int axis = 0; axis < 3; ++axis) EXPECT_LT(bone.scale[axis], 0.0f) << c.name << ", axis " << axis;
-    ExpectMatrixNear(Recompose(bone.translation, bone.rotation, bone.scale), c.local, 1e-5f, c.name);
+    for (int axis = 0; axis < 3; ++axis)
+      EXPECT_LT(bone.scale[axis], 0.0f) << c.name << ", axis " << axis;
+    ExpectMatrixNear(Recompose(bone.translation, bone.rotation, bone.scale), c.local, 1e-5f,
+                     c.name);
   }
   // A mirroring root is split the same way from its turned world matrix.
   FakeHost host;
@@ -278,8 +280,8 @@ TEST(SwapModelAxes, MirroringBonesEndWithThreeNegativeScales) {
   SwapModelAxes(host.Context());
   const HostBone& root = host.Bones()[0];
   for (int axis = 0; axis < 3; ++axis) EXPECT_FLOAT_EQ(root.scale[axis], -1.0f);
-  ExpectMatrixNear(Recompose(root.translation, root.rotation, root.scale), Product(Turn(), Scaling(-1, 1, 1)),
-                   1e-6f, "mirroring root");
+  ExpectMatrixNear(Recompose(root.translation, root.rotation, root.scale),
+                   Product(Turn(), Scaling(-1, 1, 1)), 1e-6f, "mirroring root");
 }
 
 TEST(SwapModelAxes, WritesOnlyTheBoneTransformFields) {
@@ -333,9 +335,11 @@ TEST(SwapModelAxes, TurnsVerticesAndSceneObjects) {
   SwapModelAxes(host.Context());
 
   EXPECT_TRUE(host.NotifyArguments().empty()) << "no bones, no bone notification";
-  EXPECT_EQ((Vec3{host.Vertices()[0].position[0], host.Vertices()[0].position[1], host.Vertices()[0].position[2]}),
+  EXPECT_EQ((Vec3{host.Vertices()[0].position[0], host.Vertices()[0].position[1],
+                  host.Vertices()[0].position[2]}),
             (Vec3{1, 3, -2}));
-  EXPECT_EQ((Vec3{host.Vertices()[1].position[0], host.Vertices()[1].position[1], host.Vertices()[1].position[2]}),
+  EXPECT_EQ((Vec3{host.Vertices()[1].position[0], host.Vertices()[1].position[1],
+                  host.Vertices()[1].position[2]}),
             (Vec3{-5, 8, -0.25f}));
   const Matrix turned = Product(Turn(), objectMatrix);
   for (const auto& o : objectsA) {
@@ -344,7 +348,8 @@ TEST(SwapModelAxes, TurnsVerticesAndSceneObjects) {
     EXPECT_EQ(o.extra[0], 10.0f);
     EXPECT_EQ(o.extra[1], 20.0f);
   }
-  EXPECT_EQ((Vec3{objectsB[0].position[0], objectsB[0].position[1], objectsB[0].position[2]}), (Vec3{4, 6, -5}));
+  EXPECT_EQ((Vec3{objectsB[0].position[0], objectsB[0].position[1], objectsB[0].position[2]}),
+            (Vec3{4, 6, -5}));
   EXPECT_EQ(FromPointer(objectsB[0].matrix), turned);
   // Nothing but position and matrix changes in a scene object.
   auto untouched = [](const void* a, const void* b, std::size_t size) {

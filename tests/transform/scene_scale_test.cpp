@@ -27,7 +27,7 @@ struct Scene {
   std::vector<HostVertex> vertices;
   std::vector<HostBone> bones;
   std::vector<HostAnimation> animations;
-  std::vector<std::vector<HostBoneTrack>> tracks;  // per animation
+  std::vector<std::vector<HostBoneTrack>> tracks;           // per animation
   std::vector<std::vector<HostVectorKey>> translationKeys;  // per track, in the order added
   std::vector<std::vector<HostRotationKey>> rotationKeys;
   std::vector<std::vector<HostVectorKey>> scaleKeys;
@@ -107,7 +107,8 @@ TEST(ComputeSceneBounds, EverythingZeroWithoutVertices) {
     int32_t count;
     bool pointer;
   };
-  const Case cases[] = {{"no vertex", 0, true}, {"negative count", -4, true}, {"null list", 1, false}};
+  const Case cases[] = {
+      {"no vertex", 0, true}, {"negative count", -4, true}, {"null list", 1, false}};
   std::vector<SceneBounds> results = {none};
   for (const Case& c : cases) {
     context->vertices = {c.count, {}, c.pointer ? scene.vertices.data() : nullptr};
@@ -138,7 +139,12 @@ TEST(ComputeSceneBounds, SpansTheVerticesAxisByAxis) {
        {3, 9, 9},
        {-0.5f, -0.5f, 4.5f}},
       {"one vertex", {{-3, 7, 0.5f}}, {-3, 7, 0.5f}, {-3, 7, 0.5f}, {0, 0, 0}, {-3, 7, 0.5f}},
-      {"all negative", {{-1, -2, -3}, {-4, -6, -8}}, {-4, -6, -8}, {-1, -2, -3}, {3, 4, 5}, {-2.5f, -4, -5.5f}},
+      {"all negative",
+       {{-1, -2, -3}, {-4, -6, -8}},
+       {-4, -6, -8},
+       {-1, -2, -3},
+       {3, 4, 5},
+       {-2.5f, -4, -5.5f}},
   };
   for (const Case& c : cases) {
     Scene scene;
@@ -181,7 +187,8 @@ TEST(ScaleScene, ScalesEverythingAboutTheCentreOfTheVertices) {
   EXPECT_EQ(ToVec(scene.vertices[0].position), (Vec3{-1, -1, -1}));
   EXPECT_EQ(ToVec(scene.vertices[1].position), (Vec3{3, 3, 3}));
   EXPECT_EQ(ToVec(scene.bones[0].translation), (Vec3{1, 1, 1})) << "a root at the centre stays";
-  EXPECT_EQ(ToVec(scene.bones[1].translation), (Vec3{2, 0, 0})) << "a child's translation only scales";
+  EXPECT_EQ(ToVec(scene.bones[1].translation), (Vec3{2, 0, 0}))
+      << "a child's translation only scales";
   const auto& keys = scene.translationKeys[0];
   EXPECT_EQ(keys[0].time, 0.5f);
   EXPECT_EQ(ToVec(keys[0].value), (Vec3{2, 4, 6}));

@@ -35,12 +35,12 @@ std::array<double, 9> RotationOf(const std::array<float, 4>& q) {
 }
 
 // Same rotation whatever the sign of the quaternion.
-void ExpectSameRotation(const std::array<float, 4>& actual, const Quat& expected, const std::string& what) {
+void ExpectSameRotation(const std::array<float, 4>& actual, const Quat& expected,
+                        const std::string& what) {
   const auto a = RotationOf(actual);
   const auto e = RotationOf(expected);
   for (int i = 0; i < 9; ++i) EXPECT_NEAR(a[i], e[i], 1e-5) << what << ", element " << i;
 }
-
 
 Matrix TurnMatrix(const Matrix& m) {
   Matrix r = m;
@@ -68,7 +68,8 @@ writer::AppModel SkinnedModel() {
       writer::MakeBone("hand", kRoot, {1, 0, 0}),
   };
   writer::AppSubmesh submesh;
-  for (const Vec3& v : kVertices) submesh.vertices.push_back(writer::MakeVertex(v[0], v[1], v[2], 0, 0));
+  for (const Vec3& v : kVertices)
+    submesh.vertices.push_back(writer::MakeVertex(v[0], v[1], v[2], 0, 0));
   submesh.triangles = {{0, 1, 2}, {1, 2, 3}};
   model.geosets[0].submeshes.push_back(submesh);
   return model;
@@ -97,7 +98,8 @@ class ClosingTransforms : public testing::LoadedPlugin {
     }
     testing::DialogScript script;
     for (std::size_t i = 0; i < animations.size(); ++i) {
-      script.animationFiles.push_back(WriteAnimation("anim" + std::to_string(i) + ".ani", animations[i]));
+      script.animationFiles.push_back(
+          WriteAnimation("anim" + std::to_string(i) + ".ani", animations[i]));
     }
     script.swapModel = swapModel;
     script.submeshesAsGroups = -1;
@@ -116,7 +118,8 @@ TEST_F(ClosingTransforms, RootAtTheIdentityTakesUpTheQuarterTurn) {
   EXPECT_NEAR(root.rotation[3], kHalfRoot, 1e-6f);
   ExpectNear(root.translation, {0, 0, 0}, 1e-6f, "root translation");
   ExpectNear(root.scale, {1, 1, 1}, 1e-6f, "root scale");
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(root.worldMatrix[i], Turn()[i], 1e-6f) << "root world, element " << i;
+  for (int i = 0; i < 16; ++i)
+    EXPECT_NEAR(root.worldMatrix[i], Turn()[i], 1e-6f) << "root world, element " << i;
 
   // The second root keeps its place, turned.
   const auto& offset = bones[kOffsetRoot];
@@ -129,7 +132,8 @@ TEST_F(ClosingTransforms, RootAtTheIdentityTakesUpTheQuarterTurn) {
   EXPECT_EQ(notifications[0].integers[0], 1);
   const auto& calls = host_->Calls();
   const auto at = [&](host::Operation operation) {
-    return std::find_if(calls.begin(), calls.end(), [&](const host::Call& c) { return c.operation == operation; });
+    return std::find_if(calls.begin(), calls.end(),
+                        [&](const host::Call& c) { return c.operation == operation; });
   };
   EXPECT_LT(at(host::Operation::NotifyAnimationsDone) - calls.begin(),
             at(host::Operation::NotifyBoneTransform) - calls.begin());
@@ -148,10 +152,11 @@ TEST_F(ClosingTransforms, ChildrenKeepTheirLocalTransform) {
   ExpectSameRotation(hand.rotation, {0, 0, 0, 1}, "hand rotation");
   // The child's world matrix is its parent's turned world matrix times its own local matrix.
   const auto local = RotationOf(AxisQuat(0, 45));
-  const Matrix expectedWorld = TurnMatrix({float(local[0]), float(local[1]), float(local[2]), 0,
-                                           float(local[3]), float(local[4]), float(local[5]), 5,
-                                           float(local[6]), float(local[7]), float(local[8]), 0, 0, 0, 0, 1});
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(child.worldMatrix[i], expectedWorld[i], 1e-5f) << "element " << i;
+  const Matrix expectedWorld = TurnMatrix(
+      {float(local[0]), float(local[1]), float(local[2]), 0, float(local[3]), float(local[4]),
+       float(local[5]), 5, float(local[6]), float(local[7]), float(local[8]), 0, 0, 0, 0, 1});
+  for (int i = 0; i < 16; ++i)
+    EXPECT_NEAR(child.worldMatrix[i], expectedWorld[i], 1e-5f) << "element " << i;
 }
 
 TEST_F(ClosingTransforms, MirroringBoneEndsWithThreeNegativeScales) {
@@ -180,17 +185,19 @@ TEST_F(ClosingTransforms, VerticesAndSceneObjectsAreTurned) {
 
   const auto objectsA = host_->SceneObjectsA();
   ASSERT_EQ(objectsA.size(), 1u);
-  ExpectNear(Vec3{objectsA[0].position[0], objectsA[0].position[1], objectsA[0].position[2]}, {1, 3, -2}, 1e-6f,
-             "object A position");
+  ExpectNear(Vec3{objectsA[0].position[0], objectsA[0].position[1], objectsA[0].position[2]},
+             {1, 3, -2}, 1e-6f, "object A position");
   const Matrix turned = TurnMatrix(objectMatrix);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(objectsA[0].matrix[i], turned[i]) << "object A matrix, element " << i;
+  for (int i = 0; i < 16; ++i)
+    EXPECT_EQ(objectsA[0].matrix[i], turned[i]) << "object A matrix, element " << i;
   EXPECT_EQ(objectsA[0].distances[0], 5.0f);
   EXPECT_EQ(objectsA[0].distances[1], 50.0f);
   const auto objectsB = host_->SceneObjectsB();
   ASSERT_EQ(objectsB.size(), 1u);
-  ExpectNear(Vec3{objectsB[0].position[0], objectsB[0].position[1], objectsB[0].position[2]}, {-2, 1, -7}, 1e-6f,
-             "object B position");
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(objectsB[0].matrix[i], turned[i]) << "object B matrix, element " << i;
+  ExpectNear(Vec3{objectsB[0].position[0], objectsB[0].position[1], objectsB[0].position[2]},
+             {-2, 1, -7}, 1e-6f, "object B position");
+  for (int i = 0; i < 16; ++i)
+    EXPECT_EQ(objectsB[0].matrix[i], turned[i]) << "object B matrix, element " << i;
 }
 
 // The scene scale of every import is 1: every position stays where the earlier stages put it,
@@ -215,8 +222,8 @@ TEST_F(ClosingTransforms, WithoutSwapNothingTurnsAndTheUnitScaleKeepsPositions) 
   EXPECT_EQ(bones[kMirror].scale, (Vec3{-1.5f, -1.5f, -1.5f}));
   const auto objectsA = host_->SceneObjectsA();
   ASSERT_EQ(objectsA.size(), 1u);
-  ExpectNear(Vec3{objectsA[0].position[0], objectsA[0].position[1], objectsA[0].position[2]}, {0.3f, -2, 9}, 1e-6f,
-             "object A position");
+  ExpectNear(Vec3{objectsA[0].position[0], objectsA[0].position[1], objectsA[0].position[2]},
+             {0.3f, -2, 9}, 1e-6f, "object A position");
   EXPECT_EQ(objectsA[0].distances[0], 5.0f);
   EXPECT_EQ(objectsA[0].distances[1], 50.0f);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(objectsA[0].matrix[i], objectMatrix[i]) << "element " << i;

@@ -32,10 +32,16 @@ using batch::ProcessEvent;
 using batch::WorkerProcesses;
 
 // Ü n ï c ø d é, a space, two CJK characters and one beyond the BMP (a surrogate pair).
-constexpr char kNonAscii[] = "\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9 \xE6\xA8\xA1\xE5\x9E\x8B \xF0\x9F\x90\x89";
+constexpr char kNonAscii[] =
+    "\xC3\x9Cn\xC3\xAF"
+    "c\xC3\xB8"
+    "d\xC3\xA9 \xE6\xA8\xA1\xE5\x9E\x8B \xF0\x9F\x90\x89";
 const std::wstring kNonAsciiWide = L"\u00DCn\u00EFc\u00F8d\u00E9 \u6A21\u578B \U0001F409";
 // The same without the last.
-constexpr char kNonAsciiBmp[] = "\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9 \xE6\xA8\xA1\xE5\x9E\x8B";
+constexpr char kNonAsciiBmp[] =
+    "\xC3\x9Cn\xC3\xAF"
+    "c\xC3\xB8"
+    "d\xC3\xA9 \xE6\xA8\xA1\xE5\x9E\x8B";
 
 // ---- The worker side -------------------------------------------------------------------------
 
@@ -47,7 +53,8 @@ int RunChild(const std::wstring& mode, const std::vector<std::wstring>& argument
     return 0;
   }
   if (mode == L"--child-cat") {
-    for (std::string line; std::getline(std::cin, line);) std::cout << "got " << line << '\n' << std::flush;
+    for (std::string line; std::getline(std::cin, line);)
+      std::cout << "got " << line << '\n' << std::flush;
     std::cerr << "input ended" << std::flush;
     return 0;
   }
@@ -67,8 +74,9 @@ int RunChild(const std::wstring& mode, const std::vector<std::wstring>& argument
 
 fs::path TestFolder() {
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const fs::path folder = fs::temp_directory_path() / ("vexmara_cli_" + std::to_string(GetCurrentProcessId()) + "_" +
-                                                       test->test_suite_name() + "_" + test->name());
+  const fs::path folder =
+      fs::temp_directory_path() / ("vexmara_cli_" + std::to_string(GetCurrentProcessId()) + "_" +
+                                   test->test_suite_name() + "_" + test->name());
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder;
@@ -91,7 +99,8 @@ struct Heard {
   std::string errorTail;
 };
 
-Heard Listen(WorkerProcesses& processes, int worker, const std::function<void(const std::string&)>& onLine = {}) {
+Heard Listen(WorkerProcesses& processes, int worker,
+             const std::function<void(const std::string&)>& onLine = {}) {
   Heard heard;
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!heard.ended && std::chrono::steady_clock::now() < until) {
@@ -134,8 +143,9 @@ class ConsoleText : public ::testing::Test {
 // The converter's messages, as a console shows them: every character, read back from the
 // console's screen.
 TEST_F(ConsoleText, AConsoleShowsEveryCharacter) {
-  const HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE screen =
+      CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(screen, INVALID_HANDLE_VALUE) << "the console's screen buffer";
   const HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
   SetStdHandle(STD_OUTPUT_HANDLE, screen);
@@ -151,7 +161,8 @@ TEST_F(ConsoleText, AConsoleShowsEveryCharacter) {
   const std::wstring expected = L"shown: " + kNonAsciiWide + L" \u00DC";
   std::wstring shown(expected.size(), L'\0');
   DWORD read = 0;
-  ASSERT_TRUE(ReadConsoleOutputCharacterW(screen, shown.data(), DWORD(shown.size()), {0, before.dwCursorPosition.Y}, &read));
+  ASSERT_TRUE(ReadConsoleOutputCharacterW(screen, shown.data(), DWORD(shown.size()),
+                                          {0, before.dwCursorPosition.Y}, &read));
   CloseHandle(screen);
   EXPECT_EQ(win32::Utf8(shown.substr(0, read)), win32::Utf8(expected));
 }
@@ -162,7 +173,8 @@ TEST_F(ConsoleText, AFileGetsTheConsolesCodePage) {
   const UINT savedPage = GetConsoleOutputCP();
   ASSERT_TRUE(SetConsoleOutputCP(1252));
   const fs::path file = TestFolder() / "messages.txt";
-  const HANDLE written = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const HANDLE written =
+      CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(written, INVALID_HANDLE_VALUE);
   const HANDLE saved = GetStdHandle(STD_ERROR_HANDLE);
   SetStdHandle(STD_ERROR_HANDLE, written);
@@ -175,7 +187,10 @@ TEST_F(ConsoleText, AFileGetsTheConsolesCodePage) {
   SetStdHandle(STD_ERROR_HANDLE, saved);
   CloseHandle(written);
   SetConsoleOutputCP(savedPage);
-  EXPECT_EQ(ReadWhole(file), "one \xDCn\xEF" "c\xF8" "d\xE9 ?? ?\ntwo \xDC");
+  EXPECT_EQ(ReadWhole(file),
+            "one \xDCn\xEF"
+            "c\xF8"
+            "d\xE9 ?? ?\ntwo \xDC");
 }
 
 // ---- Files -----------------------------------------------------------------------------------
@@ -214,7 +229,8 @@ TEST(OutputFilesOnWindows, AFailureNamesTheFileAndTheSystemsReason) {
     EXPECT_EQ(files.Reason(), c.reason);
     EXPECT_EQ(files.Failure(), PathText(c.target) + ": " + c.reason);
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "no temporary file stays";
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
+      << "no temporary file stays";
 }
 
 // ---- Folders ---------------------------------------------------------------------------------
@@ -241,7 +257,8 @@ TEST(FoldersOnWindows, AListingHasEveryNameAsItIsWithItsKindAndIdentity) {
   EXPECT_EQ(identities.count(batch::FileIdentity{}), 0u);
   batch::FileIdentity again;
   ASSERT_TRUE(batch::IdentifyFolder(folder / kNonAsciiWide, &again, &reason)) << reason;
-  EXPECT_EQ(again, byName[kNonAsciiWide].identity) << "one folder, one identity, however it is reached";
+  EXPECT_EQ(again, byName[kNonAsciiWide].identity)
+      << "one folder, one identity, however it is reached";
 }
 
 TEST(FoldersOnWindows, WhatIsNoFolderSaysWhy) {
@@ -260,7 +277,8 @@ TEST(FoldersOnWindows, WhatIsNoFolderSaysWhy) {
 // and either separator.
 TEST(FoldersOnWindows, OneFileKeyFoldsEveryLetterAndBothSeparators) {
   EXPECT_EQ(batch::OneFileKey(L"\u00C4rger\\Orc.glb"), batch::OneFileKey(L"\u00E4RGER/orc.GLB"));
-  EXPECT_EQ(batch::OneFileKey(L"\u0416\u0443\u043A.glb"), batch::OneFileKey(L"\u0436\u0443\u043A.glb"));
+  EXPECT_EQ(batch::OneFileKey(L"\u0416\u0443\u043A.glb"),
+            batch::OneFileKey(L"\u0436\u0443\u043A.glb"));
   EXPECT_NE(batch::OneFileKey(L"orc.glb"), batch::OneFileKey(L"orc2.glb"));
   EXPECT_NE(batch::OneFileKey(L"a\\orc.glb"), batch::OneFileKey(L"b\\orc.glb"));
 }
@@ -268,9 +286,9 @@ TEST(FoldersOnWindows, OneFileKeyFoldsEveryLetterAndBothSeparators) {
 // ---- Worker processes ------------------------------------------------------------------------
 
 TEST(WorkerProcessesOnWindows, ArgumentsArriveExactlyAsGiven) {
-  const std::vector<std::string> arguments{"plain",         "with space",       "a \"quoted\" word", "trailing\\",
-                                           "two\\\\\\\"three", "back\\slash\\path", "",                 "tab\there",
-                                           kNonAscii};
+  const std::vector<std::string> arguments{"plain",      "with space",       "a \"quoted\" word",
+                                           "trailing\\", "two\\\\\\\"three", "back\\slash\\path",
+                                           "",           "tab\there",        kNonAscii};
   WorkerProcesses processes;
   std::vector<std::string> line{"--child-echo"};
   line.insert(line.end(), arguments.begin(), arguments.end());
@@ -294,7 +312,8 @@ TEST(WorkerProcessesOnWindows, LinesGoBothWaysAndTheEndComesAfterThem) {
   processes.Send(worker, std::string(kNonAscii) + "\n");
   processes.CloseInput(worker);
   const Heard heard = Listen(processes, worker);
-  EXPECT_EQ(heard.lines, (std::vector<std::string>{"got first", "got " + longLine, std::string("got ") + kNonAscii}));
+  EXPECT_EQ(heard.lines, (std::vector<std::string>{"got first", "got " + longLine,
+                                                   std::string("got ") + kNonAscii}));
   EXPECT_TRUE(heard.end.exited);
   EXPECT_EQ(heard.end.code, 0);
   EXPECT_EQ(heard.errorTail, "input ended");
@@ -308,7 +327,10 @@ TEST(WorkerProcessesOnWindows, HowAWorkerEndedIsTold) {
     std::string errorTail;
   };
   const Case cases[] = {
-      {{"--child-crash"}, false, "was ended by exception 0xC0000005 (an access violation)", "about to crash"},
+      {{"--child-crash"},
+       false,
+       "was ended by exception 0xC0000005 (an access violation)",
+       "about to crash"},
       {{"--child-hang"}, true, "was stopped", ""},
       {{"--child-exit", "3"}, false, "exited with code 3", ""},
   };
@@ -341,7 +363,8 @@ TEST(WorkerProcessesOnWindows, NoWorkerOutlivesTheBatch) {
   }
   const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, child);
   if (process != nullptr) {
-    EXPECT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0) << "the worker ended with its batch";
+    EXPECT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0)
+        << "the worker ended with its batch";
     CloseHandle(process);
   }
 }

@@ -23,10 +23,12 @@ namespace {
 using namespace vexmara;
 
 bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
+  const bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
   CloseHandle(file);
   return ok;
 }
@@ -39,8 +41,8 @@ std::vector<uint8_t> TexFile(int32_t id) {
 
 std::string Utf8(const std::wstring& text) {
   std::string out(text.size() * 3 + 1, '\0');
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), out.data(), int(out.size()), nullptr,
-                                    nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), out.data(),
+                                    int(out.size()), nullptr, nullptr);
   out.resize(size_t(n > 0 ? n : 0));
   return out;
 }
@@ -76,11 +78,14 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring folder = argv[1];
   if (folder.back() != L'\\') folder += L'\\';
   const std::wstring stopFile = argv[2];
-  for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
-    CreateDirectoryW(folder.substr(0, at).c_str(), nullptr);  // each level, the drive's root excepted
+  for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos;
+       at = folder.find(L'\\', at + 1)) {
+    CreateDirectoryW(folder.substr(0, at).c_str(),
+                     nullptr);  // each level, the drive's root excepted
   }
   const std::wstring modelPath = folder + L"knight.app";
-  if (!WriteBytes(modelPath, writer::WriteAppFile(KnightModel())) || !WriteBytes(folder + L"knight_armour.tex", TexFile(1000)) ||
+  if (!WriteBytes(modelPath, writer::WriteAppFile(KnightModel())) ||
+      !WriteBytes(folder + L"knight_armour.tex", TexFile(1000)) ||
       !WriteBytes(folder + L"knight_blade.tex", TexFile(1002))) {
     std::fprintf(stderr, "cannot write the sample files in %s\n", Utf8(folder).c_str());
     return 1;
@@ -101,8 +106,8 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "the plug-in did not register\n");
     return 1;
   }
-  HWND mainWindow = CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr, nullptr,
-                                    GetModuleHandleW(nullptr), nullptr);
+  HWND mainWindow = CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200,
+                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   host.SetMainWindow(mainWindow);
   host.SetModelPath(std::u16string(modelPath.begin(), modelPath.end()));
   if (host.Read() != 1) {
@@ -117,9 +122,11 @@ int wmain(int argc, wchar_t** argv) {
     shown = true;
     RECT r;
     GetWindowRect(dialog, &r);
-    std::printf("dialog %ld %ld %ld %ld\n", long(r.left), long(r.top), long(r.right - r.left), long(r.bottom - r.top));
+    std::printf("dialog %ld %ld %ld %ld\n", long(r.left), long(r.top), long(r.right - r.left),
+                long(r.bottom - r.top));
     std::fflush(stdout);
-    wine_test::WaitUntil([&] { return GetFileAttributesW(stopFile.c_str()) != INVALID_FILE_ATTRIBUTES; }, 120000);
+    wine_test::WaitUntil(
+        [&] { return GetFileAttributesW(stopFile.c_str()) != INVALID_FILE_ATTRIBUTES; }, 120000);
     wine_test::PressButton(dialog, IDCANCEL);
   });
   const int32_t result = host.Import(plugin.Instance());

@@ -9,8 +9,11 @@ using host::Operation;
 
 constexpr float kNoTolerance = 0.0f;
 
-void ExpectPosition(const host::VertexView& vertex, std::array<float, 3> expected, float tolerance, const char* what) {
-  for (int i = 0; i < 3; ++i) EXPECT_NEAR(vertex.position[size_t(i)], expected[size_t(i)], tolerance) << what << " [" << i << "]";
+void ExpectPosition(const host::VertexView& vertex, std::array<float, 3> expected, float tolerance,
+                    const char* what) {
+  for (int i = 0; i < 3; ++i)
+    EXPECT_NEAR(vertex.position[size_t(i)], expected[size_t(i)], tolerance)
+        << what << " [" << i << "]";
 }
 
 int CreationCount(const host::Host& host) {
@@ -94,7 +97,8 @@ TEST_F(FreshProcess, FirstDialogShowsTheDefaultsAndTheModelAndImportsWithThem) {
   ASSERT_EQ(materials[2].textureSlots.size(), 1u);
   EXPECT_EQ(materials[2].textureSlots[0].path, Units(Path(L"gamma.tga")));
   EXPECT_EQ(host_->CallCount(Operation::LoadImage), 0);
-  EXPECT_EQ(Utf8(CurrentDirectory() + L"\\"), Utf8(directory_)) << "the build made the model's folder current";
+  EXPECT_EQ(Utf8(CurrentDirectory() + L"\\"), Utf8(directory_))
+      << "the build made the model's folder current";
 }
 
 TEST_F(WinePlugin, CancelKeepsTheOptionsOfTheLastImport) {
@@ -175,8 +179,10 @@ TEST_F(WinePlugin, EscapeAndTheCloseBoxCancel) {
     const char* name;
     std::function<void(HWND dialog)> close;
   } ways[] = {
-      {"Escape on a check box", [](HWND dialog) { PressKey(GetDlgItem(dialog, kSubmeshesAsGroups), VK_ESCAPE); }},
-      {"Escape on the texture list", [](HWND dialog) { PressKey(GetDlgItem(dialog, kTextureList), VK_ESCAPE); }},
+      {"Escape on a check box",
+       [](HWND dialog) { PressKey(GetDlgItem(dialog, kSubmeshesAsGroups), VK_ESCAPE); }},
+      {"Escape on the texture list",
+       [](HWND dialog) { PressKey(GetDlgItem(dialog, kTextureList), VK_ESCAPE); }},
       {"the close box", [](HWND dialog) { PressCloseBox(dialog); }},
   };
   for (const auto& way : ways) {

@@ -54,7 +54,8 @@ TEST_F(WinePlugin, FolderPickerOpensAtTheCurrentDirectoryAndSetsTheTextureDirect
   ASSERT_FALSE(statusTexts.empty());
   EXPECT_EQ(Utf8(statusTexts.back()), Utf8(Path(L"textures")));
   EXPECT_TRUE(selected) << "the browser's tree selected the textures folder";
-  EXPECT_EQ(Utf8(status), Utf8(Path(L"textures"))) << "the selected folder's path is the status text";
+  EXPECT_EQ(Utf8(status), Utf8(Path(L"textures")))
+      << "the selected folder's path is the status text";
 
   EXPECT_EQ(Utf8(before.textureDirectory), Utf8(directory_));
   EXPECT_EQ(before.textureLines, (std::vector<std::wstring>{L"Beta*", L"gamma.tex"}));
@@ -144,17 +145,20 @@ TEST_F(WinePlugin, FilePickerChoosesTheAnimationFiles) {
       PressButton(dialog, kImport);
     });
     ASSERT_EQ(result, 1);
-    EXPECT_EQ(fileTypes, (std::vector<std::wstring>{L"Karnath 3 animation files (*.ani)", L"All files (*.*)"}));
+    EXPECT_EQ(fileTypes, (std::vector<std::wstring>{L"Karnath 3 animation files (*.ani)",
+                                                    L"All files (*.*)"}));
     EXPECT_EQ(selectedType, 0) << "the animation files' filter comes first";
     EXPECT_TRUE(severalFiles) << "the picker lets several files be chosen";
     EXPECT_EQ(before, L"Untitled.ani") << "each import starts without animation files";
     // A single file is shown by its full path.
     const std::wstring expected =
-        test.shown.empty() ? Path(L"anims\\") + std::wstring(test.animations[0].begin(), test.animations[0].end()) +
-                                 L".ani"
-                           : test.shown;
+        test.shown.empty()
+            ? Path(L"anims\\") +
+                  std::wstring(test.animations[0].begin(), test.animations[0].end()) + L".ani"
+            : test.shown;
     EXPECT_EQ(Utf8(shown), Utf8(expected));
-    EXPECT_EQ(AnimationNames(*host_), test.animations) << "read in the order the picker listed them";
+    EXPECT_EQ(AnimationNames(*host_), test.animations)
+        << "read in the order the picker listed them";
     // Each chosen file became an animation at 15 frames per second: its key at frame-scale
     // time 15 lands at one second.
     for (const auto& animation : host_->Animations()) {

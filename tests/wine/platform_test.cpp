@@ -16,7 +16,9 @@
 namespace vexmara::platform {
 namespace {
 
-const char16_t* Units(const std::wstring& text) { return reinterpret_cast<const char16_t*>(text.c_str()); }
+const char16_t* Units(const std::wstring& text) {
+  return reinterpret_cast<const char16_t*>(text.c_str());
+}
 
 std::string Narrow(const char16_t* text) {
   std::string out;
@@ -45,8 +47,8 @@ class Win32Files : public ::testing::Test {
   void SetUp() override {
     wchar_t temp[MAX_PATH] = {};
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    directory_ = std::wstring(temp) + L"vexmara_platform_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                 std::to_wstring(++serial_);
+    directory_ = std::wstring(temp) + L"vexmara_platform_" +
+                 std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++serial_);
     std::filesystem::remove_all(directory_);
     ASSERT_TRUE(std::filesystem::create_directories(directory_));
     wchar_t current[MAX_PATH] = {};
@@ -65,7 +67,8 @@ class Win32Files : public ::testing::Test {
 
   std::wstring Write(const std::wstring& name, const std::vector<uint8_t>& bytes) {
     const std::wstring path = Path(name);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written = 0;
     if (!bytes.empty()) {
@@ -77,7 +80,8 @@ class Win32Files : public ::testing::Test {
 
   // Holds the file open as another program would, with the given access and sharing.
   void Hold(const std::wstring& path, DWORD access, DWORD share) {
-    HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     held_.push_back(handle);
   }
@@ -102,8 +106,9 @@ TEST_F(Win32Files, ListingReportsFilesAndFoldersWhateverTheirAttributes) {
   ASSERT_TRUE(SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
   Recorder listing;
   ASSERT_TRUE(ListDirectory(Units(directory_ + L"\\"), listing));
-  const std::map<std::string, bool> expected = {
-      {".", true}, {"..", true}, {"B.TEX", false}, {"a.tex", false}, {"folder.tex", true}, {"hidden.tex", false}};
+  const std::map<std::string, bool> expected = {{".", true},          {"..", true},
+                                                {"B.TEX", false},     {"a.tex", false},
+                                                {"folder.tex", true}, {"hidden.tex", false}};
   EXPECT_EQ(listing.entries, expected);
   EXPECT_EQ(listing.visits, expected.size());
   SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -113,7 +118,8 @@ TEST_F(Win32Files, ListingAddsTheSeparatorTheDirectoryLacks) {
   Write(L"only.tex", {1});
   ASSERT_TRUE(SetCurrentDirectoryW(directory_.c_str()));
   // With "\", without it, with "/" (which gets a "\" as well), and empty (the current folder).
-  for (const std::wstring& given : {directory_ + L"\\", directory_, directory_ + L"/", std::wstring()}) {
+  for (const std::wstring& given :
+       {directory_ + L"\\", directory_, directory_ + L"/", std::wstring()}) {
     Recorder listing;
     EXPECT_TRUE(ListDirectory(Units(given), listing)) << std::string(given.begin(), given.end());
     EXPECT_EQ(listing.entries.count("only.tex"), 1u) << std::string(given.begin(), given.end());
@@ -164,7 +170,8 @@ TEST_F(Win32Files, ExistenceIsOnlyForFiles) {
       {L"", false},
   };
   for (const auto& test : cases) {
-    EXPECT_EQ(FileExists(Units(test.path)), test.exists) << std::string(test.path.begin(), test.path.end());
+    EXPECT_EQ(FileExists(Units(test.path)), test.exists)
+        << std::string(test.path.begin(), test.path.end());
   }
   EXPECT_FALSE(FileExists(overlong.c_str()));
   EXPECT_FALSE(FileExists(nullptr));
@@ -202,7 +209,8 @@ TEST_F(Win32Files, PositionedReadsAcrossAndBeyondTheMappingGranularity) {
   for (uint64_t offset : {uint64_t(65534), uint64_t(65536), uint64_t(131070), uint64_t(199996)}) {
     uint8_t got[4] = {};
     ASSERT_TRUE(file.ReadAt(offset, got, 4)) << offset;
-    EXPECT_EQ(std::vector<uint8_t>(got, got + 4), std::vector<uint8_t>(bytes.begin() + long(offset), bytes.begin() + long(offset) + 4))
+    EXPECT_EQ(std::vector<uint8_t>(got, got + 4),
+              std::vector<uint8_t>(bytes.begin() + long(offset), bytes.begin() + long(offset) + 4))
         << offset;
   }
 }
@@ -214,7 +222,8 @@ TEST_F(Win32Files, OpenRefusesWhatCannotBeReadAsAFile) {
   const std::wstring writing = Write(L"writing.tex", Counting(24));
   Hold(writing, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
   std::filesystem::create_directories(Path(L"folder.tex"));
-  const std::wstring cases[] = {empty, exclusive, writing, Path(L"missing.tex"), Path(L"folder.tex"), L"NUL", L""};
+  const std::wstring cases[] = {
+      empty, exclusive, writing, Path(L"missing.tex"), Path(L"folder.tex"), L"NUL", L""};
   for (const std::wstring& path : cases) {
     ReadOnlyFile file;
     EXPECT_FALSE(file.Open(Units(path))) << std::string(path.begin(), path.end());
@@ -226,8 +235,8 @@ TEST_F(Win32Files, OpenRefusesWhatCannotBeReadAsAFile) {
 }
 
 bool Writable(const std::wstring& path) {
-  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (writer == INVALID_HANDLE_VALUE) return false;
   CloseHandle(writer);
   return true;

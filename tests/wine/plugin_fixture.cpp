@@ -8,9 +8,11 @@ namespace vexmara::wine_test {
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(size_t(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), bytes, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), bytes, nullptr,
+                      nullptr);
   return out;
 }
 
@@ -41,9 +43,11 @@ writer::AppSubmesh Fan(const std::string& materialName, int vertexCount) {
   writer::AppSubmesh submesh;
   submesh.materialName = materialName;
   for (int i = 0; i < vertexCount; ++i) {
-    submesh.vertices.push_back(writer::MakeVertex(float(i), float(2 * i), float(3 * i), 0.5f + float(i), 0.25f));
+    submesh.vertices.push_back(
+        writer::MakeVertex(float(i), float(2 * i), float(3 * i), 0.5f + float(i), 0.25f));
   }
-  for (int i = 1; i + 1 < vertexCount; ++i) submesh.triangles.push_back({0, uint16_t(i), uint16_t(i + 1)});
+  for (int i = 1; i + 1 < vertexCount; ++i)
+    submesh.triangles.push_back({0, uint16_t(i), uint16_t(i + 1)});
   return submesh;
 }
 
@@ -54,7 +58,8 @@ writer::AppModel DialogModel() {
   model.bones = {writer::MakeBone("root", -1, {1, 0, 0}), writer::MakeBone("arm", 0, {0, 2, 0})};
   model.geosets[0].submeshes.push_back(Fan("Beta", 4));
   model.geosets[1].submeshes.push_back(Fan("Gamma", 3));
-  model.materials = {writer::MakeMaterial("Alpha"), writer::MakeMaterial("Beta", {20}), writer::MakeMaterial("Gamma", {30})};
+  model.materials = {writer::MakeMaterial("Alpha"), writer::MakeMaterial("Beta", {20}),
+                     writer::MakeMaterial("Gamma", {30})};
   return model;
 }
 
@@ -87,11 +92,14 @@ DialogView ReadDialog(HWND dialog) {
   return view;
 }
 
-std::wstring TestRoot() { return L"C:\\vexmara_wine_" + std::to_wstring(GetCurrentProcessId()) + L"\\"; }
+std::wstring TestRoot() {
+  return L"C:\\vexmara_wine_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+}
 
 void WinePlugin::SetUp() {
   originalDirectory_ = CurrentDirectory();
-  ASSERT_EQ(GetModuleHandleW(kPluginFileName), nullptr) << "the library is not loaded before the test";
+  ASSERT_EQ(GetModuleHandleW(kPluginFileName), nullptr)
+      << "the library is not loaded before the test";
   ASSERT_TRUE(library_.Load(Utf8(ProgramDirectory() + kPluginFileName))) << library_.LoadError();
   host_ = std::make_unique<host::Host>();
   ASSERT_EQ(host_->Register(library_), 1);
@@ -103,16 +111,18 @@ void WinePlugin::SetUp() {
   ASSERT_TRUE(std::filesystem::create_directories(directory_));
 
   // The host's main window: a plain top-level window of this thread, never shown.
-  mainWindow_ = CreateWindowExW(0, L"STATIC", L"Reference host", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr,
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  mainWindow_ = CreateWindowExW(0, L"STATIC", L"Reference host", WS_OVERLAPPEDWINDOW, 0, 0, 320,
+                                200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(mainWindow_, nullptr);
   host_->SetMainWindow(mainWindow_);
 }
 
 void WinePlugin::TearDown() {
   if (host_) {
-    EXPECT_TRUE(host_->UnexpectedCalls().empty()) << "the plug-in called a slot outside the interface";
-    EXPECT_TRUE(host_->Misuses().empty()) << (host_->Misuses().empty() ? "" : host_->Misuses().front());
+    EXPECT_TRUE(host_->UnexpectedCalls().empty())
+        << "the plug-in called a slot outside the interface";
+    EXPECT_TRUE(host_->Misuses().empty())
+        << (host_->Misuses().empty() ? "" : host_->Misuses().front());
     EXPECT_EQ(host_->LiveImageCount(), 0) << "an image was not released";
   }
   host_.reset();
@@ -126,14 +136,17 @@ void WinePlugin::TearDown() {
   RemoveDirectoryW(TestRoot().c_str());  // once the last test's folder is gone
 }
 
-std::wstring WinePlugin::WriteFile(const std::wstring& relative, const std::vector<uint8_t>& bytes) {
+std::wstring WinePlugin::WriteFile(const std::wstring& relative,
+                                   const std::vector<uint8_t>& bytes) {
   const std::wstring path = Path(relative);
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_NE(file, INVALID_HANDLE_VALUE) << Utf8(path);
   if (file == INVALID_HANDLE_VALUE) return path;
   DWORD written = 0;
-  EXPECT_TRUE(::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size());
+  EXPECT_TRUE(::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+              written == bytes.size());
   CloseHandle(file);
   return path;
 }
@@ -142,7 +155,9 @@ std::wstring WinePlugin::WriteAnimation(const std::wstring& relative, const std:
   return WriteFile(relative, writer::WriteAniFile(NamedAnimation(name)));
 }
 
-void WinePlugin::MakeFolder(const std::wstring& relative) { std::filesystem::create_directories(Path(relative)); }
+void WinePlugin::MakeFolder(const std::wstring& relative) {
+  std::filesystem::create_directories(Path(relative));
+}
 
 void WinePlugin::ReadModel(const writer::AppModel& model, const std::wstring& relative) {
   const std::wstring path = WriteFile(relative, writer::WriteAppFile(model));
@@ -170,7 +185,8 @@ int32_t WinePlugin::Import(const std::function<void(HWND dialog)>& drive) {
   return result;
 }
 
-int32_t WinePlugin::ImportAsShown(const writer::AppModel& model, DialogView* shown, const std::wstring& relative) {
+int32_t WinePlugin::ImportAsShown(const writer::AppModel& model, DialogView* shown,
+                                  const std::wstring& relative) {
   ReadModel(model, relative);
   if (HasFatalFailure()) return -100;
   return Import([&](HWND dialog) {

@@ -92,7 +92,8 @@ class WinePlugin : public ::testing::Test {
   int32_t Import(const std::function<void(HWND dialog)>& drive);
   // Read (from `relative` in the test's folder), then import pressing "Import" with the boxes as
   // shown; what the dialog showed is returned in `shown`.
-  int32_t ImportAsShown(const writer::AppModel& model, DialogView* shown, const std::wstring& relative = L"model.app");
+  int32_t ImportAsShown(const writer::AppModel& model, DialogView* shown,
+                        const std::wstring& relative = L"model.app");
 
   host::PluginLibrary library_;
   std::unique_ptr<host::Host> host_;

@@ -42,22 +42,24 @@ TEST(PluginFile, VersionResourceGivesVersion3_5_0_43AndTheProductNames) {
     WORD language, codePage;
   };
   Translation* translations = nullptr;
-  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
-                             &length));
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translations), &length));
   ASSERT_GE(length, sizeof(Translation));
   wchar_t block[64];
-  swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\", translations[0].language, translations[0].codePage);
+  swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\", translations[0].language,
+           translations[0].codePage);
 
   const struct {
     const wchar_t* name;
     const wchar_t* value;
-  } strings[] = {{L"FileDescription", L"vexmara"},    {L"InternalName", L"vexmara"},
-                 {L"ProductName", L"vexmara"},        {L"OriginalFilename", L"vexmara.dlx"},
-                 {L"FileVersion", L"3, 5, 0, 43"},    {L"ProductVersion", L"3, 5, 0, 43"}};
+  } strings[] = {{L"FileDescription", L"vexmara"}, {L"InternalName", L"vexmara"},
+                 {L"ProductName", L"vexmara"},     {L"OriginalFilename", L"vexmara.dlx"},
+                 {L"FileVersion", L"3, 5, 0, 43"}, {L"ProductVersion", L"3, 5, 0, 43"}};
   for (const auto& expected : strings) {
     const std::wstring query = std::wstring(block) + expected.name;
     wchar_t* value = nullptr;
-    ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+    ASSERT_TRUE(
+        VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
         << Utf8(expected.name);
     EXPECT_EQ(std::wstring(value), expected.value) << Utf8(expected.name);
   }
@@ -72,18 +74,23 @@ TEST(PluginFile, ExportsTheEntryPointsAndTheHeadlessClientsExportsOnly) {
   const auto* base = reinterpret_cast<const unsigned char*>(module);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
   ASSERT_NE(directory.VirtualAddress, 0u);
-  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+  const auto* exports =
+      reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
   const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
   std::set<std::string> exported;
-  for (DWORD i = 0; i < exports->NumberOfNames; ++i) exported.insert(reinterpret_cast<const char*>(base + names[i]));
-  const std::set<std::string> expected{"PluginProc",        "PluginVersion",           "SetScriptedDialog",
-                                       "GetDialogText",     "GetDialogListLine",       "GetDialogCheck",
-                                       "ResetImportOptions", "ListAnimationTrackNames", "ListModelBoneNames"};
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+    exported.insert(reinterpret_cast<const char*>(base + names[i]));
+  const std::set<std::string> expected{
+      "PluginProc",         "PluginVersion",           "SetScriptedDialog",
+      "GetDialogText",      "GetDialogListLine",       "GetDialogCheck",
+      "ResetImportOptions", "ListAnimationTrackNames", "ListModelBoneNames"};
   EXPECT_EQ(exported, expected);
   EXPECT_EQ(exports->NumberOfFunctions, expected.size());
-  for (const std::string& name : expected) EXPECT_NE(GetProcAddress(module, name.c_str()), nullptr) << name;
+  for (const std::string& name : expected)
+    EXPECT_NE(GetProcAddress(module, name.c_str()), nullptr) << name;
   FreeLibrary(module);
 }
 
@@ -91,7 +98,8 @@ TEST_F(WinePlugin, ReadOfAFileThatCannotBeOpenedSaysSo) {
   // Missing, a folder, and a file another program holds open without sharing.
   MakeFolder(L"folder.app");
   const std::wstring locked = WriteFile(L"locked.app", writer::WriteAppFile(DialogModel()));
-  HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   for (const std::wstring& path : {Path(L"missing.app"), Path(L"folder.app"), locked}) {
     host_->SetModelPath(Units(path));

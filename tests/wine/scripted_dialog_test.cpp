@@ -1,8 +1,8 @@
 // The headless dialog of the Windows library, as a converter without windows uses it: once a
 // script is set, the import runs without showing a dialog and the library hands out what the
 // dialog showed; a null script brings the real dialog back, as the host application has it.
-#include "dialog/headless_dialog_texts.h"
 #include "dialog/scripted_dialog.h"
+#include "dialog/headless_dialog_texts.h"
 #include "plugin_fixture.h"
 
 namespace vexmara::wine_test {
@@ -50,7 +50,8 @@ class ScriptedDialogOnWindows : public WinePlugin {
   std::wstring Text(int32_t id) const {
     uint16_t units[kDialogTextUnits] = {};
     if (text_(id, units, kDialogTextUnits) < 0) return L"(none)";
-    return std::wstring(units, units + std::char_traits<char16_t>::length(reinterpret_cast<char16_t*>(units)));
+    return std::wstring(
+        units, units + std::char_traits<char16_t>::length(reinterpret_cast<char16_t*>(units)));
   }
 
   static constexpr int32_t kDialogTextUnits = 260;
@@ -71,7 +72,8 @@ TEST_F(ScriptedDialogOnWindows, AScriptAnswersWithoutADialogAndANullScriptBrings
   bool dialogShown = false;
   ASSERT_EQ(ImportWithoutDialog(&dialogShown), 1);
   EXPECT_FALSE(dialogShown) << "the script answered instead of the real dialog";
-  EXPECT_EQ(host_->CallCount(Operation::NotifyBoneTransform), 0) << "\"Swap model\" was cleared by the script";
+  EXPECT_EQ(host_->CallCount(Operation::NotifyBoneTransform), 0)
+      << "\"Swap model\" was cleared by the script";
   EXPECT_EQ(host_->Groups().size(), 2u) << "one group per submesh";
   // What the stand-in showed, as the library hands it out.
   EXPECT_EQ(Text(kVertices), L"7");
@@ -92,7 +94,8 @@ TEST_F(ScriptedDialogOnWindows, AScriptAnswersWithoutADialogAndANullScriptBrings
   EXPECT_FALSE(shown.swapModel);
   EXPECT_TRUE(shown.submeshesAsGroups);
   EXPECT_EQ(shown.vertices, L"7");
-  EXPECT_EQ(text_(kVertices, nullptr, 0), -1) << "the real dialog's texts are not the stand-in's to hand out";
+  EXPECT_EQ(text_(kVertices, nullptr, 0), -1)
+      << "the real dialog's texts are not the stand-in's to hand out";
   EXPECT_EQ(check_(kSwapModel), -1);
 }
 

@@ -61,7 +61,8 @@ HWND FirstWindow(HWND parent, const std::function<bool(HWND)>& matches) {
 }
 
 void PostCommand(HWND window, int id) {
-  PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
 }
 
 }  // namespace
@@ -80,7 +81,8 @@ HWND WaitForWindow(const wchar_t* caption, DWORD timeoutMs) {
   const std::function<bool(HWND)> matches = [caption](HWND window) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    return process == GetCurrentProcessId() && IsWindowVisible(window) && StoredText(window) == caption;
+    return process == GetCurrentProcessId() && IsWindowVisible(window) &&
+           StoredText(window) == caption;
   };
   HWND found = nullptr;
   WaitUntil([&] { return (found = FirstWindow(nullptr, matches)) != nullptr; }, timeoutMs);
@@ -94,13 +96,15 @@ bool WaitForClose(HWND window, DWORD timeoutMs) {
 std::wstring WindowText(HWND window) {
   const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
   std::wstring text(size_t(length) + 1, L'\0');
-  const LRESULT got = SendMessageW(window, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(text.data()));
+  const LRESULT got =
+      SendMessageW(window, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(text.data()));
   text.resize(size_t(got));
   return text;
 }
 
 HWND FindDescendant(HWND parent, const wchar_t* className) {
-  return FirstWindow(parent, [className](HWND window) { return SameNoCase(ClassOf(window), className); });
+  return FirstWindow(parent,
+                     [className](HWND window) { return SameNoCase(ClassOf(window), className); });
 }
 
 HWND FocusOn(HWND window) {
@@ -115,7 +119,9 @@ std::wstring ControlText(HWND dialog, int id) {
   return control != nullptr ? WindowText(control) : L"<no control>";
 }
 
-bool IsChecked(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool IsChecked(HWND dialog, int id) {
+  return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 std::vector<std::wstring> ComboLines(HWND dialog, int id) {
   std::vector<std::wstring> lines;
@@ -123,14 +129,17 @@ std::vector<std::wstring> ComboLines(HWND dialog, int id) {
   for (LRESULT i = 0; i < count; ++i) {
     const LRESULT length = SendDlgItemMessageW(dialog, id, CB_GETLBTEXTLEN, WPARAM(i), 0);
     std::wstring line(size_t(length > 0 ? length : 0) + 1, L'\0');
-    const LRESULT got = SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(line.data()));
+    const LRESULT got = SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, WPARAM(i),
+                                            reinterpret_cast<LPARAM>(line.data()));
     line.resize(size_t(got > 0 ? got : 0));
     lines.push_back(line);
   }
   return lines;
 }
 
-int ComboSelection(HWND dialog, int id) { return int(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0)); }
+int ComboSelection(HWND dialog, int id) {
+  return int(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
+}
 
 void PressButton(HWND dialog, int id) { PostCommand(dialog, id); }
 
@@ -166,7 +175,8 @@ std::wstring ItemText(HWND tree, HTREEITEM item) {
 }
 
 HTREEITEM NextItem(HWND tree, HTREEITEM item, WPARAM relation) {
-  return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
 }
 
 }  // namespace
@@ -181,14 +191,17 @@ std::wstring FolderBrowser::SelectedName() const {
 namespace {
 
 // The item named `name` under an item named `parentName`, among the items the tree holds now.
-HTREEITEM FindItem(HWND tree, HTREEITEM first, const std::wstring& parentName, const std::wstring& name) {
+HTREEITEM FindItem(HWND tree, HTREEITEM first, const std::wstring& parentName,
+                   const std::wstring& name) {
   for (HTREEITEM item = first; item != nullptr; item = NextItem(tree, item, TVGN_NEXT)) {
     if (SameNoCase(ItemText(tree, item), parentName)) {
-      for (HTREEITEM child = NextItem(tree, item, TVGN_CHILD); child != nullptr; child = NextItem(tree, child, TVGN_NEXT)) {
+      for (HTREEITEM child = NextItem(tree, item, TVGN_CHILD); child != nullptr;
+           child = NextItem(tree, child, TVGN_NEXT)) {
         if (SameNoCase(ItemText(tree, child), name)) return child;
       }
     }
-    if (HTREEITEM found = FindItem(tree, NextItem(tree, item, TVGN_CHILD), parentName, name)) return found;
+    if (HTREEITEM found = FindItem(tree, NextItem(tree, item, TVGN_CHILD), parentName, name))
+      return found;
   }
   return nullptr;
 }
@@ -283,7 +296,8 @@ std::vector<BrowserRequestRecorder::Request>& RecordedRequests() {
 
 LRESULT CALLBACK RecordBrowserRequest(int code, WPARAM wParam, LPARAM lParam) {
   const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-  if (code == HC_ACTION && (sent->message == BFFM_SETSELECTIONW || sent->message == BFFM_SETSTATUSTEXTW) &&
+  if (code == HC_ACTION &&
+      (sent->message == BFFM_SETSELECTIONW || sent->message == BFFM_SETSTATUSTEXTW) &&
       StoredText(sent->hwnd) == L"Browse for Folder") {
     BrowserRequestRecorder::Request request{sent->message, sent->wParam, L""};
     // A selection by item (wParam FALSE) carries no text.
@@ -340,4 +354,3 @@ DWORD WINAPI DriverThread::Run(void* self) {
 }
 
 }  // namespace vexmara::wine_test
-

@@ -14,7 +14,6 @@ namespace {
 
 using namespace testing;  // the little-endian readers
 
-
 TEST(AniWriter, MinimalFileMatchesTheSmallestCompleteAnimation) {
   AniFile file;
   AniTrack track;
@@ -151,10 +150,12 @@ TEST(AniWriter, AbsentArraysWriteZeroRefsAndKeepCounts) {
   const size_t translations = 472 + 128;
   const AbsentCase cases[] = {
       {"bone names", [](AniFile& f) { f.boneNamesArray.absent = true; }, 196, 192, 2, 128},
-      {"translation table", [](AniFile& f) { f.translationTableArray.absent = true; }, 220, std::nullopt, 0,
-       48 + 32},
-      {"rotation table", [](AniFile& f) { f.rotationTableArray.absent = true; }, 240, std::nullopt, 0, 48 + 36},
-      {"scale table", [](AniFile& f) { f.scaleTableArray.absent = true; }, 256, std::nullopt, 0, 48 + 8},
+      {"translation table", [](AniFile& f) { f.translationTableArray.absent = true; }, 220,
+       std::nullopt, 0, 48 + 32},
+      {"rotation table", [](AniFile& f) { f.rotationTableArray.absent = true; }, 240, std::nullopt,
+       0, 48 + 36},
+      {"scale table", [](AniFile& f) { f.scaleTableArray.absent = true; }, 256, std::nullopt, 0,
+       48 + 8},
       {"frame table", [](AniFile& f) { f.frameTableArray.absent = true; }, 360, 216, 3, 36},
       {"second frame table", [](AniFile& f) { f.hasSecondFrameTable = false; }, 376, 216, 3, 36},
       {"hip translation keys", [](AniFile& f) { f.tracks[0].translationKeysArray.absent = true; },
@@ -191,7 +192,8 @@ TEST(AniWriter, CountOverridesChangeOnlyTheirCountFields) {
   for (const auto& [at, value] : fields) EXPECT_EQ(I32(b, at), value) << "count at " << at;
   for (size_t at : DifferingPositions(reference, b)) {
     bool inField = false;
-    for (const auto& field : fields) inField = inField || (at >= field.first && at < field.first + 4);
+    for (const auto& field : fields)
+      inField = inField || (at >= field.first && at < field.first + 4);
     EXPECT_TRUE(inField) << "unexpected change at " << at;
   }
 }
@@ -216,7 +218,8 @@ TEST(AniWriter, RefOverridesAreWrittenVerbatim) {
   AniPlacement first;
   WriteAniFile(TwoTracks(117), &first);
   AniFile file = TwoTracks(117);
-  file.tracks[0].rotationKeysArray = {true, first.tracks[1].rotationKeys};  // hip reuses knee's keys
+  file.tracks[0].rotationKeysArray = {true,
+                                      first.tracks[1].rotationKeys};  // hip reuses knee's keys
   file.scaleTableArray.ref = DataRef{0x7FFFFFFFu, 24};
   AniPlacement p;
   const Bytes b = WriteAniFile(file, &p);
@@ -243,8 +246,8 @@ TEST(AniWriter, QuantizeRotationScalesAndRounds) {
   const struct {
     float component;
     int16_t stored;
-  } cases[] = {{1.0f, 32767}, {-1.0f, -32767}, {0.0f, 0}, {0.5f, 16384}, {-0.5f, -16384},
-               {0.70710678f, 23170}, {1.5f, 32767}, {-2.0f, -32768}};
+  } cases[] = {{1.0f, 32767},   {-1.0f, -32767},      {0.0f, 0},     {0.5f, 16384},
+               {-0.5f, -16384}, {0.70710678f, 23170}, {1.5f, 32767}, {-2.0f, -32768}};
   for (const auto& c : cases) EXPECT_EQ(QuantizeRotation(c.component), c.stored) << c.component;
   const AniRotationKey key = MakeRotationKey(4, 0.0f, 0.0f, 0.70710678f, 0.70710678f);
   EXPECT_EQ(key.frame, 4);

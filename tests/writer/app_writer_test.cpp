@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +16,6 @@ namespace vexmara::writer {
 namespace {
 
 using namespace testing;  // the little-endian readers
-
 
 AppModel MinimalModel() {
   AppModel model;
@@ -76,9 +75,10 @@ AppModel FullModel(uint32_t version) {
   model.bones = {root, child};
 
   AppSubmesh skinned;
-  skinned.vertices = {MakeVertex(1, 2, 3, 128, 0.001953125f), MakeVertex(4, 5, 6, 64.001953125f, 100),
-                      MakeVertex(7, 8, 9, 0, 0)};
-  skinned.skin = {{{0, 1, 0}, {0.5f, 0.5f, 0}}, {{1, 0, 0}, {1, 0, 0}}, {{1, 0, 1}, {0.25f, 0.5f, 0.25f}}};
+  skinned.vertices = {MakeVertex(1, 2, 3, 128, 0.001953125f),
+                      MakeVertex(4, 5, 6, 64.001953125f, 100), MakeVertex(7, 8, 9, 0, 0)};
+  skinned.skin = {
+      {{0, 1, 0}, {0.5f, 0.5f, 0}}, {{1, 0, 0}, {1, 0, 0}}, {{1, 0, 1}, {0.25f, 0.5f, 0.25f}}};
   skinned.triangles = {{0, 1, 2}};
   skinned.materialName = "stone";
   model.geosets[0].submeshes = {skinned};
@@ -179,7 +179,8 @@ TEST_P(AppGenerations, FieldsLandAtTheirPositions) {
   EXPECT_EQ(placement.sizes.variantBlock, B);
   EXPECT_EQ(placement.geosets[0].submeshRecords.at(0).record, sub0);
   EXPECT_EQ(placement.geosets[1].submeshRecords.at(0).skin, DataRef{});
-  EXPECT_EQ(placement.materialRecords.at(0).textureEntries.at(1), (DataRef{textures1 - 16, g.textureEntry}));
+  EXPECT_EQ(placement.materialRecords.at(0).textureEntries.at(1),
+            (DataRef{textures1 - 16, g.textureEntry}));
   EXPECT_EQ(placement.variantNames, (DataRef{names - 16, 128}));
 }
 
@@ -198,11 +199,15 @@ struct AbsentCase {
 };
 
 TEST(AppWriter, AbsentArraysWriteZeroRefsAndKeepCounts) {
-  const auto sub0 = [](const AppPlacement& p) { return size_t{p.geosets[0].submeshRecords.at(0).record}; };
-  const auto material = [](const AppPlacement& p) { return size_t{p.materialRecords.at(0).record}; };
+  const auto sub0 = [](const AppPlacement& p) {
+    return size_t{p.geosets[0].submeshRecords.at(0).record};
+  };
+  const auto material = [](const AppPlacement& p) {
+    return size_t{p.materialRecords.at(0).record};
+  };
   const AbsentCase cases[] = {
-      {"bones", [](AppModel& m) { m.bonesArray.absent = true; }, [](const AppPlacement&) { return size_t{40}; },
-       36, 2, 2 * 312},
+      {"bones", [](AppModel& m) { m.bonesArray.absent = true; },
+       [](const AppPlacement&) { return size_t{40}; }, 36, 2, 2 * 312},
       {"submeshes", [](AppModel& m) { m.geosets[0].submeshesArray.absent = true; },
        [](const AppPlacement&) { return size_t{172}; }, 168, 1, 400 + 132 + 72 + 6},
       {"vertices", [](AppModel& m) { m.geosets[0].submeshes[0].verticesArray.absent = true; },
@@ -215,8 +220,11 @@ TEST(AppWriter, AbsentArraysWriteZeroRefsAndKeepCounts) {
        [](const AppPlacement&) { return size_t{432 + 8}; }, 432 + 4, 1, 144 + 2 * 248 + 3 * 160},
       {"variant entries", [](AppModel& m) { m.materials[0].variantEntriesArray.absent = true; },
        [&](const AppPlacement& p) { return material(p) + 128; }, 432, 2, 2 * 248 + 3 * 160},
-      {"texture entries", [](AppModel& m) { m.materials[0].variants[0].textureEntriesArray.absent = true; },
-       [](const AppPlacement& p) { return FilePosition(p.materialRecords.at(0).variantEntries) + size_t{100}; },
+      {"texture entries",
+       [](AppModel& m) { m.materials[0].variants[0].textureEntriesArray.absent = true; },
+       [](const AppPlacement& p) {
+         return FilePosition(p.materialRecords.at(0).variantEntries) + size_t{100};
+       },
        std::nullopt, 0, 2 * 160},
       {"variant names", [](AppModel& m) { m.variantNamesArray.absent = true; },
        [](const AppPlacement&) { return size_t{432 + 16}; }, 432, 2, 128},
@@ -257,7 +265,8 @@ TEST(AppWriter, CountOverridesChangeOnlyTheirCountFields) {
   for (const auto& [at, value] : fields) EXPECT_EQ(I32(b, at), value) << "count at " << at;
   for (size_t at : DifferingPositions(reference, b)) {
     bool inField = false;
-    for (const auto& field : fields) inField = inField || (at >= field.first && at < field.first + 4);
+    for (const auto& field : fields)
+      inField = inField || (at >= field.first && at < field.first + 4);
     EXPECT_TRUE(inField) << "unexpected change at " << at;
   }
 }
@@ -274,7 +283,8 @@ TEST(AppWriter, RefOverridesAreWrittenVerbatim) {
   AppPlacement second;
   const Bytes b = WriteAppFile(model, &second);
   EXPECT_EQ(b.size(), unshared.size() - 3 * 44);
-  EXPECT_EQ(Ref(b, second.geosets[0].submeshRecords.at(1).record + 8), std::make_pair(shared.offset, shared.size));
+  EXPECT_EQ(Ref(b, second.geosets[0].submeshRecords.at(1).record + 8),
+            std::make_pair(shared.offset, shared.size));
   EXPECT_EQ(second.geosets[0].submeshRecords.at(1).vertices, DataRef{});
 
   // A DataRef past the end: the bones are still written where they would be.
@@ -343,9 +353,14 @@ TEST(AppWriter, EncodeTexCoordInvertsTheStoredDecoding) {
     float value;
     int16_t stored;
   } cases[] = {
-      {128.0f, 32767},          {0.001953125f, -32768},          {64.001953125f, 0},
-      {64.001953125f + 0.6f / 512, 1}, {64.001953125f + 0.4f / 512, 0}, {64.0f, -1},
-      {1000.0f, 32767},         {-5.0f, -32768},
+      {128.0f, 32767},
+      {0.001953125f, -32768},
+      {64.001953125f, 0},
+      {64.001953125f + 0.6f / 512, 1},
+      {64.001953125f + 0.4f / 512, 0},
+      {64.0f, -1},
+      {1000.0f, 32767},
+      {-5.0f, -32768},
   };
   for (const auto& c : cases) EXPECT_EQ(EncodeTexCoord(c.value), c.stored) << c.value;
   for (int stored : {-32768, -12345, 0, 511, 32767}) {

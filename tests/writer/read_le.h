@@ -31,7 +31,9 @@ inline void PutU32(Bytes& b, size_t at, uint32_t v) {
 inline void PutF32(Bytes& b, size_t at, float v) { PutU32(b, at, std::bit_cast<uint32_t>(v)); }
 
 // (offset, size) of a DataRef stored at `at`.
-inline std::pair<uint32_t, uint32_t> Ref(const Bytes& b, size_t at) { return {U32(b, at), U32(b, at + 4)}; }
+inline std::pair<uint32_t, uint32_t> Ref(const Bytes& b, size_t at) {
+  return {U32(b, at), U32(b, at + 4)};
+}
 
 // The bytes of a field of `n` bytes up to its first NUL (all n when it has none).
 inline std::string Text(const Bytes& b, size_t at, size_t n) {

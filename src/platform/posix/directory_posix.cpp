@@ -24,7 +24,8 @@ char16_t UpperUnit(char16_t c) {
   if (c == 0xFF) return 0x178;
   if (c == 0xB5) return 0x39C;
   if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return char16_t(c & ~1u);
-  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1u) ? c : char16_t(c - 1);
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+    return (c & 1u) ? c : char16_t(c - 1);
   if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return char16_t(c - 0x20);
   if (c == 0x3C2) return 0x3A3;
   if (c >= 0x430 && c <= 0x44F) return char16_t(c - 0x20);
@@ -50,14 +51,16 @@ int CompareEntries(const Entry& a, const Entry& b, const char* bytes) {
 
 // Bottom-up merge sort over an index array: stable, O(n log n), and it allocates nothing beyond
 // the scratch array handed in.
-void SortIndices(const Entry* entries, const char* bytes, size_t* order, size_t* scratch, size_t n) {
+void SortIndices(const Entry* entries, const char* bytes, size_t* order, size_t* scratch,
+                 size_t n) {
   for (size_t width = 1; width < n; width *= 2) {
     for (size_t left = 0; left < n; left += 2 * width) {
       const size_t middle = left + width < n ? left + width : n;
       const size_t right = left + 2 * width < n ? left + 2 * width : n;
       size_t i = left, j = middle, k = left;
       while (i < middle && j < right) {
-        scratch[k++] = CompareEntries(entries[order[j]], entries[order[i]], bytes) < 0 ? order[j++] : order[i++];
+        scratch[k++] = CompareEntries(entries[order[j]], entries[order[i]], bytes) < 0 ? order[j++]
+                                                                                       : order[i++];
       }
       while (i < middle) scratch[k++] = order[i++];
       while (j < right) scratch[k++] = order[j++];

@@ -1,8 +1,8 @@
 // File services on POSIX systems. A wide path becomes the UTF-8 name the file system uses, and
 // "\" counts as a directory separator (native_path.h).
+#include <sys/mman.h>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/mman.h>
 
 #include "platform/platform.h"
 #include "platform/posix/native_path.h"

@@ -7,7 +7,9 @@ namespace vexmara::platform {
 namespace {
 
 char16_t FoldWide(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c; }
-unsigned char FoldNarrow(unsigned char c) { return (c >= 'A' && c <= 'Z') ? (unsigned char)(c - 'A' + 'a') : c; }
+unsigned char FoldNarrow(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? (unsigned char)(c - 'A' + 'a') : c;
+}
 
 // Encodes one code point as UTF-8 into `out`; returns its length in bytes.
 size_t EncodeUtf8(uint32_t cp, char* out) {

@@ -15,7 +15,8 @@ bool ReadCurrentDirectory(char16_t* out, size_t capacity) {
   out[0] = 0;
   // The result counts the units written, or the size needed (terminator included) when the
   // buffer is too small, in which case nothing is written.
-  const DWORD units = GetCurrentDirectoryW(static_cast<DWORD>(capacity), reinterpret_cast<wchar_t*>(out));
+  const DWORD units =
+      GetCurrentDirectoryW(static_cast<DWORD>(capacity), reinterpret_cast<wchar_t*>(out));
   if (units == 0 || units >= capacity) {
     out[0] = 0;
     return false;

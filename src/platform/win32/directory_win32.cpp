@@ -75,8 +75,8 @@ bool FileExists(const char16_t* path) {
   if (!UsablePath(path)) return false;
   // No access is asked for, and reading and writing are shared, so a file held open (or
   // locked) by another program still counts as there. A directory does not open this way.
-  HANDLE file = CreateFileW(AsWide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(AsWide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool exists = IsDiskFile(file);
   CloseHandle(file);
@@ -114,15 +114,17 @@ bool ReadOnlyFile::ReadAt(uint64_t offset, void* out, uint32_t bytes) {
 
   // A read-only mapping of the whole file, and a view of only the pages that hold the bytes:
   // views start on the allocation granularity.
-  HANDLE mapping = CreateFileMappingW(reinterpret_cast<HANDLE>(handle_), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  HANDLE mapping =
+      CreateFileMappingW(reinterpret_cast<HANDLE>(handle_), nullptr, PAGE_READONLY, 0, 0, nullptr);
   if (mapping == nullptr) return false;
   SYSTEM_INFO system;
   GetSystemInfo(&system);
-  const uint64_t granularity = system.dwAllocationGranularity != 0 ? system.dwAllocationGranularity : 65536;
+  const uint64_t granularity =
+      system.dwAllocationGranularity != 0 ? system.dwAllocationGranularity : 65536;
   const uint64_t start = offset - offset % granularity;
   const uint64_t length = offset - start + bytes;
-  const void* view = MapViewOfFile(mapping, FILE_MAP_READ, DWORD(start >> 32), DWORD(start & 0xFFFFFFFFu),
-                                   SIZE_T(length));
+  const void* view = MapViewOfFile(mapping, FILE_MAP_READ, DWORD(start >> 32),
+                                   DWORD(start & 0xFFFFFFFFu), SIZE_T(length));
   bool read = false;
   if (view != nullptr) {
     std::memcpy(out, static_cast<const unsigned char*>(view) + (offset - start), bytes);

@@ -8,7 +8,9 @@
 
 namespace vexmara::platform {
 
-uint8_t* AllocateBuffer(size_t bytes) { return static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1)); }
+uint8_t* AllocateBuffer(size_t bytes) {
+  return static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1));
+}
 
 void FreeBuffer(uint8_t* buffer) { std::free(buffer); }
 

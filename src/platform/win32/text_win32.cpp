@@ -59,17 +59,20 @@ int32_t NarrowToWide(char16_t* out, size_t capacity, const char* text) {
 
 int CompareNoCase(const char* a, const char* b) { return _stricmp(a, b); }
 
-int CompareNoCaseWide(const char16_t* a, const char16_t* b) { return _wcsicmp(AsWide(a), AsWide(b)); }
+int CompareNoCaseWide(const char16_t* a, const char16_t* b) {
+  return _wcsicmp(AsWide(a), AsWide(b));
+}
 
-void SplitPath(const char16_t* path, char16_t* drive, char16_t* directory, char16_t* name, char16_t* extension) {
+void SplitPath(const char16_t* path, char16_t* drive, char16_t* directory, char16_t* name,
+               char16_t* extension) {
   static const char16_t kEmpty[1] = {0};
   // _wsplitpath_s rejects parts that do not fit; split into buffers large enough for any
   // part of a path, then cut each part to its field.
   wchar_t parts[4][4 * kPathUnits];
   const wchar_t* source = AsWide(path ? path : kEmpty);
   if (wcslen(source) >= 4 * kPathUnits ||
-      _wsplitpath_s(source, parts[0], 4 * kPathUnits, parts[1], 4 * kPathUnits, parts[2], 4 * kPathUnits,
-                    parts[3], 4 * kPathUnits) != 0) {
+      _wsplitpath_s(source, parts[0], 4 * kPathUnits, parts[1], 4 * kPathUnits, parts[2],
+                    4 * kPathUnits, parts[3], 4 * kPathUnits) != 0) {
     for (auto& part : parts) part[0] = L'\0';
   }
   char16_t* outputs[4] = {drive, directory, name, extension};
