@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "host/host_state.h"
@@ -20,27 +21,56 @@ const OperationTable& TableOf(const void* object) {
   return *reinterpret_cast<const OperationTable*>(slots);
 }
 
-// The host behind `self`, after checking that the operation was called on the kind of object
-// whose table holds it.
-HostState& Enter(const void* self, ObjectKind expected, const char* operation) {
-  const OperationTable& table = TableOf(self);
-  if (table.kind != expected) {
-    table.owner->NoteMisuse(std::string(operation) + " called on a " + ObjectKindName(table.kind) +
-                            " instead of a " + ObjectKindName(expected));
+// The object kind whose table holds an operation.
+constexpr ObjectKind KindOf(Operation operation) {
+  switch (operation) {
+    case Operation::RegisterExtension:
+      return ObjectKind::Descriptor;
+    case Operation::CheckImage:
+      return ObjectKind::Image;
+    case Operation::GetTextureSlot:
+      return ObjectKind::Material;
+    case Operation::SetFaceCount:
+      return ObjectKind::Mesh;
+    case Operation::SetTrackCount:
+    case Operation::SetTranslationKeyCount:
+    case Operation::SetRotationKeyCount:
+    case Operation::SetScaleKeyCount:
+      return ObjectKind::Animation;
+    default:
+      return ObjectKind::Context;
   }
-  return *table.owner;
 }
 
-// Runs an operation body; nothing unwinds into the plug-in.
-template <class Result, class Body>
-Result Guarded(HostState& host, const char* operation, Result fallback, Body body) noexcept {
+// The frame of every operation. The host is found from the object the operation was called on
+// (a misuse is noted when its table serves another kind of object), the call is begun in the
+// log and `note` records its arguments; an injected failure then gives `fallback`, and
+// otherwise `body(host, call)` does the work. Nothing unwinds into the plug-in.
+template <Operation kOperation, class Result, class Note, class Body>
+Result Operate(const void* self, Result fallback, Note note, Body body) noexcept {
+  const char* name = OperationName(kOperation);
+  const OperationTable& table = TableOf(self);
+  HostState& host = *table.owner;
+  if (table.kind != KindOf(kOperation)) {
+    host.NoteMisuse(std::string(name) + " called on a " + ObjectKindName(table.kind) +
+                    " instead of a " + ObjectKindName(KindOf(kOperation)));
+  }
   try {
-    return body();
+    Call& call = host.BeginCall(kOperation, self);
+    note(call);
+    if (call.failed) {
+      if constexpr (std::is_integral_v<Result>) call.value = fallback;
+      return fallback;
+    }
+    return body(host, call);
   } catch (...) {
-    host.NoteMisuse(std::string(operation) + " could not be completed (out of memory)");
+    host.NoteMisuse(std::string(name) + " could not be completed (out of memory)");
     return fallback;
   }
 }
+
+// For an operation whose arguments are not recorded.
+constexpr auto kNoArguments = [](Call&) {};
 
 void CopyText(Call& call, const DualString* text) {
   if (text != nullptr) {
@@ -116,94 +146,85 @@ std::array<RawOperation, sizeof...(Slots)> MakeTraps(std::index_sequence<Slots..
 // ---- Descriptor ----------------------------------------------------------------------------
 
 std::int32_t RegisterExtension(void* self, const DualString* extension) noexcept {
-  HostState& host = Enter(self, ObjectKind::Descriptor, "RegisterExtension");
-  return Guarded(host, "RegisterExtension", std::int32_t{0}, [&]() -> std::int32_t {
-    Call& call = host.BeginCall(Operation::RegisterExtension, self);
-    CopyText(call, extension);
-    if (call.failed) {
-      return 0;
-    }
-    if (extension == nullptr) {
-      host.NoteMisuse("RegisterExtension without an extension");
-      return 0;
-    }
-    host.extensions.push_back(RegisteredExtension{call.text, call.narrowText});
-    call.value = host.registerExtensionResult;
-    return host.registerExtensionResult;
-  });
+  return Operate<Operation::RegisterExtension>(
+      self, std::int32_t{0}, [&](Call& call) { CopyText(call, extension); },
+      [&](HostState& host, Call& call) -> std::int32_t {
+        if (extension == nullptr) {
+          host.NoteMisuse("RegisterExtension without an extension");
+          return 0;
+        }
+        host.extensions.push_back(RegisteredExtension{call.text, call.narrowText});
+        call.value = host.registerExtensionResult;
+        return host.registerExtensionResult;
+      });
 }
 
 // ---- Context -------------------------------------------------------------------------------
 
 void* GetMainWindow(void* self) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "GetMainWindow");
-  return Guarded(host, "GetMainWindow", static_cast<void*>(nullptr), [&]() -> void* {
-    Call& call = host.BeginCall(Operation::GetMainWindow, self);
-    if (call.failed) {
-      return nullptr;
-    }
-    call.result = host.mainWindow;
-    return host.mainWindow;
-  });
+  return Operate<Operation::GetMainWindow>(self, static_cast<void*>(nullptr), kNoArguments,
+                                           [&](HostState& host, Call& call) -> void* {
+                                             call.result = host.mainWindow;
+                                             return host.mainWindow;
+                                           });
 }
 
 std::int32_t SetVertexCount(void* self, std::int32_t count) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "SetVertexCount");
-  return Guarded(host, "SetVertexCount", std::int32_t{0}, [&]() -> std::int32_t {
-    Call& call = host.BeginCall(Operation::SetVertexCount, self);
-    call.integers = {count, 0};
-    if (call.failed) {
-      return 0;
-    }
-    if (count < 0) {
-      host.NoteMisuse("SetVertexCount with a negative count " + std::to_string(count));
-      return 0;
-    }
-    host.vertices.Reset(count);
-    for (int i = 0; i < count; ++i) {
-      host.vertices[i].index = i;
-    }
-    host.weights.assign(static_cast<std::size_t>(count), nullptr);
-    host.weightPool.Clear();
-    host.SyncLists();
-    call.value = 1;
-    return 1;
-  });
+  return Operate<Operation::SetVertexCount>(
+      self, std::int32_t{0},
+      [&](Call& call) {
+        call.integers = {count, 0};
+      },
+      [&](HostState& host, Call& call) -> std::int32_t {
+        if (count < 0) {
+          host.NoteMisuse("SetVertexCount with a negative count " + std::to_string(count));
+          return 0;
+        }
+        host.vertices.Reset(count);
+        for (int i = 0; i < count; ++i) {
+          host.vertices[i].index = i;
+        }
+        host.weights.assign(static_cast<std::size_t>(count), nullptr);
+        host.weightPool.Clear();
+        host.SyncLists();
+        call.value = 1;
+        return 1;
+      });
 }
 
 std::int32_t NotifyMeshesDone(void* self, std::int32_t argument) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "NotifyMeshesDone");
-  return Guarded(host, "NotifyMeshesDone", std::int32_t{0}, [&]() -> std::int32_t {
-    Call& call = host.BeginCall(Operation::NotifyMeshesDone, self);
-    call.integers = {argument, 0};
-    call.value = call.failed ? 0 : 1;
-    return static_cast<std::int32_t>(call.value);
-  });
+  return Operate<Operation::NotifyMeshesDone>(
+      self, std::int32_t{0},
+      [&](Call& call) {
+        call.integers = {argument, 0};
+      },
+      [&](HostState&, Call& call) -> std::int32_t {
+        call.value = 1;
+        return 1;
+      });
 }
 
 std::int32_t NotifyBoneTransform(void* self, std::int32_t argument) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "NotifyBoneTransform");
-  return Guarded(host, "NotifyBoneTransform", std::int32_t{0}, [&]() -> std::int32_t {
-    Call& call = host.BeginCall(Operation::NotifyBoneTransform, self);
-    call.integers = {argument, 0};
-    if (call.failed) {
-      return 0;
-    }
-    // The plug-in may have changed the list in place; work on what the context shows.
-    UpdateBoneMatrices(host.context.bones,
-                       host.context.bones != nullptr ? host.context.boneCount : 0);
-    call.value = 1;
-    return 1;
-  });
+  return Operate<Operation::NotifyBoneTransform>(
+      self, std::int32_t{0},
+      [&](Call& call) {
+        call.integers = {argument, 0};
+      },
+      [&](HostState& host, Call& call) -> std::int32_t {
+        // The plug-in may have changed the list in place; work on what the context shows.
+        UpdateBoneMatrices(host.context.bones,
+                           host.context.bones != nullptr ? host.context.boneCount : 0);
+        call.value = 1;
+        return 1;
+      });
 }
 
 std::int32_t NotifyAnimationsDone(void* self) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "NotifyAnimationsDone");
-  return Guarded(host, "NotifyAnimationsDone", std::int32_t{0}, [&]() -> std::int32_t {
-    Call& call = host.BeginCall(Operation::NotifyAnimationsDone, self);
-    call.value = call.failed ? 0 : 1;
-    return static_cast<std::int32_t>(call.value);
-  });
+  return Operate<Operation::NotifyAnimationsDone>(self, std::int32_t{0}, kNoArguments,
+                                                  [&](HostState&, Call& call) -> std::int32_t {
+                                                    call.value = 1;
+                                                    return 1;
+                                                  });
 }
 
 HostImage* NewImage(HostState& host, ImageOrigin origin, std::u16string path, int source,
@@ -221,39 +242,43 @@ HostImage* NewImage(HostState& host, ImageOrigin origin, std::u16string path, in
   return record;
 }
 
+// What an operation that takes a file records of it.
+void NoteFile(Call& call, const DualString* path, const HostFileInfo* info) {
+  CopyText(call, path);
+  call.fileInfo = info;
+  call.fileTag = info != nullptr ? info->tag : 0;
+}
+
 HostImage* LoadImage(void* self, const DualString* path, HostFileInfo* info,
                      std::int32_t mode) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "LoadImage");
-  return Guarded(host, "LoadImage", static_cast<HostImage*>(nullptr), [&]() -> HostImage* {
-    Call& call = host.BeginCall(Operation::LoadImage, self);
-    CopyText(call, path);
-    call.fileInfo = info;
-    call.fileTag = info != nullptr ? info->tag : 0;
-    call.integers = {mode, 0};
-    if (call.failed) {
-      return nullptr;
-    }
-    if (path == nullptr) {
-      host.NoteMisuse("LoadImage without a path");
-      return nullptr;
-    }
-    const std::u16string file = ResolveImagePath(call.text);
-    DecodedImage pixels;
-    const bool decoded = DecodeImageFile(file, &pixels);
-    if (!decoded) {
-      const bool placeholder =
-          host.imageLoadPolicy == ImageLoadPolicy::Always ||
-          (host.imageLoadPolicy == ImageLoadPolicy::WhenFileExists && FileExists(file));
-      if (!placeholder) {
-        return nullptr;
-      }
-      pixels = Placeholder();
-    }
-    HostImage* image =
-        NewImage(host, ImageOrigin::Loaded, call.text, -1, std::move(pixels), decoded);
-    call.result = image;
-    return image;
-  });
+  return Operate<Operation::LoadImage>(
+      self, static_cast<HostImage*>(nullptr),
+      [&](Call& call) {
+        NoteFile(call, path, info);
+        call.integers = {mode, 0};
+      },
+      [&](HostState& host, Call& call) -> HostImage* {
+        if (path == nullptr) {
+          host.NoteMisuse("LoadImage without a path");
+          return nullptr;
+        }
+        const std::u16string file = ResolveImagePath(call.text);
+        DecodedImage pixels;
+        const bool decoded = DecodeImageFile(file, &pixels);
+        if (!decoded) {
+          const bool placeholder =
+              host.imageLoadPolicy == ImageLoadPolicy::Always ||
+              (host.imageLoadPolicy == ImageLoadPolicy::WhenFileExists && FileExists(file));
+          if (!placeholder) {
+            return nullptr;
+          }
+          pixels = Placeholder();
+        }
+        HostImage* image =
+            NewImage(host, ImageOrigin::Loaded, call.text, -1, std::move(pixels), decoded);
+        call.result = image;
+        return image;
+      });
 }
 
 // A held image: one of the host's, not yet released (misuse is noted otherwise).
@@ -264,417 +289,368 @@ ImageStorage* HeldImage(HostState& host, const void* image, const char* operatio
 
 std::int32_t SaveImage(void* self, const DualString* path, HostImage* image, HostFileInfo* info,
                        std::int32_t argument) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "SaveImage");
-  return Guarded(host, "SaveImage", std::int32_t{0}, [&]() -> std::int32_t {
-    Call& call = host.BeginCall(Operation::SaveImage, self);
-    CopyText(call, path);
-    call.image = image;
-    call.fileInfo = info;
-    call.fileTag = info != nullptr ? info->tag : 0;
-    call.integers = {argument, 0};
-    if (call.failed) {
-      return 0;
-    }
-    ImageStorage* storage = HeldImage(host, image, "SaveImage");
-    if (path == nullptr) {
-      host.NoteMisuse("SaveImage without a path");
-      return 0;
-    }
-    SavedImage saved;
-    saved.path = call.text;
-    saved.narrowPath = call.narrowText;
-    saved.image = storage != nullptr ? storage->record.index : -1;
-    saved.fileTag = call.fileTag;
-    saved.argument = argument;
-    if (storage != nullptr && host.saveWritesFiles) {
-      saved.written = WriteTga(SavePath(saved.path), storage->pixels);
-    }
-    const bool done = storage != nullptr && (saved.written || !host.saveWritesFiles);
-    host.savedImages.push_back(std::move(saved));
-    call.value = done ? 1 : 0;
-    return static_cast<std::int32_t>(call.value);
-  });
+  return Operate<Operation::SaveImage>(
+      self, std::int32_t{0},
+      [&](Call& call) {
+        NoteFile(call, path, info);
+        call.image = image;
+        call.integers = {argument, 0};
+      },
+      [&](HostState& host, Call& call) -> std::int32_t {
+        ImageStorage* storage = HeldImage(host, image, "SaveImage");
+        if (path == nullptr) {
+          host.NoteMisuse("SaveImage without a path");
+          return 0;
+        }
+        SavedImage saved;
+        saved.path = call.text;
+        saved.narrowPath = call.narrowText;
+        saved.image = storage != nullptr ? storage->record.index : -1;
+        saved.fileTag = call.fileTag;
+        saved.argument = argument;
+        if (storage != nullptr && host.saveWritesFiles) {
+          saved.written = WriteTga(SavePath(saved.path), storage->pixels);
+        }
+        const bool done = storage != nullptr && (saved.written || !host.saveWritesFiles);
+        host.savedImages.push_back(std::move(saved));
+        call.value = done ? 1 : 0;
+        return static_cast<std::int32_t>(call.value);
+      });
 }
 
 HostImage* ExtractAlphaImage(void* self, HostImage* image) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "ExtractAlphaImage");
-  return Guarded(host, "ExtractAlphaImage", static_cast<HostImage*>(nullptr), [&]() -> HostImage* {
-    Call& call = host.BeginCall(Operation::ExtractAlphaImage, self);
-    call.image = image;
-    if (call.failed) {
-      return nullptr;
-    }
-    ImageStorage* source = HeldImage(host, image, "ExtractAlphaImage");
-    if (source == nullptr) {
-      return nullptr;
-    }
-    HostImage* alpha = NewImage(host, ImageOrigin::Extracted, source->path, source->record.index,
-                                AlphaMap(source->pixels), source->decoded);
-    call.result = alpha;
-    return alpha;
-  });
+  return Operate<Operation::ExtractAlphaImage>(
+      self, static_cast<HostImage*>(nullptr), [&](Call& call) { call.image = image; },
+      [&](HostState& host, Call& call) -> HostImage* {
+        ImageStorage* source = HeldImage(host, image, "ExtractAlphaImage");
+        if (source == nullptr) {
+          return nullptr;
+        }
+        HostImage* alpha =
+            NewImage(host, ImageOrigin::Extracted, source->path, source->record.index,
+                     AlphaMap(source->pixels), source->decoded);
+        call.result = alpha;
+        return alpha;
+      });
 }
 
 void ReleaseImage(void* self, HostImage* image) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "ReleaseImage");
-  Guarded(host, "ReleaseImage", 0, [&]() {
-    Call& call = host.BeginCall(Operation::ReleaseImage, self);
-    call.image = image;
-    if (call.failed) {
-      return 0;
-    }
-    // Looked up without the released test: releasing twice is counted, and noted as misuse.
-    ImageStorage* storage = nullptr;
-    if (image != nullptr) {
-      const auto index = static_cast<std::size_t>(image->index);
-      if (index < host.images.size() && &host.images[index]->record == image) {
-        storage = host.images[index].get();
-      }
-    }
-    if (storage == nullptr) {
-      host.NoteMisuse("ReleaseImage of an object that is not one of the host's images");
-      return 0;
-    }
-    ++storage->releaseCount;
-    if (storage->releaseCount > 1) {
-      host.NoteMisuse("ReleaseImage: image " + std::to_string(storage->record.index) +
-                      " released again");
-    }
-    std::vector<std::uint8_t>().swap(storage->pixels.rgba);
-    return 0;
-  });
+  Operate<Operation::ReleaseImage>(
+      self, 0, [&](Call& call) { call.image = image; },
+      [&](HostState& host, Call&) {
+        // Looked up without the released test: releasing twice is counted, and noted as misuse.
+        ImageStorage* storage = nullptr;
+        if (image != nullptr) {
+          const auto index = static_cast<std::size_t>(image->index);
+          if (index < host.images.size() && &host.images[index]->record == image) {
+            storage = host.images[index].get();
+          }
+        }
+        if (storage == nullptr) {
+          host.NoteMisuse("ReleaseImage of an object that is not one of the host's images");
+          return 0;
+        }
+        ++storage->releaseCount;
+        if (storage->releaseCount > 1) {
+          host.NoteMisuse("ReleaseImage: image " + std::to_string(storage->record.index) +
+                          " released again");
+        }
+        std::vector<std::uint8_t>().swap(storage->pixels.rgba);
+        return 0;
+      });
 }
 
 HostVertexWeights* SetVertexWeights(void* self, std::int32_t vertex, std::int32_t count) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "SetVertexWeights");
-  return Guarded(host, "SetVertexWeights", static_cast<HostVertexWeights*>(nullptr),
-                 [&]() -> HostVertexWeights* {
-                   Call& call = host.BeginCall(Operation::SetVertexWeights, self);
-                   call.integers = {vertex, count};
-                   if (call.failed) {
-                     return nullptr;
-                   }
-                   if (vertex < 0 || vertex >= host.vertices.Count()) {
-                     host.NoteMisuse("SetVertexWeights: vertex " + std::to_string(vertex) +
-                                     " is not in the vertex list");
-                     return nullptr;
-                   }
-                   if (count <= 0) {
-                     host.NoteMisuse("SetVertexWeights with count " + std::to_string(count));
-                     return nullptr;
-                   }
-                   HostVertexWeights* record = host.weightPool.Make(vertex, count);
-                   host.weights[static_cast<std::size_t>(vertex)] = record;
-                   call.result = record;
-                   return record;
-                 });
+  return Operate<Operation::SetVertexWeights>(
+      self, static_cast<HostVertexWeights*>(nullptr),
+      [&](Call& call) {
+        call.integers = {vertex, count};
+      },
+      [&](HostState& host, Call& call) -> HostVertexWeights* {
+        if (vertex < 0 || vertex >= host.vertices.Count()) {
+          host.NoteMisuse("SetVertexWeights: vertex " + std::to_string(vertex) +
+                          " is not in the vertex list");
+          return nullptr;
+        }
+        if (count <= 0) {
+          host.NoteMisuse("SetVertexWeights with count " + std::to_string(count));
+          return nullptr;
+        }
+        HostVertexWeights* record = host.weightPool.Make(vertex, count);
+        host.weights[static_cast<std::size_t>(vertex)] = record;
+        call.result = record;
+        return record;
+      });
+}
+
+// The frame of the operations that create a named object: the name (and the argument, for
+// those that take one) recorded, a missing name refused, and the lists of the context brought up
+// to date once `make` has made the record.
+template <Operation kOperation, class Record, class Make>
+Record* CreateNamed(void* self, const DualString* name, std::int32_t argument, Make make) noexcept {
+  return Operate<kOperation>(
+      self, static_cast<Record*>(nullptr),
+      [&](Call& call) {
+        CopyText(call, name);
+        call.integers = {argument, 0};
+      },
+      [&](HostState& host, Call& call) -> Record* {
+        if (name == nullptr) {
+          host.NoteMisuse(std::string(OperationName(kOperation)) + " without a name");
+          return nullptr;
+        }
+        Record* record = make(host, *name, argument);
+        host.SyncLists();
+        call.result = record;
+        return record;
+      });
 }
 
 HostMaterial* CreateMaterial(void* self, const DualString* name) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "CreateMaterial");
-  return Guarded(host, "CreateMaterial", static_cast<HostMaterial*>(nullptr),
-                 [&]() -> HostMaterial* {
-                   Call& call = host.BeginCall(Operation::CreateMaterial, self);
-                   CopyText(call, name);
-                   if (call.failed) {
-                     return nullptr;
-                   }
-                   if (name == nullptr) {
-                     host.NoteMisuse("CreateMaterial without a name");
-                     return nullptr;
-                   }
-                   auto material = std::make_unique<MaterialStorage>();
-                   material->record.operations = host.materialTable.slots;
-                   material->record.index = static_cast<std::int32_t>(host.materials.size());
-                   material->record.name = *name;
-                   HostMaterial* record = &material->record;
-                   host.materials.push_back(std::move(material));
-                   host.materialList.push_back(record);
-                   host.SyncLists();
-                   call.result = record;
-                   return record;
-                 });
+  return CreateNamed<Operation::CreateMaterial, HostMaterial>(
+      self, name, 0, [](HostState& host, const DualString& text, std::int32_t) {
+        auto material = std::make_unique<MaterialStorage>();
+        material->record.operations = host.materialTable.slots;
+        material->record.index = static_cast<std::int32_t>(host.materials.size());
+        material->record.name = text;
+        HostMaterial* record = &material->record;
+        host.materials.push_back(std::move(material));
+        host.materialList.push_back(record);
+        return record;
+      });
 }
 
 HostGroup* CreateGroup(void* self, const DualString* name, std::int32_t argument) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "CreateGroup");
-  return Guarded(host, "CreateGroup", static_cast<HostGroup*>(nullptr), [&]() -> HostGroup* {
-    Call& call = host.BeginCall(Operation::CreateGroup, self);
-    CopyText(call, name);
-    call.integers = {argument, 0};
-    if (call.failed) {
-      return nullptr;
-    }
-    if (name == nullptr) {
-      host.NoteMisuse("CreateGroup without a name");
-      return nullptr;
-    }
-    auto group = std::make_unique<HostGroup>();
-    group->index = static_cast<std::int32_t>(host.groups.size());
-    group->createArgument = argument;
-    group->name = *name;
-    HostGroup* record = group.get();
-    host.groups.push_back(std::move(group));
-    host.groupList.push_back(record);
-    host.SyncLists();
-    call.result = record;
-    return record;
-  });
+  return CreateNamed<Operation::CreateGroup, HostGroup>(
+      self, name, argument, [](HostState& host, const DualString& text, std::int32_t argument) {
+        auto group = std::make_unique<HostGroup>();
+        group->index = static_cast<std::int32_t>(host.groups.size());
+        group->createArgument = argument;
+        group->name = text;
+        HostGroup* record = group.get();
+        host.groups.push_back(std::move(group));
+        host.groupList.push_back(record);
+        return record;
+      });
 }
 
 HostBone* CreateBone(void* self, const DualString* name, std::int32_t argument) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "CreateBone");
-  return Guarded(host, "CreateBone", static_cast<HostBone*>(nullptr), [&]() -> HostBone* {
-    Call& call = host.BeginCall(Operation::CreateBone, self);
-    CopyText(call, name);
-    call.integers = {argument, 0};
-    if (call.failed) {
-      return nullptr;
-    }
-    if (name == nullptr) {
-      host.NoteMisuse("CreateBone without a name");
-      return nullptr;
-    }
-    const int index = host.bones.Count();
-    HostBone* bone = host.bones.Append();
-    bone->index = index;
-    bone->createArgument = argument;
-    bone->name = *name;
-    bone->parentIndex = -1;
-    for (int i = 0; i < 3; ++i) {
-      bone->translation[i] = 0.0f;
-      bone->scale[i] = 1.0f;
-    }
-    bone->rotation[0] = bone->rotation[1] = bone->rotation[2] = 0.0f;
-    bone->rotation[3] = 1.0f;
-    SetIdentity(bone->localMatrix);
-    SetIdentity(bone->worldMatrix);
-    host.SyncLists();
-    call.result = bone;
-    return bone;
-  });
+  return CreateNamed<Operation::CreateBone, HostBone>(
+      self, name, argument, [](HostState& host, const DualString& text, std::int32_t argument) {
+        const int index = host.bones.Count();
+        HostBone* bone = host.bones.Append();
+        bone->index = index;
+        bone->createArgument = argument;
+        bone->name = text;
+        bone->parentIndex = -1;
+        for (int i = 0; i < 3; ++i) {
+          bone->translation[i] = 0.0f;
+          bone->scale[i] = 1.0f;
+        }
+        bone->rotation[0] = bone->rotation[1] = bone->rotation[2] = 0.0f;
+        bone->rotation[3] = 1.0f;
+        SetIdentity(bone->localMatrix);
+        SetIdentity(bone->worldMatrix);
+        return bone;
+      });
 }
 
 HostAnimation* CreateAnimation(void* self, const DualString* name) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "CreateAnimation");
-  return Guarded(host, "CreateAnimation", static_cast<HostAnimation*>(nullptr),
-                 [&]() -> HostAnimation* {
-                   Call& call = host.BeginCall(Operation::CreateAnimation, self);
-                   CopyText(call, name);
-                   if (call.failed) {
-                     return nullptr;
-                   }
-                   if (name == nullptr) {
-                     host.NoteMisuse("CreateAnimation without a name");
-                     return nullptr;
-                   }
-                   host.animationData.push_back(std::make_unique<AnimationStorage>());
-                   const int index = host.animations.Count();
-                   HostAnimation* animation = host.animations.Append();
-                   animation->operations = host.animationTable.slots;
-                   animation->name = *name;
-                   animation->index = index;
-                   animation->firstFrame = 0;
-                   animation->frameCount = 0.0f;
-                   animation->framesPerSecond = Host::kDefaultFramesPerSecond;
-                   host.SyncLists();
-                   call.result = animation;
-                   return animation;
-                 });
+  return CreateNamed<Operation::CreateAnimation, HostAnimation>(
+      self, name, 0, [](HostState& host, const DualString& text, std::int32_t) {
+        host.animationData.push_back(std::make_unique<AnimationStorage>());
+        const int index = host.animations.Count();
+        HostAnimation* animation = host.animations.Append();
+        animation->operations = host.animationTable.slots;
+        animation->name = text;
+        animation->index = index;
+        animation->firstFrame = 0;
+        animation->frameCount = 0.0f;
+        animation->framesPerSecond = Host::kDefaultFramesPerSecond;
+        return animation;
+      });
 }
 
 HostMesh* CreateMesh(void* self) noexcept {
-  HostState& host = Enter(self, ObjectKind::Context, "CreateMesh");
-  return Guarded(host, "CreateMesh", static_cast<HostMesh*>(nullptr), [&]() -> HostMesh* {
-    Call& call = host.BeginCall(Operation::CreateMesh, self);
-    if (call.failed) {
-      return nullptr;
-    }
-    auto mesh = std::make_unique<MeshStorage>();
-    mesh->record.operations = host.meshTable.slots;
-    mesh->record.index = static_cast<std::int32_t>(host.meshes.size());
-    HostMesh* record = &mesh->record;
-    host.meshes.push_back(std::move(mesh));
-    call.result = record;
-    return record;
-  });
+  return Operate<Operation::CreateMesh>(self, static_cast<HostMesh*>(nullptr), kNoArguments,
+                                        [&](HostState& host, Call& call) -> HostMesh* {
+                                          auto mesh = std::make_unique<MeshStorage>();
+                                          mesh->record.operations = host.meshTable.slots;
+                                          mesh->record.index =
+                                              static_cast<std::int32_t>(host.meshes.size());
+                                          HostMesh* record = &mesh->record;
+                                          host.meshes.push_back(std::move(mesh));
+                                          call.result = record;
+                                          return record;
+                                        });
 }
 
 // ---- Image ---------------------------------------------------------------------------------
 
 std::int32_t CheckImage(void* self) noexcept {
-  HostState& host = Enter(self, ObjectKind::Image, "CheckImage");
-  return Guarded(host, "CheckImage", std::int32_t{1}, [&]() -> std::int32_t {
-    Call& call = host.BeginCall(Operation::CheckImage, self);
-    call.image = self;
-    if (call.failed) {
-      call.value = 1;
-      return 1;
-    }
-    const ImageStorage* image = HeldImage(host, self, "CheckImage");
-    const bool usable = image != nullptr && !image->pixels.rgba.empty();
-    call.value = host.checkImageResult.value_or(usable ? 0 : 1);
-    return static_cast<std::int32_t>(call.value);
-  });
+  // A failed check, like an unknown image, says the image cannot be used.
+  return Operate<Operation::CheckImage>(
+      self, std::int32_t{1}, [&](Call& call) { call.image = self; },
+      [&](HostState& host, Call& call) -> std::int32_t {
+        const ImageStorage* image = HeldImage(host, self, "CheckImage");
+        const bool usable = image != nullptr && !image->pixels.rgba.empty();
+        call.value = host.checkImageResult.value_or(usable ? 0 : 1);
+        return static_cast<std::int32_t>(call.value);
+      });
 }
 
 // ---- Material ------------------------------------------------------------------------------
 
 HostTextureSlot* GetTextureSlot(void* self, std::int32_t index, std::int32_t argument) noexcept {
-  HostState& host = Enter(self, ObjectKind::Material, "GetTextureSlot");
-  return Guarded(host, "GetTextureSlot", static_cast<HostTextureSlot*>(nullptr),
-                 [&]() -> HostTextureSlot* {
-                   Call& call = host.BeginCall(Operation::GetTextureSlot, self);
-                   call.integers = {index, argument};
-                   if (call.failed) {
-                     return nullptr;
-                   }
-                   MaterialStorage* material = host.FindMaterial(self, "GetTextureSlot");
-                   if (material == nullptr) {
-                     return nullptr;
-                   }
-                   if (index < 0) {
-                     host.NoteMisuse("GetTextureSlot with index " + std::to_string(index));
-                     return nullptr;
-                   }
-                   auto& slot = material->textureSlots[index];
-                   if (slot == nullptr) {
-                     slot = std::make_unique<HostTextureSlot>();
-                     slot->slotIndex = index;
-                     slot->materialIndex = material->record.index;
-                   }
-                   call.result = slot.get();
-                   return slot.get();
-                 });
+  return Operate<Operation::GetTextureSlot>(
+      self, static_cast<HostTextureSlot*>(nullptr),
+      [&](Call& call) {
+        call.integers = {index, argument};
+      },
+      [&](HostState& host, Call& call) -> HostTextureSlot* {
+        MaterialStorage* material = host.FindMaterial(self, "GetTextureSlot");
+        if (material == nullptr) {
+          return nullptr;
+        }
+        if (index < 0) {
+          host.NoteMisuse("GetTextureSlot with index " + std::to_string(index));
+          return nullptr;
+        }
+        auto& slot = material->textureSlots[index];
+        if (slot == nullptr) {
+          slot = std::make_unique<HostTextureSlot>();
+          slot->slotIndex = index;
+          slot->materialIndex = material->record.index;
+        }
+        call.result = slot.get();
+        return slot.get();
+      });
 }
 
 // ---- Mesh ----------------------------------------------------------------------------------
 
 std::int32_t SetFaceCount(void* self, std::int32_t count) noexcept {
-  HostState& host = Enter(self, ObjectKind::Mesh, "SetFaceCount");
-  return Guarded(host, "SetFaceCount", std::int32_t{0}, [&]() -> std::int32_t {
-    Call& call = host.BeginCall(Operation::SetFaceCount, self);
-    call.integers = {count, 0};
-    if (call.failed) {
-      return 0;
-    }
-    MeshStorage* mesh = host.FindMesh(self, "SetFaceCount");
-    if (mesh == nullptr) {
-      return 0;
-    }
-    if (count < 0) {
-      host.NoteMisuse("SetFaceCount with a negative count " + std::to_string(count));
-      return 0;
-    }
-    const auto n = static_cast<std::size_t>(count);
-    // Zeroed in bulk, then only the fields that are not zero are written: a model of millions
-    // of faces makes these the largest blocks of the whole import.
-    std::vector<HostFace> faces(n);
-    std::vector<std::int32_t> indices(3 * n, 0);
-    std::vector<HostFaceMapping> mappings(n);
-    std::vector<HostFaceCorner> corners(3 * n,
-                                        HostFaceCorner{kCornerMarker, 0.0f, 0.0f, kCornerMarker});
-    for (std::size_t i = 0; i < n; ++i) {
-      faces[i].index = static_cast<std::int32_t>(i);
-      faces[i].vertexIndices = &indices[3 * i];
-      faces[i].mapping = &mappings[i];
-      mappings[i].faceIndex = static_cast<std::int32_t>(i);
-      mappings[i].corners = &corners[3 * i];
-    }
-    mesh->faces = std::move(faces);
-    mesh->vertexIndices = std::move(indices);
-    mesh->mappings = std::move(mappings);
-    mesh->corners = std::move(corners);
-    mesh->record.faceCount = count;
-    mesh->record.faces = count > 0 ? mesh->faces.data() : nullptr;
-    call.value = 1;
-    return 1;
-  });
+  return Operate<Operation::SetFaceCount>(
+      self, std::int32_t{0},
+      [&](Call& call) {
+        call.integers = {count, 0};
+      },
+      [&](HostState& host, Call& call) -> std::int32_t {
+        MeshStorage* mesh = host.FindMesh(self, "SetFaceCount");
+        if (mesh == nullptr) {
+          return 0;
+        }
+        if (count < 0) {
+          host.NoteMisuse("SetFaceCount with a negative count " + std::to_string(count));
+          return 0;
+        }
+        const auto n = static_cast<std::size_t>(count);
+        // Zeroed in bulk, then only the fields that are not zero are written: a model of
+        // millions of faces makes these the largest blocks of the whole import.
+        std::vector<HostFace> faces(n);
+        std::vector<std::int32_t> indices(3 * n, 0);
+        std::vector<HostFaceMapping> mappings(n);
+        std::vector<HostFaceCorner> corners(
+            3 * n, HostFaceCorner{kCornerMarker, 0.0f, 0.0f, kCornerMarker});
+        for (std::size_t i = 0; i < n; ++i) {
+          faces[i].index = static_cast<std::int32_t>(i);
+          faces[i].vertexIndices = &indices[3 * i];
+          faces[i].mapping = &mappings[i];
+          mappings[i].faceIndex = static_cast<std::int32_t>(i);
+          mappings[i].corners = &corners[3 * i];
+        }
+        mesh->faces = std::move(faces);
+        mesh->vertexIndices = std::move(indices);
+        mesh->mappings = std::move(mappings);
+        mesh->corners = std::move(corners);
+        mesh->record.faceCount = count;
+        mesh->record.faces = count > 0 ? mesh->faces.data() : nullptr;
+        call.value = 1;
+        return 1;
+      });
 }
 
 // ---- Animation -----------------------------------------------------------------------------
 
 std::int32_t SetTrackCount(void* self, std::int32_t count) noexcept {
-  HostState& host = Enter(self, ObjectKind::Animation, "SetTrackCount");
-  return Guarded(host, "SetTrackCount", std::int32_t{0}, [&]() -> std::int32_t {
-    Call& call = host.BeginCall(Operation::SetTrackCount, self);
-    call.integers = {count, 0};
-    if (call.failed) {
-      return 0;
-    }
-    const int index = host.FindAnimation(self, "SetTrackCount");
-    if (index < 0) {
-      return 0;
-    }
-    if (count < 0) {
-      host.NoteMisuse("SetTrackCount with a negative count " + std::to_string(count));
-      return 0;
-    }
-    AnimationStorage& data = *host.animationData[static_cast<std::size_t>(index)];
-    const auto n = static_cast<std::size_t>(count);
-    std::vector<HostBoneTrack> tracks(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      tracks[i] = HostBoneTrack{};
-      tracks[i].boneIndex = static_cast<std::int32_t>(i);
-    }
-    data.tracks = std::move(tracks);
-    data.keys.assign(n, TrackKeys{});
-    HostAnimation& animation = host.animations[index];
-    animation.trackCount = count;
-    animation.tracks = count > 0 ? data.tracks.data() : nullptr;
-    call.value = 1;
-    return 1;
-  });
+  return Operate<Operation::SetTrackCount>(
+      self, std::int32_t{0},
+      [&](Call& call) {
+        call.integers = {count, 0};
+      },
+      [&](HostState& host, Call& call) -> std::int32_t {
+        const int index = host.FindAnimation(self, "SetTrackCount");
+        if (index < 0) {
+          return 0;
+        }
+        if (count < 0) {
+          host.NoteMisuse("SetTrackCount with a negative count " + std::to_string(count));
+          return 0;
+        }
+        AnimationStorage& data = *host.animationData[static_cast<std::size_t>(index)];
+        const auto n = static_cast<std::size_t>(count);
+        std::vector<HostBoneTrack> tracks(n);
+        for (std::size_t i = 0; i < n; ++i) {
+          tracks[i] = HostBoneTrack{};
+          tracks[i].boneIndex = static_cast<std::int32_t>(i);
+        }
+        data.tracks = std::move(tracks);
+        data.keys.assign(n, TrackKeys{});
+        HostAnimation& animation = host.animations[index];
+        animation.trackCount = count;
+        animation.tracks = count > 0 ? data.tracks.data() : nullptr;
+        call.value = 1;
+        return 1;
+      });
 }
 
 enum class KeyKind { Translation, Rotation, Scale };
 
-template <KeyKind Kind>
+template <KeyKind kKind>
 HostBoneTrack* SetKeyCount(void* self, std::int32_t bone, std::int32_t count) noexcept {
-  constexpr Operation kOperation = Kind == KeyKind::Translation ? Operation::SetTranslationKeyCount
-                                   : Kind == KeyKind::Rotation  ? Operation::SetRotationKeyCount
-                                                                : Operation::SetScaleKeyCount;
-  const char* name = OperationName(kOperation);
-  HostState& host = Enter(self, ObjectKind::Animation, name);
-  return Guarded(host, name, static_cast<HostBoneTrack*>(nullptr), [&]() -> HostBoneTrack* {
-    Call& call = host.BeginCall(kOperation, self);
-    call.integers = {bone, count};
-    if (call.failed) {
-      return nullptr;
-    }
-    const int index = host.FindAnimation(self, name);
-    if (index < 0) {
-      return nullptr;
-    }
-    AnimationStorage& data = *host.animationData[static_cast<std::size_t>(index)];
-    if (bone < 0 || static_cast<std::size_t>(bone) >= data.tracks.size()) {
-      host.NoteMisuse(std::string(name) + ": bone " + std::to_string(bone) +
-                      " has no track (track count " + std::to_string(data.tracks.size()) + ")");
-      return nullptr;
-    }
-    if (count < 0) {
-      host.NoteMisuse(std::string(name) + " with a negative count " + std::to_string(count));
-      return nullptr;
-    }
-    HostBoneTrack& track = data.tracks[static_cast<std::size_t>(bone)];
-    TrackKeys& keys = data.keys[static_cast<std::size_t>(bone)];
-    const auto n = static_cast<std::size_t>(count);
-    if constexpr (Kind == KeyKind::Translation) {
-      keys.translation.assign(n, HostVectorKey{});
-      track.translationKeyCount = count;
-      track.translationKeys = count > 0 ? keys.translation.data() : nullptr;
-    } else if constexpr (Kind == KeyKind::Rotation) {
-      keys.rotation.assign(n, HostRotationKey{});
-      track.rotationKeyCount = count;
-      track.rotationKeys = count > 0 ? keys.rotation.data() : nullptr;
-    } else {
-      keys.scale.assign(n, HostVectorKey{});
-      track.scaleKeyCount = count;
-      track.scaleKeys = count > 0 ? keys.scale.data() : nullptr;
-    }
-    call.result = &track;
-    return &track;
-  });
+  constexpr Operation kOperation = kKind == KeyKind::Translation ? Operation::SetTranslationKeyCount
+                                   : kKind == KeyKind::Rotation  ? Operation::SetRotationKeyCount
+                                                                 : Operation::SetScaleKeyCount;
+  return Operate<kOperation>(
+      self, static_cast<HostBoneTrack*>(nullptr),
+      [&](Call& call) {
+        call.integers = {bone, count};
+      },
+      [&](HostState& host, Call& call) -> HostBoneTrack* {
+        const char* name = OperationName(kOperation);
+        const int index = host.FindAnimation(self, name);
+        if (index < 0) {
+          return nullptr;
+        }
+        AnimationStorage& data = *host.animationData[static_cast<std::size_t>(index)];
+        if (bone < 0 || static_cast<std::size_t>(bone) >= data.tracks.size()) {
+          host.NoteMisuse(std::string(name) + ": bone " + std::to_string(bone) +
+                          " has no track (track count " + std::to_string(data.tracks.size()) + ")");
+          return nullptr;
+        }
+        if (count < 0) {
+          host.NoteMisuse(std::string(name) + " with a negative count " + std::to_string(count));
+          return nullptr;
+        }
+        HostBoneTrack& track = data.tracks[static_cast<std::size_t>(bone)];
+        TrackKeys& keys = data.keys[static_cast<std::size_t>(bone)];
+        const auto n = static_cast<std::size_t>(count);
+        if constexpr (kKind == KeyKind::Translation) {
+          keys.translation.assign(n, HostVectorKey{});
+          track.translationKeyCount = count;
+          track.translationKeys = count > 0 ? keys.translation.data() : nullptr;
+        } else if constexpr (kKind == KeyKind::Rotation) {
+          keys.rotation.assign(n, HostRotationKey{});
+          track.rotationKeyCount = count;
+          track.rotationKeys = count > 0 ? keys.rotation.data() : nullptr;
+        } else {
+          keys.scale.assign(n, HostVectorKey{});
+          track.scaleKeyCount = count;
+          track.scaleKeys = count > 0 ? keys.scale.data() : nullptr;
+        }
+        call.result = &track;
+        return &track;
+      });
 }
 
 template <class Function>
