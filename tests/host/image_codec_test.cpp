@@ -174,17 +174,17 @@ const DecodedImage& Quad() {
 
 // Files as other programs lay them out, bottom row first, so that the rows come back top first.
 TEST(ImageCodecTest, BottomUpTgaAndBmpComeBackTopRowFirst) {
-  const Bytes tga = {0,    0, 2,    0,    0,    0,    0, 0,  0,
-                     0,    0, 0,    2,    0,    2,    0, 24, 0,  // origin bottom left
-                     0xFF, 0, 0,    0xFF, 0xFF, 0xFF,            // bottom: blue, white
-                     0,    0, 0xFF, 0,    0xFF, 0};              // top: red, green
-  const Bytes bmp = {
-      'B', 'M', 70,   0, 0,    0, 0, 0,    0, 0, 54,   0,    0,    0,         // file header
-      40,  0,   0,    0, 2,    0, 0, 0,    2, 0, 0,    0,    1,    0, 24, 0,  // 2 x 2 (bottom up),
-                                                                              // 24-bit
-      0,   0,   0,    0, 16,   0, 0, 0,    0, 0, 0,    0,    0,    0, 0,  0, 0,
-      0,   0,   0,    0, 0,    0, 0, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0,  // bottom row and padding
-      0,   0,   0xFF, 0, 0xFF, 0, 0, 0};                                  // top row and padding
+  // The bytes lie in the rows of each file's layout.
+  // clang-format off
+  const Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0,  // origin bottom left
+                     0xFF, 0, 0, 0xFF, 0xFF, 0xFF,                          // bottom: blue, white
+                     0, 0, 0xFF, 0, 0xFF, 0};                               // top: red, green
+  const Bytes bmp = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,         // file header
+                     40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0,       // 2 x 2 bottom up
+                     0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                     0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0,                     // bottom row, padding
+                     0, 0, 0xFF, 0, 0xFF, 0, 0, 0};                          // top row, padding
+  // clang-format on
   const DecodedImage opaque = MakeImage(2, 2, [](int x, int y) {
     Pixel pixel = PixelAt(Quad(), x, y);
     pixel[3] = 255;
