@@ -20,8 +20,9 @@ struct LoadedPlugin {
   std::string error;
 
   LoadedPlugin() {
-    if (!library.Load(VEXMARA_PLUGIN_PATH)) {
-      error = "cannot load " + std::string(VEXMARA_PLUGIN_PATH) + ": " + library.LoadError();
+    if (const host::PluginLibrary::LoadResult loaded = library.Load(VEXMARA_PLUGIN_PATH);
+        !loaded.ok()) {
+      error = "cannot load " + std::string(VEXMARA_PLUGIN_PATH) + ": " + loaded.message;
       return;
     }
     setScript =

@@ -7,8 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/gltf_export.h"
-#include "cli/path_text.h"
+#include "cli/gltf/file.h"
+#include "cli/text/path_text.h"
 
 namespace vexmara::cli {
 
@@ -17,7 +17,7 @@ namespace {
 ParsedCommandLine UsageError(std::ostream& err, const std::string& message) {
   err << "vexmara-import: " << message << "\n"
       << "Run with --help for more information.\n";
-  return ParsedCommandLine{std::nullopt, kExitUsage};
+  return ParsedCommandLine{std::nullopt, ExitCode::Usage};
 }
 
 bool IsFolder(const std::string& path) {
@@ -68,25 +68,23 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv,
   app.add_option(
       "MODEL.app|IN_DIR", inputs,
       "The model file to import; or one or more folders, every model below which is converted");
-  CLI::Option* anim = app.add_option("--anim", animations,
-                                     "An animation file to import with the model; repeat for more")
-                          ->type_name("FILE.ani")
-                          ->expected(1)
-                          ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  CLI::Option* anim =
+      app.add_option("--anim", animations, "An animation file to import with the model; repeat")
+          ->type_name("FILE.ani")
+          ->expected(1)
+          ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--textures", textures, "The texture directory (default: the model's folder)")
       ->type_name("DIR")
       ->check(CLI::Validator(FolderProblem, ""));
   app.add_flag("--no-swap", noSwap, "Uncheck \"Swap model\" (the model's z axis stays up)");
   app.add_flag("--groups", groups, "Check \"Import submeshes as groups\"");
-  app.add_flag(
-      "--alpha", alpha,
-      "Check \"Extract alpha maps\" (writes NAME_A.tga beside each texture, as the host does: in a "
-      "batch too, outside OUT_DIR)");
+  app.add_flag("--alpha", alpha,
+               "Check \"Extract alpha maps\" (writes NAME_A.tga beside each texture, as the host "
+               "does: in a batch too, outside OUT_DIR)");
   app.add_option("-o,--output", output,
                  "Write the scene as glTF 2.0: a .glb file holding its texture images, or a .gltf "
-                 "file with "
-                 "its .bin and its images as PNG files beside it. With folders as input: the "
-                 "folder to write into")
+                 "file with its .bin and its images as PNG files beside it. With folders as "
+                 "input: the folder to write into")
       ->type_name("OUT.glb|OUT.gltf|OUT_DIR");
   app.add_flag("--external-images", externalImages,
                "Write a .glb's texture images as PNG files beside it instead of inside it");
@@ -101,69 +99,80 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv,
                      "Folders: write .glb files (the default) or .gltf files with their .bin")
           ->type_name("glb|gltf")
           ->check(CLI::IsMember({"glb", "gltf"}).description(""));
-  CLI::Option* animsOption = app.add_option("--anims", animationFolders,
-                                            "Folders: the animation files below DIR are offered to "
-                                            "every model; \"auto\": those below "
-                                            "each model's own folder. Repeat for more. A file is "
-                                            "attached to a model when each of its "
-                                            "tracks names one of the model's bones (letter case "
-                                            "aside, as the import matches them) and "
-                                            "its tracks name at least half of those bones")
-                                 ->type_name("DIR|auto")
-                                 ->expected(1)
-                                 ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--anims", animationFolders,
+                 "The animation files below DIR are offered to the model (with folders: to "
+                 "every model); \"auto\": those below the model's own folder. Repeat for more. A "
+                 "file is attached to a model when each of its tracks names one of the model's "
+                 "bones (letter case aside, as the import matches them) and its tracks name at "
+                 "least half of those bones")
+      ->type_name("DIR|auto")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   CLI::Option* jobsOption =
       app.add_option("--jobs", jobs,
                      "Folders: how many models are converted at once (default: one per processor)")
           ->type_name("N")
           ->check(CLI::PositiveNumber.description(""));
   CLI::Option* timeoutOption =
-      app.add_option(
-             "--timeout", timeout,
-             "Folders: a model (or an animation file) that takes longer has its worker stopped and "
-             "counts as failed (default 60)")
+      app.add_option("--timeout", timeout,
+                     "Folders: a model (or an animation file) that takes longer has its worker "
+                     "stopped and counts as failed (default 60)")
           ->type_name("SECONDS")
           ->check(CLI::PositiveNumber.description(""));
-  CLI::Option* reportOption = app.add_option("--report", report,
-                                             "Folders: write a JSON report: per model its status, "
-                                             "the plug-in's error text, warnings, "
-                                             "counts, animation files attached and time taken")
-                                  ->type_name("FILE.json");
+  app.add_option("--report", report,
+                 "Write a JSON report: per model its status, the plug-in's error text, warnings, "
+                 "counts, materials whose texture was not found, animation files attached and "
+                 "time taken")
+      ->type_name("FILE.json");
   app.footer(
       "The three options set the import dialog's check boxes; without them the boxes keep their "
       "defaults (\"Swap model\" checked, the other two unchecked).\n"
       "With folders as input, every .app file below them (in any letter case) is converted; a "
-      "model that "
-      "cannot be read, crashes or hangs fails alone and the rest go on. Nothing but the alpha maps "
-      "of "
-      "\"Extract alpha maps\" is written outside OUT_DIR.\n"
+      "model that cannot be read, crashes or hangs fails alone and the rest go on. Nothing but "
+      "the alpha maps of \"Extract alpha maps\" is written outside OUT_DIR.\n"
       "Exit codes: 0 the scene was built (and written), or every model of the folders was "
-      "converted; 1 the "
-      "read, the import or a write failed, or any model of the folders did; 2 usage.");
+      "converted; 1 the read, the import or a write failed, or any model of the folders did; 2 "
+      "usage.");
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
     out << app.help();
-    return ParsedCommandLine{std::nullopt, kExitBuilt};
+    return ParsedCommandLine{std::nullopt, ExitCode::Success};
   } catch (const CLI::ParseError& e) {
     return UsageError(err, e.what());
   }
 
-  if (inputs.empty())
+  if (inputs.empty()) {
     return UsageError(err, "MODEL.app is required (or folders to convert, with -o OUT_DIR)");
-  CommandLine line;
-  line.request.library = PathFromText(library);
-  if (!textures.empty()) line.request.textureDirectory = PathFromText(textures);
-  line.request.noSwap = noSwap;
-  line.request.groups = groups;
-  line.request.alphaMaps = alpha;
+  }
+  ConvertSettings settings;
+  settings.library = PathFromText(library);
+  settings.choices.swapModel = !noSwap;
+  settings.choices.submeshesAsGroups = groups;
+  settings.choices.extractAlphaMaps = alpha;
+  if (!textures.empty()) settings.choices.textureFolder = PathFromText(textures);
+  settings.externalImages = externalImages;
+  // --anims, for one model or folders alike.
+  std::vector<std::filesystem::path> folderAnimations;
+  bool besideModels = false;
+  for (const std::string& folder : animationFolders) {
+    if (folder == "auto") {
+      besideModels = true;
+    } else if (IsFolder(folder)) {
+      folderAnimations.push_back(PathFromText(folder));
+    } else {
+      return UsageError(err, "--anims: " + folder + " is not a folder (nor \"auto\")");
+    }
+  }
 
+  CommandLine line;
   const bool folders = std::any_of(inputs.begin(), inputs.end(), IsFolder);
   if (folders) {
     for (const std::string& input : inputs) {
-      if (!IsFolder(input))
+      if (!IsFolder(input)) {
         return UsageError(err, input + ": with folders as input, every input must be a folder");
+      }
     }
     if (output.empty()) return UsageError(err, "with folders as input, -o OUT_DIR is required");
     std::error_code ignored;
@@ -174,41 +183,31 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv,
       return UsageError(
           err, output + ": with folders as input, -o names a folder, not a .glb or .gltf file");
     }
-    if (anim->count() > 0)
+    if (anim->count() > 0) {
       return UsageError(err, "--anim is for one model; with folders as input, use --anims DIR");
+    }
     if (jsonOption->count() > 0) return UsageError(err, "--json is for one model, not for folders");
     batch::BatchOptions options;
     for (const std::string& input : inputs) options.inputs.push_back(PathFromText(input));
     options.output = PathFromText(output);
     options.gltf = format == "gltf";
-    for (const std::string& folder : animationFolders) {
-      if (folder == "auto") {
-        options.animationsBesideModels = true;
-      } else if (IsFolder(folder)) {
-        options.animationFolders.push_back(PathFromText(folder));
-      } else {
-        return UsageError(err, "--anims: " + folder + " is not a folder (nor \"auto\")");
-      }
-    }
+    options.animationFolders = std::move(folderAnimations);
+    options.animationsBesideModels = besideModels;
     options.jobs = jobs;
     options.timeoutSeconds = timeout;
     if (!report.empty()) options.report = PathFromText(report);
-    options.library = line.request.library;
-    options.textureDirectory = line.request.textureDirectory;
-    options.noSwap = noSwap;
-    options.groups = groups;
-    options.alphaMaps = alpha;
-    options.externalImages = externalImages;
+    options.settings = std::move(settings);
     line.batch = std::move(options);
-    return ParsedCommandLine{std::move(line), kExitBuilt};
+    return ParsedCommandLine{std::move(line), ExitCode::Success};
   }
 
-  if (inputs.size() > 1)
+  if (inputs.size() > 1) {
     return UsageError(err, inputs[1] + ": one model file at a time (or folders to convert)");
-  for (const CLI::Option* option :
-       {formatOption, animsOption, jobsOption, timeoutOption, reportOption}) {
-    if (option->count() > 0)
+  }
+  for (const CLI::Option* option : {formatOption, jobsOption, timeoutOption}) {
+    if (option->count() > 0) {
       return UsageError(err, option->get_name() + " is for folders as input, not a model file");
+    }
   }
   if (!output.empty() && !IsGltfPath(PathFromText(output))) {
     std::error_code ignored;
@@ -218,13 +217,19 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv,
         "-o: the output must end in .glb or .gltf" +
             (missing ? " (or be a folder, with folders as input: " + inputs[0] + " is none)" : ""));
   }
-  line.request.model = PathFromText(inputs[0]);
-  for (const std::string& animation : animations)
-    line.request.animations.push_back(PathFromText(animation));
-  if (!output.empty()) line.output = PathFromText(output);
-  line.externalImages = externalImages;
-  if (!json.empty()) line.json = PathFromText(json);
-  return ParsedCommandLine{std::move(line), kExitBuilt};
+  ModelCommand model;
+  model.settings = std::move(settings);
+  model.model = PathFromText(inputs[0]);
+  for (const std::string& animation : animations) {
+    model.animations.push_back(PathFromText(animation));
+  }
+  model.animationFolders = std::move(folderAnimations);
+  model.animationsBesideModel = besideModels;
+  if (!output.empty()) model.output = PathFromText(output);
+  if (!json.empty()) model.json = PathFromText(json);
+  if (!report.empty()) model.report = PathFromText(report);
+  line.model = std::move(model);
+  return ParsedCommandLine{std::move(line), ExitCode::Success};
 }
 
 }  // namespace vexmara::cli

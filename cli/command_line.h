@@ -4,29 +4,34 @@
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
+#include <vector>
 
 #include "cli/batch/batch.h"
-#include "cli/import_session.h"
+#include "cli/convert/conversion.h"
+#include "cli/text/messages.h"
 
 namespace vexmara::cli {
 
-struct CommandLine {
-  ImportRequest request;                        // paths as given, relative to the caller's folder
-  std::optional<std::filesystem::path> output;  // .glb or .gltf
-  bool externalImages = false;                  // a .glb's images beside it
-  std::optional<std::filesystem::path> json;    // the host's scene document
-  // Folders as input: the batch to run instead of the one import above.
-  std::optional<batch::BatchOptions> batch;
+// One model, as the command line asks for it; paths as given, relative to the caller's folder.
+struct ModelCommand {
+  ConvertSettings settings;
+  std::filesystem::path model;
+  std::vector<std::filesystem::path> animations;        // --anim, in order
+  std::vector<std::filesystem::path> animationFolders;  // --anims DIR: the files that fit below
+  bool animationsBesideModel = false;                   // --anims auto: below the model's folder
+  std::optional<std::filesystem::path> output;          // .glb or .gltf
+  std::optional<std::filesystem::path> json;            // the host's scene document
+  std::optional<std::filesystem::path> report;          // what became of the model, as JSON
 };
 
-// Exit codes of the importer.
-inline constexpr int kExitBuilt = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
+struct CommandLine {
+  std::optional<ModelCommand> model;         // one model...
+  std::optional<batch::BatchOptions> batch;  // ...or folders
+};
 
 struct ParsedCommandLine {
   std::optional<CommandLine> line;  // empty: stop with exitCode
-  int exitCode = kExitUsage;
+  ExitCode exitCode = ExitCode::Usage;
 };
 
 // Parses the arguments. "--help" prints the usage to `out` and gives exit code 0 and no line; a

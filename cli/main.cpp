@@ -10,20 +10,20 @@
 #include "cli/batch/batch.h"
 #include "cli/batch/worker.h"
 #include "cli/command_line.h"
-#include "cli/importer.h"
+#include "cli/model_command.h"
 #if defined(_WIN32)
-#include "cli/console_text.h"
-#include "cli/win32_text.h"
+#include "cli/text/console_text.h"
+#include "cli/text/win32_text.h"
 #endif
 
 namespace {
 
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  const vexmara::cli::ParsedCommandLine parsed =
-      vexmara::cli::ParseCommandLine(argc, argv, vexmara::cli::LibraryBesideProgram(), out, err);
-  if (!parsed.line) return parsed.exitCode;
-  if (parsed.line->batch) return vexmara::cli::batch::RunBatch(*parsed.line->batch, out, err);
-  return vexmara::cli::RunImporter(*parsed.line, out, err);
+  using namespace vexmara::cli;
+  const ParsedCommandLine parsed = ParseCommandLine(argc, argv, LibraryBesideProgram(), out, err);
+  if (!parsed.line) return int(parsed.exitCode);
+  if (parsed.line->batch) return int(batch::RunBatch(*parsed.line->batch, out, err));
+  return int(RunModelCommand(*parsed.line->model, out, err));
 }
 
 }  // namespace

@@ -1,19 +1,21 @@
-// The whole import of import_fuzz.cpp, then the glTF export of what the host received, into
-// memory: as a .glb, as a .gltf (options bit 6), or as a .glb with its images beside it (bit 7).
-// Textures with cut-out and with blended alpha lie in the model's folder for the identifiers the
-// seed models name. A sanitizer report, a failed export, or a written document that the
-// in-process check finds fault with is a finding.
+// The conversion of a fuzz input, as every client of the converter runs it, into memory: the
+// plug-in linked in and reached through the linked loader, the model and the animation file
+// saved into the harness's folder, the dialog's choices from the options byte (as the whole
+// import's harness reads it: whole_import.h), and the glTF written as a .glb, as a .gltf
+// (options bit 6), or as a .glb with its images beside it (bit 7). Textures with cut-out and
+// with blended alpha lie in the model's folder for the identifiers the seed models name. A
+// sanitizer report, a failed export, or a written document that the in-process check finds
+// fault with is a finding.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
-#include "cli/gltf_check.h"
-#include "cli/gltf_file.h"
-#include "cli/importer.h"
-#include "cli/scene_snapshot.h"
-#include "host/host.h"
+#include "cli/convert/conversion.h"
+#include "fuzz_input.h"
 #include "host/image_codec.h"
+#include "tests/support/gltf_check.h"
 #include "whole_import.h"
 #include "writer/common.h"
 #include "writer/samples.h"
@@ -41,30 +43,47 @@ std::filesystem::path Folder() {
   return folder;
 }
 
+void Save(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  vexmara::host::Host host;
-  host.SetCallLogging(false);
-  host.SetSaveImageWritesFiles(
-      true);  // the alpha maps are files the export reads, as in vexmara-import
-  const vexmara::fuzzing::WholeImport run =
-      vexmara::fuzzing::RunWholeImport(data, size, Folder(), host);
-  if (!run.built) return 0;
+  vexmara::fuzzing::FuzzInput input(data, size);
+  const std::uint8_t options = input.Take<std::uint8_t>();
+  const std::uint16_t modelBytes = input.Take<std::uint16_t>();
+  if ((options & 0x10) != 0) return 0;  // a cancelled import writes nothing
+  const std::filesystem::path folder = Folder();
+  Save(folder / "model.app", input.TakeBytes(modelBytes));
+  Save(folder / "walk.ani", input.TakeRest());
 
-  const std::filesystem::path output = Folder() / ((run.options & 0x40) ? "out.gltf" : "out.glb");
-  vexmara::cli::ExportOptions options;
-  options.externalImages = (run.options & 0x80) != 0;
+  // One converter for the whole run, as a batch worker keeps one: every input after the first
+  // also checks that the choices kept from the last import are set back.
+  static vexmara::cli::Converter converter;
+  vexmara::cli::ConvertRequest request;
+  request.settings.library = "the plug-in linked in";
+  request.settings.choices.swapModel = (options & 1) != 0;
+  request.settings.choices.submeshesAsGroups = (options & 2) != 0;
+  request.settings.choices.extractAlphaMaps = (options & 4) != 0;
+  request.settings.externalImages = (options & 0x80) != 0;
+  request.model = folder / "model.app";
+  if ((options & 0x20) != 0) request.animations.push_back(folder / "walk.ani");
+  request.output = folder / ((options & 0x40) ? "out.gltf" : "out.glb");
   vexmara::cli::MemoryFiles written;
-  const vexmara::cli::ExportResult result = vexmara::cli::ExportGltf(
-      vexmara::cli::TakeSnapshot(host), output, options, vexmara::cli::HostImageCodec(), written);
-  if (!result.written) {
-    std::fprintf(stderr, "export failed: %s\n", result.error.c_str());
+  request.sink = &written;
+  const vexmara::cli::ConvertResult result = converter.Convert(request);
+  if (result.code == vexmara::cli::ConvertCode::WriteFailed ||
+      result.code == vexmara::cli::ConvertCode::LibraryFailed) {
+    std::fprintf(stderr, "export failed: %s\n", result.message.c_str());
     std::abort();
   }
-  const std::vector<std::string> problems = vexmara::cli::CheckGltf(written, output);
-  for (const std::string& problem : problems)
+  if (!result.ok()) return 0;  // the plug-in refused the model: nothing to export
+  const std::vector<std::string> problems = vexmara::testing::CheckGltf(written, request.output);
+  for (const std::string& problem : problems) {
     std::fprintf(stderr, "invalid export: %s\n", problem.c_str());
+  }
   if (!problems.empty()) std::abort();
   return 0;
 }

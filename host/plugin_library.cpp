@@ -21,8 +21,7 @@ PluginLibrary::~PluginLibrary() { Unload(); }
 PluginLibrary::PluginLibrary(PluginLibrary&& other) noexcept
     : library_(std::exchange(other.library_, nullptr)),
       version_(std::exchange(other.version_, nullptr)),
-      proc_(std::exchange(other.proc_, nullptr)),
-      error_(std::move(other.error_)) {}
+      proc_(std::exchange(other.proc_, nullptr)) {}
 
 PluginLibrary& PluginLibrary::operator=(PluginLibrary&& other) noexcept {
   if (this != &other) {
@@ -30,30 +29,29 @@ PluginLibrary& PluginLibrary::operator=(PluginLibrary&& other) noexcept {
     library_ = std::exchange(other.library_, nullptr);
     version_ = std::exchange(other.version_, nullptr);
     proc_ = std::exchange(other.proc_, nullptr);
-    error_ = std::move(other.error_);
   }
   return *this;
 }
 
-bool PluginLibrary::Load(const std::string& path) {
+PluginLibrary::LoadResult PluginLibrary::Load(const std::string& path) {
   Unload();
-  error_.clear();
-  void* library = loader::OpenLibrary(path, error_);
+  std::string error;
+  void* library = loader::OpenLibrary(path, error);
   if (library == nullptr) {
-    return false;
+    return LoadResult::Failure(LoadCode::NotOpened, error);
   }
   auto version = AsFunction<PluginVersionFunction>(loader::FindSymbol(library, "PluginVersion"));
   auto proc = AsFunction<PluginProcFunction>(loader::FindSymbol(library, "PluginProc"));
   if (version == nullptr || proc == nullptr) {
-    error_ = version == nullptr ? "the library has no export PluginVersion"
-                                : "the library has no export PluginProc";
     loader::CloseLibrary(library);
-    return false;
+    return LoadResult::Failure(LoadCode::MissingExport,
+                               version == nullptr ? "the library has no export PluginVersion"
+                                                  : "the library has no export PluginProc");
   }
   library_ = library;
   version_ = version;
   proc_ = proc;
-  return true;
+  return {};
 }
 
 void PluginLibrary::Unload() {

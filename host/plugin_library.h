@@ -5,12 +5,19 @@
 #include <cstdint>
 #include <string>
 
+#include "host/result.h"
+
 namespace vexmara::host {
 
 inline constexpr std::int32_t kMessageRegister = 0x10016;
 inline constexpr std::int32_t kMessageQueryVersion = 0x10017;
 inline constexpr std::int32_t kMessageReadFile = 0x10018;
 inline constexpr std::int32_t kMessageImport = 0x1001F;
+
+// What the import message gives.
+inline constexpr std::int32_t kImportFailed = 0;
+inline constexpr std::int32_t kImportBuilt = 1;
+inline constexpr std::int32_t kImportCancelled = 2;
 
 using PluginVersionFunction = std::int32_t (*)();
 using PluginProcFunction = std::int32_t (*)(std::int32_t message, void* descriptor);
@@ -26,12 +33,18 @@ class PluginLibrary {
   PluginLibrary(PluginLibrary&& other) noexcept;
   PluginLibrary& operator=(PluginLibrary&& other) noexcept;
 
+  enum class LoadCode {
+    Ok,
+    NotOpened,      // the system's loader refused it; the message is the loader's
+    MissingExport,  // it lacks "PluginVersion" or "PluginProc"
+  };
+  using LoadResult = Result<LoadCode>;
+
   // Opens the library and finds "PluginVersion" and "PluginProc". On failure nothing stays
-  // loaded and LoadError() says why. A library already loaded is unloaded first.
-  bool Load(const std::string& path);
+  // loaded. A library already loaded is unloaded first.
+  LoadResult Load(const std::string& path);
   void Unload();
   bool IsLoaded() const { return library_ != nullptr; }
-  const std::string& LoadError() const { return error_; }
 
   // The module handle; the host passes it as the instance with the import message.
   void* Instance() const { return library_; }
@@ -48,7 +61,6 @@ class PluginLibrary {
   void* library_ = nullptr;
   PluginVersionFunction version_ = nullptr;
   PluginProcFunction proc_ = nullptr;
-  std::string error_;
 };
 
 }  // namespace vexmara::host

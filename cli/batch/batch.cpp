@@ -8,15 +8,17 @@
 #include <set>
 
 #include "cli/batch/batch_state.h"
-#include "cli/batch/folder_walk.h"
 #include "cli/batch/job_runner.h"
 #include "cli/batch/processes.h"
 #include "cli/batch/progress.h"
 #include "cli/batch/report.h"
 #include "cli/batch/worker.h"
-#include "cli/dialog_exports.h"
-#include "cli/name_exports.h"
-#include "cli/path_text.h"
+#include "cli/convert/library_exports.h"
+#include "cli/files/folder_walk.h"
+#include "cli/files/output_files.h"
+#include "cli/files/system_files.h"
+#include "cli/text/json_text.h"
+#include "cli/text/path_text.h"
 #include "host/plugin_library.h"
 
 namespace vexmara::cli::batch {
@@ -30,50 +32,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kExitConverted = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr char kProgram[] = "vexmara-import: ";
-
-// Absolute and normal, without a trailing separator, so that one folder has one spelling.
-fs::path Absolute(const fs::path& path) {
-  std::error_code ignored;
-  fs::path made = fs::absolute(path, ignored);
-  if (made.empty()) made = path;
-  made = made.lexically_normal();
-  if (!made.has_filename() && made.has_relative_path()) made = made.parent_path();
-  return made;
-}
-
-// Why the plug-in cannot be handed this path, which it takes as UTF-16 in a field of 260 units;
-// empty when it can.
-std::string PathProblem(const fs::path& path) {
-  if (std::string problem = UnicodeProblem(path); !problem.empty()) return problem;
-  if (WidePath(path).size() >= 260)
-    return "its path is longer than the 259 characters of a path the plug-in takes";
-  return {};
-}
-
 std::string Seconds(double seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%g s", seconds);
   return text;
 }
 
-std::string Plural(std::size_t count, const char* one, const char* many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 // Why the library cannot serve a batch; empty when it can.
 std::string LibraryProblem(const fs::path& library) {
   host::PluginLibrary loaded;
-  if (!loaded.Load(PathText(library))) return loaded.LoadError();
-  NameExports names;
-  DialogExports dialog;
-  std::string error;
-  if (!names.Find(loaded.Instance(), &error) || !dialog.Find(loaded.Instance(), &error))
-    return error;
-  return {};
+  if (const host::PluginLibrary::LoadResult result = loaded.Load(PathText(library)); !result.ok()) {
+    return result.message;
+  }
+  LibraryExports exports;
+  return exports.Find(loaded.Instance()).message;
 }
 
 // The batch's own state of one run, shared by its jobs.
@@ -101,13 +73,7 @@ class AnimationJob final : public Job {
       Unusable("its reader sent a message that the batch does not know");
       return Answer{{}, false, true};
     }
-    file_.trackNames = message.names;
-    file_.usable = message.read == TrackNamesRead::Complete;
-    file_.problem =
-        message.read == TrackNamesRead::Complete ? ""
-        : message.read == TrackNamesRead::Rejected
-            ? "the reader stopped partway through it: it is damaged, or not an animation file"
-            : "it could not be read";
+    TakeTrackNames(TrackNames{message.read, message.names}, &file_);
     context_.progress.Finished(!file_.usable, {});
     return Answer{{}, true, false};
   }
@@ -164,10 +130,9 @@ class ModelJob final : public Job {
     }
     if (message.kind == WorkerMessage::Kind::Result) {
       const ModelResult& result = message.result;
-      model_.status = result.converted ? ModelStatus::Converted : ModelStatus::Failed;
-      model_.error = result.converted ? "" : result.error;
-      model_.warnings = result.warnings;
-      model_.counts = result.counts;
+      model_.status = result.ok() ? ModelStatus::Converted : ModelStatus::Failed;
+      model_.error = result.message;
+      model_.result = result;
       Report();
       return Answer{{}, true, false};
     }
@@ -203,8 +168,8 @@ class ModelJob final : public Job {
                 Plural(model_.animations.attached.size(), "animation file", "animation files") +
                 " attached";
       }
-      if (!model_.warnings.empty())
-        line += ", " + Plural(model_.warnings.size(), "warning", "warnings");
+      if (!model_.result.warnings.empty())
+        line += ", " + Plural(model_.result.warnings.size(), "warning", "warnings");
     } else {
       line = "FAILED " + PathText(model_.shownInput) + ": " + model_.error;
     }
@@ -226,12 +191,12 @@ void RunOrEnd(const fs::path& program, const std::vector<std::string>& workerArg
               std::chrono::duration<double>(context.timeout), [&] { context.progress.Tick(); });
   if (outcome.interrupt != 0) {
     context.progress.End();
-    err << kProgram << "interrupted; every worker was stopped\n";
+    err << kProgramPrefix << "interrupted; every worker was stopped\n";
     EndByInterrupt(outcome.interrupt);
   }
   for (const std::string& trouble : outcome.troubledWorkers) {
     context.progress.End();
-    err << kProgram << "warning: " << trouble << "\n";
+    err << kProgramPrefix << "warning: " << trouble << "\n";
   }
 }
 
@@ -249,11 +214,11 @@ bool WalkInputs(const BatchOptions& options, const FileIdentity& output, Inputs*
   FolderWalk walk;
   walk.Skip(output);
   for (const fs::path& given : options.inputs) {
-    const fs::path input = Absolute(given);
+    const fs::path input = AbsolutePath(given);
     FileIdentity identity;
-    std::string reason;
-    if (IdentifyFolder(input, &identity, &reason) && identity == output) {
-      err << kProgram << PathText(given) << ": the output folder cannot also be an input folder\n"
+    if (IdentifyFolder(input, &identity).ok() && identity == output) {
+      err << kProgramPrefix << PathText(given)
+          << ": the output folder cannot also be an input folder\n"
           << "Run with --help for more information.\n";
       return false;
     }
@@ -275,39 +240,16 @@ bool WalkInputs(const BatchOptions& options, const FileIdentity& output, Inputs*
 std::vector<AnimationFile> CollectAnimationFiles(const BatchOptions& options, const Inputs& inputs,
                                                  const FileIdentity& output,
                                                  std::vector<FolderFailure>* failures) {
-  std::vector<AnimationFile> files;
-  std::map<FileIdentity, std::size_t> byIdentity;
-  const auto add = [&](const FoundFile& found, const fs::path& shown, bool forEveryModel) {
-    if (found.identity != FileIdentity{}) {
-      const auto [at, added] = byIdentity.emplace(found.identity, files.size());
-      if (!added) {
-        files[at->second].forEveryModel |= forEveryModel;
-        return;
-      }
-    }
-    AnimationFile file;
-    file.path = found.path;
-    file.shown = shown;
-    file.forEveryModel = forEveryModel;
-    files.push_back(std::move(file));
-  };
+  AnimationFileList files;
   if (options.animationsBesideModels) {
     for (std::size_t i = 0; i < inputs.found.animations.size(); ++i) {
-      add(inputs.found.animations[i], inputs.shownAnimations[i], false);
+      files.Add(inputs.found.animations[i], inputs.shownAnimations[i], false);
     }
   }
   FolderWalk walk;
   walk.Skip(output);
-  for (const fs::path& given : options.animationFolders) {
-    WalkResult named;
-    walk.Walk(Absolute(given), &named);
-    failures->insert(failures->end(), named.failures.begin(), named.failures.end());
-    for (const FoundFile& found : named.animations) add(found, given / found.relative, true);
-  }
-  std::sort(files.begin(), files.end(), [](const AnimationFile& a, const AnimationFile& b) {
-    return a.path.native() < b.path.native();
-  });
-  return files;
+  files.AddFolders(options.animationFolders, walk, failures);
+  return files.Take();
 }
 
 // One task per model. Of two models that would write the same file (orc.app and orc.APP; or
@@ -333,7 +275,7 @@ std::vector<ModelTask> PlanModels(const BatchOptions& options, const Inputs& inp
       model.error = "it would write " + PathText(other.shownOutput) + ", as " +
                     PathText(other.shownInput) +
                     " does; it was left out so that neither overwrites the other";
-    } else if (const std::string problem = PathProblem(model.input); !problem.empty()) {
+    } else if (const std::string problem = PluginPathProblem(model.input); !problem.empty()) {
       model.status = ModelStatus::Failed;
       model.error = problem;
     }
@@ -347,7 +289,7 @@ void ReadAnimationFiles(const fs::path& program, std::vector<AnimationFile>& fil
                         Context& context, std::ostream& out, std::ostream& err) {
   std::deque<std::unique_ptr<Job>> jobs;
   for (AnimationFile& file : files) {
-    file.problem = PathProblem(file.path);
+    file.problem = PluginPathProblem(file.path);
     if (file.problem.empty()) jobs.push_back(std::make_unique<AnimationJob>(context, file));
   }
   if (!jobs.empty()) {
@@ -362,23 +304,23 @@ void ReadAnimationFiles(const fs::path& program, std::vector<AnimationFile>& fil
       << " usable, " << files.size() - usable << " not\n";
   for (const AnimationFile& file : files) {
     if (!file.usable)
-      err << kProgram << "warning: " << PathText(file.shown) << ": " << file.problem << "\n";
+      err << kProgramPrefix << "warning: " << PathText(file.shown) << ": " << file.problem << "\n";
   }
 }
 
 // Every failure once more at the end, where it cannot scroll away, the report and the summary.
 // Gives the exit code.
-int Conclude(const BatchRun& run, std::ostream& out, std::ostream& err) {
+ExitCode Conclude(const BatchRun& run, std::ostream& out, std::ostream& err) {
   const int failed = run.Count(ModelStatus::Failed);
   if (failed > 0) {
-    err << kProgram << Plural(std::size_t(failed), "model", "models") << " failed:\n";
+    err << kProgramPrefix << Plural(std::size_t(failed), "model", "models") << " failed:\n";
     for (const ModelTask& model : run.models) {
       if (model.status == ModelStatus::Failed)
         err << "  " << PathText(model.shownInput) << ": " << model.error << "\n";
     }
   }
   for (const FolderFailure& failure : run.folderFailures) {
-    err << kProgram << PathText(failure.folder)
+    err << kProgramPrefix << PathText(failure.folder)
         << ": the folder could not be listed: " << failure.reason << "\n";
   }
   std::size_t attached = 0;
@@ -394,16 +336,18 @@ int Conclude(const BatchRun& run, std::ostream& out, std::ostream& err) {
   if (!run.animations.Files().empty())
     summary += ", " + Plural(attached, "animation", "animations") + " attached";
 
-  int exitCode = failed > 0 || !run.folderFailures.empty() ? kExitFailed : kExitConverted;
+  ExitCode exitCode =
+      failed > 0 || !run.folderFailures.empty() ? ExitCode::Failed : ExitCode::Success;
   if (run.options.report) {
-    std::string reason;
-    if (WriteReportFile(Absolute(*run.options.report), JsonText(ReportJson(run), 2) + "\n",
-                        &reason)) {
+    // Whole or not at all, as every output: a report cut short would read as a shorter batch.
+    if (const FileResult written =
+            WriteFileWhole(AbsolutePath(*run.options.report), JsonText(ReportJson(run), 2) + "\n");
+        written.ok()) {
       summary += "; report " + PathText(*run.options.report);
     } else {
-      err << kProgram << PathText(*run.options.report)
-          << ": the report could not be written: " << reason << "\n";
-      exitCode = kExitFailed;
+      err << kProgramPrefix << PathText(*run.options.report)
+          << ": the report could not be written: " << written.message << "\n";
+      exitCode = ExitCode::Failed;
     }
   }
   out << summary << "\n";
@@ -412,7 +356,7 @@ int Conclude(const BatchRun& run, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) {
+ExitCode RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) {
   const auto started = std::chrono::steady_clock::now();
   CatchInterrupts();
   BatchRun run;
@@ -421,30 +365,36 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
 
   // The library is tried once here, so that one that cannot serve fails the batch at once
   // instead of every model in turn.
-  const fs::path library = Absolute(options.library);
+  ModelWorkerSettings settings;
+  settings.settings = options.settings;
+  settings.settings.library = AbsolutePath(settings.settings.library);
+  DialogChoices& choices = settings.settings.choices;
+  if (!choices.textureFolder.empty()) choices.textureFolder = AbsolutePath(choices.textureFolder);
+  const fs::path& library = settings.settings.library;
   if (const std::string problem = LibraryProblem(library); !problem.empty()) {
-    err << kProgram << PathText(library) << ": " << problem << "\n";
-    return kExitFailed;
+    err << kProgramPrefix << PathText(library) << ": " << problem << "\n";
+    return ExitCode::Failed;
   }
-  const fs::path program = ThisProgram();
+  const fs::path program = system_files::ThisProgram();
   if (program.empty()) {
-    err << kProgram << "the program's own file cannot be found to start its workers\n";
-    return kExitFailed;
+    err << kProgramPrefix << "the program's own file cannot be found to start its workers\n";
+    return ExitCode::Failed;
   }
-  const fs::path output = Absolute(options.output);
+  const fs::path output = AbsolutePath(options.output);
   std::error_code made;
   fs::create_directories(output, made);
   FileIdentity outputIdentity;
-  std::string reason;
-  if (made || !IdentifyFolder(output, &outputIdentity, &reason)) {
-    err << kProgram << PathText(options.output) << ": " << (made ? made.message() : reason) << "\n";
-    return kExitFailed;
+  const FileResult identified = made ? FileResult::Failure(FileCode::Failed, made.message())
+                                     : IdentifyFolder(output, &outputIdentity);
+  if (!identified.ok()) {
+    err << kProgramPrefix << PathText(options.output) << ": " << identified.message << "\n";
+    return ExitCode::Failed;
   }
 
   Inputs inputs;
-  if (!WalkInputs(options, outputIdentity, &inputs, err)) return kExitUsage;
+  if (!WalkInputs(options, outputIdentity, &inputs, err)) return ExitCode::Usage;
   if (inputs.found.models.empty()) {
-    err << kProgram << "warning: no model (.app) files were found below the input folders\n";
+    err << kProgramPrefix << "warning: no model (.app) files were found below the input folders\n";
   }
   run.folderFailures = inputs.found.failures;
   std::vector<AnimationFile> animations =
@@ -456,13 +406,6 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err) 
   ReadAnimationFiles(program, animations, context, out, err);
   run.animations.SetFiles(std::move(animations));
 
-  ModelWorkerSettings settings;
-  settings.library = library;
-  if (options.textureDirectory) settings.textureDirectory = Absolute(*options.textureDirectory);
-  settings.noSwap = options.noSwap;
-  settings.groups = options.groups;
-  settings.alphaMaps = options.alphaMaps;
-  settings.externalImages = options.externalImages;
   const std::vector<AnimationFile>& files = run.animations.Files();
   settings.pickAnimations =
       std::any_of(files.begin(), files.end(), [](const AnimationFile& f) { return f.usable; });

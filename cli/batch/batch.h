@@ -9,6 +9,9 @@
 #include <optional>
 #include <vector>
 
+#include "cli/batch/protocol.h"
+#include "cli/text/messages.h"
+
 namespace vexmara::cli::batch {
 
 struct BatchOptions {
@@ -20,15 +23,11 @@ struct BatchOptions {
   int jobs = 0;                                         // 0: one per processor
   double timeoutSeconds = 60;
   std::optional<std::filesystem::path> report;
-  std::filesystem::path library;
-  std::optional<std::filesystem::path> textureDirectory;
-  bool noSwap = false;
-  bool groups = false;
-  bool alphaMaps = false;
-  bool externalImages = false;  // a .glb's images as PNG files beside it
+  // The library, the dialog's choices and the export's options, the same for every model.
+  ConvertSettings settings;
 };
 
-// Exit codes: 0 every model converted, 1 any failed (or the batch could not start), 2 usage.
-int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err);
+// Success when every model converted; Failed when any failed (or the batch could not start).
+ExitCode RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace vexmara::cli::batch

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/batch/animation_match.h"
 #include "cli/batch/batch.h"
-#include "cli/batch/folder_walk.h"
 #include "cli/batch/protocol.h"
+#include "cli/convert/animation_match.h"
+#include "cli/files/folder_walk.h"
 
 namespace vexmara::cli::batch {
 
@@ -20,9 +20,8 @@ struct ModelTask {
   std::filesystem::path output;                   // absolute
   std::filesystem::path shownInput, shownOutput;  // as the user's paths name them
   ModelStatus status = ModelStatus::Pending;
-  std::string error;  // why it failed
-  std::vector<std::string> warnings;
-  ModelCounts counts;
+  std::string error;           // why it failed
+  ModelResult result;          // what its worker said of it
   ModelAnimations animations;  // attached and closest left out, once the worker said its bones
   double seconds = 0;
   std::string workerOutput;  // the end of a worker's standard error, when it did not finish

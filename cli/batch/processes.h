@@ -97,8 +97,6 @@ bool EndWithParent(long parent);
 void KeepFreedMemory();
 long ThisProcessNumber();
 
-// The running program's own file, to start as a worker.
-std::filesystem::path ThisProgram();
 // The processors this program may run on.
 int ProcessorCount();
 // Whether standard output is a terminal (on Windows: a console that takes the escape sequence

@@ -308,12 +308,6 @@ void KeepFreedMemory() {
 
 long ThisProcessNumber() { return long(::getpid()); }
 
-std::filesystem::path ThisProgram() {
-  std::error_code error;
-  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::path() : program;
-}
-
 int ProcessorCount() {
   cpu_set_t set;
   CPU_ZERO(&set);

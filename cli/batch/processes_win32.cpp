@@ -12,7 +12,7 @@
 
 #include "cli/batch/processes.h"
 #include "cli/batch/worker_output.h"
-#include "cli/win32_text.h"
+#include "cli/text/win32_text.h"
 
 namespace vexmara::cli::batch {
 namespace {
@@ -463,20 +463,6 @@ bool EndWithParent(long parent) {
 void KeepFreedMemory() {}  // the Windows heap keeps what is freed for the next allocation
 
 long ThisProcessNumber() { return long(GetCurrentProcessId()); }
-
-std::filesystem::path ThisProgram() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return std::filesystem::path(path);
-    }
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
-  }
-}
 
 int ProcessorCount() {
   DWORD_PTR process = 0, system = 0;

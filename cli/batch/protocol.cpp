@@ -1,20 +1,15 @@
 #include "cli/batch/protocol.h"
 
-#include "cli/path_text.h"
+#include "cli/text/json_text.h"
+#include "cli/text/path_text.h"
 
 namespace vexmara::cli::batch {
+
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(ModelWorkerSettings, settings, pickAnimations)
+
 namespace {
 
 using nlohmann::json;
-
-constexpr char kHex[] = "0123456789ABCDEF";
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 json EncodedList(const std::vector<std::string>& texts) {
   json list = json::array();
@@ -48,22 +43,15 @@ const char* ReadName(TrackNamesRead read) {
   return "unreadable";
 }
 
-int Count(const json& counts, const char* name) {
-  const auto found = counts.find(name);
-  return found != counts.end() && found->is_number_integer() ? found->get<int>() : 0;
+// The object of a line; nothing when the line is not one.
+std::optional<json> ObjectOf(const std::string& line) {
+  json parsed = json::parse(line, nullptr, false);
+  if (!parsed.is_object()) return std::nullopt;
+  return parsed;
 }
 
-// The decoded text of a string field of a JSON object line.
-std::optional<std::string> EncodedField(const json& object, const char* name) {
-  const auto found = object.find(name);
-  if (found == object.end() || !found->is_string()) return std::nullopt;
-  return DecodeBytes(found->get_ref<const std::string&>());
-}
-
-WorkerMessage ParseMessage(const std::string& line) {
+WorkerMessage ParseMessage(const json& parsed) {
   WorkerMessage message;
-  const json parsed = json::parse(line, nullptr, false);
-  if (!parsed.is_object()) return message;
   if (const auto bones = parsed.find("bones"); bones != parsed.end()) {
     std::optional<std::vector<std::string>> names = DecodedList(*bones);
     if (!names) return message;
@@ -71,9 +59,8 @@ WorkerMessage ParseMessage(const std::string& line) {
     message.names = std::move(*names);
   } else if (const auto tracks = parsed.find("tracks"); tracks != parsed.end()) {
     std::optional<std::vector<std::string>> names = DecodedList(*tracks);
-    const auto read = parsed.find("read");
-    if (!names || read == parsed.end() || !read->is_string()) return message;
-    const std::string& state = read->get_ref<const std::string&>();
+    const std::string state = parsed.value("read", "");
+    if (!names || state.empty()) return message;
     message.read = state == "complete"   ? TrackNamesRead::Complete
                    : state == "rejected" ? TrackNamesRead::Rejected
                                          : TrackNamesRead::Unreadable;
@@ -81,20 +68,18 @@ WorkerMessage ParseMessage(const std::string& line) {
     message.names = std::move(*names);
   } else if (const auto result = parsed.find("result");
              result != parsed.end() && result->is_object()) {
-    const json& r = *result;
     ModelResult& out = message.result;
-    out.converted = r.value("converted", false);
-    out.error = r.value("error", std::string());
-    if (const auto warnings = r.find("warnings"); warnings != r.end() && warnings->is_array()) {
-      for (const json& warning : *warnings) {
-        if (warning.is_string()) out.warnings.push_back(warning.get<std::string>());
-      }
-    }
-    if (const auto counts = r.find("counts"); counts != r.end() && counts->is_object()) {
-      out.counts = ModelCounts{Count(*counts, "materials"), Count(*counts, "groups"),
-                               Count(*counts, "vertices"),  Count(*counts, "meshes"),
-                               Count(*counts, "bones"),     Count(*counts, "animations")};
-    }
+    // A code this batch does not know makes the message one it does not know either (an
+    // unknown name would otherwise read as the first code).
+    const std::string code = result->at("code").get<std::string>();
+    out.code = json(code).get<ConvertCode>();
+    if (json(out.code).get<std::string>() != code) return message;
+    out.message = result->value("message", std::string());
+    out.warnings = result->value("warnings", std::vector<std::string>());
+    out.counts = result->value("counts", SceneCounts());
+    out.textures = result->value("textures", std::vector<MaterialTexture>());
+    out.animationNames = result->value("animationNames", std::vector<std::string>());
+    out.animationFiles = result->value("animationFiles", std::vector<std::filesystem::path>());
     message.kind = WorkerMessage::Kind::Result;
   }
   return message;
@@ -102,50 +87,26 @@ WorkerMessage ParseMessage(const std::string& line) {
 
 }  // namespace
 
-std::string EncodeBytes(std::string_view bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte >= 0x7F || c == '%') {
-      text += '%';
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0xF];
-    } else {
-      text += c;
-    }
-  }
-  return text;
+std::string SettingsArgument(const ModelWorkerSettings& settings) {
+  return JsonText(json(settings));
 }
 
-std::optional<std::string> DecodeBytes(std::string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      bytes += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) return std::nullopt;
-    const int high = HexValue(text[i + 1]), low = HexValue(text[i + 2]);
-    if (high < 0 || low < 0) return std::nullopt;
-    bytes += char(high * 16 + low);
-    i += 2;
+std::optional<ModelWorkerSettings> ParseSettings(const std::string& argument) {
+  const std::optional<json> parsed = ObjectOf(argument);
+  if (!parsed) return std::nullopt;
+  try {
+    return parsed->get<ModelWorkerSettings>();
+  } catch (const json::exception&) {
+    return std::nullopt;  // a field of the wrong type
   }
-  return bytes;
-}
-
-std::string JsonText(const json& value, int indent) {
-  return value.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
 std::string ModelRequestMessage(const ModelRequest& request) {
-  return JsonText(json{{"model", EncodeBytes(PathText(request.model))},
-                       {"output", EncodeBytes(PathText(request.output))}});
+  return JsonText(json{{"model", request.model}, {"output", request.output}});
 }
 
 std::string FileRequestMessage(const std::filesystem::path& file) {
-  return JsonText(json{{"file", EncodeBytes(PathText(file))}});
+  return JsonText(json{{"file", file}});
 }
 
 std::string BonesMessage(const std::vector<std::string>& bones) {
@@ -153,20 +114,30 @@ std::string BonesMessage(const std::vector<std::string>& bones) {
 }
 
 std::string AnimationsMessage(const std::vector<std::filesystem::path>& files) {
-  std::vector<std::string> paths;
-  for (const std::filesystem::path& file : files) paths.push_back(PathText(file));
-  return JsonText(json{{"animations", EncodedList(paths)}});
+  return JsonText(json{{"animations", files}});
 }
 
 std::string ResultMessage(const ModelResult& result) {
-  const ModelCounts& c = result.counts;
-  json counts{{"materials", c.materials}, {"groups", c.groups}, {"vertices", c.vertices},
-              {"meshes", c.meshes},       {"bones", c.bones},   {"animations", c.animations}};
   return JsonText(json{{"result",
-                        {{"converted", result.converted},
-                         {"error", result.error},
+                        {{"code", result.code},
+                         {"message", result.message},
                          {"warnings", result.warnings},
-                         {"counts", counts}}}});
+                         {"counts", result.counts},
+                         {"textures", result.textures},
+                         {"animationNames", result.animationNames},
+                         {"animationFiles", result.animationFiles}}}});
+}
+
+ModelResult ModelResultOf(ConvertResult converted) {
+  ModelResult result;
+  result.code = converted.code;
+  result.message = std::move(converted.message);
+  result.warnings = std::move(converted.warnings);
+  result.counts = converted.counts;
+  result.textures = std::move(converted.textures);
+  result.animationNames = std::move(converted.animationNames);
+  result.animationFiles = std::move(converted.animationFiles);
+  return result;
 }
 
 std::string TrackNamesMessage(const TrackNames& names) {
@@ -174,38 +145,45 @@ std::string TrackNamesMessage(const TrackNames& names) {
 }
 
 WorkerMessage ParseWorkerMessage(const std::string& line) {
+  const std::optional<json> parsed = ObjectOf(line);
+  if (!parsed) return WorkerMessage{};
   try {
-    return ParseMessage(line);
+    return ParseMessage(*parsed);
   } catch (const json::exception&) {
-    return WorkerMessage{};  // a field of the wrong type
+    return WorkerMessage{};  // a field missing or of the wrong type
   }
 }
 
 std::optional<std::vector<std::filesystem::path>> ParseAnimationsMessage(const std::string& line) {
-  const json parsed = json::parse(line, nullptr, false);
-  if (!parsed.is_object() || !parsed.contains("animations")) return std::nullopt;
-  std::optional<std::vector<std::string>> paths = DecodedList(parsed.at("animations"));
-  if (!paths) return std::nullopt;
-  std::vector<std::filesystem::path> files;
-  for (const std::string& path : *paths) files.push_back(PathFromText(path));
-  return files;
+  const std::optional<json> parsed = ObjectOf(line);
+  try {
+    if (parsed && parsed->contains("animations")) {
+      return parsed->at("animations").get<std::vector<std::filesystem::path>>();
+    }
+  } catch (const json::exception&) {
+  }
+  return std::nullopt;
 }
 
 std::optional<ModelRequest> ParseModelRequest(const std::string& line) {
-  const json parsed = json::parse(line, nullptr, false);
-  if (!parsed.is_object()) return std::nullopt;
-  std::optional<std::string> model = EncodedField(parsed, "model"),
-                             output = EncodedField(parsed, "output");
-  if (!model || !output) return std::nullopt;
-  return ModelRequest{PathFromText(*model), PathFromText(*output)};
+  const std::optional<json> parsed = ObjectOf(line);
+  try {
+    if (parsed) {
+      return ModelRequest{parsed->at("model").get<std::filesystem::path>(),
+                          parsed->at("output").get<std::filesystem::path>()};
+    }
+  } catch (const json::exception&) {
+  }
+  return std::nullopt;
 }
 
 std::optional<std::filesystem::path> ParseFileRequest(const std::string& line) {
-  const json parsed = json::parse(line, nullptr, false);
-  if (!parsed.is_object()) return std::nullopt;
-  std::optional<std::string> file = EncodedField(parsed, "file");
-  if (!file) return std::nullopt;
-  return PathFromText(*file);
+  const std::optional<json> parsed = ObjectOf(line);
+  try {
+    if (parsed) return parsed->at("file").get<std::filesystem::path>();
+  } catch (const json::exception&) {
+  }
+  return std::nullopt;
 }
 
 }  // namespace vexmara::cli::batch

@@ -1,15 +1,21 @@
-// The messages between the batch and its workers: one JSON object a line. Paths and bone names
-// are bytes that need not be UTF-8 and must arrive exactly as they are, so they travel
-// percent-encoded (EncodeBytes); every other text is UTF-8, with bytes that are not made into
-// U+FFFD. A path's bytes are its UTF-8 text (path_text.h): on Windows, UTF-8 from its UTF-16.
+// What the batch and its workers say to each other. A model worker is started with its settings
+// as one JSON argument; then each side writes one JSON object a line. Paths and bone names are
+// bytes that need not be UTF-8 and must arrive exactly as they are, so they travel
+// percent-encoded (text/json_text.h); every other text is UTF-8, with bytes that are not made
+// into U+FFFD. A path's bytes are its UTF-8 text (path_text.h): on Windows, UTF-8 from its UTF-16.
 //
+//   model worker settings: {"settings": {"library": path, "choices": {"swapModel": bool,
+//       "submeshesAsGroups": bool, "extractAlphaMaps": bool, "textureFolder": path},
+//       "externalImages": bool}, "pickAnimations": bool}
 //   batch -> model worker, for each model:  {"model": path, "output": path}
 //   model worker -> batch, after the read, when the batch picks animation files:
 //       {"bones": [name...]}
 //   batch -> model worker, in answer:  {"animations": [path...]}
-//   model worker -> batch, at the end: {"result": {"converted": bool, "error": text,
-//       "warnings": [text...], "counts": {"materials": n, "groups": n, "vertices": n,
-//       "meshes": n, "bones": n, "animations": n}}}
+//   model worker -> batch, at the end: {"result": {"code": "converted" | "library failed" |
+//       "read failed" | ..., "message": text, "warnings": [text...], "counts": {"materials": n,
+//       "groups": n, "vertices": n, "meshes": n, "bones": n, "animations": n}, "textures":
+//       [{"material": text, "texture": text}...], "animationNames": [text...],
+//       "animationFiles": [path...]}}
 //   batch -> animation worker, for each file: {"file": path}
 //   animation worker -> batch, in answer:
 //       {"read": "complete" | "rejected" | "unreadable", "tracks": [name...]}
@@ -18,39 +24,42 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "cli/name_exports.h"
+#include "cli/convert/conversion.h"
+#include "cli/convert/dialog_choices.h"
+#include "cli/convert/library_exports.h"
 
 namespace vexmara::cli::batch {
 
-// Every byte outside printable ASCII, and "%" itself, as "%XX".
-std::string EncodeBytes(std::string_view bytes);
-std::optional<std::string> DecodeBytes(std::string_view text);
-
-struct ModelCounts {
-  int materials = 0;
-  int groups = 0;
-  int vertices = 0;
-  int meshes = 0;
-  int bones = 0;
-  int animations = 0;
+// What a model worker is told when it starts.
+struct ModelWorkerSettings {
+  ConvertSettings settings;
+  bool pickAnimations =
+      false;  // ask the batch for animation files once the model's bones are known
 };
 
-struct ModelResult {
-  bool converted = false;
-  std::string error;  // why not: the plug-in's error text, or what else went wrong
+// What a model worker says of one model.
+struct ModelResult : host::Result<ConvertCode> {
   std::vector<std::string> warnings;
-  ModelCounts counts;
+  SceneCounts counts;
+  std::vector<MaterialTexture> textures;
+  std::vector<std::string> animationNames;  // of the glTF, with the file each was made from
+  std::vector<std::filesystem::path> animationFiles;
 };
+
+// The fields of a model's result that its conversion gave.
+ModelResult ModelResultOf(ConvertResult converted);
 
 struct ModelRequest {
   std::filesystem::path model;
   std::filesystem::path output;
 };
+
+std::string SettingsArgument(const ModelWorkerSettings& settings);
+std::optional<ModelWorkerSettings> ParseSettings(const std::string& argument);
 
 std::string ModelRequestMessage(const ModelRequest& request);
 std::string FileRequestMessage(const std::filesystem::path& file);
@@ -72,8 +81,5 @@ WorkerMessage ParseWorkerMessage(const std::string& line);
 std::optional<std::vector<std::filesystem::path>> ParseAnimationsMessage(const std::string& line);
 std::optional<ModelRequest> ParseModelRequest(const std::string& line);
 std::optional<std::filesystem::path> ParseFileRequest(const std::string& line);
-
-// JSON text, with every text that is not UTF-8 mended to U+FFFD rather than refused.
-std::string JsonText(const nlohmann::json& value, int indent = -1);
 
 }  // namespace vexmara::cli::batch

@@ -1,7 +1,6 @@
 #include "cli/batch/report.h"
 
-#include "cli/output_files.h"
-#include "cli/path_text.h"
+#include "cli/text/path_text.h"
 
 namespace vexmara::cli::batch {
 namespace {
@@ -20,8 +19,9 @@ const char* StatusName(ModelStatus status) {
   return "not run";
 }
 
-json CoverageJson(const BatchRun& run, const Coverage& coverage, int bones, bool attached) {
-  json entry{{"file", PathText(run.animations.Files()[std::size_t(coverage.file)].shown)},
+json CoverageJson(const std::vector<AnimationFile>& files, const Coverage& coverage, int bones,
+                  bool attached) {
+  json entry{{"file", PathText(files[std::size_t(coverage.file)].shown)},
              {"tracks", coverage.tracks},
              {"bonesNamed", coverage.bonesNamed},
              {"coverage", bones > 0 ? double(coverage.bonesNamed) / bones : 0.0}};
@@ -29,20 +29,34 @@ json CoverageJson(const BatchRun& run, const Coverage& coverage, int bones, bool
   return entry;
 }
 
-json ModelJson(const BatchRun& run, const ModelTask& model) {
-  const ModelCounts& c = model.counts;
+}  // namespace
+
+json ModelJson(const ModelTask& model, const std::vector<AnimationFile>& files) {
+  const ModelResult& result = model.result;
+  const SceneCounts& c = result.counts;
   json attached = json::array(), closest = json::array();
   for (const Coverage& coverage : model.animations.attached) {
-    attached.push_back(CoverageJson(run, coverage, model.animations.bones, true));
+    attached.push_back(CoverageJson(files, coverage, model.animations.bones, true));
   }
   for (const Coverage& coverage : model.animations.closest) {
-    closest.push_back(CoverageJson(run, coverage, model.animations.bones, false));
+    closest.push_back(CoverageJson(files, coverage, model.animations.bones, false));
+  }
+  json materials = json::array();
+  for (const MaterialTexture& texture : result.textures) {
+    materials.push_back(
+        {{"name", texture.material}, {"texture", texture.texture}, {"missing", texture.missing}});
+  }
+  json animations = json::array();
+  for (std::size_t a = 0; a < result.animationNames.size(); ++a) {
+    const std::filesystem::path file =
+        a < result.animationFiles.size() ? result.animationFiles[a] : std::filesystem::path();
+    animations.push_back({{"name", result.animationNames[a]}, {"file", PathText(file)}});
   }
   json entry{{"input", PathText(model.shownInput)},
              {"output", PathText(model.shownOutput)},
              {"status", StatusName(model.status)},
              {"error", model.error},
-             {"warnings", model.warnings},
+             {"warnings", result.warnings},
              {"counts",
               {{"meshes", c.meshes},
                {"vertices", c.vertices},
@@ -50,27 +64,33 @@ json ModelJson(const BatchRun& run, const ModelTask& model) {
                {"animations", c.animations},
                {"materials", c.materials},
                {"groups", c.groups}}},
+             {"materials", materials},
              {"animations", attached},
              {"closestLeftOut", closest},
+             {"gltfAnimations", animations},
              {"seconds", model.seconds}};
   if (!model.workerOutput.empty()) entry["workerOutput"] = model.workerOutput;
   return entry;
 }
 
-}  // namespace
+json AnimationFilesJson(const std::vector<AnimationFile>& files) {
+  json entries = json::array();
+  for (const AnimationFile& file : files) {
+    entries.push_back({{"file", PathText(file.shown)},
+                       {"status", file.usable ? "read" : "unusable"},
+                       {"tracks", file.trackNames.size()},
+                       {"problem", file.problem}});
+  }
+  return entries;
+}
 
 json ReportJson(const BatchRun& run) {
   json inputs = json::array();
   for (const std::filesystem::path& input : run.options.inputs) inputs.push_back(PathText(input));
   json models = json::array();
-  for (const ModelTask& model : run.models) models.push_back(ModelJson(run, model));
-  json animations = json::array();
-  for (const AnimationFile& file : run.animations.Files()) {
-    animations.push_back({{"file", PathText(file.shown)},
-                          {"status", file.usable ? "read" : "unusable"},
-                          {"tracks", file.trackNames.size()},
-                          {"problem", file.problem}});
-  }
+  for (const ModelTask& model : run.models)
+    models.push_back(ModelJson(model, run.animations.Files()));
+  const json animations = AnimationFilesJson(run.animations.Files());
   json folders = json::array();
   for (const FolderFailure& failure : run.folderFailures) {
     folders.push_back({{"folder", PathText(failure.folder)}, {"reason", failure.reason}});
@@ -89,16 +109,4 @@ json ReportJson(const BatchRun& run) {
               {"animationFiles", animations},
               {"foldersNotListed", folders}};
 }
-
-bool WriteReportFile(const std::filesystem::path& path, const std::string& text,
-                     std::string* reason) {
-  std::error_code made;
-  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), made);
-  // Whole or not at all, as every output: a report cut short would read as a shorter batch.
-  OutputFiles file;
-  if (file.Begin(path) && file.Write(text.data(), text.size()) && file.Commit()) return true;
-  *reason = file.Reason();
-  return false;
-}
-
 }  // namespace vexmara::cli::batch

@@ -15,9 +15,9 @@ namespace vexmara::cli::batch {
 
 nlohmann::json ReportJson(const BatchRun& run);
 
-// Writes the report's text: the one place where the batch writes a file of its own. False,
-// with the reason, when it could not be written whole.
-bool WriteReportFile(const std::filesystem::path& path, const std::string& text,
-                     std::string* reason);
+// One model's entry of a report, whose coverage entries name the animation files of `files`.
+nlohmann::json ModelJson(const ModelTask& model, const std::vector<AnimationFile>& files);
+// What the read of each animation file gave.
+nlohmann::json AnimationFilesJson(const std::vector<AnimationFile>& files);
 
 }  // namespace vexmara::cli::batch

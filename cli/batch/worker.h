@@ -1,12 +1,9 @@
 // The hidden modes in which vexmara-import runs as a worker of a folder batch: one that converts
 // models, and one that reads the track names of animation files, each one file at a time as the
-// batch asks for it (protocol.h), through its standard input and output. A model worker keeps
-// the plug-in library loaded from one model to the next, as a host does, and sets back the
-// choices its dialog keeps before each one, so that every import starts as in a freshly loaded
-// plug-in; after a model that failed it loads the library afresh. A crash or a hang costs the
-// batch the file being done. Workers live for many files because a fresh process costs more
-// than the work: here the pages of a model's import faulted in anew took longer than the import
-// itself, and unloading the library for every model cost two workers a tenth of their time.
+// batch asks for it (protocol.h), through its standard input and output. A crash or a hang costs
+// the batch the file being done. A model worker converts one model after another through one
+// Converter, which keeps the plug-in library loaded; after a model that failed it loads the
+// library afresh. (Why workers live for many files: README, Performance.)
 #pragma once
 
 #include <filesystem>
@@ -14,19 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace vexmara::cli::batch {
+#include "cli/batch/protocol.h"
 
-// What a model worker is told.
-struct ModelWorkerSettings {
-  std::filesystem::path library;
-  std::optional<std::filesystem::path> textureDirectory;
-  bool noSwap = false;
-  bool groups = false;
-  bool alphaMaps = false;
-  bool externalImages = false;
-  bool pickAnimations =
-      false;  // ask the batch for animation files once the model's bones are known
-};
+namespace vexmara::cli::batch {
 
 // The arguments (after the program) that start a worker.
 std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& settings);

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/batch/animation_match.h"
-#include "cli/batch/folder_walk.h"
 #include "cli/batch/progress.h"
 #include "cli/batch/protocol.h"
+#include "cli/convert/animation_match.h"
+#include "cli/files/folder_walk.h"
 #include "deep_folder.h"
 #include "scratch_folder.h"
 
@@ -20,9 +20,9 @@ namespace vexmara::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using cli::batch::AnimationCatalogue;
-using cli::batch::AnimationFile;
-using cli::batch::Coverage;
+using cli::AnimationCatalogue;
+using cli::AnimationFile;
+using cli::Coverage;
 
 AnimationFile File(const std::string& path, std::vector<std::string> tracks,
                    bool forEveryModel = true) {
@@ -77,7 +77,7 @@ TEST(AnimationMatch, AFileIsAttachedWhenEveryTrackNamesABoneAndHalfTheBonesAreNa
 }
 
 TEST(AnimationMatch, OnlyAsciiLettersFoldAsInTheImportsComparison) {
-  EXPECT_EQ(cli::batch::FoldName("Bip01 L-Arm_Ä"), "bip01 l-arm_Ä");
+  EXPECT_EQ(cli::FoldName("Bip01 L-Arm_Ä"), "bip01 l-arm_Ä");
   AnimationCatalogue catalogue;
   catalogue.SetFiles({File("/a/umlaut.ani", {"\xC3\xA4rm"})});  // "ärm"
   EXPECT_TRUE(catalogue.Match({"\xC3\x84rm"}, "/a").attached.empty())
@@ -139,12 +139,12 @@ TEST(AnimationMatch, AFileBesideModelsServesOnlyTheModelsAboveIt) {
 TEST(WorkerMessages, BytesTravelExactlyWhateverTheyAre) {
   std::string every;
   for (int byte = 0; byte < 256; ++byte) every += char(byte);
-  const std::string encoded = cli::batch::EncodeBytes(every);
+  const std::string encoded = cli::EncodeBytes(every);
   for (char c : encoded) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "printable ASCII only";
-  EXPECT_EQ(cli::batch::DecodeBytes(encoded), every);
-  EXPECT_EQ(cli::batch::EncodeBytes("bone_1 %"), "bone_1 %25");
+  EXPECT_EQ(cli::DecodeBytes(encoded), every);
+  EXPECT_EQ(cli::EncodeBytes("bone_1 %"), "bone_1 %25");
   for (const char* broken : {"%", "%4", "%G1", "a%zz"})
-    EXPECT_FALSE(cli::batch::DecodeBytes(broken)) << broken;
+    EXPECT_FALSE(cli::DecodeBytes(broken)) << broken;
 }
 
 TEST(WorkerMessages, EveryMessageReadsBackAsItWasSent) {
@@ -161,16 +161,25 @@ TEST(WorkerMessages, EveryMessageReadsBackAsItWasSent) {
   EXPECT_EQ(read.names, names);
 
   cli::batch::ModelResult result;
-  result.error = "No geometry or bones found.";
+  result.code = cli::ConvertCode::ReadFailed;
+  result.message = "No geometry or bones found.";
   result.warnings = {"material \"a\": x.tex cannot be decoded"};
   result.counts = {2, 3, 234, 4, 5, 6};
+  result.textures = {{"stone", "/game/stone.dds", false}, {"moss", "", true}};
+  result.animationNames = {"walk"};
+  result.animationFiles = {"/game/\xE9t\xE9/walk.ani"};
   const WorkerMessage ended = cli::batch::ParseWorkerMessage(cli::batch::ResultMessage(result));
   ASSERT_EQ(ended.kind, WorkerMessage::Kind::Result);
-  EXPECT_FALSE(ended.result.converted);
-  EXPECT_EQ(ended.result.error, result.error);
+  EXPECT_EQ(ended.result.code, cli::ConvertCode::ReadFailed);
+  EXPECT_EQ(ended.result.message, result.message);
   EXPECT_EQ(ended.result.warnings, result.warnings);
   EXPECT_EQ(ended.result.counts.vertices, 234);
   EXPECT_EQ(ended.result.counts.animations, 6);
+  ASSERT_EQ(ended.result.textures.size(), 2u);
+  EXPECT_EQ(ended.result.textures[0].texture, "/game/stone.dds");
+  EXPECT_TRUE(ended.result.textures[1].missing);
+  EXPECT_EQ(ended.result.animationNames, result.animationNames);
+  EXPECT_EQ(ended.result.animationFiles, result.animationFiles);
 
   const std::vector<fs::path> files = {"/game/\xE9t\xE9/walk.ani", "/game/run.ani"};
   EXPECT_EQ(cli::batch::ParseAnimationsMessage(cli::batch::AnimationsMessage(files)), files);
@@ -178,13 +187,37 @@ TEST(WorkerMessages, EveryMessageReadsBackAsItWasSent) {
 
 TEST(WorkerMessages, ALineThatIsNoMessageIsRefusedWithoutThrowing) {
   using cli::batch::WorkerMessage;
-  for (const char* line :
-       {"", "hello", "[1, 2]", R"({"bones": "x"})", R"({"bones": ["%G0"]})", R"({"tracks": ["a"]})",
-        R"({"result": {"converted": "yes"}})", R"({"other": 1})"}) {
+  for (const char* line : {"", "hello", "[1, 2]", R"({"bones": "x"})", R"({"bones": ["%G0"]})",
+                           R"({"tracks": ["a"]})", R"({"result": {"converted": "yes"}})",
+                           R"({"result": {"code": "exploded"}})", R"({"other": 1})"}) {
     EXPECT_EQ(cli::batch::ParseWorkerMessage(line).kind, WorkerMessage::Kind::Invalid) << line;
   }
   EXPECT_FALSE(cli::batch::ParseAnimationsMessage(R"({"animations": [1]})"));
   EXPECT_FALSE(cli::batch::ParseAnimationsMessage("not json"));
+}
+
+TEST(WorkerMessages, AModelWorkersSettingsArriveAsTheBatchHadThem) {
+  cli::batch::ModelWorkerSettings settings;
+  settings.settings.library = "/opt/vexmara/vexmara_64.so";
+  settings.settings.choices.swapModel = false;
+  settings.settings.choices.extractAlphaMaps = true;
+  settings.settings.choices.textureFolder = "/game/\xE9t\xE9 textures";  // Latin-1, not UTF-8
+  settings.settings.externalImages = true;
+  settings.pickAnimations = true;
+  const auto parsed = cli::batch::ParseSettings(cli::batch::SettingsArgument(settings));
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->settings.library, settings.settings.library);
+  const cli::DialogChoices& choices = parsed->settings.choices;
+  EXPECT_FALSE(choices.swapModel);
+  EXPECT_FALSE(choices.submeshesAsGroups);
+  EXPECT_TRUE(choices.extractAlphaMaps);
+  EXPECT_EQ(choices.textureFolder, settings.settings.choices.textureFolder);
+  EXPECT_TRUE(parsed->settings.externalImages);
+  EXPECT_TRUE(parsed->pickAnimations);
+  for (const char* broken : {"", "[]", R"({"settings": {"choices": {"swapModel": 3}}})",
+                             R"({"settings": {"library": "%G0"}})"}) {
+    EXPECT_FALSE(cli::batch::ParseSettings(broken)) << broken;
+  }
 }
 
 class FolderWalk : public ::testing::Test {
@@ -196,9 +229,9 @@ class FolderWalk : public ::testing::Test {
     std::ofstream(root_ / relative) << "x";
   }
 
-  static std::vector<std::string> Relative(const std::vector<cli::batch::FoundFile>& files) {
+  static std::vector<std::string> Relative(const std::vector<cli::FoundFile>& files) {
     std::vector<std::string> paths;
-    for (const cli::batch::FoundFile& file : files) paths.push_back(file.relative.string());
+    for (const cli::FoundFile& file : files) paths.push_back(file.relative.string());
     return paths;
   }
 
@@ -212,8 +245,8 @@ TEST_F(FolderWalk, FindsModelsAndAnimationsInAnyLetterCaseBelowTheRoot) {
         "run.ani", "notes.txt", "app", ".app", "orc.app.bak", "chars/folder.app/x.tex"}) {
     Touch(file);
   }
-  cli::batch::WalkResult found;
-  cli::batch::FolderWalk walk;
+  cli::WalkResult found;
+  cli::FolderWalk walk;
   walk.Walk(root_, &found);
   EXPECT_EQ(
       Relative(found.models),
@@ -230,12 +263,12 @@ TEST_F(FolderWalk, SkippedFoldersAndFoldersReachedTwiceAreNotEntered) {
   fs::create_directories(root_ / "in/sub");
   fs::create_directory_symlink(root_ / "in", root_ / "in/sub/loop");     // a link back up: a loop
   fs::create_directory_symlink(root_ / "elsewhere", root_ / "in/gone");  // leads nowhere
-  cli::batch::FileIdentity out;
-  std::string reason;
-  ASSERT_TRUE(cli::batch::IdentifyFolder(root_ / "in/out", &out, &reason)) << reason;
+  cli::FileIdentity out;
+  const cli::FileResult identified = cli::IdentifyFolder(root_ / "in/out", &out);
+  ASSERT_TRUE(identified.ok()) << identified.message;
 
-  cli::batch::WalkResult found;
-  cli::batch::FolderWalk walk;
+  cli::WalkResult found;
+  cli::FolderWalk walk;
   walk.Skip(out);
   walk.Walk(root_ / "in", &found);
   EXPECT_EQ(Relative(found.models), (std::vector<std::string>{"a.app"}));
@@ -248,15 +281,15 @@ TEST_F(FolderWalk, AFolderThatCannotBeListedIsReportedAndTheRestIsWalked) {
   Touch("a.app");
   ASSERT_FALSE(MakeFolderTooDeepToList(root_).empty());
 
-  cli::batch::WalkResult found;
-  cli::batch::FolderWalk walk;
+  cli::WalkResult found;
+  cli::FolderWalk walk;
   walk.Walk(root_, &found);
   EXPECT_EQ(Relative(found.models), (std::vector<std::string>{"a.app"}));
   ASSERT_EQ(found.failures.size(), 1u);
   EXPECT_EQ(found.failures[0].reason, "File name too long");
   EXPECT_GE(found.failures[0].folder.native().size(), std::size_t(4096));
 
-  cli::batch::WalkResult missing;
+  cli::WalkResult missing;
   walk.Walk(root_ / "no-such-folder", &missing);
   ASSERT_EQ(missing.failures.size(), 1u);
   EXPECT_EQ(missing.failures[0].reason, "No such file or directory");

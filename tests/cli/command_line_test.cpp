@@ -30,45 +30,68 @@ Parsed Parse(std::vector<std::string> arguments) {
 
 TEST(CommandLine, EveryOptionReachesTheRequest) {
   const std::string here = ::testing::TempDir();
-  const Parsed parsed =
-      Parse({"models/hero.app", "--anim", "walk.ani", "--no-swap", "--anim", "run one.ani",
-             "--textures", here, "--groups", "--alpha", "-o", "out/hero.GLTF", "--external-images",
-             "--json", "scene.json", "--plugin", "other.so"});
-  ASSERT_TRUE(parsed.result.line) << parsed.err;
-  const cli::CommandLine& line = *parsed.result.line;
-  EXPECT_EQ(line.request.model, "models/hero.app");
-  EXPECT_EQ(line.request.animations,
-            (std::vector<std::filesystem::path>{"walk.ani", "run one.ani"}));
-  ASSERT_TRUE(line.request.textureDirectory);
-  EXPECT_EQ(*line.request.textureDirectory, here);
-  EXPECT_TRUE(line.request.noSwap);
-  EXPECT_TRUE(line.request.groups);
-  EXPECT_TRUE(line.request.alphaMaps);
+  const Parsed parsed = Parse({"models/hero.app",
+                               "--anim",
+                               "walk.ani",
+                               "--no-swap",
+                               "--anim",
+                               "run one.ani",
+                               "--textures",
+                               here,
+                               "--groups",
+                               "--alpha",
+                               "-o",
+                               "out/hero.GLTF",
+                               "--external-images",
+                               "--json",
+                               "scene.json",
+                               "--plugin",
+                               "other.so",
+                               "--anims",
+                               here,
+                               "--anims",
+                               "auto",
+                               "--report",
+                               "r.json"});
+  ASSERT_TRUE(parsed.result.line && parsed.result.line->model) << parsed.err;
+  const cli::ModelCommand& line = *parsed.result.line->model;
+  EXPECT_EQ(line.model, "models/hero.app");
+  EXPECT_EQ(line.animations, (std::vector<std::filesystem::path>{"walk.ani", "run one.ani"}));
+  EXPECT_EQ(line.settings.choices.textureFolder, here);
+  EXPECT_FALSE(line.settings.choices.swapModel);
+  EXPECT_TRUE(line.settings.choices.submeshesAsGroups);
+  EXPECT_TRUE(line.settings.choices.extractAlphaMaps);
   EXPECT_EQ(line.output, std::filesystem::path("out/hero.GLTF"));
-  EXPECT_TRUE(line.externalImages);
+  EXPECT_TRUE(line.settings.externalImages);
   EXPECT_EQ(line.json, std::filesystem::path("scene.json"));
-  EXPECT_EQ(line.request.library, "other.so");
+  EXPECT_EQ(line.settings.library, "other.so");
+  EXPECT_EQ(line.animationFolders, (std::vector<std::filesystem::path>{here}));
+  EXPECT_TRUE(line.animationsBesideModel);
+  EXPECT_EQ(line.report, std::filesystem::path("r.json"));
 }
 
 TEST(CommandLine, WithoutOptionsTheBoxesKeepTheirDefaultsAndNothingIsWritten) {
   const Parsed parsed = Parse({"hero.app"});
-  ASSERT_TRUE(parsed.result.line) << parsed.err;
-  const cli::CommandLine& line = *parsed.result.line;
-  EXPECT_FALSE(line.request.noSwap);
-  EXPECT_FALSE(line.request.groups);
-  EXPECT_FALSE(line.request.alphaMaps);
-  EXPECT_TRUE(line.request.animations.empty());
-  EXPECT_FALSE(line.request.textureDirectory);
+  ASSERT_TRUE(parsed.result.line && parsed.result.line->model) << parsed.err;
+  const cli::ModelCommand& line = *parsed.result.line->model;
+  EXPECT_TRUE(line.settings.choices.swapModel);
+  EXPECT_FALSE(line.settings.choices.submeshesAsGroups);
+  EXPECT_FALSE(line.settings.choices.extractAlphaMaps);
+  EXPECT_TRUE(line.animations.empty());
+  EXPECT_TRUE(line.settings.choices.textureFolder.empty());
   EXPECT_FALSE(line.output);
-  EXPECT_FALSE(line.externalImages);
+  EXPECT_FALSE(line.settings.externalImages);
   EXPECT_FALSE(line.json);
-  EXPECT_EQ(line.request.library, "/opt/lib/vexmara_64.so");
+  EXPECT_FALSE(line.report);
+  EXPECT_TRUE(line.animationFolders.empty());
+  EXPECT_FALSE(line.animationsBesideModel);
+  EXPECT_EQ(line.settings.library, "/opt/lib/vexmara_64.so");
 }
 
 TEST(CommandLine, HelpListsEveryOptionAndExitsWithZero) {
   const Parsed parsed = Parse({"--help"});
   EXPECT_FALSE(parsed.result.line);
-  EXPECT_EQ(parsed.result.exitCode, 0);
+  EXPECT_EQ(parsed.result.exitCode, cli::ExitCode::Success);
   for (const char* option :
        {"MODEL.app", "--anim", "--textures", "--no-swap", "--groups", "--alpha", "-o",
         "--external-images", "--json", "--plugin", "Exit codes"}) {
@@ -102,8 +125,8 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
       {{here, "-o", "out", "--timeout", "-1"}, "--timeout"},
       {{here, "-o", "out", "--format", "fbx"}, "--format"},
       {{"hero.app", "--jobs", "2"}, "--jobs is for folders"},
-      {{"hero.app", "--anims", "auto"}, "--anims is for folders"},
-      {{"hero.app", "--report", "r.json"}, "--report is for folders"},
+      {{"hero.app", "--format", "gltf"}, "--format is for folders"},
+      {{"hero.app", "--anims", "/no/such/folder/at/all"}, "/no/such/folder/at/all"},
       {{"/no/such/folder", "-o", "out"},
        ".glb or .gltf (or be a folder, with folders as input: /no/such/folder is none)"},
   };
@@ -111,7 +134,7 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
     const Parsed parsed = Parse(c.arguments);
     SCOPED_TRACE(parsed.err);
     EXPECT_FALSE(parsed.result.line);
-    EXPECT_EQ(parsed.result.exitCode, 2);
+    EXPECT_EQ(parsed.result.exitCode, cli::ExitCode::Usage);
     EXPECT_NE(parsed.err.find(c.said), std::string::npos);
     EXPECT_NE(parsed.err.find("--help"), std::string::npos);
   }
@@ -134,9 +157,10 @@ TEST(CommandLine, FoldersAsInputMakeABatchWithItsOptions) {
   EXPECT_EQ(batch.jobs, 3);
   EXPECT_DOUBLE_EQ(batch.timeoutSeconds, 2.5);
   EXPECT_EQ(batch.report, std::filesystem::path("r.json"));
-  EXPECT_TRUE(batch.noSwap && batch.groups && batch.alphaMaps);
-  EXPECT_EQ(batch.textureDirectory, std::filesystem::path(here));
-  EXPECT_EQ(batch.library, "/opt/lib/vexmara_64.so");
+  const cli::DialogChoices& choices = batch.settings.choices;
+  EXPECT_TRUE(!choices.swapModel && choices.submeshesAsGroups && choices.extractAlphaMaps);
+  EXPECT_EQ(choices.textureFolder, std::filesystem::path(here));
+  EXPECT_EQ(batch.settings.library, "/opt/lib/vexmara_64.so");
 
   const Parsed plain = Parse({here, "-o", "out"});
   ASSERT_TRUE(plain.result.line && plain.result.line->batch) << plain.err;

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "cli/dialog_exports.h"
-#include "cli/import_session.h"
+#include "cli/convert/library_exports.h"
+#include "cli/text/path_text.h"
 #include "host/host.h"
 #include "host/plugin_library.h"
 #include "scratch_folder.h"
@@ -23,9 +23,10 @@ class DialogTexts : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = scratch_.path();
-    ASSERT_TRUE(library_.Load(VEXMARA_PLUGIN_PATH)) << library_.LoadError();
-    std::string error;
-    ASSERT_TRUE(exports_.Find(library_.Instance(), &error)) << error;
+    const auto libraryLoaded = library_.Load(VEXMARA_PLUGIN_PATH);
+    ASSERT_TRUE(libraryLoaded.ok()) << libraryLoaded.message;
+    const auto found = exports_.Find(library_.Instance());
+    ASSERT_TRUE(found.ok()) << found.message;
     text_ =
         reinterpret_cast<cli::GetDialogTextFunction>(dlsym(library_.Instance(), "GetDialogText"));
     line_ = reinterpret_cast<cli::GetDialogListLineFunction>(
@@ -61,7 +62,7 @@ class DialogTexts : public ::testing::Test {
   fs::path folder_, model_;
   host::PluginLibrary library_;
   host::Host host_;
-  cli::DialogExports exports_;
+  cli::LibraryExports exports_;
   cli::GetDialogTextFunction text_ = nullptr;
   cli::GetDialogListLineFunction line_ = nullptr;
   cli::GetDialogCheckFunction check_ = nullptr;
@@ -81,18 +82,18 @@ TEST_F(DialogTexts, HandOutEveryControlOfTheLastDialog) {
 
   const cli::DialogTexts texts = exports_.Texts();
   ASSERT_TRUE(texts.shown);
-  EXPECT_EQ(texts.geosets, u"2");
-  EXPECT_EQ(texts.materials, u"2");
-  EXPECT_EQ(texts.bones, u"4");
-  EXPECT_EQ(texts.textureCount, u"2");
-  EXPECT_EQ(texts.textureDirectory, cli::WidePath(folder_) + u"/");
-  EXPECT_EQ(texts.animationFiles, cli::WidePath(folder_ / "walk.ani"));
-  EXPECT_EQ(texts.textureLines, (std::vector<std::u16string>{u"stone.tex", u"material_1*"}));
+  EXPECT_EQ(texts.geosets, "2");
+  EXPECT_EQ(texts.materials, "2");
+  EXPECT_EQ(texts.bones, "4");
+  EXPECT_EQ(texts.textureCount, "2");
+  EXPECT_EQ(texts.textureDirectory, cli::PathText(folder_) + "/");
+  EXPECT_EQ(texts.animationFiles, cli::PathText(folder_ / "walk.ani"));
+  EXPECT_EQ(texts.textureLines, (std::vector<std::string>{"stone.tex", "material_1*"}));
   EXPECT_EQ(texts.swapModel, 1);
   EXPECT_EQ(texts.submeshesAsGroups, 0);
   EXPECT_EQ(texts.extractAlphaMaps, 1);
-  EXPECT_NE(texts.vertices, u"0");
-  EXPECT_NE(texts.triangles, u"0");
+  EXPECT_NE(texts.vertices, "0");
+  EXPECT_NE(texts.triangles, "0");
 
   // Ids that name no control of the kind asked for, and lines past the list.
   EXPECT_EQ(text_(3031, nullptr, 0), -1);
@@ -136,8 +137,8 @@ TEST_F(DialogTexts, TheChoicesKeptFromTheLastImportGoBackToTheirLoadValuesOnRese
   exports_.ClearAnswers();
   ASSERT_EQ(ImportWith({}), 1);
   const cli::DialogTexts kept = exports_.Texts();
-  EXPECT_EQ(kept.textureDirectory, *turned.textureDirectory);
-  EXPECT_EQ(kept.textureLines, (std::vector<std::u16string>{u"material_0*", u"material_1*"}));
+  EXPECT_EQ(kept.textureDirectory, cli::PathText(folder_ / "elsewhere") + "/");
+  EXPECT_EQ(kept.textureLines, (std::vector<std::string>{"material_0*", "material_1*"}));
   EXPECT_EQ(
       (std::vector<std::int32_t>{kept.swapModel, kept.submeshesAsGroups, kept.extractAlphaMaps}),
       (std::vector<std::int32_t>{0, 1, 1}));
@@ -147,8 +148,8 @@ TEST_F(DialogTexts, TheChoicesKeptFromTheLastImportGoBackToTheirLoadValuesOnRese
   exports_.ResetOptions();
   ASSERT_EQ(ImportWith({}), 1);
   const cli::DialogTexts fresh = exports_.Texts();
-  EXPECT_EQ(fresh.textureDirectory, cli::WidePath(folder_) + u"/");
-  EXPECT_EQ(fresh.textureLines, (std::vector<std::u16string>{u"stone.tex", u"material_1*"}));
+  EXPECT_EQ(fresh.textureDirectory, cli::PathText(folder_) + "/");
+  EXPECT_EQ(fresh.textureLines, (std::vector<std::string>{"stone.tex", "material_1*"}));
   EXPECT_EQ(
       (std::vector<std::int32_t>{fresh.swapModel, fresh.submeshesAsGroups, fresh.extractAlphaMaps}),
       (std::vector<std::int32_t>{1, 0, 0}));

@@ -10,8 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "cli/gltf_file.h"
-#include "cli/importer.h"
+#include "cli/convert/host_codec.h"
+#include "cli/files/output_files.h"
+#include "cli/gltf/file.h"
 #include "gltf_test_support.h"
 #include "host/image_codec.h"
 #include "scratch_folder.h"
@@ -31,9 +32,9 @@ using Joints8 = std::array<std::uint8_t, 4>;
 
 TEST(GltfMeshes, SplitsAVertexWhoseCornersCarryDifferentTextureCoordinates) {
   SceneSnapshot scene;
-  scene.materials = {Material(u"m")};
-  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(1, 1, 0), Vertex(0, 1, 0)};
-  host::MeshView mesh;
+  scene.materials = {Material("m")};
+  SetVertices(scene, {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(1, 1, 0), Vertex(0, 1, 0)});
+  cli::SnapshotMesh mesh;
   // Vertex 2 is used by both faces, with different coordinates; vertex 0 with the same ones.
   mesh.faces = {Face(0, {0, 1, 2}, {{{0, 0}, {1, 0}, {1, 1}}}),
                 Face(0, {0, 2, 3}, {{{0, 0}, {0.5f, 3}, {0, 1}}})};
@@ -64,14 +65,14 @@ TEST(GltfMeshes, SplitsAVertexWhoseCornersCarryDifferentTextureCoordinates) {
 
 TEST(GltfMeshes, MakesOnePrimitivePerMaterialAndOneNodePerMesh) {
   SceneSnapshot scene;
-  scene.materials = {Material(u"a"), Material(u"b")};
-  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
-  host::MeshView first;
+  scene.materials = {Material("a"), Material("b")};
+  SetVertices(scene, {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)});
+  cli::SnapshotMesh first;
   // Material 1, then 0, then -1 (no material) and 7 (beyond the list) which both mean none.
   first.faces = {Face(1, {0, 1, 2}), Face(0, {0, 1, 2}), Face(1, {2, 1, 0}), Face(-1, {0, 1, 2}),
                  Face(7, {1, 2, 0})};
-  host::MeshView empty;  // an empty submesh gives a host mesh without faces
-  host::MeshView second;
+  cli::SnapshotMesh empty;  // an empty submesh gives a host mesh without faces
+  cli::SnapshotMesh second;
   second.faces = {Face(0, {2, 0, 1})};
   scene.meshes = {first, empty, second};
 
@@ -101,8 +102,8 @@ TEST(GltfMeshes, MakesOnePrimitivePerMaterialAndOneNodePerMesh) {
 
 TEST(GltfMeshes, LeavesOutFacesNamingVerticesTheHostDoesNotHoldWithAWarning) {
   SceneSnapshot scene;
-  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
-  host::MeshView mesh;
+  SetVertices(scene, {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)});
+  cli::SnapshotMesh mesh;
   mesh.faces = {Face(-1, {0, 1, 3}), Face(-1, {0, -1, 2}), Face(-1, {0, 1, 2})};
   scene.meshes = {mesh};
   const auto document = BuildGltf(scene, {});
@@ -117,10 +118,10 @@ TEST(GltfMeshes, LeavesOutFacesNamingVerticesTheHostDoesNotHoldWithAWarning) {
 TEST(GltfMeshes, UsesThirtyTwoBitIndicesOnlyWhenSixteenBitsCannotHoldThem) {
   for (const int quads : {16383, 16384}) {  // 65532 and 65536 vertices
     SceneSnapshot scene;
-    host::MeshView mesh;
+    cli::SnapshotMesh mesh;
     for (int q = 0; q < quads; ++q) {
       const int base = int(scene.vertices.size());
-      for (int k = 0; k < 4; ++k) scene.vertices.push_back(Vertex(float(q), float(k), 0));
+      for (int k = 0; k < 4; ++k) AddVertex(scene, Vertex(float(q), float(k), 0));
       mesh.faces.push_back(Face(-1, {base, base + 1, base + 2}));
       mesh.faces.push_back(Face(-1, {base, base + 2, base + 3}));
     }
@@ -141,7 +142,7 @@ TEST(GltfMeshes, UsesThirtyTwoBitIndicesOnlyWhenSixteenBitsCannotHoldThem) {
 
 struct InfluenceCase {
   const char* name;
-  std::vector<host::HostWeightEntry> entries;
+  std::vector<cli::SkinWeight> entries;
   std::array<std::uint16_t, 4> joints;
   std::array<float, 4> weights;
 };
@@ -218,16 +219,14 @@ TEST(GltfSkin, BonesBecomeANodeTreeWhoseInverseBindMatricesUndoTheirWorldMatrice
   // A chain 0 <- 1 <- 2 <- 6 <- 5 (bone 5's parent comes later in the list), bone 3 naming
   // itself and bone 4 naming a missing parent: both of these are roots, as is bone 7.
   scene.bones = {
-      Bone(u"root", -1, {1, 2, 3}, {0, 0, h, h}, {2, 2, 2}),
-      Bone(u"mid", 0, {0, 1, 0}, {h, 0, 0, h}),
-      Bone(u"tip", 1, {0, 0, 0.5f}, {0, 0, 0, 2}, {1, 0.5f, 1}),  // rotation not of unit length
-      Bone(u"self", 3), Bone(u"lost", 40), Bone(u"late", 6, {0, 3, 0}),
-      Bone(u"later", 2, {1, 0, 0}),
+      Bone("root", -1, {1, 2, 3}, {0, 0, h, h}, {2, 2, 2}), Bone("mid", 0, {0, 1, 0}, {h, 0, 0, h}),
+      Bone("tip", 1, {0, 0, 0.5f}, {0, 0, 0, 2}, {1, 0.5f, 1}),  // rotation not of unit length
+      Bone("self", 3), Bone("lost", 40), Bone("late", 6, {0, 3, 0}), Bone("later", 2, {1, 0, 0}),
       // No round numbers: the inverse of its world matrix is rounded, but must stay affine.
-      Bone(u"odd", -1, {0.3f, -1.7f, 2.9f}, {0.2f, -0.4f, 0.1f, 0.9f}, {1.3f, 0.7f, 1.1f})};
-  scene.vertices = {Vertex(0, 0, 0, {{1, 1.0f}}), Vertex(1, 0, 0),
-                    Vertex(0, 1, 0, {{2, 0.5f}, {9, 0.5f}})};
-  host::MeshView mesh;
+      Bone("odd", -1, {0.3f, -1.7f, 2.9f}, {0.2f, -0.4f, 0.1f, 0.9f}, {1.3f, 0.7f, 1.1f})};
+  SetVertices(scene, {Vertex(0, 0, 0, {{1, 1.0f}}), Vertex(1, 0, 0),
+                      Vertex(0, 1, 0, {{2, 0.5f}, {9, 0.5f}})});
+  cli::SnapshotMesh mesh;
   mesh.faces = {Face(-1, {0, 1, 2})};
   scene.meshes = {mesh};
 
@@ -302,7 +301,7 @@ TEST(GltfSkin, InverseBindMatricesEndInExactlyZeroZeroZeroOneForScaledAndTurnedB
   for (const float scale : {0.3f, 2.5f}) {
     for (int step = 0; step < 8; ++step) {
       const float half = 0.185f * float(step);
-      scene.bones.push_back(Bone(u"bone", -1, {1, 2, 3},
+      scene.bones.push_back(Bone("bone", -1, {1, 2, 3},
                                  {0.6f * std::sin(half), 0.8f * std::sin(half), 0, std::cos(half)},
                                  {scale, scale, scale}));
     }
@@ -328,11 +327,10 @@ TEST(GltfSkin, InverseBindMatricesEndInExactlyZeroZeroZeroOneForScaledAndTurnedB
 TEST(GltfSkin, ASingleRootIsTheSkeletonAndManyBonesTakeShortJoints) {
   SceneSnapshot scene;
   for (int b = 0; b < 300; ++b)
-    scene.bones.push_back(
-        Bone(u"b" + std::u16string(1, char16_t(u'a' + b % 26)), b - 1, {0, 1, 0}));
-  scene.vertices = {Vertex(0, 0, 0, {{299, 1}}), Vertex(1, 0, 0, {{258, 2}, {3, 2}}),
-                    Vertex(0, 1, 0)};
-  host::MeshView mesh;
+    scene.bones.push_back(Bone("b" + std::string(1, char('a' + b % 26)), b - 1, {0, 1, 0}));
+  SetVertices(scene,
+              {Vertex(0, 0, 0, {{299, 1}}), Vertex(1, 0, 0, {{258, 2}, {3, 2}}), Vertex(0, 1, 0)});
+  cli::SnapshotMesh mesh;
   mesh.faces = {Face(-1, {0, 1, 2})};
   scene.meshes = {mesh};
   const auto document = BuildGltf(scene, {});
@@ -365,14 +363,13 @@ TEST(GltfSkin, TheSkeletonHasOneRootWhateverTheParentsAndAnimationsStillTargetTh
   for (const SkeletonCase& c : cases) {
     SCOPED_TRACE(c.name);
     SceneSnapshot scene;
-    host::AnimationView animation;
-    animation.name = u"move";
+    cli::SnapshotAnimation animation;
+    animation.name = "move";
     for (size_t b = 0; b < c.parents.size(); ++b) {
-      scene.bones.push_back(
-          Bone(u"b" + std::u16string(1, char16_t(u'0' + b)), c.parents[b], {0, 1, 0}));
-      host::TrackView track;
-      track.boneIndex = int(b);
-      track.translationKeys = {{0, 1, 0, 0}};
+      scene.bones.push_back(Bone("b" + std::string(1, char('0' + b)), c.parents[b], {0, 1, 0}));
+      cli::SnapshotTrack track;
+      track.bone = int(b);
+      track.translation = {{0, 1, 0, 0}};
       animation.tracks.push_back(track);
     }
     scene.animations = {animation};
@@ -443,19 +440,19 @@ TEST(GltfAnimations, KeysAreComposedWithTheBindTransformAndSampledLinear) {
   SceneSnapshot scene;
   const float h = std::sqrt(0.5f);
   const Vec4 quarterZ{0, 0, h, h};  // a quarter turn about z
-  scene.bones = {Bone(u"root", -1, {1, 2, 3}, quarterZ, {2, 3, 0}), Bone(u"child", 0)};
-  host::AnimationView animation;
-  animation.name = u"walk";
-  host::TrackView track;
-  track.boneIndex = 0;
-  track.translationKeys = {{0, 0, 0, 0}, {0.5f, 1, 0, 0}};
-  track.rotationKeys = {{0, 0, 0, 0, 1}, {1, h, 0, 0, h}};
-  track.scaleKeys = {{0.25f, 1, 1, 1}, {0.75f, 0.5f, 2, 4}};
-  host::TrackView outOfRange;
-  outOfRange.boneIndex = 5;
-  outOfRange.translationKeys = {{0, 9, 9, 9}};
-  host::TrackView silent;  // a bone without keys gets no channel
-  silent.boneIndex = 1;
+  scene.bones = {Bone("root", -1, {1, 2, 3}, quarterZ, {2, 3, 0}), Bone("child", 0)};
+  cli::SnapshotAnimation animation;
+  animation.name = "walk";
+  cli::SnapshotTrack track;
+  track.bone = 0;
+  track.translation = {{0, 0, 0, 0}, {0.5f, 1, 0, 0}};
+  track.rotation = {{0, 0, 0, 0, 1}, {1, h, 0, 0, h}};
+  track.scale = {{0.25f, 1, 1, 1}, {0.75f, 0.5f, 2, 4}};
+  cli::SnapshotTrack outOfRange;
+  outOfRange.bone = 5;
+  outOfRange.translation = {{0, 9, 9, 9}};
+  cli::SnapshotTrack silent;  // a bone without keys gets no channel
+  silent.bone = 1;
   animation.tracks = {track, outOfRange, silent};
   scene.animations = {animation};
 
@@ -514,11 +511,11 @@ TEST(GltfAnimations, UndoTheBindPoseRelativeKeysTheHostHolds) {
   const cli::Quat relativeRotation = cli::QuatMultiply(conjugate, absolute);
 
   SceneSnapshot scene;
-  scene.bones = {Bone(u"b", -1, t, q)};
-  host::AnimationView animation;
-  host::TrackView track;
-  track.translationKeys = {{0, relative[0], relative[1], relative[2]}};
-  track.rotationKeys = {
+  scene.bones = {Bone("b", -1, t, q)};
+  cli::SnapshotAnimation animation;
+  cli::SnapshotTrack track;
+  track.translation = {{0, relative[0], relative[1], relative[2]}};
+  track.rotation = {
       {0, relativeRotation[0], relativeRotation[1], relativeRotation[2], relativeRotation[3]}};
   animation.tracks = {track};
   scene.animations = {animation};
@@ -535,15 +532,15 @@ TEST(GltfAnimations, UndoTheBindPoseRelativeKeysTheHostHolds) {
 
 TEST(GltfAnimations, AnAnimationWithoutKeysIsLeftOutWithAWarning) {
   SceneSnapshot scene;
-  scene.bones = {Bone(u"b", -1)};
-  host::AnimationView empty;
-  empty.name = u"idle";
-  host::TrackView track;
-  track.boneIndex = 0;
+  scene.bones = {Bone("b", -1)};
+  cli::SnapshotAnimation empty;
+  empty.name = "idle";
+  cli::SnapshotTrack track;
+  track.bone = 0;
   empty.tracks = {track};
-  host::AnimationView moving;
-  moving.name = u"move";
-  track.translationKeys = {{0, 0, 0, 0}};
+  cli::SnapshotAnimation moving;
+  moving.name = "move";
+  track.translation = {{0, 0, 0, 0}};
   moving.tracks = {track};
   scene.animations = {empty, moving};
   const auto document = BuildGltf(scene, {});
@@ -556,35 +553,28 @@ TEST(GltfAnimations, AnAnimationWithoutKeysIsLeftOutWithAWarning) {
 
 // ---- Names ------------------------------------------------------------------------------------
 
-// A bone as the plug-in hands over a narrow name it cannot convert: the wide half empty.
-host::BoneView NarrowBone(const std::string& narrow, int parent) {
-  host::BoneView bone = Bone(u"", parent);
-  bone.narrowName = narrow;
-  return bone;
-}
-
-TEST(GltfNames, EveryNameIsValidUtf8AndUniqueInItsKindAndTracksKeepTheirBones) {
+TEST(GltfNames, EveryNameIsUniqueInItsKindAndTracksKeepTheirBones) {
   SceneSnapshot scene;
-  scene.bones = {Bone(u"Same", -1),
-                 Bone(u"Same", 0),
-                 Bone(u"", 0),                        // no name at all
-                 NarrowBone("\xFF\xFE", 0),           // not UTF-8: read as Windows-1252
-                 Bone(u"Same.001", 0),                // taken by the second bone's copy name
-                 NarrowBone("\xC3\xA9t\xC3\xA9", 0),  // UTF-8 in the narrow half only
-                 NarrowBone("\x80 \x81", 0),  // the euro sign, and a byte 1252 leaves undefined
-                 Bone(u"half \xD800", 0),     // an unpaired surrogate
-                 Bone(u"mesh_0", 0)};         // a bone named like the mesh node
-  scene.materials = {Material(u"m"), Material(u"m"), Material(u"")};
-  scene.vertices = {Vertex(0, 0, 0, {{1, 1}}), Vertex(1, 0, 0), Vertex(0, 1, 0)};
-  host::MeshView mesh;
+  scene.bones = {Bone("Same", -1),
+                 Bone("Same", 0),
+                 Bone("", 0),  // no name at all
+                 Bone("\xC3\xBF\xC3\xBE", 0),
+                 Bone("Same.001", 0),  // taken by the second bone's copy name
+                 Bone("\xC3\xA9t\xC3\xA9", 0),
+                 Bone("\xE2\x82\xAC \xC2\x81", 0),
+                 Bone("half \xEF\xBF\xBD", 0),
+                 Bone("mesh_0", 0)};  // a bone named like the mesh node
+  scene.materials = {Material("m"), Material("m"), Material("")};
+  SetVertices(scene, {Vertex(0, 0, 0, {{1, 1}}), Vertex(1, 0, 0), Vertex(0, 1, 0)});
+  cli::SnapshotMesh mesh;
   mesh.faces = {Face(0, {0, 1, 2}), Face(1, {0, 2, 1})};
   scene.meshes = {mesh};
   for (int a = 0; a < 3; ++a) {
-    host::AnimationView animation;
-    animation.name = a < 2 ? u"walk" : u"";
-    host::TrackView track;
-    track.boneIndex = 1 + a;
-    track.translationKeys = {{0, 1, 0, 0}};
+    cli::SnapshotAnimation animation;
+    animation.name = a < 2 ? "walk" : "";
+    cli::SnapshotTrack track;
+    track.bone = 1 + a;
+    track.translation = {{0, 1, 0, 0}};
     animation.tracks = {track};
     scene.animations.push_back(animation);
   }
@@ -632,9 +622,9 @@ class GltfFiles : public ::testing::Test {
   // a "PNG" is the PNG signature, then the image's size and pixels as they are.
   cli::ImageCodec FakeCodec() {
     cli::ImageCodec codec;
-    codec.decode = [this](const std::u16string& path, cli::RgbaImage* image) {
+    codec.decode = [this](const std::string& path, cli::RgbaImage* image) {
       decoded_.push_back(path);
-      if (path.size() < 4 || path.substr(path.size() - 4) != u".tga") return false;
+      if (path.size() < 4 || path.substr(path.size() - 4) != ".tga") return false;
       image->width = 2;
       image->height = 1;
       image->pixels = {std::uint8_t(path.size()), 0, 0, 255, 0, 0, 0, 255};
@@ -652,33 +642,29 @@ class GltfFiles : public ::testing::Test {
   // The document of `output` in `files`, read back.
   tinygltf::Model Load(const cli::MemoryFiles& files, const std::filesystem::path& output,
                        bool decode = false) {
-    EXPECT_EQ(cli::CheckGltf(files, output), std::vector<std::string>{});
+    EXPECT_EQ(CheckGltf(files, output), std::vector<std::string>{});
     tinygltf::Model model;
     std::string error;
-    EXPECT_TRUE(cli::LoadWritten(files, output, decode, &model, &error)) << error;
+    EXPECT_TRUE(LoadWritten(files, output, decode, &model, &error)) << error;
     return model;
   }
 
   ScratchFolder scratch_;
   std::filesystem::path directory_;
-  std::vector<std::u16string> decoded_;
+  std::vector<std::string> decoded_;
 };
 
 TEST_F(GltfFiles, AGltfWritesItsTexturesAsPngFilesBesideItAndUndecodableOnesAreAWarning) {
   SceneSnapshot scene;
-  scene.materials = {Material(u"stone", u"/textures/rock.tga"), Material(u"plain"),
-                     Material(u"raw", u"/textures/skin.tex"),
-                     Material(u"again", u"/textures/rock.tga"),
-                     Material(u"other", u"/elsewhere/rock.tga")};
-  // A slot stored without its "path set" flag is not a texture.
-  scene.materials[1].textureSlots.push_back(
-      host::TextureSlotView{0, 0, u"/textures/unset.tga", {}});
+  scene.materials = {Material("stone", "/textures/rock.tga"), Material("plain"),
+                     Material("raw", "/textures/skin.tex"), Material("again", "/textures/rock.tga"),
+                     Material("other", "/elsewhere/rock.tga")};
   const auto output = directory_ / "my scene.gltf";
   cli::MemoryFiles files;
   const auto result = cli::ExportGltf(scene, output, {}, FakeCodec(), files);
-  ASSERT_TRUE(result.written) << result.error;
-  EXPECT_EQ(decoded_, (std::vector<std::u16string>{u"/textures/rock.tga", u"/textures/skin.tex",
-                                                   u"/elsewhere/rock.tga"}))
+  ASSERT_TRUE(result.ok()) << result.message;
+  EXPECT_EQ(decoded_, (std::vector<std::string>{"/textures/rock.tga", "/textures/skin.tex",
+                                                "/elsewhere/rock.tga"}))
       << "every image is decoded once";
   EXPECT_EQ(files.Order(),
             (std::vector<std::filesystem::path>{directory_ / "my_scene_rock.png",
@@ -710,10 +696,10 @@ TEST_F(GltfFiles, AGltfWritesItsTexturesAsPngFilesBesideItAndUndecodableOnesAreA
 TEST_F(GltfFiles, AGlbCarriesItsImagesInsideAndEachIdenticalImageOnce) {
   SceneSnapshot scene;
   // rock.tga and ruck.tga decode alike (their paths are as long): one image for three materials.
-  scene.materials = {Material(u"a", u"/t/rock.tga"), Material(u"b", u"/t/ruck.tga"),
-                     Material(u"c", u"/t/rock.tga"), Material(u"d", u"/t/longer.tga")};
-  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
-  host::MeshView mesh;
+  scene.materials = {Material("a", "/t/rock.tga"), Material("b", "/t/ruck.tga"),
+                     Material("c", "/t/rock.tga"), Material("d", "/t/longer.tga")};
+  SetVertices(scene, {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)});
+  cli::SnapshotMesh mesh;
   mesh.faces = {Face(0, {0, 1, 2})};
   scene.meshes = {mesh};
   for (const bool external : {false, true}) {
@@ -723,7 +709,7 @@ TEST_F(GltfFiles, AGlbCarriesItsImagesInsideAndEachIdenticalImageOnce) {
     cli::ExportOptions options;
     options.externalImages = external;
     const auto result = cli::ExportGltf(scene, output, options, FakeCodec(), files);
-    ASSERT_TRUE(result.written) << result.error;
+    ASSERT_TRUE(result.ok()) << result.message;
     EXPECT_EQ(files.Files().size(), external ? 3u : 1u);
     const tinygltf::Model model = Load(files, output);
     ASSERT_EQ(model.images.size(), 2u);
@@ -752,13 +738,13 @@ TEST_F(GltfFiles, AGlbCarriesItsImagesInsideAndEachIdenticalImageOnce) {
 }
 
 // A texture of 2 x 2 texels with the given alpha values, written as a TGA file.
-std::u16string WriteTexture(const std::filesystem::path& path, std::array<std::uint8_t, 4> alpha) {
+std::string WriteTexture(const std::filesystem::path& path, std::array<std::uint8_t, 4> alpha) {
   host::DecodedImage image;
   image.width = 2;
   image.height = 2;
   for (std::uint8_t a : alpha) image.rgba.insert(image.rgba.end(), {200, 100, 50, a});
   EXPECT_TRUE(host::WriteTga(path.string(), image));
-  return path.u16string();
+  return path.string();
 }
 
 TEST_F(GltfFiles, AMaterialBlendsOrCutsOutByItsImagesAlphaAndTakesTheAlphaMapTheHostWrote) {
@@ -789,7 +775,7 @@ TEST_F(GltfFiles, AMaterialBlendsOrCutsOutByItsImagesAlphaAndTakesTheAlphaMapThe
     SCOPED_TRACE(c.name);
     SceneSnapshot scene;
     scene.materials = {
-        Material(u"m", WriteTexture(directory_ / (std::string(c.name) + ".tga"), c.alpha))};
+        Material("m", WriteTexture(directory_ / (std::string(c.name) + ".tga"), c.alpha))};
     if (c.alphaMap) {
       // The host's alpha map is grey: red, green and blue carry the alpha, its own alpha is 255.
       host::DecodedImage map;
@@ -797,13 +783,12 @@ TEST_F(GltfFiles, AMaterialBlendsOrCutsOutByItsImagesAlphaAndTakesTheAlphaMapThe
       for (std::uint8_t a : *c.alphaMap) map.rgba.insert(map.rgba.end(), {a, a, a, 255});
       const auto mapPath = directory_ / (std::string(c.name) + "_A.tga");
       ASSERT_TRUE(host::WriteTga(mapPath.string(), map));
-      scene.materials[0].textureSlots.push_back(
-          host::TextureSlotView{1, 1, mapPath.u16string(), {}});
+      scene.materials[0].alphaMap = mapPath.string();
     }
     cli::MemoryFiles files;
     const auto output = directory_ / "alpha.glb";
     const auto result = cli::ExportGltf(scene, output, {}, cli::HostImageCodec(), files);
-    ASSERT_TRUE(result.written) << result.error;
+    ASSERT_TRUE(result.ok()) << result.message;
     EXPECT_TRUE(result.warnings.empty()) << result.warnings[0];
     const tinygltf::Model model = Load(files, output, true);
     ASSERT_EQ(model.materials.size(), 1u);
@@ -820,20 +805,32 @@ TEST_F(GltfFiles, AMaterialBlendsOrCutsOutByItsImagesAlphaAndTakesTheAlphaMapThe
   }
 }
 
+// The export written to the disk, whole or not at all, as the conversion writes it.
+cli::ExportResult ExportToDisk(const cli::SceneSnapshot& scene, const std::filesystem::path& output,
+                               const cli::ImageCodec& codec) {
+  cli::OutputFiles files;
+  cli::ExportResult result = cli::ExportGltf(scene, output, {}, codec, files);
+  if (result.ok()) {
+    const cli::FileResult committed = files.Commit();
+    EXPECT_TRUE(committed.ok()) << committed.message;
+  }
+  return result;
+}
+
 TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
   SceneSnapshot scene;
-  scene.materials = {Material(u"m\u00e4")};
-  scene.vertices = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
-  host::MeshView mesh;
+  scene.materials = {Material("m\u00e4")};
+  SetVertices(scene, {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)});
+  cli::SnapshotMesh mesh;
   mesh.faces = {Face(0, {0, 1, 2})};
   scene.meshes = {mesh};
-  scene.bones = {Bone(u"b", -1)};
+  scene.bones = {Bone("b", -1)};
 
   for (const char* name : {"scene.glb", "scene.gltf", "SCENE2.GLB"}) {
     SCOPED_TRACE(name);
     const auto output = directory_ / name;
-    const auto result = cli::ExportGltf(scene, output, {}, FakeCodec());
-    ASSERT_TRUE(result.written) << result.error;
+    const auto result = ExportToDisk(scene, output, FakeCodec());
+    ASSERT_TRUE(result.ok()) << result.message;
     const bool binary = output.extension() != ".gltf";
     EXPECT_EQ(result.files.size(), binary ? 1u : 2u);
     for (const auto& file : result.files) EXPECT_TRUE(std::filesystem::exists(file)) << file;
@@ -855,16 +852,16 @@ TEST_F(GltfFiles, WritesAGlbOrAGltfWithItsBinByTheExtension) {
   // A .bin named after an output with a space: its URI is percent-encoded, the file keeps the name.
   cli::MemoryFiles files;
   const auto spaced = cli::ExportGltf(scene, directory_ / "my scene.gltf", {}, FakeCodec(), files);
-  ASSERT_TRUE(spaced.written) << spaced.error;
+  ASSERT_TRUE(spaced.ok()) << spaced.message;
   EXPECT_NE(files.Find(directory_ / "my scene.bin"), nullptr);
   const std::vector<std::uint8_t>& json = *files.Find(directory_ / "my scene.gltf");
   EXPECT_NE(std::string(json.begin(), json.end()).find("\"uri\":\"my%20scene.bin\""),
             std::string::npos);
   EXPECT_EQ(Load(files, directory_ / "my scene.gltf").meshes.size(), 1u);
 
-  const auto refused = cli::ExportGltf(scene, directory_ / "scene.obj", {}, FakeCodec());
-  EXPECT_FALSE(refused.written);
-  EXPECT_NE(refused.error.find(".glb or .gltf"), std::string::npos);
+  const auto refused = ExportToDisk(scene, directory_ / "scene.obj", FakeCodec());
+  EXPECT_EQ(refused.code, cli::ExportCode::NotGltfName);
+  EXPECT_NE(refused.message.find(".glb or .gltf"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(directory_ / "scene.obj"));
 }
 

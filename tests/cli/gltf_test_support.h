@@ -10,63 +10,59 @@
 
 #include <tiny_gltf.h>
 
-#include "cli/gltf_check.h"
-#include "cli/gltf_file.h"
-#include "cli/scene_snapshot.h"
+#include "cli/gltf/file.h"
+#include "cli/gltf/scene_snapshot.h"
+#include "tests/support/gltf_check.h"
 
 namespace vexmara::testing {
 
-inline host::VertexView Vertex(float x, float y, float z,
-                               std::vector<host::HostWeightEntry> weights = {}) {
-  host::VertexView vertex;
-  vertex.position = {x, y, z};
-  vertex.weighted = !weights.empty();
-  vertex.weights = std::move(weights);
-  return vertex;
+// A vertex as a test states it: its position and skin entries.
+struct TestVertex {
+  std::array<float, 3> position;
+  std::vector<cli::SkinWeight> weights;
+};
+
+inline TestVertex Vertex(float x, float y, float z, std::vector<cli::SkinWeight> weights = {}) {
+  return TestVertex{{x, y, z}, std::move(weights)};
 }
 
-inline host::FaceView Face(int material, std::array<std::int32_t, 3> vertices,
-                           std::array<std::array<float, 2>, 3> uv = {}) {
-  host::FaceView face;
-  face.materialIndex = material;
-  face.groupIndex = material;
-  face.vertices = vertices;
-  face.uv = uv;
-  return face;
+inline void AddVertex(cli::SceneSnapshot& scene, const TestVertex& vertex) {
+  scene.AddVertex(vertex.position, vertex.weights);
 }
 
-inline host::MaterialView Material(const std::u16string& name,
-                                   const std::u16string& texture = u"") {
-  host::MaterialView material;
-  material.name = name;
-  material.flags = 2;
-  if (!texture.empty()) material.textureSlots.push_back(host::TextureSlotView{0, 1, texture, {}});
-  return material;
+// The scene's vertices, replaced by these.
+inline void SetVertices(cli::SceneSnapshot& scene, const std::vector<TestVertex>& vertices) {
+  scene.vertices.clear();
+  scene.weights.clear();
+  for (const TestVertex& vertex : vertices) AddVertex(scene, vertex);
 }
 
-inline host::BoneView Bone(const std::u16string& name, int parent,
-                           std::array<float, 3> t = {0, 0, 0},
-                           std::array<float, 4> q = {0, 0, 0, 1},
-                           std::array<float, 3> s = {1, 1, 1}) {
-  host::BoneView bone;
-  bone.name = name;
-  bone.parentIndex = parent;
-  bone.translation = t;
-  bone.rotation = q;
-  bone.scale = s;
-  return bone;
+inline cli::SnapshotFace Face(int material, std::array<std::int32_t, 3> vertices,
+                              std::array<std::array<float, 2>, 3> uv = {}) {
+  return cli::SnapshotFace{material, vertices, uv};
+}
+
+inline cli::SnapshotMaterial Material(const std::string& name, const std::string& texture = "") {
+  return cli::SnapshotMaterial{name, texture, ""};
+}
+
+inline cli::SnapshotBone Bone(const std::string& name, int parent,
+                              std::array<float, 3> t = {0, 0, 0},
+                              std::array<float, 4> q = {0, 0, 0, 1},
+                              std::array<float, 3> s = {1, 1, 1}) {
+  return cli::SnapshotBone{name, parent, t, q, s};
 }
 
 // The document as a client reads it: written as a .glb in memory, checked, and loaded back by
 // tinygltf (images found but not decoded).
 inline tinygltf::Model Reloaded(const cli::GltfDocument& document) {
   cli::MemoryFiles files;
-  EXPECT_TRUE(cli::WriteGltf(document, "document.glb", files)) << files.Failure();
+  EXPECT_TRUE(cli::WriteGltf(document, "document.glb", files)) << files.Failure().message;
   // Whatever a test builds, the export is a valid document.
-  EXPECT_EQ(cli::CheckGltf(files, "document.glb"), std::vector<std::string>{});
+  EXPECT_EQ(CheckGltf(files, "document.glb"), std::vector<std::string>{});
   tinygltf::Model model;
   std::string error;
-  EXPECT_TRUE(cli::LoadWritten(files, "document.glb", false, &model, &error)) << error;
+  EXPECT_TRUE(LoadWritten(files, "document.glb", false, &model, &error)) << error;
   return model;
 }
 

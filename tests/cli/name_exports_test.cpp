@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/import_session.h"
-#include "cli/name_exports.h"
+#include "cli/convert/library_exports.h"
+#include "cli/text/path_text.h"
 #include "host/host.h"
 #include "host/plugin_library.h"
 #include "scratch_folder.h"
@@ -25,9 +25,10 @@ class NameExports : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = scratch_.path();
-    ASSERT_TRUE(library_.Load(VEXMARA_PLUGIN_PATH)) << library_.LoadError();
-    std::string error;
-    ASSERT_TRUE(exports_.Find(library_.Instance(), &error)) << error;
+    const auto libraryLoaded = library_.Load(VEXMARA_PLUGIN_PATH);
+    ASSERT_TRUE(libraryLoaded.ok()) << libraryLoaded.message;
+    const auto found = exports_.Find(library_.Instance());
+    ASSERT_TRUE(found.ok()) << found.message;
     ASSERT_EQ(host_.Register(library_), 1);
   }
 
@@ -53,7 +54,7 @@ class NameExports : public ::testing::Test {
   fs::path folder_;
   host::PluginLibrary library_;
   host::Host host_;
-  cli::NameExports exports_;
+  cli::LibraryExports exports_;
 };
 
 TEST_F(NameExports, AnAnimationFilesTrackNamesComeInTrackOrderAsTheFileHasThem) {

@@ -12,11 +12,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/gltf_check.h"
 #include "gltf_clients.h"
 #include "odd_models.h"
 #include "run_program.h"
 #include "scratch_folder.h"
+#include "tests/support/gltf_check.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
@@ -76,7 +76,7 @@ TEST_F(OddModelExport, EveryOddModelExportsAValidGlbThatAssimpAndBlenderLoad) {
     const std::string bytes = ReadWhole(output);
     files.Begin(output);
     files.Write(bytes.data(), bytes.size());
-    EXPECT_EQ(cli::CheckGltf(files, output), std::vector<std::string>{});
+    EXPECT_EQ(CheckGltf(files, output), std::vector<std::string>{});
     const nlohmann::json document = GlbJson(bytes);
     ASSERT_TRUE(document.is_object());
     if (odd.expect) odd.expect(document);

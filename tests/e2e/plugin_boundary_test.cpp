@@ -14,7 +14,8 @@ using testing::LoadedPlugin;
 
 TEST(PluginLibraryExports, AnswerVersionAndUnknownMessages) {
   host::PluginLibrary library;
-  ASSERT_TRUE(library.Load(VEXMARA_PLUGIN_PATH)) << library.LoadError();
+  const auto libraryLoaded = library.Load(VEXMARA_PLUGIN_PATH);
+  ASSERT_TRUE(libraryLoaded.ok()) << libraryLoaded.message;
   EXPECT_EQ(library.Version(), 3606);
   uint8_t scratch[4096];
   std::memset(scratch, 0x5A, sizeof scratch);

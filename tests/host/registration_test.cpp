@@ -18,7 +18,8 @@ using testing::ReadAt;
 
 TEST(PluginLibraryTest, LoadFindsBothEntryPoints) {
   PluginLibrary library;
-  ASSERT_TRUE(library.Load(HOST_FAKE_PLUGIN_PATH)) << library.LoadError();
+  const auto libraryLoaded = library.Load(HOST_FAKE_PLUGIN_PATH);
+  ASSERT_TRUE(libraryLoaded.ok()) << libraryLoaded.message;
   EXPECT_TRUE(library.IsLoaded());
   EXPECT_NE(library.Instance(), nullptr);
   EXPECT_EQ(library.Version(), 4242);
@@ -34,17 +35,20 @@ TEST(PluginLibraryTest, LoadRejectsMissingLibraryOrEntryPoint) {
   struct Case {
     const char* name;
     std::string path;
+    PluginLibrary::LoadCode code;
   };
   const Case cases[] = {
-      {"no such file", "/nonexistent/vexmara_64.so"},
-      {"library without PluginProc", HOST_FAKE_PLUGIN_WITHOUT_PROC_PATH},
+      {"no such file", "/nonexistent/vexmara_64.so", PluginLibrary::LoadCode::NotOpened},
+      {"library without PluginProc", HOST_FAKE_PLUGIN_WITHOUT_PROC_PATH,
+       PluginLibrary::LoadCode::MissingExport},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     PluginLibrary library;
-    EXPECT_FALSE(library.Load(c.path));
+    const PluginLibrary::LoadResult loaded = library.Load(c.path);
+    EXPECT_EQ(loaded.code, c.code);
     EXPECT_FALSE(library.IsLoaded());
-    EXPECT_FALSE(library.LoadError().empty());
+    EXPECT_FALSE(loaded.message.empty());
     Host host;
     EXPECT_EQ(host.Register(library), 0);
     EXPECT_EQ(host.CallCount(Operation::RegisterExtension), 0);
@@ -53,7 +57,7 @@ TEST(PluginLibraryTest, LoadRejectsMissingLibraryOrEntryPoint) {
 
 TEST(PluginLibraryTest, MovedLibraryStaysLoadedOnce) {
   PluginLibrary first;
-  ASSERT_TRUE(first.Load(HOST_FAKE_PLUGIN_PATH));
+  ASSERT_TRUE(first.Load(HOST_FAKE_PLUGIN_PATH).ok());
   PluginLibrary second = std::move(first);
   EXPECT_FALSE(first.IsLoaded());  // NOLINT(bugprone-use-after-move): moved-from state is defined
   EXPECT_TRUE(second.IsLoaded());
@@ -62,7 +66,8 @@ TEST(PluginLibraryTest, MovedLibraryStaysLoadedOnce) {
 
 TEST(RegistrationTest, RegisterTakesCallbackAndRecordsExtension) {
   PluginLibrary library;
-  ASSERT_TRUE(library.Load(HOST_FAKE_PLUGIN_PATH)) << library.LoadError();
+  const auto libraryLoaded = library.Load(HOST_FAKE_PLUGIN_PATH);
+  ASSERT_TRUE(libraryLoaded.ok()) << libraryLoaded.message;
   Host host;
   EXPECT_EQ(host.CallbackAddress(), nullptr);
   ASSERT_EQ(host.Register(library), 1);
@@ -82,7 +87,8 @@ TEST(RegistrationTest, RegisterTakesCallbackAndRecordsExtension) {
 
 TEST(RegistrationTest, RegisterExtensionAnswerIsConfigurable) {
   PluginLibrary library;
-  ASSERT_TRUE(library.Load(HOST_FAKE_PLUGIN_PATH)) << library.LoadError();
+  const auto libraryLoaded = library.Load(HOST_FAKE_PLUGIN_PATH);
+  ASSERT_TRUE(libraryLoaded.ok()) << libraryLoaded.message;
   {
     Host host;
     host.SetRegisterExtensionResult(0);
@@ -106,7 +112,8 @@ TEST(RegistrationTest, RegisterExtensionAnswerIsConfigurable) {
 
 TEST(RegistrationTest, ReadAndImportSendTheirMessagesWithTheContext) {
   PluginLibrary library;
-  ASSERT_TRUE(library.Load(HOST_FAKE_PLUGIN_PATH)) << library.LoadError();
+  const auto libraryLoaded = library.Load(HOST_FAKE_PLUGIN_PATH);
+  ASSERT_TRUE(libraryLoaded.ok()) << libraryLoaded.message;
   Host host;
   ASSERT_EQ(host.Register(library), 1);
 

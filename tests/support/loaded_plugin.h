@@ -52,7 +52,8 @@ class LoadedPlugin : public ::testing::Test {
  protected:
   void SetUp() override {
     original_directory_ = std::filesystem::current_path();
-    ASSERT_TRUE(library_.Load(VEXMARA_PLUGIN_PATH)) << library_.LoadError();
+    const auto libraryLoaded = library_.Load(VEXMARA_PLUGIN_PATH);
+    ASSERT_TRUE(libraryLoaded.ok()) << libraryLoaded.message;
     host_ = std::make_unique<host::Host>();
     ASSERT_EQ(host_->Register(library_), 1);
     set_script_ = reinterpret_cast<SetScriptedDialogFunction>(

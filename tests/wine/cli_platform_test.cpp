@@ -16,12 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/batch/folders.h"
 #include "cli/batch/processes.h"
-#include "cli/console_text.h"
-#include "cli/output_files.h"
-#include "cli/path_text.h"
-#include "cli/win32_text.h"
+#include "cli/files/folders.h"
+#include "cli/files/output_files.h"
+#include "cli/files/system_files.h"
+#include "cli/text/console_text.h"
+#include "cli/text/path_text.h"
+#include "cli/text/win32_text.h"
 
 namespace vexmara::cli {
 namespace {
@@ -123,7 +124,7 @@ Heard Listen(WorkerProcesses& processes, int worker,
 
 int StartChild(WorkerProcesses& processes, const std::vector<std::string>& arguments) {
   std::string reason;
-  const int worker = processes.Start(batch::ThisProgram(), arguments, &reason);
+  const int worker = processes.Start(system_files::ThisProgram(), arguments, &reason);
   EXPECT_GE(worker, 0) << reason;
   return worker;
 }
@@ -204,7 +205,8 @@ TEST(OutputFilesOnWindows, ACommittedFileReplacesTheOldOneAndLeavesNothingElse) 
   ASSERT_TRUE(files.Begin(target));
   ASSERT_TRUE(files.Write("new", 3));
   EXPECT_EQ(ReadWhole(target), "old") << "the target stays as it was until the commit";
-  ASSERT_TRUE(files.Commit()) << files.Failure();
+  const FileResult committed = files.Commit();
+  ASSERT_TRUE(committed.ok()) << committed.message;
   EXPECT_EQ(ReadWhole(target), "new");
   std::vector<fs::path> left;
   for (const auto& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename());
@@ -224,10 +226,10 @@ TEST(OutputFilesOnWindows, AFailureNamesTheFileAndTheSystemsReason) {
   for (const auto& c : cases) {
     SCOPED_TRACE(PathText(c.target));
     OutputFiles files;
-    EXPECT_FALSE(files.Begin(c.target) && files.Write("x", 1) && files.Commit());
+    EXPECT_FALSE(files.Begin(c.target) && files.Write("x", 1) && files.Commit().ok());
     EXPECT_EQ(files.FailedFile(), c.target);
     EXPECT_EQ(files.Reason(), c.reason);
-    EXPECT_EQ(files.Failure(), PathText(c.target) + ": " + c.reason);
+    EXPECT_EQ(files.Failure().message, PathText(c.target) + ": " + c.reason);
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
       << "no temporary file stays";
@@ -241,22 +243,23 @@ TEST(FoldersOnWindows, AListingHasEveryNameAsItIsWithItsKindAndIdentity) {
   fs::create_directories(folder / L"plain");
   WriteWhole(folder / (kNonAsciiWide + L".app"), "x");
   WriteWhole(folder / L"b.APP", "y");
-  std::vector<batch::FolderEntry> entries;
-  std::string reason;
-  ASSERT_TRUE(batch::ListFolder(folder, &entries, &reason)) << reason;
-  std::map<std::wstring, batch::FolderEntry> byName;
-  for (const batch::FolderEntry& entry : entries) byName[entry.name.native()] = entry;
+  std::vector<FolderEntry> entries;
+  const FileResult listed = ListFolder(folder, &entries);
+  ASSERT_TRUE(listed.ok()) << listed.message;
+  std::map<std::wstring, FolderEntry> byName;
+  for (const FolderEntry& entry : entries) byName[entry.name.native()] = entry;
   ASSERT_EQ(byName.size(), 4u) << "\".\" and \"..\" are left out";
-  EXPECT_EQ(byName[kNonAsciiWide].kind, batch::EntryKind::Folder);
-  EXPECT_EQ(byName[L"plain"].kind, batch::EntryKind::Folder);
-  EXPECT_EQ(byName[kNonAsciiWide + L".app"].kind, batch::EntryKind::File);
-  EXPECT_EQ(byName[L"b.APP"].kind, batch::EntryKind::File);
-  std::set<batch::FileIdentity> identities;
+  EXPECT_EQ(byName[kNonAsciiWide].kind, EntryKind::Folder);
+  EXPECT_EQ(byName[L"plain"].kind, EntryKind::Folder);
+  EXPECT_EQ(byName[kNonAsciiWide + L".app"].kind, EntryKind::File);
+  EXPECT_EQ(byName[L"b.APP"].kind, EntryKind::File);
+  std::set<FileIdentity> identities;
   for (const auto& [name, entry] : byName) identities.insert(entry.identity);
   EXPECT_EQ(identities.size(), 4u) << "each has an identity of its own";
-  EXPECT_EQ(identities.count(batch::FileIdentity{}), 0u);
-  batch::FileIdentity again;
-  ASSERT_TRUE(batch::IdentifyFolder(folder / kNonAsciiWide, &again, &reason)) << reason;
+  EXPECT_EQ(identities.count(FileIdentity{}), 0u);
+  FileIdentity again;
+  const FileResult identified = IdentifyFolder(folder / kNonAsciiWide, &again);
+  ASSERT_TRUE(identified.ok()) << identified.message;
   EXPECT_EQ(again, byName[kNonAsciiWide].identity)
       << "one folder, one identity, however it is reached";
 }
@@ -264,23 +267,23 @@ TEST(FoldersOnWindows, AListingHasEveryNameAsItIsWithItsKindAndIdentity) {
 TEST(FoldersOnWindows, WhatIsNoFolderSaysWhy) {
   const fs::path folder = TestFolder();
   WriteWhole(folder / "file.app", "x");
-  batch::FileIdentity identity;
-  std::string reason;
-  EXPECT_FALSE(batch::IdentifyFolder(folder / "file.app", &identity, &reason));
-  EXPECT_EQ(reason, win32::SystemMessage(ERROR_DIRECTORY));
-  std::vector<batch::FolderEntry> entries;
-  EXPECT_FALSE(batch::ListFolder(folder / "missing", &entries, &reason));
-  EXPECT_FALSE(reason.empty());
+  FileIdentity identity;
+  const FileResult file = IdentifyFolder(folder / "file.app", &identity);
+  EXPECT_FALSE(file.ok());
+  EXPECT_EQ(file.message, win32::SystemMessage(ERROR_DIRECTORY));
+  std::vector<FolderEntry> entries;
+  const FileResult missing = ListFolder(folder / "missing", &entries);
+  EXPECT_FALSE(missing.ok());
+  EXPECT_FALSE(missing.message.empty());
 }
 
 // Two outputs that Windows takes for one file have one key: letter case aside, in any script,
 // and either separator.
 TEST(FoldersOnWindows, OneFileKeyFoldsEveryLetterAndBothSeparators) {
-  EXPECT_EQ(batch::OneFileKey(L"\u00C4rger\\Orc.glb"), batch::OneFileKey(L"\u00E4RGER/orc.GLB"));
-  EXPECT_EQ(batch::OneFileKey(L"\u0416\u0443\u043A.glb"),
-            batch::OneFileKey(L"\u0436\u0443\u043A.glb"));
-  EXPECT_NE(batch::OneFileKey(L"orc.glb"), batch::OneFileKey(L"orc2.glb"));
-  EXPECT_NE(batch::OneFileKey(L"a\\orc.glb"), batch::OneFileKey(L"b\\orc.glb"));
+  EXPECT_EQ(OneFileKey(L"\u00C4rger\\Orc.glb"), OneFileKey(L"\u00E4RGER/orc.GLB"));
+  EXPECT_EQ(OneFileKey(L"\u0416\u0443\u043A.glb"), OneFileKey(L"\u0436\u0443\u043A.glb"));
+  EXPECT_NE(OneFileKey(L"orc.glb"), OneFileKey(L"orc2.glb"));
+  EXPECT_NE(OneFileKey(L"a\\orc.glb"), OneFileKey(L"b\\orc.glb"));
 }
 
 // ---- Worker processes ------------------------------------------------------------------------

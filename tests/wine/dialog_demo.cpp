@@ -97,8 +97,8 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring library = program;
   library = library.substr(0, library.find_last_of(L'\\') + 1) + L"vexmara_64.dlx";
   host::PluginLibrary plugin;
-  if (!plugin.Load(Utf8(library))) {
-    std::fprintf(stderr, "cannot load the plug-in: %s\n", plugin.LoadError().c_str());
+  if (const host::PluginLibrary::LoadResult loaded = plugin.Load(Utf8(library)); !loaded.ok()) {
+    std::fprintf(stderr, "cannot load the plug-in: %s\n", loaded.message.c_str());
     return 1;
   }
   host::Host host;

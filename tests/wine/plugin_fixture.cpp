@@ -100,7 +100,8 @@ void WinePlugin::SetUp() {
   originalDirectory_ = CurrentDirectory();
   ASSERT_EQ(GetModuleHandleW(kPluginFileName), nullptr)
       << "the library is not loaded before the test";
-  ASSERT_TRUE(library_.Load(Utf8(ProgramDirectory() + kPluginFileName))) << library_.LoadError();
+  const auto libraryLoaded = library_.Load(Utf8(ProgramDirectory() + kPluginFileName));
+  ASSERT_TRUE(libraryLoaded.ok()) << libraryLoaded.message;
   host_ = std::make_unique<host::Host>();
   ASSERT_EQ(host_->Register(library_), 1);
 
