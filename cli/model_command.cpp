@@ -106,6 +106,8 @@ std::filesystem::path LibraryBesideProgram() {
 
 ExitCode RunModelCommand(const ModelCommand& command, std::ostream& out, std::ostream& err) {
   const auto started = std::chrono::steady_clock::now();
+  // Every file is named from the current folder as it is now: the import moves it.
+  const std::filesystem::path report = command.report ? AbsolutePath(*command.report) : "";
   ConvertRequest request;
   request.settings = command.settings;
   request.model = command.model;
@@ -119,7 +121,6 @@ ExitCode RunModelCommand(const ModelCommand& command, std::ostream& out, std::os
   const bool pick = command.animationsBesideModel || !command.animationFolders.empty();
   AnimationMatcher matcher(pick ? OfferedAnimations(command, err) : std::vector<AnimationFile>());
   if (pick) request.pickAnimations = matcher.PickerFor(AbsolutePath(command.model).parent_path());
-  // Made absolute now: the import moves the current folder.
   if (command.output) request.output = AbsolutePath(*command.output);
 
   // The scene document is written whatever became of the import, once the library has a host.
@@ -188,7 +189,7 @@ ExitCode RunModelCommand(const ModelCommand& command, std::ostream& out, std::os
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const std::string text =
         ReportText(command, result, matcher.Offered(), matcher.LastMatch(), seconds);
-    if (const FileResult saved = WriteFileWhole(AbsolutePath(*command.report), text); !saved.ok()) {
+    if (const FileResult saved = WriteFileWhole(report, text); !saved.ok()) {
       err << kProgramPrefix << PathText(*command.report)
           << ": the report could not be written: " << saved.message << "\n";
       written = false;
