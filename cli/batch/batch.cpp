@@ -141,6 +141,9 @@ class ModelJob final : public Job {
   }
 
   void OnUnfinished(const WorkerEnd& end) override {
+    // A worker ended from outside (killed, crashed, timed out) may have been writing the
+    // model's files: what it began is gone with it.
+    RemoveTemporaryFiles(model_.output.parent_path(), end.process.processNumber);
     if (model_.status != ModelStatus::Failed) {
       Fail(end.timedOut
                ? "it took longer than " + Seconds(context_.timeout) + ", and its worker was stopped"

@@ -20,6 +20,7 @@ struct ProcessEnd {
   int code = 0;
   int signal = 0;
   std::uint32_t exception = 0;  // Windows: the exception's code, 0xC0000005 an access violation
+  long processNumber = 0;       // the process's number, which its temporary files carry
 };
 
 // "exited with code 3", "was ended by signal 11 (Segmentation fault)"; on Windows "was ended by

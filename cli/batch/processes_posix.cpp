@@ -256,6 +256,7 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
     end.exited = WIFEXITED(status);
     end.code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
     end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    end.processNumber = long(worker.pid);
     CloseDescriptor(worker.input);
     worker.said.End(worker.id, end, events);
     it = workers_.erase(it);

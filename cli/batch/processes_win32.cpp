@@ -424,6 +424,7 @@ std::vector<ProcessEvent> WorkerProcesses::Wait(std::chrono::milliseconds timeou
       end.exited = true;
       end.code = int(code);
     }
+    end.processNumber = long(GetProcessId(worker.process));
     Abandon(worker.input);
     CloseIfOpen(worker.process);
     worker.said.End(worker.id, end, events);

@@ -9,6 +9,7 @@
 
 #include "cli/batch/processes.h"
 #include "cli/convert/conversion.h"
+#include "cli/files/output_files.h"
 #include "cli/text/path_text.h"
 #include "host/plugin_library.h"
 
@@ -19,16 +20,33 @@ constexpr char kModelMode[] = "--batch-model-worker";
 constexpr char kAnimationMode[] = "--batch-animation-worker";
 constexpr int kNotFinished = 1;
 
-void InjectTestFault(const std::filesystem::path& file) {
+[[noreturn]] void Hang() {
+  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+// Hangs or crashes here when the test hook says so for this file; true when it asks for a hang
+// in the middle of writing the file's output.
+bool InjectTestFault(const std::filesystem::path& file) {
   const char* fault = std::getenv(kTestFaultVariable);
-  if (fault == nullptr) return;
+  if (fault == nullptr) return false;
   const std::string_view text(fault);
   const std::string name = PathText(file.filename());
-  if (text == "hang:" + name) {
-    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
-  }
+  if (text == "hang:" + name) Hang();
   if (text == "crash:" + name) CrashThisProcess();
+  return text == "hang-writing:" + name;
 }
+
+// The disk's files, whole or not at all, that hang at the first write: the temporary file of
+// the first file begun is then on the disk.
+class HangingFiles final : public FileSink {
+ public:
+  bool Begin(const std::filesystem::path& path) override { return files_.Begin(path); }
+  bool Write(const void*, size_t) override { Hang(); }
+  FileResult Failure() const override { return files_.Failure(); }
+
+ private:
+  OutputFiles files_;
+};
 
 void Send(const std::string& message) { std::cout << message << '\n' << std::flush; }
 
@@ -76,8 +94,10 @@ AnimationPick AskForAnimations(const std::vector<std::string>& bones) {
 }
 
 ModelResult ConvertModel(const ModelWorkerSettings& settings, const ModelRequest& model,
-                         Converter& converter) {
+                         bool hangWriting, Converter& converter) {
+  HangingFiles hanging;
   ConvertRequest request;
+  if (hangWriting) request.sink = &hanging;
   request.settings = settings.settings;
   request.model = model.model;
   request.output = model.output;
@@ -98,8 +118,8 @@ int RunModelWorker(const Parsed& parsed) {
   for (std::string line; std::getline(std::cin, line);) {
     const std::optional<ModelRequest> request = ParseModelRequest(line);
     if (!request) return kNotFinished;
-    InjectTestFault(request->model);
-    const ModelResult result = ConvertModel(parsed.settings, *request, converter);
+    const bool hangWriting = InjectTestFault(request->model);
+    const ModelResult result = ConvertModel(parsed.settings, *request, hangWriting, converter);
     if (!result.ok()) converter.UnloadLibrary();
     Send(ResultMessage(result));
   }

@@ -25,7 +25,8 @@ std::vector<std::string> AnimationWorkerArguments(const std::filesystem::path& l
 std::optional<int> RunWorkerIfAsked(int argc, const char* const* argv);
 
 // A test-only hook: VEXMARA_TEST_WORKER_FAULT=hang:NAME or crash:NAME makes a worker hang, or
-// crash, when it comes to a file of that name.
+// crash, when it comes to a file of that name; hang-writing:NAME makes it hang once it has begun
+// writing that model's output.
 inline constexpr char kTestFaultVariable[] = "VEXMARA_TEST_WORKER_FAULT";
 
 }  // namespace vexmara::cli::batch

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cli/files/folders.h"
 #include "cli/files/system_files.h"
 #include "cli/text/path_text.h"
 
@@ -13,12 +14,28 @@ namespace sys = system_files;
 // Writes go to the system in pieces of this size; smaller ones are gathered first.
 constexpr size_t kChunk = size_t(1) << 18;
 
-// A name in the target's folder that no other file has: ".NAME.tmp-PID-N".
+// What the temporary files of a process have in their names: ".NAME.tmp-PID-N".
+std::string TemporaryMark(long processNumber) {
+  return ".tmp-" + std::to_string(processNumber) + "-";
+}
+
+// A name in the target's folder that no other file has.
 std::filesystem::path TemporaryFor(const std::filesystem::path& target, unsigned attempt) {
   std::filesystem::path name = ".";
   name += target.filename().native();
-  name += ".tmp-" + std::to_string(sys::ProcessNumber()) + "-" + std::to_string(attempt);
+  name += TemporaryMark(sys::ProcessNumber()) + std::to_string(attempt);
   return target.parent_path() / name;
+}
+
+bool IsTemporaryOf(const std::filesystem::path& name, long processNumber) {
+  const std::string text = PathText(name);
+  const std::string mark = TemporaryMark(processNumber);
+  const std::size_t at = text.rfind(mark);
+  if (text.empty() || text[0] != '.' || at == std::string::npos ||
+      at + mark.size() == text.size()) {
+    return false;
+  }
+  return text.find_first_not_of("0123456789", at + mark.size()) == std::string::npos;
 }
 
 }  // namespace
@@ -113,6 +130,16 @@ void OutputFiles::Discard() {
   pending_.clear();
   for (const File& file : files_) sys::Remove(file.temporary);
   files_.clear();
+}
+
+void RemoveTemporaryFiles(const std::filesystem::path& folder, long processNumber) {
+  std::vector<FolderEntry> entries;
+  if (!ListFolder(folder, &entries).ok()) return;
+  for (const FolderEntry& entry : entries) {
+    if (entry.kind == EntryKind::File && IsTemporaryOf(entry.name, processNumber)) {
+      sys::Remove(folder / entry.name);
+    }
+  }
 }
 
 FileResult WriteFileWhole(const std::filesystem::path& path, std::string_view bytes) {

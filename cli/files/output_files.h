@@ -63,6 +63,10 @@ class OutputFiles final : public FileSink {
   std::string reason_;
 };
 
+// Removes what a process that was ended while it wrote left in `folder`: the temporary files
+// named with its process number.
+void RemoveTemporaryFiles(const std::filesystem::path& folder, long processNumber);
+
 // One file whole or not at all, in a folder made for it when there is none; on failure the
 // message is the system's reason alone, the caller naming the file as its user did.
 FileResult WriteFileWhole(const std::filesystem::path& path, std::string_view bytes);

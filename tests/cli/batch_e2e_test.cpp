@@ -217,6 +217,28 @@ TEST_F(Batch, AWorkerThatCrashesCostsItsModelAloneAndTheNextModelGetsAFreshWorke
   EXPECT_TRUE(fs::exists(folder_ / "out/c.glb"));
 }
 
+TEST_F(Batch, AWorkerStoppedWhileItWritesLeavesNoTemporaryFileBehind) {
+  Sample("in");
+  Save("in/b.app", Model(2));
+  for (const char* format : {"glb", "gltf"}) {
+    SCOPED_TRACE(format);
+    fs::remove_all(folder_ / "out");
+    // The worker hangs once it has begun the model's first file, and the timeout stops it.
+    const ProgramRun run = Import({"in", "-o", "out", "--jobs", "1", "--timeout", "2", "--format",
+                                   format, "--report", "report.json"},
+                                  {std::string(kFault) + "hang-writing:sample.app"});
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_EQ(Entry(Report(), "in/sample.app")["error"],
+              "it took longer than 2 s, and its worker was stopped");
+    const std::set<std::string> written = Listing("out");
+    EXPECT_EQ(written.count("b." + std::string(format)), 1u) << "the next model is written";
+    for (const std::string& file : written) {
+      EXPECT_NE(file.rfind("sample", 0), 0u) << "nothing of the stopped worker's model: " << file;
+      EXPECT_NE(file[0], '.') << "no temporary file: " << file;
+    }
+  }
+}
+
 TEST_F(Batch, EveryModelStartsAsInAFreshlyLoadedPlugInThoughOneWorkerDoesThemAll) {
   // The plug-in remembers the texture folder from one import to the next: a worker that kept the
   // library loaded without setting it back would look for b's textures beside a.

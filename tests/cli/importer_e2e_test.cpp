@@ -12,8 +12,10 @@
 #include "gltf_clients.h"
 #include "run_program.h"
 #include "scratch_folder.h"
+#include "writer/ani_writer.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
+#include "writer/samples.h"
 
 namespace vexmara::testing {
 namespace {
@@ -246,6 +248,80 @@ TEST_F(Importer, TexturesAreLookedForInTheGivenFolderAndMarkedWhenNotFound) {
       << found.out;
   EXPECT_NE(found.out.find("2 textured materials"), std::string::npos) << found.out;
   EXPECT_TRUE(fs::exists(folder_ / "b_lower.png"));
+}
+
+// An animation of `keys` keys a kind for each of `bones`.
+writer::AniFile AnimationOf(const std::string& name, const std::vector<std::string>& bones) {
+  writer::SampleAnimationShape shape;
+  shape.name = name;
+  shape.tracks = 0;
+  writer::AniFile file = writer::SampleAnimation(shape);
+  for (const std::string& bone : bones) {
+    writer::AniTrack track;
+    track.boneName = bone;
+    track.translationKeys = {{0, 0, 0, 0}, {1, 0, 1, 0}};
+    file.tracks.push_back(track);
+  }
+  file.frameTimes = {0, 15};
+  return file;
+}
+
+TEST_F(Importer, OneModelTakesTheAnimationFilesThatFitItsBonesAndReportsWhatBecameOfIt) {
+  // Beside the sample's own animation, one a folder down that fits too, and two that do not.
+  const std::vector<std::string> bones = {"bone_0", "bone_1", "bone_2", "bone_3"};
+  fs::create_directories(folder_ / "sample/more");
+  fs::create_directories(folder_ / "elsewhere");
+  for (const auto& [file, animation] :
+       {std::pair{"sample/more/wave.ani", AnimationOf("wave", {"BONE_1", "bone_2"})},
+        std::pair{"sample/more/alien.ani", AnimationOf("alien", {"bone_0", "tail"})},
+        std::pair{"elsewhere/far.ani", AnimationOf("far", bones)}}) {
+    ASSERT_TRUE(writer::SaveBytes((folder_ / file).string(), writer::WriteAniFile(animation)));
+  }
+  fs::rename(folder_ / "sample/lower.tex", folder_ / "elsewhere/lower.tex");  // not found
+
+  struct Case {
+    std::vector<std::string> anims;
+    std::vector<std::string> attached;  // as the report names them
+  };
+  const Case cases[] = {
+      {{"--anims", "auto"}, {"sample/more/wave.ani", "sample/sample.ani"}},
+      {{"--anims", "elsewhere"}, {"elsewhere/far.ani"}},
+      {{"--anims", "auto", "--anims", "elsewhere"},
+       {"elsewhere/far.ani", "sample/more/wave.ani", "sample/sample.ani"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"sample/sample.app", "-o", "out/sample.glb", "--report",
+                                          "out/report.json"};
+    arguments.insert(arguments.end(), c.anims.begin(), c.anims.end());
+    const ProgramRun run = Import(arguments);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // Named from the caller's folder, though the import moves the current one to the model's.
+    const nlohmann::json report = ReadJson(folder_ / "out/report.json");
+    ASSERT_TRUE(report.is_object()) << run.out;
+    const nlohmann::json& model = report["models"].at(0);
+    EXPECT_EQ(model["status"], "converted");
+    std::vector<std::string> attached;
+    for (const auto& entry : model["animations"]) attached.push_back(entry["file"]);
+    EXPECT_EQ(attached, c.attached);
+    EXPECT_EQ(model["counts"]["animations"], c.attached.size());
+    // The glTF's animations, each with the file it came from.
+    ASSERT_EQ(model["gltfAnimations"].size(), c.attached.size());
+    for (size_t a = 0; a < c.attached.size(); ++a) {
+      const std::string file = model["gltfAnimations"][a]["file"];
+      EXPECT_EQ(fs::path(file), folder_ / c.attached[a]);
+    }
+    EXPECT_EQ(model["materials"][0],
+              (nlohmann::json{{"name", "lower"}, {"texture", ""}, {"missing", true}}));
+    EXPECT_EQ(model["materials"][1]["missing"], false);
+  }
+  // A read that fails is reported too.
+  ASSERT_TRUE(writer::SaveBytes((folder_ / "sample/broken.app").string(), {1, 2, 3}));
+  const ProgramRun broken =
+      Import({"sample/broken.app", "--anims", "auto", "--report", "out/broken.json"});
+  EXPECT_EQ(broken.exitCode, 1);
+  const nlohmann::json failed = ReadJson(folder_ / "out/broken.json")["models"].at(0);
+  EXPECT_EQ(failed["status"], "failed");
+  EXPECT_EQ(failed["error"], "The model file could not be read.");
 }
 
 TEST_F(Importer, ATextureFoundOnlyAsATexFileLeavesItsMaterialUntexturedWithAWarning) {
