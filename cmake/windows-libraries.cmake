@@ -46,19 +46,8 @@ add_library(TinyGLTF::TinyGLTF ALIAS vexmara_tinygltf)
 
 # libsquish from Debian's source package, as a static library of this build. Its own CMake file
 # builds it; OpenMP stays off, so that the library needs no runtime beside it.
-file(GLOB squish_candidates ${VEXMARA_ROOT_FOR_LIBRARIES}/build-windows/libsquish/libsquish-*/squish.h)
-list(SORT squish_candidates)
-list(POP_BACK squish_candidates squish_header)
-if(squish_header)
-  get_filename_component(squish_found ${squish_header} DIRECTORY)
-else()
-  set(squish_found "")
-endif()
-set(VEXMARA_SQUISH_SOURCE "${squish_found}" CACHE PATH
-    "libsquish's Debian source (scripts/install-deps windows unpacks it in build-windows/libsquish)")
-if(NOT VEXMARA_SQUISH_SOURCE OR NOT EXISTS ${VEXMARA_SQUISH_SOURCE}/CMakeLists.txt)
-  message(FATAL_ERROR "libsquish's Debian source was not found in build-windows/libsquish: run scripts/install-deps windows")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/squish-source.cmake)
+vexmara_find_squish_source(${VEXMARA_ROOT_FOR_LIBRARIES}/build-windows/libsquish)
 set(BUILD_SQUISH_WITH_OPENMP OFF CACHE BOOL "" FORCE)
 set(BUILD_SQUISH_EXTRA OFF CACHE BOOL "" FORCE)
 set(BUILD_SHARED_LIBS OFF CACHE BOOL "" FORCE)
