@@ -7,6 +7,7 @@
 #include <map>
 #include <tuple>
 
+#include "host/image_codec.h"
 #include "writer/ani_writer.h"
 #include "writer/app_writer.h"
 #include "writer/common.h"
@@ -78,19 +79,67 @@ int32_t BonesForVertices(int32_t vertices) {
   return 200;
 }
 
-const InputFile& SampleModelFile(int32_t vertices, int32_t bones) {
-  static std::map<std::pair<int32_t, int32_t>, InputFile> files;
-  const auto key = std::make_pair(vertices, bones);
-  if (auto found = files.find(key); found != files.end()) return found->second;
+namespace {
+
+// The model of SampleModelFile, written into `folder`.
+InputFile ModelIn(const std::filesystem::path& folder, int32_t vertices, int32_t bones,
+                  int32_t chains, int32_t influences) {
   writer::SampleModelShape shape;
   shape.vertices = vertices;
   shape.bones = bones;
+  shape.chains = chains;
+  shape.influences = influences;
   shape.materials = kMaterials;
   shape.firstTextureId = kFirstTextureId;
-  const std::string name =
-      "model_v" + std::to_string(vertices) + "_b" + std::to_string(bones) + ".app";
-  return files[key] =
-             Written(ModelFolder() / name, writer::WriteAppFile(writer::SampleModel(shape)));
+  std::string name = "model_v" + std::to_string(vertices) + "_b" + std::to_string(bones);
+  if (chains != 1 || influences != 2) {
+    name += "_c" + std::to_string(chains) + "_i" + std::to_string(influences);
+  }
+  name += ".app";
+  return Written(folder / name, writer::WriteAppFile(writer::SampleModel(shape)));
+}
+
+}  // namespace
+
+const InputFile& SampleModelFile(int32_t vertices, int32_t bones, int32_t chains,
+                                 int32_t influences) {
+  static std::map<std::tuple<int32_t, int32_t, int32_t, int32_t>, InputFile> files;
+  const auto key = std::make_tuple(vertices, bones, chains, influences);
+  if (auto found = files.find(key); found != files.end()) return found->second;
+  return files[key] = ModelIn(ModelFolder(), vertices, bones, chains, influences);
+}
+
+const InputFile& TexturedModelFile(int32_t vertices, int32_t bones, int32_t chains,
+                                   int32_t influences) {
+  static std::map<std::tuple<int32_t, int32_t, int32_t, int32_t>, InputFile> files;
+  const auto key = std::make_tuple(vertices, bones, chains, influences);
+  if (auto found = files.find(key); found != files.end()) return found->second;
+  static const std::filesystem::path folder = [] {
+    const std::filesystem::path made = Folder("textured_models");
+    for (int32_t m = 0; m < kMaterials; ++m) {
+      const std::string name = "material_" + std::to_string(m);
+      WriteInput(made / (name + ".tex"), writer::SampleTextureFile(kFirstTextureId + m));
+      // A pattern of its own per material, with some detail for the PNG encoder to work on.
+      host::DecodedImage image;
+      image.width = image.height = 256;
+      image.rgba.resize(256 * 256 * 4);
+      for (int32_t y = 0; y < 256; ++y) {
+        for (int32_t x = 0; x < 256; ++x) {
+          uint8_t* pixel = &image.rgba[std::size_t(y * 256 + x) * 4];
+          pixel[0] = uint8_t(x + 31 * m);
+          pixel[1] = uint8_t(y ^ (x * 7));
+          pixel[2] = uint8_t((x * y + m) >> 4);
+          pixel[3] = 255;
+        }
+      }
+      if (!host::WriteTga((made / (name + ".tga")).string(), image)) {
+        std::fprintf(stderr, "cannot write benchmark texture for %s\n", name.c_str());
+        std::exit(2);
+      }
+    }
+    return made;
+  }();
+  return files[key] = ModelIn(folder, vertices, bones, chains, influences);
 }
 
 const InputFile& SampleAnimationFile(int32_t tracks, int32_t keys, int32_t variant) {

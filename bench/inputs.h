@@ -24,8 +24,15 @@ struct InputFile {
 };
 
 // A model of about `vertices` vertices (twice as many triangles), 8 materials, one texture slot
-// each, and `bones` bones in a chain. Its 8 textures are in the same folder.
-const InputFile& SampleModelFile(int32_t vertices, int32_t bones);
+// each, and `bones` bones in `chains` chains, each vertex weighted to `influences` bones (2 or
+// 3). Its 8 textures are in the same folder.
+const InputFile& SampleModelFile(int32_t vertices, int32_t bones, int32_t chains = 1,
+                                 int32_t influences = 2);
+
+// The same model in a folder of its own whose 8 textures are real images (256 x 256 TGA files),
+// so that an export decodes and encodes each of them.
+const InputFile& TexturedModelFile(int32_t vertices, int32_t bones, int32_t chains,
+                                   int32_t influences);
 
 // The bone count that goes with a model size: 50 bones for 10 thousand vertices, 100 for 100
 // thousand, 200 for a million.

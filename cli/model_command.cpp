@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/batch/processes.h"
 #include "cli/batch/report.h"
 #include "cli/convert/animation_match.h"
 #include "cli/convert/conversion.h"
@@ -106,6 +107,8 @@ std::filesystem::path LibraryBesideProgram() {
 
 ExitCode RunModelCommand(const ModelCommand& command, std::ostream& out, std::ostream& err) {
   const auto started = std::chrono::steady_clock::now();
+  // The export builds its document in the memory the host's records leave free.
+  batch::KeepFreedMemory();
   // Every file is named from the current folder as it is now: the import moves it.
   const std::filesystem::path report = command.report ? AbsolutePath(*command.report) : "";
   ConvertRequest request;

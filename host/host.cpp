@@ -523,6 +523,40 @@ HostMesh* Host::MeshRecord(int index) const {
              : nullptr;
 }
 
+std::span<const HostVertex> Host::VertexRecords() const {
+  const HostContext& context = state_->context;
+  if (context.vertices == nullptr || context.vertexCount <= 0) return {};
+  return {context.vertices, std::size_t(context.vertexCount)};
+}
+
+const HostVertexWeights* Host::VertexWeightsRecord(int vertex) const {
+  const auto index = static_cast<std::size_t>(vertex);
+  return vertex >= 0 && index < state_->weights.size() ? state_->weights[index] : nullptr;
+}
+
+std::span<const HostFace> Host::FaceRecords(int mesh) const {
+  const HostMesh* record = MeshRecord(mesh);
+  if (record == nullptr || record->faces == nullptr || record->faceCount <= 0) return {};
+  return {record->faces, std::size_t(record->faceCount)};
+}
+
+std::span<const HostAnimation> Host::AnimationRecords() const {
+  const HostContext& context = state_->context;
+  if (context.animations == nullptr || context.animationCount <= 0) return {};
+  return {context.animations, std::size_t(context.animationCount)};
+}
+
+void Host::ReleaseMeshFaces(int mesh) {
+  if (mesh < 0 || mesh >= MeshCount()) return;
+  MeshStorage& storage = *state_->meshes[static_cast<std::size_t>(mesh)];
+  std::vector<HostFace>().swap(storage.faces);
+  std::vector<std::int32_t>().swap(storage.vertexIndices);
+  std::vector<HostFaceMapping>().swap(storage.mappings);
+  std::vector<HostFaceCorner>().swap(storage.corners);
+  storage.record.faceCount = 0;
+  storage.record.faces = nullptr;
+}
+
 std::vector<MeshView> Host::Meshes() const {
   std::vector<MeshView> result;
   result.reserve(state_->meshes.size());

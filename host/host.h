@@ -294,6 +294,16 @@ class Host {
   std::vector<AnimationView> Animations() const;
   int MeshCount() const;
   HostMesh* MeshRecord(int index) const;
+  // The records themselves, for a reader of a large scene that copies what it needs once: the
+  // vertices the context lists, the weights record of one (null when it has none), and the faces
+  // of one mesh.
+  std::span<const HostVertex> VertexRecords() const;
+  const HostVertexWeights* VertexWeightsRecord(int vertex) const;
+  std::span<const HostFace> FaceRecords(int mesh) const;
+  std::span<const HostAnimation> AnimationRecords() const;
+  // Frees the faces of a mesh once a reader has copied them out; the mesh then has none. A
+  // reader of a large scene copies one mesh after another into the memory the last one freed.
+  void ReleaseMeshFaces(int mesh);
   // Bones, animations and vertices live in arrays that move when they grow; the old array is
   // filled with a marker and kept. False when anything wrote into an old array since.
   bool RetiredArraysUntouched() const;

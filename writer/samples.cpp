@@ -9,10 +9,11 @@ AppModel SampleModel(const SampleModelShape& shape) {
   AppModel model;
   model.formatVersion = shape.formatVersion;
   const int32_t boneCount = std::max(shape.bones, 0);
+  const int32_t chainLength = std::max(boneCount / std::max(shape.chains, 1), 1);
   for (int32_t b = 0; b < boneCount; ++b) {
     AppBone bone;
     bone.name = "bone_" + std::to_string(b);
-    bone.parentIndex = b - 1;
+    bone.parentIndex = b % chainLength == 0 ? -1 : b - 1;
     bone.bindTransform.translation = {0, b == 0 ? 0.0f : 1.0f, 0};
     const float angle = 0.1f * float(b);
     bone.bindTransform.rotation = {0, 0, std::sin(angle / 2), std::cos(angle / 2)};
@@ -51,10 +52,15 @@ AppModel SampleModel(const SampleModelShape& shape) {
           submesh.vertices.push_back(
               MakeVertex(u + float(m), v * float(std::max(boneCount, 1)), 0, u, v));
           AppSkin skin;
-          const int32_t bone =
-              boneCount > 0 ? std::min(int32_t(v * float(boneCount)), boneCount - 1) : 0;
-          skin.boneIndices = {bone, std::min(bone + 1, std::max(boneCount - 1, 0)), 0};
-          skin.weights = {0.75f, 0.25f, 0};
+          const int32_t last = std::max(boneCount - 1, 0);
+          const int32_t bone = boneCount > 0 ? std::min(int32_t(v * float(boneCount)), last) : 0;
+          if (shape.influences >= 3) {
+            skin.boneIndices = {bone, std::min(bone + 1, last), std::min(bone + 2, last)};
+            skin.weights = {0.5f, 0.3f, 0.2f};
+          } else {
+            skin.boneIndices = {bone, std::min(bone + 1, last), 0};
+            skin.weights = {0.75f, 0.25f, 0};
+          }
           submesh.skin.push_back(skin);
         }
       }

@@ -15,7 +15,9 @@ namespace vexmara::writer {
 struct SampleModelShape {
   uint32_t formatVersion = 260;
   int32_t vertices = 64;          // about this many, rounded to whole grid rows
-  int32_t bones = 4;              // a chain of bones from a root
+  int32_t bones = 4;              // chains of bones, each from a root
+  int32_t chains = 1;             // the bones split into this many chains of equal length
+  int32_t influences = 2;         // bones weighting a vertex: 2 (0.75, 0.25) or 3 (0.5, 0.3, 0.2)
   int32_t materials = 2;          // one submesh per material, spread over the two geosets
   int32_t variants = 1;           // variant entries per material
   int32_t firstTextureId = 1000;  // material m has texture id firstTextureId + m
@@ -24,7 +26,7 @@ struct SampleModelShape {
   int32_t texturesPerMaterial = 1;
 };
 
-// A grid of vertices (twice as many triangles), skinned to a chain of bones, with one submesh
+// A grid of vertices (twice as many triangles), skinned to chains of bones, with one submesh
 // per material named "material_<m>" and bones named "bone_<b>".
 AppModel SampleModel(const SampleModelShape& shape);
 

@@ -92,9 +92,9 @@ void PrepareWorkerProcess();
 // For a worker: end this process too when the program with process number `parent`, which
 // started it, ends. False when that program has already gone.
 bool EndWithParent(long parent);
-// For a worker that converts one model after another: memory that one model frees is kept for
-// the next instead of going back to the system, since faulting in fresh pages costs more than
-// the work done on them (several times the import itself on a virtual machine).
+// For a program that converts one model after another, or one model and then its export:
+// memory that is freed is kept for what comes next instead of going back to the system, since
+// faulting in fresh pages costs more than the work done on them (README, Performance).
 void KeepFreedMemory();
 long ThisProcessNumber();
 

@@ -1,5 +1,9 @@
 #include "cli/convert/snapshot.h"
 
+#include <algorithm>
+#include <span>
+
+#include "host/records.h"
 #include "host/text.h"
 
 namespace vexmara::cli {
@@ -36,10 +40,19 @@ std::string SlotPath(const host::MaterialView& material, int index) {
   return found != nullptr ? host::Utf16ToUtf8(found->path) : std::string();
 }
 
-std::vector<VectorKey> VectorKeys(const std::vector<host::HostVectorKey>& keys) {
+// A record's array of keys; none when it has no array or no count.
+template <class Key>
+std::span<const Key> Span(const Key* keys, std::int32_t count) {
+  return keys != nullptr && count > 0 ? std::span<const Key>(keys, std::size_t(count))
+                                      : std::span<const Key>();
+}
+
+std::vector<VectorKey> VectorKeys(const host::HostVectorKey* keys, std::int32_t count) {
   std::vector<VectorKey> copied;
-  copied.reserve(keys.size());
-  for (const host::HostVectorKey& key : keys) copied.push_back({key.time, key.x, key.y, key.z});
+  copied.reserve(std::size_t(std::max(count, 0)));
+  for (const host::HostVectorKey& key : Span(keys, count)) {
+    copied.push_back({key.time, key.x, key.y, key.z});
+  }
   return copied;
 }
 
@@ -50,43 +63,72 @@ std::string HostText(const std::u16string& wide, const std::string& narrow) {
   return IsUtf8(narrow) ? narrow : FromWindows1252(narrow);
 }
 
-SceneSnapshot TakeSnapshot(const host::Host& host) {
+SceneSnapshot TakeSnapshot(host::Host& host) {
   SceneSnapshot scene;
   for (const host::MaterialView& material : host.Materials()) {
     scene.materials.push_back({HostText(material.name, material.narrowName), SlotPath(material, 0),
                                SlotPath(material, 1)});
   }
-  const std::vector<host::VertexView> vertices = host.Vertices();
-  scene.vertices.reserve(vertices.size());
-  for (const host::VertexView& vertex : vertices) {
-    scene.vertices.push_back({vertex.position, std::uint32_t(scene.weights.size()),
-                              std::uint32_t(vertex.weights.size())});
-    for (const host::HostWeightEntry& entry : vertex.weights) {
-      scene.weights.push_back({entry.boneIndex, entry.weight});
+  // The geometry is copied from the records themselves, the meshes first, each one's faces
+  // freed once copied: a scene of millions of faces is neither built twice nor held twice.
+  scene.meshes.resize(std::size_t(host.MeshCount()));
+  for (int m = 0; m < host.MeshCount(); ++m) {
+    SnapshotMesh& mesh = scene.meshes[std::size_t(m)];
+    mesh.index = host.MeshRecord(m)->index;
+    const std::span<const host::HostFace> faces = host.FaceRecords(m);
+    mesh.faces.resize(faces.size());
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+      const host::HostFace& record = faces[f];
+      SnapshotFace& face = mesh.faces[f];
+      face.material = record.materialIndex;
+      for (std::size_t c = 0; c < 3; ++c) {
+        face.vertices[c] = record.vertexIndices[c];
+        face.uv[c] = {record.mapping->corners[c].u, record.mapping->corners[c].v};
+      }
+    }
+    host.ReleaseMeshFaces(m);
+  }
+  const std::span<const host::HostVertex> vertices = host.VertexRecords();
+  scene.vertices.resize(vertices.size());
+  std::size_t entries = 0;
+  for (std::size_t v = 0; v < vertices.size(); ++v) {
+    const host::HostVertexWeights* weights = host.VertexWeightsRecord(int(v));
+    if (weights != nullptr && weights->entries != nullptr) {
+      entries += std::size_t(std::max(weights->entryCount, 0));
     }
   }
-  for (const host::MeshView& mesh : host.Meshes()) {
-    SnapshotMesh& copied = scene.meshes.emplace_back();
-    copied.index = mesh.index;
-    copied.faces.reserve(mesh.faces.size());
-    for (const host::FaceView& face : mesh.faces) {
-      copied.faces.push_back({face.materialIndex, face.vertices, face.uv});
+  scene.weights.reserve(entries);
+  for (std::size_t v = 0; v < vertices.size(); ++v) {
+    SnapshotVertex& vertex = scene.vertices[v];
+    const float* position = vertices[v].position;
+    vertex.position = {position[0], position[1], position[2]};
+    vertex.firstWeight = std::uint32_t(scene.weights.size());
+    const host::HostVertexWeights* weights = host.VertexWeightsRecord(int(v));
+    if (weights == nullptr || weights->entries == nullptr) continue;
+    for (std::int32_t e = 0; e < weights->entryCount; ++e) {
+      scene.weights.push_back({weights->entries[e].boneIndex, weights->entries[e].weight});
     }
+    vertex.weightCount = std::uint32_t(scene.weights.size()) - vertex.firstWeight;
   }
   for (const host::BoneView& bone : host.Bones()) {
     scene.bones.push_back({HostText(bone.name, bone.narrowName), bone.parentIndex, bone.translation,
                            bone.rotation, bone.scale});
   }
-  for (const host::AnimationView& animation : host.Animations()) {
+  for (const host::HostAnimation& animation : host.AnimationRecords()) {
     SnapshotAnimation& copied = scene.animations.emplace_back();
-    copied.name = HostText(animation.name, animation.narrowName);
-    for (const host::TrackView& track : animation.tracks) {
-      SnapshotTrack& keys = copied.tracks.emplace_back();
+    copied.name = HostText(host::WideText(animation.name), host::NarrowText(animation.name));
+    if (animation.tracks == nullptr || animation.trackCount <= 0) continue;
+    copied.tracks.resize(std::size_t(animation.trackCount));
+    for (std::size_t t = 0; t < copied.tracks.size(); ++t) {
+      const host::HostBoneTrack& track = animation.tracks[t];
+      SnapshotTrack& keys = copied.tracks[t];
       keys.bone = track.boneIndex;
-      keys.translation = VectorKeys(track.translationKeys);
-      keys.scale = VectorKeys(track.scaleKeys);
-      keys.rotation.reserve(track.rotationKeys.size());
-      for (const host::HostRotationKey& key : track.rotationKeys) {
+      keys.translation = VectorKeys(track.translationKeys, track.translationKeyCount);
+      keys.scale = VectorKeys(track.scaleKeys, track.scaleKeyCount);
+      const std::span<const host::HostRotationKey> rotations =
+          Span(track.rotationKeys, track.rotationKeyCount);
+      keys.rotation.reserve(rotations.size());
+      for (const host::HostRotationKey& key : rotations) {
         keys.rotation.push_back({key.time, key.x, key.y, key.z, key.w});
       }
     }

@@ -16,6 +16,7 @@ namespace vexmara::cli {
 // in which the Windows build converts it. Empty only when both halves are.
 std::string HostText(const std::u16string& wide, const std::string& narrow);
 
-SceneSnapshot TakeSnapshot(const host::Host& host);
+// The host gives up its meshes' faces as they are copied: after this it holds none.
+SceneSnapshot TakeSnapshot(host::Host& host);
 
 }  // namespace vexmara::cli

@@ -68,9 +68,17 @@ size_t ComponentBytes(int componentType) {
 void SetBounds(const float* values, size_t count, size_t n, tinygltf::Accessor* accessor) {
   accessor->minValues.assign(n, std::numeric_limits<double>::infinity());
   accessor->maxValues.assign(n, -std::numeric_limits<double>::infinity());
-  for (size_t i = 0; i < count * n; ++i) {
-    accessor->minValues[i % n] = std::min(accessor->minValues[i % n], double(values[i]));
-    accessor->maxValues[i % n] = std::max(accessor->maxValues[i % n], double(values[i]));
+  for (size_t k = 0; k < n; ++k) {
+    // In float, which holds every value exactly; NaN never enters: the elements are finite.
+    float low = std::numeric_limits<float>::infinity(), high = -low;
+    for (size_t i = k; i < count * n; i += n) {
+      low = std::min(low, values[i]);
+      high = std::max(high, values[i]);
+    }
+    if (count > 0) {
+      accessor->minValues[k] = low;
+      accessor->maxValues[k] = high;
+    }
   }
 }
 
@@ -529,40 +537,76 @@ void AddSkin(const Skeleton& skeleton, int firstBoneNode, int skeletonTop, Buffe
   document.counts.joints = boneCount;
 }
 
-// The channels of one animation: keys made absolute from the bind transform, sampled LINEAR.
-// Channels with the same key times share their input accessor.
+// The times and values of one channel, as its sampler takes them.
+struct Channel {
+  std::vector<float> times;
+  std::vector<float> values;  // `components` floats a key
+};
+
+// The channel of a track's keys of one kind, each key's value made by `value`: the keys as
+// OrderKeys leaves them. The host's keys come finite, from time 0 on and in order as a rule, and
+// then go straight into the channel.
+template <class Key, class Value>
+Channel MakeChannel(const std::vector<Key>& keys, int components, Value value) {
+  Channel channel;
+  const size_t n = size_t(components);
+  channel.times.resize(keys.size());
+  channel.values.resize(keys.size() * n);
+  bool ready = true;
+  for (size_t k = 0; k < keys.size(); ++k) {
+    const float time = keys[k].time;
+    const std::array<float, 4> made = value(keys[k]);
+    channel.times[k] = time;
+    bool finite = std::isfinite(time);
+    for (size_t c = 0; c < n; ++c) {
+      channel.values[k * n + c] = made[c];
+      finite = finite && std::isfinite(made[c]);
+    }
+    ready = ready && finite && time >= 0 && (k == 0 || time > channel.times[k - 1]);
+  }
+  if (ready) return channel;
+  std::vector<ChannelKey> ordered(keys.size());
+  for (size_t k = 0; k < keys.size(); ++k) {
+    ordered[k].time = channel.times[k];
+    for (size_t c = 0; c < n; ++c) ordered[k].value[c] = channel.values[k * n + c];
+  }
+  ordered = OrderKeys(std::move(ordered), components);
+  channel.times.resize(ordered.size());
+  channel.values.resize(ordered.size() * n);
+  for (size_t k = 0; k < ordered.size(); ++k) {
+    channel.times[k] = ordered[k].time;
+    for (size_t c = 0; c < n; ++c) channel.values[k * n + c] = ordered[k].value[c];
+  }
+  return channel;
+}
+
+// The channels of one animation, sampled LINEAR. Channels with the same key times share their
+// input accessor.
 class ChannelWriter {
  public:
   ChannelWriter(tinygltf::Animation& animation, int firstBoneNode, BufferBuilder& buffer)
       : animation_(animation), firstBoneNode_(firstBoneNode), buffer_(buffer) {}
 
-  void Add(int bone, const char* path, std::vector<ChannelKey> keys, int components) {
-    keys = OrderKeys(std::move(keys), components);
-    if (keys.empty() || !targets_.emplace(bone, path).second) return;
-    std::vector<float> times;
-    std::vector<float> values;
-    for (const ChannelKey& key : keys) {
-      times.push_back(key.time);
-      for (int c = 0; c < components; ++c) values.push_back(key.value[size_t(c)]);
-    }
-    auto input = inputOf_.find(times);
+  void Add(int bone, const char* path, Channel channel, int components) {
+    if (channel.times.empty() || !targets_.emplace(bone, path).second) return;
+    auto input = inputOf_.find(channel.times);
     if (input == inputOf_.end()) {
-      const int accessor = buffer_.AddAccessor(times, TINYGLTF_COMPONENT_TYPE_FLOAT,
+      const int accessor = buffer_.AddAccessor(channel.times, TINYGLTF_COMPONENT_TYPE_FLOAT,
                                                TINYGLTF_TYPE_SCALAR, 1, -1, true);
-      input = inputOf_.emplace(times, accessor).first;
+      input = inputOf_.emplace(std::move(channel.times), accessor).first;
     }
     tinygltf::AnimationSampler sampler;
     sampler.input = input->second;
-    sampler.output = buffer_.AddAccessor(std::move(values), TINYGLTF_COMPONENT_TYPE_FLOAT,
+    sampler.output = buffer_.AddAccessor(std::move(channel.values), TINYGLTF_COMPONENT_TYPE_FLOAT,
                                          components == 4 ? TINYGLTF_TYPE_VEC4 : TINYGLTF_TYPE_VEC3,
                                          size_t(components), -1, false);
     sampler.interpolation = "LINEAR";
     animation_.samplers.push_back(sampler);
-    tinygltf::AnimationChannel channel;
-    channel.sampler = int(animation_.samplers.size() - 1);
-    channel.target_node = firstBoneNode_ + bone;
-    channel.target_path = path;
-    animation_.channels.push_back(channel);
+    tinygltf::AnimationChannel channelOut;
+    channelOut.sampler = int(animation_.samplers.size() - 1);
+    channelOut.target_node = firstBoneNode_ + bone;
+    channelOut.target_path = path;
+    animation_.channels.push_back(channelOut);
   }
 
  private:
@@ -574,7 +618,7 @@ class ChannelWriter {
 };
 
 // One glTF animation per host animation that has keys for a bone; the host holds keys relative to
-// the bind pose, glTF wants them absolute.
+// the bind pose, glTF wants them absolute: each key composed with the bone's bind transform.
 void AddAnimations(const std::vector<SnapshotAnimation>& animations, const Skeleton& skeleton,
                    int firstBoneNode, BufferBuilder& buffer, GltfDocument& document) {
   const int boneCount = int(skeleton.parent.size());
@@ -589,23 +633,30 @@ void AddAnimations(const std::vector<SnapshotAnimation>& animations, const Skele
       const Vec3& t = skeleton.translation[size_t(bone)];
       const Quat& q = skeleton.rotation[size_t(bone)];
       const Vec3& s = skeleton.scale[size_t(bone)];
-      std::vector<ChannelKey> keys;
-      for (const VectorKey& key : track.translation) {
-        const Vec3 turned = QuatRotate(q, {key.x, key.y, key.z});
-        keys.push_back({key.time, {t[0] + turned[0], t[1] + turned[1], t[2] + turned[2], 0}});
-      }
-      channels.Add(bone, "translation", std::move(keys), 3);
-      keys.clear();
-      for (const RotationKey& key : track.rotation) {
-        keys.push_back({key.time, QuatNormalize(QuatMultiply(
-                                      q, QuatNormalize({key.x, key.y, key.z, key.w})))});
-      }
-      channels.Add(bone, "rotation", std::move(keys), 4);
-      keys.clear();
-      for (const VectorKey& key : track.scale) {
-        keys.push_back({key.time, {s[0] * key.x, s[1] * key.y, s[2] * key.z, 0}});
-      }
-      channels.Add(bone, "scale", std::move(keys), 3);
+      const Matrix turn = RotationMatrix(q);  // once for all the bone's translation keys
+      channels.Add(bone, "translation",
+                   MakeChannel(track.translation, 3,
+                               [&](const VectorKey& key) {
+                                 const Vec3 turned = Rotate(turn, {key.x, key.y, key.z});
+                                 return std::array<float, 4>{t[0] + turned[0], t[1] + turned[1],
+                                                             t[2] + turned[2], 0};
+                               }),
+                   3);
+      channels.Add(
+          bone, "rotation",
+          MakeChannel(
+              track.rotation, 4,
+              [&](const RotationKey& key) {
+                return QuatNormalize(QuatMultiply(q, QuatNormalize({key.x, key.y, key.z, key.w})));
+              }),
+          4);
+      channels.Add(
+          bone, "scale",
+          MakeChannel(track.scale, 3,
+                      [&](const VectorKey& key) {
+                        return std::array<float, 4>{s[0] * key.x, s[1] * key.y, s[2] * key.z, 0};
+                      }),
+          3);
     }
     if (animation.channels.empty()) {
       document.warnings.push_back("animation \"" + animation.name +
@@ -656,76 +707,126 @@ void AddScene(const std::vector<int>& meshNodes, int skeletonTop, tinygltf::Mode
 }  // namespace
 
 std::vector<ChannelKey> OrderKeys(std::vector<ChannelKey> keys, int components) {
-  std::vector<ChannelKey> kept;
-  kept.reserve(keys.size());
+  // In place: the keys kept move to the front.
+  size_t kept = 0;
   for (ChannelKey& key : keys) {
     bool finite = std::isfinite(key.time);
     for (int c = 0; c < components; ++c) finite = finite && std::isfinite(key.value[size_t(c)]);
     if (!finite) continue;
     if (key.time < 0) key.time = 0;
-    kept.push_back(key);
+    keys[kept++] = key;
   }
-  std::stable_sort(kept.begin(), kept.end(),
-                   [](const ChannelKey& a, const ChannelKey& b) { return a.time < b.time; });
-  std::vector<ChannelKey> merged;
-  merged.reserve(kept.size());
-  for (const ChannelKey& key : kept) {
-    if (!merged.empty() && merged.back().time == key.time) {
-      merged.back() = key;
+  keys.resize(kept);
+  const auto earlier = [](const ChannelKey& a, const ChannelKey& b) { return a.time < b.time; };
+  // The host's keys come in order of time as a rule; only those that do not are sorted.
+  if (!std::is_sorted(keys.begin(), keys.end(), earlier)) {
+    std::stable_sort(keys.begin(), keys.end(), earlier);
+  }
+  size_t merged = 0;
+  for (size_t k = 0; k < keys.size(); ++k) {
+    if (merged > 0 && keys[merged - 1].time == keys[k].time) {
+      keys[merged - 1] = keys[k];
     } else {
-      merged.push_back(key);
+      keys[merged++] = keys[k];
     }
   }
-  return merged;
+  keys.resize(merged);
+  return keys;
 }
 
-Influences SkinInfluences(std::span<const SkinWeight> entries, int boneCount, int rootBone) {
-  // The sum of each bone's weights, in the order the bones first appear. A vertex names a few
-  // bones: they stay on the stack unless there are more than eight.
-  std::array<std::pair<int, double>, 8> near{};
-  std::vector<std::pair<int, double>> far;
-  size_t count = 0;
-  const auto sum = [&](size_t i) -> std::pair<int, double>& {
-    return i < near.size() ? near[i] : far[i - near.size()];
-  };
-  for (const SkinWeight& entry : entries) {
-    if (entry.bone < 0 || entry.bone >= boneCount) continue;
-    if (!(entry.weight > 0) || !std::isfinite(entry.weight)) continue;
-    size_t i = 0;
-    while (i < count && sum(i).first != entry.bone) ++i;
-    if (i < count) {
-      sum(i).second += entry.weight;
-    } else if (count++ < near.size()) {
-      near[i] = {entry.bone, entry.weight};
-    } else {
-      far.emplace_back(entry.bone, entry.weight);
-    }
-  }
-  // The four largest, largest first; of equal ones the first.
-  Influences influences;
-  std::array<std::pair<int, double>, 4> top{};
+namespace {
+
+// The influences of `count` bones with the given sums of weight: the four largest sums, largest
+// first (of equal ones the first), scaled to sum 1; the root alone when none is usable.
+inline Influences LargestFour(const int* bones, const double* sums, size_t count, int rootBone) {
+  // The usable sums in that order, by an insertion that passes over equal sums: at most four
+  // of them are kept, so a sum below the fourth goes nowhere.
+  std::array<size_t, 4> top;
   size_t kept = 0;
-  double total = 0;
-  for (; kept < top.size(); ++kept) {
-    size_t best = count;
-    for (size_t i = 0; i < count; ++i) {
-      if (sum(i).second > 0 && (best == count || sum(i).second > sum(best).second)) best = i;
-    }
-    if (best == count) break;
-    top[kept] = sum(best);
-    total += top[kept].second;
-    sum(best).second = -1;  // taken
+  for (size_t i = 0; i < count; ++i) {
+    if (!(sums[i] > 0)) continue;
+    size_t at = kept;
+    while (at > 0 && sums[top[at - 1]] < sums[i]) --at;
+    if (at == top.size()) continue;
+    if (kept < top.size()) ++kept;
+    for (size_t k = kept - 1; k > at; --k) top[k] = top[k - 1];
+    top[at] = i;
   }
+  double total = 0;
+  for (size_t k = 0; k < kept; ++k) total += sums[top[k]];
+  Influences influences;
   if (kept == 0 || !(total > 0) || !std::isfinite(total)) {
     influences.joints[0] = std::uint16_t(std::max(rootBone, 0));
     influences.weights[0] = 1;
     return influences;
   }
   for (size_t k = 0; k < kept; ++k) {
-    influences.joints[k] = std::uint16_t(top[k].first);
-    influences.weights[k] = float(top[k].second / total);
+    influences.joints[k] = std::uint16_t(bones[top[k]]);
+    influences.weights[k] = float(sums[top[k]] / total);
   }
   return influences;
+}
+
+// The sum of each bone's weights into `bones` and `sums` (room for every entry), in the order
+// the bones first appear; gives how many bones there are.
+inline size_t SumByBone(std::span<const SkinWeight> entries, int boneCount, int* bones,
+                        double* sums) {
+  size_t count = 0;
+  for (const SkinWeight& entry : entries) {
+    if (entry.bone < 0 || entry.bone >= boneCount) continue;
+    if (!(entry.weight > 0) || !std::isfinite(entry.weight)) continue;
+    size_t i = 0;
+    while (i < count && bones[i] != entry.bone) ++i;
+    if (i < count) {
+      sums[i] += entry.weight;
+    } else {
+      bones[count] = entry.bone;
+      sums[count++] = entry.weight;
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+Influences SkinInfluences(std::span<const SkinWeight> entries, int boneCount, int rootBone) {
+  if (entries.size() <= 4) {
+    // As a vertex has them: every usable bone is kept, so they are only put in order.
+    int bones[4];
+    double sums[4];
+    const size_t count = SumByBone(entries, boneCount, bones, sums);
+    size_t order[4];
+    for (size_t i = 0; i < count; ++i) {
+      size_t at = i;
+      for (; at > 0 && sums[order[at - 1]] < sums[i]; --at) order[at] = order[at - 1];
+      order[at] = i;
+    }
+    double total = 0;
+    for (size_t k = 0; k < count; ++k) total += sums[order[k]];
+    Influences influences;
+    if (count == 0 || !(total > 0) || !std::isfinite(total)) {
+      influences.joints[0] = std::uint16_t(std::max(rootBone, 0));
+      influences.weights[0] = 1;
+      return influences;
+    }
+    for (size_t k = 0; k < count; ++k) {
+      influences.joints[k] = std::uint16_t(bones[order[k]]);
+      influences.weights[k] = float(sums[order[k]] / total);
+    }
+    return influences;
+  }
+  // More: they stay on the stack unless there are more than eight.
+  constexpr size_t kFew = 8;
+  if (entries.size() <= kFew) {
+    int bones[kFew];
+    double sums[kFew];
+    const size_t count = SumByBone(entries, boneCount, bones, sums);
+    return LargestFour(bones, sums, count, rootBone);
+  }
+  std::vector<int> bones(entries.size());
+  std::vector<double> sums(entries.size());
+  const size_t count = SumByBone(entries, boneCount, bones.data(), sums.data());
+  return LargestFour(bones.data(), sums.data(), count, rootBone);
 }
 
 GltfDocument BuildGltf(const SceneSnapshot& scene, const MaterialImages& images) {

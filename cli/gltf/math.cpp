@@ -21,9 +21,15 @@ Quat QuatNormalize(const Quat& q) {
   return {float(q[0] / length), float(q[1] / length), float(q[2] / length), float(q[3] / length)};
 }
 
-Vec3 QuatRotate(const Quat& q, const Vec3& v) {
-  float r[16];
-  QuaternionToMatrix(q.data(), r);
+Vec3 QuatRotate(const Quat& q, const Vec3& v) { return Rotate(RotationMatrix(q), v); }
+
+Matrix RotationMatrix(const Quat& q) {
+  Matrix r{};
+  QuaternionToMatrix(q.data(), r.data());
+  return r;
+}
+
+Vec3 Rotate(const Matrix& r, const Vec3& v) {
   Vec3 out{};
   for (size_t row = 0; row < 3; ++row)
     out[row] = r[row * 4] * v[0] + r[row * 4 + 1] * v[1] + r[row * 4 + 2] * v[2];

@@ -20,6 +20,10 @@ Quat QuatMultiply(const Quat& a, const Quat& b);
 Quat QuatNormalize(const Quat& q);
 // R(q)·v for the unit quaternion q.
 Vec3 QuatRotate(const Quat& q, const Vec3& v);
+// R(q), the rotation matrix of the unit quaternion q, and R·v: QuatRotate in two steps, for many
+// vectors turned by one rotation.
+Matrix RotationMatrix(const Quat& q);
+Vec3 Rotate(const Matrix& r, const Vec3& v);
 
 // T·R(q)·S: the matrix of a translation, a rotation by the unit quaternion q and a scale.
 Matrix ComposeMatrix(const Vec3& t, const Quat& q, const Vec3& s);
