@@ -10,8 +10,6 @@
 
 namespace vexmara {
 
-HostContext* currentContext = nullptr;
-
 namespace {
 
 // The rest of the plug-in's module-wide state, for the life of the loaded library: the store and
@@ -51,19 +49,14 @@ int32_t PluginCallback(int32_t message, HostContext* context, void* instance, ui
   switch (message) {
     case kMessageReadFile:
       if (context == nullptr) return 0;
-      currentContext = context;
       return ReadModelFile(context, modelStore, modelCursor) ? 1 : 0;
-    case kMessageReadFileNotice:
-      if (context == nullptr) return 0;
-      currentContext = context;
-      return 0;
     case kMessageImport:
       if (context == nullptr || instance == nullptr) return 0;
-      currentContext = context;
       return int32_t(RunImport(context, instance, modelStore, importOptions));
+    // The notices that come with each message ask for nothing: every stage is handed the context
+    // it works with, so none is kept between messages.
+    case kMessageReadFileNotice:
     case kMessageImportNotice:
-      if (context == nullptr || instance == nullptr) return 0;
-      currentContext = context;
       return 0;
     default:
       return 0;

@@ -23,10 +23,6 @@ constexpr int32_t kMessageReadFileNotice = 0x10019;
 constexpr int32_t kMessageImport = 0x1001F;
 constexpr int32_t kMessageImportNotice = 0x10020;
 
-// The context of the last message the callback acted on; null until the first. The stages get
-// the context they work with as a parameter.
-extern HostContext* currentContext;
-
 int32_t PluginCallback(int32_t message, HostContext* context, void* instance, uint64_t unused);
 
 }  // namespace vexmara

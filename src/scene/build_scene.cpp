@@ -1,5 +1,5 @@
-// The scene build: each stage turns one part of the model store into host objects, in the
-// order the host numbers them, then the closing transforms turn and scale the whole scene.
+// The stages run in the order the host numbers its objects: materials, groups and bones are made
+// in model order, so that model indices go straight into faces, weights and parent links.
 #include "scene/build_scene.h"
 
 #include "scene/stages.h"

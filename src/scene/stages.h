@@ -1,6 +1,5 @@
-// The stages of a scene build, each turning one part of the model store into host objects.
-// BuildScene (build_scene.cpp) runs them in order; each returns false only for a failure
-// that ends the import, and what it made before stays in the host.
+// The stages of a scene build, each turning one part of the model store into host objects. Each
+// returns false only for a failure that ends the import; what it made before stays in the host.
 #pragma once
 
 #include <cstdint>
