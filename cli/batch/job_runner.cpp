@@ -48,12 +48,12 @@ JobsOutcome RunJobs(const std::filesystem::path& program,
     while (!queue.empty() && int(workers.size()) < parallel) {
       std::unique_ptr<Job> job = std::move(queue.front());
       queue.pop_front();
-      std::string reason;
-      const int id = processes.Start(program, workerArguments, &reason);
-      if (id < 0) {
-        job->OnStartFailed(reason);
+      const WorkerProcesses::StartResult started = processes.Start(program, workerArguments);
+      if (!started.ok()) {
+        job->OnStartFailed(started.message);
         continue;
       }
+      const int id = started.worker;
       processes.Send(id, job->Request());
       job->OnStarted();
       workers.emplace(id, Worker{std::move(job), Clock::now(), false});

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "host/result.h"
+
 namespace vexmara::cli::batch {
 
 // How a worker ended.
@@ -52,9 +54,13 @@ class WorkerProcesses {
   WorkerProcesses(const WorkerProcesses&) = delete;
   WorkerProcesses& operator=(const WorkerProcesses&) = delete;
 
-  // Starts `program` with `arguments`; gives the worker's number, or -1 with the reason.
-  int Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-            std::string* reason);
+  enum class StartCode { Ok, Failed };
+  struct StartResult : host::Result<StartCode> {
+    int worker = -1;  // its number, when it started
+  };
+  // Starts `program` with `arguments`: the worker's number, or the system's reason.
+  StartResult Start(const std::filesystem::path& program,
+                    const std::vector<std::string>& arguments);
   // Queues `text` for the worker's standard input; it is written while Wait waits, so a worker
   // that does not read cannot stop the batch.
   void Send(int worker, const std::string& text);

@@ -95,8 +95,8 @@ WorkerProcesses::~WorkerProcesses() {
   }
 }
 
-int WorkerProcesses::Start(const std::filesystem::path& program,
-                           const std::vector<std::string>& arguments, std::string* reason) {
+WorkerProcesses::StartResult WorkerProcesses::Start(const std::filesystem::path& program,
+                                                    const std::vector<std::string>& arguments) {
   static int nextId = 0;
   int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
   const auto fail = [&](int code) {
@@ -104,8 +104,10 @@ int WorkerProcesses::Start(const std::filesystem::path& program,
       CloseDescriptor(pipe[0]);
       CloseDescriptor(pipe[1]);
     }
-    *reason = std::strerror(code);
-    return -1;
+    StartResult failed;
+    failed.code = StartCode::Failed;
+    failed.message = std::strerror(code);
+    return failed;
   };
   // Close-on-exec everywhere, so that no worker inherits another one's pipes: a worker's output
   // then ends when it does.
@@ -159,7 +161,9 @@ int WorkerProcesses::Start(const std::filesystem::path& program,
   SetNonBlocking(worker->output);
   SetNonBlocking(worker->error);
   workers_.push_back(std::move(worker));
-  return workers_.back()->id;
+  StartResult started;
+  started.worker = workers_.back()->id;
+  return started;
 }
 
 void WorkerProcesses::Send(int id, const std::string& text) {

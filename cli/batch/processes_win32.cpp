@@ -248,8 +248,8 @@ WorkerProcesses::~WorkerProcesses() {
   }
 }
 
-int WorkerProcesses::Start(const std::filesystem::path& program,
-                           const std::vector<std::string>& arguments, std::string* reason) {
+WorkerProcesses::StartResult WorkerProcesses::Start(const std::filesystem::path& program,
+                                                    const std::vector<std::string>& arguments) {
   static int nextId = 0;
   auto worker = std::make_unique<Worker>();
   worker->id = nextId++;
@@ -263,8 +263,10 @@ int WorkerProcesses::Start(const std::filesystem::path& program,
       TerminateProcess(worker->process, kStoppedCode);
       CloseIfOpen(worker->process);
     }
-    *reason = win32::SystemMessage(error);
-    return -1;
+    StartResult failed;
+    failed.code = StartCode::Failed;
+    failed.message = win32::SystemMessage(error);
+    return failed;
   };
   DWORD jobError = 0;
   const HANDLE job = WorkerJob(&jobError);
@@ -319,7 +321,9 @@ int WorkerProcesses::Start(const std::filesystem::path& program,
   StartRead(worker->output);
   StartRead(worker->error);
   workers_.push_back(std::move(worker));
-  return workers_.back()->id;
+  StartResult result;
+  result.worker = workers_.back()->id;
+  return result;
 }
 
 void WorkerProcesses::Send(int id, const std::string& text) {

@@ -123,10 +123,10 @@ Heard Listen(WorkerProcesses& processes, int worker,
 }
 
 int StartChild(WorkerProcesses& processes, const std::vector<std::string>& arguments) {
-  std::string reason;
-  const int worker = processes.Start(system_files::ThisProgram(), arguments, &reason);
-  EXPECT_GE(worker, 0) << reason;
-  return worker;
+  const WorkerProcesses::StartResult started =
+      processes.Start(system_files::ThisProgram(), arguments);
+  EXPECT_TRUE(started.ok()) << started.message;
+  return started.worker;
 }
 
 // ---- Messages --------------------------------------------------------------------------------
