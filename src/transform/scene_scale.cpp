@@ -23,22 +23,29 @@ bool VertexExtremes(const HostContext& context, float minimum[3], float maximum[
   if (!HasList(context.vertices.count, context.vertices.items)) {
     return false;
   }
+  // Six plain values, which stay in registers: each keeps the earlier value unless the new one
+  // is strictly beyond it (a NaN never is), so the first of equal values stays.
   constexpr float kLargest = std::numeric_limits<float>::max();
-  float low[3] = {kLargest, kLargest, kLargest};
-  float high[3] = {-kLargest, -kLargest, -kLargest};
+  float lowX = kLargest, lowY = kLargest, lowZ = kLargest;
+  float highX = -kLargest, highY = -kLargest, highZ = -kLargest;
+  const HostVertex* vertices = context.vertices.items;
   for (int32_t i = 0; i < context.vertices.count; ++i) {
-    const float* position = context.vertices.items[i].position;
-    for (int axis = 0; axis < 3; ++axis) {
-      // As conditional moves: each keeps the earlier value unless the new one is strictly
-      // beyond it (a NaN never is).
-      low[axis] = position[axis] < low[axis] ? position[axis] : low[axis];
-      high[axis] = position[axis] > high[axis] ? position[axis] : high[axis];
-    }
+    const float x = vertices[i].position[0];
+    const float y = vertices[i].position[1];
+    const float z = vertices[i].position[2];
+    lowX = x < lowX ? x : lowX;
+    lowY = y < lowY ? y : lowY;
+    lowZ = z < lowZ ? z : lowZ;
+    highX = x > highX ? x : highX;
+    highY = y > highY ? y : highY;
+    highZ = z > highZ ? z : highZ;
   }
-  for (int axis = 0; axis < 3; ++axis) {
-    minimum[axis] = low[axis];
-    maximum[axis] = high[axis];
-  }
+  minimum[0] = lowX;
+  minimum[1] = lowY;
+  minimum[2] = lowZ;
+  maximum[0] = highX;
+  maximum[1] = highY;
+  maximum[2] = highZ;
   return true;
 }
 
@@ -119,8 +126,13 @@ void ScaleScene(HostContext* context, float factor) {
   ScaleBones(*context, centre, factor);
 
   if (HasList(context->vertices.count, context->vertices.items)) {
+    const float c0 = centre[0], c1 = centre[1], c2 = centre[2];
+    HostVertex* vertices = context->vertices.items;
     for (int32_t i = 0; i < context->vertices.count; ++i) {
-      ScaleAbout(context->vertices.items[i].position, centre, factor);
+      float* position = vertices[i].position;
+      position[0] = ((position[0] - c0) * factor) + c0;
+      position[1] = ((position[1] - c1) * factor) + c1;
+      position[2] = ((position[2] - c2) * factor) + c2;
     }
   }
 
@@ -167,12 +179,20 @@ void SwapAndScaleScene(HostContext* context, float factor) {
   ScaleTranslationKeys(*context, factor);
   ScaleBones(*context, centre, factor);
 
-  // Each vertex and scene object turned, then scaled, in one visit.
+  // Each vertex and scene object turned, then scaled, in one visit: (x, y, z) becomes
+  // (x, z, -y), then each axis ((p - c) × factor) + c, the operations of the two steps in their
+  // order.
   if (HasList(context->vertices.count, context->vertices.items)) {
+    const float c0 = centre[0], c1 = centre[1], c2 = centre[2];
+    HostVertex* vertices = context->vertices.items;
     for (int32_t i = 0; i < context->vertices.count; ++i) {
-      float* position = context->vertices.items[i].position;
-      SwapAxes(position);
-      ScaleAbout(position, centre, factor);
+      float* position = vertices[i].position;
+      const float x = position[0];
+      const float y = position[1];
+      const float z = position[2];
+      position[0] = ((x - c0) * factor) + c0;
+      position[1] = ((z - c1) * factor) + c1;
+      position[2] = ((-y - c2) * factor) + c2;
     }
   }
 
