@@ -54,8 +54,10 @@ class RecordArray {
     return record;
   }
 
-  // Replaces the list by `count` records in a new block, record i written once, whole, by
-  // write(record, i) (the block is not zeroed first: a million vertices are written once).
+  // Replaces the list by `count` records in a new block, record i made whole by
+  // write(record, i) in a single pass (the block is not zeroed first: a million vertices are
+  // written once). From the last record to the first, so that the first ones, which the
+  // plug-in fills first, are the ones still in the cache.
   template <class Write>
   void Reset(int count, Write write) {
     auto block = std::make_unique_for_overwrite<Record[]>(static_cast<std::size_t>(count));

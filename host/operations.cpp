@@ -182,7 +182,7 @@ std::int32_t SetVertexCount(void* self, std::int32_t count) noexcept {
           return 0;
         }
         host.vertices.Reset(count, [](HostVertex& vertex, int i) {
-          // Copied from a zeroed record, then numbered: each record is written once.
+          // Copied from a zeroed record (a few wide stores), then numbered.
           static constexpr HostVertex kZeroed{};
           std::memcpy(static_cast<void*>(&vertex), &kZeroed, sizeof vertex);
           vertex.index = i;
