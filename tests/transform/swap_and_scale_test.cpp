@@ -119,7 +119,8 @@ struct Scene {
 
 template <typename T>
 bool SameBytes(const std::vector<T>& a, const std::vector<T>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
 // Each position's bits, for a message that shows signed zeros and NaNs as they are.
