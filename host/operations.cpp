@@ -42,6 +42,25 @@ constexpr ObjectKind KindOf(Operation operation) {
   }
 }
 
+// Misuse texts are made out of line, so that the frame of an operation that an import calls a
+// million times stays small.
+[[gnu::noinline, gnu::cold]] void NoteWrongKind(HostState& host, Operation operation,
+                                                ObjectKind kind) {
+  host.NoteMisuse(std::string(OperationName(operation)) + " called on a " + ObjectKindName(kind) +
+                  " instead of a " + ObjectKindName(KindOf(operation)));
+}
+
+[[gnu::noinline, gnu::cold]] void NoteOutOfMemory(HostState& host, Operation operation) {
+  host.NoteMisuse(std::string(OperationName(operation)) +
+                  " could not be completed (out of memory)");
+}
+
+// `before`, the number, then `after`.
+[[gnu::noinline, gnu::cold]] void NoteMisuseOf(HostState& host, const char* before,
+                                               std::int64_t number, const char* after) {
+  host.NoteMisuse(before + std::to_string(number) + after);
+}
+
 // The frame of every operation. The host is found from the object the operation was called on
 // (a misuse is noted when its table serves another kind of object), the call is begun in the
 // log and `note` records its arguments; an injected failure then gives `fallback`, and
@@ -51,9 +70,7 @@ Result Operate(const void* self, Result fallback, Note note, Body body) noexcept
   const OperationTable& table = TableOf(self);
   HostState& host = *table.owner;
   if (table.kind != KindOf(kOperation)) {
-    host.NoteMisuse(std::string(OperationName(kOperation)) + " called on a " +
-                    ObjectKindName(table.kind) + " instead of a " +
-                    ObjectKindName(KindOf(kOperation)));
+    NoteWrongKind(host, kOperation, table.kind);
   }
   try {
     Call& call = host.BeginCall(kOperation, self);
@@ -64,8 +81,7 @@ Result Operate(const void* self, Result fallback, Note note, Body body) noexcept
     }
     return body(host, call);
   } catch (...) {
-    host.NoteMisuse(std::string(OperationName(kOperation)) +
-                    " could not be completed (out of memory)");
+    NoteOutOfMemory(host, kOperation);
     return fallback;
   }
 }
@@ -371,12 +387,11 @@ HostVertexWeights* SetVertexWeights(void* self, std::int32_t vertex, std::int32_
       },
       [&](HostState& host, Call& call) -> HostVertexWeights* {
         if (vertex < 0 || vertex >= host.vertices.Count()) {
-          host.NoteMisuse("SetVertexWeights: vertex " + std::to_string(vertex) +
-                          " is not in the vertex list");
+          NoteMisuseOf(host, "SetVertexWeights: vertex ", vertex, " is not in the vertex list");
           return nullptr;
         }
         if (count <= 0) {
-          host.NoteMisuse("SetVertexWeights with count " + std::to_string(count));
+          NoteMisuseOf(host, "SetVertexWeights with count ", count, "");
           return nullptr;
         }
         HostVertexWeights* record = host.weightPool.Make(vertex, count);
