@@ -126,9 +126,10 @@ void ScaleScene(HostContext* context, float factor) {
   ScaleBones(*context, centre, factor);
 
   if (HasList(context->vertices.count, context->vertices.items)) {
+    // From the last vertex to the first, as the bounds have just read them in the other order.
     const float c0 = centre[0], c1 = centre[1], c2 = centre[2];
     HostVertex* vertices = context->vertices.items;
-    for (int32_t i = 0; i < context->vertices.count; ++i) {
+    for (int32_t i = context->vertices.count; i-- > 0;) {
       float* position = vertices[i].position;
       position[0] = ((position[0] - c0) * factor) + c0;
       position[1] = ((position[1] - c1) * factor) + c1;
@@ -181,11 +182,12 @@ void SwapAndScaleScene(HostContext* context, float factor) {
 
   // Each vertex and scene object turned, then scaled, in one visit: (x, y, z) becomes
   // (x, z, -y), then each axis ((p - c) × factor) + c, the operations of the two steps in their
-  // order.
+  // order. From the last vertex to the first (each is done alone), so that the pass begins on
+  // the vertices the bounds have just read.
   if (HasList(context->vertices.count, context->vertices.items)) {
     const float c0 = centre[0], c1 = centre[1], c2 = centre[2];
     HostVertex* vertices = context->vertices.items;
-    for (int32_t i = 0; i < context->vertices.count; ++i) {
+    for (int32_t i = context->vertices.count; i-- > 0;) {
       float* position = vertices[i].position;
       const float x = position[0];
       const float y = position[1];
