@@ -116,6 +116,9 @@ bool BuildMeshes(HostContext* context, const ModelStore& store, const ImportOpti
           return false;
       }
 
+      // A local index below the submesh's vertex count can reach past the host's list only
+      // when this submesh ends past it; otherwise the second test cannot fail and is left out.
+      const bool globalTested = hostHasVertices && base + vertexCount > total;
       const Triangle* triangles = submesh.triangles.items;
       const Vertex* vertices = submesh.vertices.items;
       // Material and group sit side by side in a face: written as one pair.
@@ -129,7 +132,7 @@ bool BuildMeshes(HostContext* context, const ModelStore& store, const ImportOpti
         // left as the host made it. An unsigned comparison also refuses a negative index.
         for (int c = 0; c < 3; ++c) {
           if (uint32_t(local[c]) >= uint32_t(vertexCount)) return false;
-          if (hostHasVertices && base + local[c] >= total) return false;
+          if (globalTested && base + local[c] >= total) return false;
         }
         HostFace& face = mesh->faces[j];
         int32_t* vertexIndices = face.vertexIndices;
