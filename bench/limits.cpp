@@ -1,6 +1,7 @@
 #include "bench/limits.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace vexmara::bench {
@@ -12,6 +13,16 @@ std::vector<uint8_t> FileBytes(const InputFile& file) {
   if (f != nullptr) std::fclose(f);
   if (!whole) bytes.clear();
   return bytes;
+}
+
+bool ReadFileOnce(const InputFile& file) {
+  std::FILE* f = std::fopen(file.path.c_str(), "rb");
+  auto* buffer = static_cast<uint8_t*>(std::malloc(file.bytes));
+  const size_t got = f != nullptr && buffer != nullptr ? std::fread(buffer, 1, file.bytes, f) : 0;
+  if (f != nullptr) std::fclose(f);
+  benchmark::DoNotOptimize(buffer);
+  std::free(buffer);
+  return got == file.bytes;
 }
 
 void CopyFilesEachIteration(benchmark::State& state, const std::vector<const InputFile*>& files) {

@@ -17,6 +17,10 @@ namespace vexmara::bench {
 // The bytes of a file, or none when it cannot be read whole.
 std::vector<uint8_t> FileBytes(const InputFile& file);
 
+// What any reader of the whole file pays at least: open, a buffer of the file's size, one read,
+// close. False when the file cannot be read whole.
+bool ReadFileOnce(const InputFile& file);
+
 // Copies the bytes of `files`, one after another, into a buffer of their total size in each
 // iteration: memory bandwidth over the data a benchmark reads. Bytes per second over the total.
 void CopyFilesEachIteration(benchmark::State& state, const std::vector<const InputFile*>& files);

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -31,17 +30,11 @@ void BM_MemcpyModelBytes(benchmark::State& state) {
   CopyFilesEachIteration(state, {&ModelFor(state)});
 }
 
-// What any reader of the whole file pays at least: open, a buffer of the file's size, one read.
+// What any reader of the whole file pays at least (ReadFileOnce).
 void BM_PlainFileRead(benchmark::State& state) {
   const InputFile& file = ModelFor(state);
   for (auto _ : state) {
-    std::FILE* f = std::fopen(file.path.c_str(), "rb");
-    auto* buffer = static_cast<uint8_t*>(std::malloc(file.bytes));
-    const size_t got = f != nullptr && buffer != nullptr ? std::fread(buffer, 1, file.bytes, f) : 0;
-    if (f != nullptr) std::fclose(f);
-    benchmark::DoNotOptimize(buffer);
-    std::free(buffer);
-    if (got != file.bytes) {
+    if (!ReadFileOnce(file)) {
       state.SkipWithError("short read");
       break;
     }

@@ -100,4 +100,49 @@ ImportOutcome RunImports(benchmark::State& state, const ImportRequest& request) 
   return outcome;
 }
 
+HostRecordBlocks MeasureHostRecords(const ImportRequest& request) {
+  HostRecordBlocks blocks;
+  LoadedPlugin& plugin = Plugin();
+  if (!plugin.error.empty()) {
+    blocks.error = plugin.error;
+    return blocks;
+  }
+  SetScript(plugin, request);
+  host::Host host;
+  host.SetCallLogging(false);
+  host.SetModelPath(request.modelPath);
+  const bool built = host.Register(plugin.library) == 1 && host.Read() == 1 &&
+                     host.Import(plugin.library.Instance()) == 1;
+  plugin.setScript(nullptr);
+  if (!built) {
+    blocks.error = "the import did not build";
+    return blocks;
+  }
+  auto add = [&](uint64_t bytes) {
+    if (bytes == 0) return;
+    blocks.sizes.push_back(bytes);
+    blocks.totalBytes += bytes;
+  };
+  const std::vector<host::VertexView> vertices = host.Vertices();
+  add(vertices.size() * sizeof(host::HostVertex));
+  add(vertices.size() * sizeof(host::HostVertexWeights*));
+  uint64_t weightBytes = 0;
+  for (const host::VertexView& vertex : vertices) {
+    if (vertex.weighted) {
+      weightBytes +=
+          sizeof(host::HostVertexWeights) + vertex.weights.size() * sizeof(host::HostWeightEntry);
+    }
+  }
+  add(weightBytes);
+  add(uint64_t(host.Context().boneCount) * sizeof(host::HostBone));
+  for (const host::MeshView& mesh : host.Meshes()) {
+    const uint64_t faces = mesh.faces.size();
+    add(faces * sizeof(host::HostFace));
+    add(faces * 3 * sizeof(int32_t));
+    add(faces * sizeof(host::HostFaceMapping));
+    add(faces * 3 * sizeof(host::HostFaceCorner));
+  }
+  return blocks;
+}
+
 }  // namespace vexmara::bench

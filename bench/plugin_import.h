@@ -31,4 +31,16 @@ struct ImportOutcome {
 // when the library cannot be loaded or an import does not build.
 ImportOutcome RunImports(benchmark::State& state, const ImportRequest& request);
 
+// The record arrays the reference host holds once `request` has been imported, by their sizes
+// in bytes: the vertex array, the table of the vertices' weight records and those records with
+// their entries, the bones, and per mesh its faces, their vertex indices, their mappings and
+// their texture-coordinate corners. Counted from what the import built, as the host lays it out
+// (host/records.h). `error` says why there are none.
+struct HostRecordBlocks {
+  std::vector<uint64_t> sizes;
+  uint64_t totalBytes = 0;
+  std::string error;
+};
+HostRecordBlocks MeasureHostRecords(const ImportRequest& request);
+
 }  // namespace vexmara::bench

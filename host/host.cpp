@@ -79,71 +79,23 @@ void HostState::SyncLists() {
   context.animations = animations.Data();
 }
 
-HostVertexWeights* WeightPool::Make(std::int32_t vertex, std::int32_t count) {
-  static_assert(sizeof(HostVertexWeights) % alignof(std::uint64_t) == 0);
-  static_assert(alignof(HostVertexWeights) <= alignof(std::uint64_t));
-  const std::size_t bytes =
-      sizeof(HostVertexWeights) + sizeof(HostWeightEntry) * static_cast<std::size_t>(count);
-  std::uint64_t* place;
+std::uint64_t* WeightPool::Place(std::size_t bytes) {
   if (bytes > kBlockBytes / 4) {
     // A record of many entries gets a block of its own.
     large_.push_back(
         std::unique_ptr<std::uint64_t[]>(new std::uint64_t[bytes / sizeof(std::uint64_t)]));
-    place = large_.back().get();
-  } else {
-    if (kBlockBytes - used_ < bytes) {
-      blocks_.push_back(
-          std::unique_ptr<std::uint64_t[]>(new std::uint64_t[kBlockBytes / sizeof(std::uint64_t)]));
-      used_ = 0;
-    }
-    place = blocks_.back().get() + used_ / sizeof(std::uint64_t);
-    used_ += bytes;
+    return large_.back().get();
   }
-  // Copied from a zeroed record, which compiles to a few vector moves; zeroing it in place
-  // compiles to a string instruction whose start-up costs more than the rest of the call.
-  static constexpr HostVertexWeights kZeroed{};
-  std::memcpy(place, &kZeroed, sizeof(HostVertexWeights));
-  auto* record = new (place) HostVertexWeights;
-  auto* entries = new (record + 1) HostWeightEntry[static_cast<std::size_t>(count)];
-  for (std::int32_t i = 0; i < count; ++i) {
-    entries[i] = HostWeightEntry{-1, 0.0f};
-  }
-  record->vertexIndex = vertex;
-  record->entryCount = count;
-  record->entries = entries;
-  return record;
+  blocks_.push_back(
+      std::unique_ptr<std::uint64_t[]>(new std::uint64_t[kBlockBytes / sizeof(std::uint64_t)]));
+  used_ = bytes;
+  return blocks_.back().get();
 }
 
 void WeightPool::Clear() {
   blocks_.clear();
   large_.clear();
   used_ = kBlockBytes;
-}
-
-Call& HostState::BeginCall(Operation operation, const void* object) {
-  const auto index = static_cast<std::size_t>(operation);
-  const int number = ++callCounts[index];
-  // Without the log one record is refilled in place: an import makes millions of calls.
-  Call& call = logCalls ? calls.emplace_back() : unloggedCall;
-  if (!logCalls) {
-    // Field by field, as a new Call starts (host.h): assigning a whole new Call would zero it
-    // with a string instruction whose start-up cost, over millions of calls, is a tenth of an
-    // import.
-    call.integers = {};
-    call.text.clear();
-    call.narrowText.clear();
-    call.image = nullptr;
-    call.fileInfo = nullptr;
-    call.fileTag = 0;
-    call.result = nullptr;
-    call.value = 0;
-  }
-  call.operation = operation;
-  call.object = object;
-  call.failed = std::any_of(
-      failures[index].begin(), failures[index].end(),
-      [&](const FailureRule& rule) { return number >= rule.firstCall && number <= rule.lastCall; });
-  return call;
 }
 
 void HostState::NoteMisuse(std::string text) noexcept {

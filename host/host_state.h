@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -53,9 +54,16 @@ class RecordArray {
     return record;
   }
 
-  // Replaces the list by `count` zeroed records in a new block.
-  void Reset(int count) {
-    auto block = std::make_unique<Record[]>(static_cast<std::size_t>(count));
+  // Replaces the list by `count` records in a new block, record i made whole by
+  // write(record, i) in a single pass (the block is not zeroed first: a million vertices are
+  // written once). From the last record to the first, so that the first ones, which the
+  // plug-in fills first, are the ones still in the cache.
+  template <class Write>
+  void Reset(int count, Write write) {
+    auto block = std::make_unique_for_overwrite<Record[]>(static_cast<std::size_t>(count));
+    for (int i = count; i-- > 0;) {
+      write(block[static_cast<std::size_t>(i)], i);
+    }
     Retire();
     current_ = std::move(block);
     count_ = count;
@@ -141,23 +149,55 @@ struct MaterialStorage {
 // allocations. Records stay where they are until the pool is cleared.
 class WeightPool {
  public:
-  // A record for `vertex` with `count` (> 0) entries of bone -1 and weight 0.
-  HostVertexWeights* Make(std::int32_t vertex, std::int32_t count);
+  // A record for `vertex` with `count` (> 0) entries of bone -1 and weight 0, each byte of it
+  // written once. Inline: an import asks for one per vertex.
+  HostVertexWeights* Make(std::int32_t vertex, std::int32_t count) {
+    static_assert(sizeof(HostVertexWeights) % alignof(std::uint64_t) == 0);
+    static_assert(alignof(HostVertexWeights) <= alignof(std::uint64_t));
+    const std::size_t bytes =
+        sizeof(HostVertexWeights) + sizeof(HostWeightEntry) * static_cast<std::size_t>(count);
+    std::uint64_t* place;
+    if (bytes <= kBlockBytes / 4 && bytes <= kBlockBytes - used_) {
+      place = blocks_.back().get() + used_ / sizeof(std::uint64_t);
+      used_ += bytes;
+    } else {
+      place = Place(bytes);
+    }
+    // Copied from a zeroed record, which compiles to a few wide stores; zeroing it in place
+    // compiles to a string instruction whose start-up costs more than the rest of the call.
+    static constexpr HostVertexWeights kZeroed{};
+    std::memcpy(place, &kZeroed, sizeof(HostVertexWeights));
+    auto* record = new (place) HostVertexWeights;
+    auto* entries = new (record + 1) HostWeightEntry[static_cast<std::size_t>(count)];
+    for (std::int32_t i = 0; i < count; ++i) {
+      entries[i] = HostWeightEntry{-1, 0.0f};
+    }
+    record->vertexIndex = vertex;
+    record->entryCount = count;
+    record->entries = entries;
+    return record;
+  }
   void Clear();
 
  private:
+  // Room for a record that the last block cannot take: a new block, or one of its own for a
+  // record of many entries.
+  std::uint64_t* Place(std::size_t bytes);
+
   static constexpr std::size_t kBlockBytes = std::size_t(1) << 20;
   std::vector<std::unique_ptr<std::uint64_t[]>> blocks_;
   std::vector<std::unique_ptr<std::uint64_t[]>> large_;  // one record each
   std::size_t used_ = kBlockBytes;  // bytes taken from the last block; full when there is none
 };
 
+// A mesh's faces and, per face, its three vertex indices, its mapping and its three corners, in
+// four arrays that SetFaceCount writes in one pass (operations.cpp).
 struct MeshStorage {
   HostMesh record{};
-  std::vector<HostFace> faces;
-  std::vector<std::int32_t> vertexIndices;
-  std::vector<HostFaceMapping> mappings;
-  std::vector<HostFaceCorner> corners;
+  std::unique_ptr<HostFace[]> faces;
+  std::unique_ptr<std::int32_t[]> vertexIndices;
+  std::unique_ptr<HostFaceMapping[]> mappings;
+  std::unique_ptr<HostFaceCorner[]> corners;
 };
 
 struct TrackKeys {
@@ -195,8 +235,34 @@ struct HostState {
   void SyncLists();
 
   // Counts the call, decides whether a failure is injected and appends it to the log. The
-  // reference stays valid until the next call is begun.
-  Call& BeginCall(Operation operation, const void* object);
+  // reference stays valid until the next call is begun. Inline: an import makes millions.
+  Call& BeginCall(Operation operation, const void* object) {
+    const auto index = static_cast<std::size_t>(operation);
+    const int number = ++callCounts[index];
+    // Without the log one record is refilled in place.
+    Call& call = logCalls ? calls.emplace_back() : unloggedCall;
+    if (!logCalls) {
+      // Field by field, as a new Call starts (host.h): assigning a whole new Call would zero it
+      // with a string instruction whose start-up cost, over millions of calls, is a tenth of an
+      // import.
+      call.integers = {};
+      call.text.clear();
+      call.narrowText.clear();
+      call.image = nullptr;
+      call.fileInfo = nullptr;
+      call.fileTag = 0;
+      call.result = nullptr;
+      call.value = 0;
+    }
+    call.operation = operation;
+    call.object = object;
+    const std::vector<FailureRule>& rules = failures[index];
+    call.failed =
+        !rules.empty() && std::any_of(rules.begin(), rules.end(), [&](const FailureRule& rule) {
+          return number >= rule.firstCall && number <= rule.lastCall;
+        });
+    return call;
+  }
   void NoteMisuse(std::string text) noexcept;
   void NoteUnexpected(ObjectKind kind, int slot, const void* self) noexcept;
 

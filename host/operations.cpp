@@ -42,18 +42,35 @@ constexpr ObjectKind KindOf(Operation operation) {
   }
 }
 
+// Misuse texts are made out of line, so that the frame of an operation that an import calls a
+// million times stays small.
+[[gnu::noinline, gnu::cold]] void NoteWrongKind(HostState& host, Operation operation,
+                                                ObjectKind kind) {
+  host.NoteMisuse(std::string(OperationName(operation)) + " called on a " + ObjectKindName(kind) +
+                  " instead of a " + ObjectKindName(KindOf(operation)));
+}
+
+[[gnu::noinline, gnu::cold]] void NoteOutOfMemory(HostState& host, Operation operation) {
+  host.NoteMisuse(std::string(OperationName(operation)) +
+                  " could not be completed (out of memory)");
+}
+
+// `before`, the number, then `after`.
+[[gnu::noinline, gnu::cold]] void NoteMisuseOf(HostState& host, const char* before,
+                                               std::int64_t number, const char* after) {
+  host.NoteMisuse(before + std::to_string(number) + after);
+}
+
 // The frame of every operation. The host is found from the object the operation was called on
 // (a misuse is noted when its table serves another kind of object), the call is begun in the
 // log and `note` records its arguments; an injected failure then gives `fallback`, and
 // otherwise `body(host, call)` does the work. Nothing unwinds into the plug-in.
 template <Operation kOperation, class Result, class Note, class Body>
 Result Operate(const void* self, Result fallback, Note note, Body body) noexcept {
-  const char* name = OperationName(kOperation);
   const OperationTable& table = TableOf(self);
   HostState& host = *table.owner;
   if (table.kind != KindOf(kOperation)) {
-    host.NoteMisuse(std::string(name) + " called on a " + ObjectKindName(table.kind) +
-                    " instead of a " + ObjectKindName(KindOf(kOperation)));
+    NoteWrongKind(host, kOperation, table.kind);
   }
   try {
     Call& call = host.BeginCall(kOperation, self);
@@ -64,7 +81,7 @@ Result Operate(const void* self, Result fallback, Note note, Body body) noexcept
     }
     return body(host, call);
   } catch (...) {
-    host.NoteMisuse(std::string(name) + " could not be completed (out of memory)");
+    NoteOutOfMemory(host, kOperation);
     return fallback;
   }
 }
@@ -180,10 +197,12 @@ std::int32_t SetVertexCount(void* self, std::int32_t count) noexcept {
           host.NoteMisuse("SetVertexCount with a negative count " + std::to_string(count));
           return 0;
         }
-        host.vertices.Reset(count);
-        for (int i = 0; i < count; ++i) {
-          host.vertices[i].index = i;
-        }
+        host.vertices.Reset(count, [](HostVertex& vertex, int i) {
+          // Copied from a zeroed record (a few wide stores), then numbered.
+          static constexpr HostVertex kZeroed{};
+          std::memcpy(static_cast<void*>(&vertex), &kZeroed, sizeof vertex);
+          vertex.index = i;
+        });
         host.weights.assign(static_cast<std::size_t>(count), nullptr);
         host.weightPool.Clear();
         host.SyncLists();
@@ -368,12 +387,11 @@ HostVertexWeights* SetVertexWeights(void* self, std::int32_t vertex, std::int32_
       },
       [&](HostState& host, Call& call) -> HostVertexWeights* {
         if (vertex < 0 || vertex >= host.vertices.Count()) {
-          host.NoteMisuse("SetVertexWeights: vertex " + std::to_string(vertex) +
-                          " is not in the vertex list");
+          NoteMisuseOf(host, "SetVertexWeights: vertex ", vertex, " is not in the vertex list");
           return nullptr;
         }
         if (count <= 0) {
-          host.NoteMisuse("SetVertexWeights with count " + std::to_string(count));
+          NoteMisuseOf(host, "SetVertexWeights with count ", count, "");
           return nullptr;
         }
         HostVertexWeights* record = host.weightPool.Make(vertex, count);
@@ -544,27 +562,43 @@ std::int32_t SetFaceCount(void* self, std::int32_t count) noexcept {
           host.NoteMisuse("SetFaceCount with a negative count " + std::to_string(count));
           return 0;
         }
+        // A model of millions of faces makes these the largest blocks of the whole import, so
+        // each record is written once, whole, in one pass over the four arrays: a face and its
+        // indices, mapping and corners (markers included) one after the other, never zeroed
+        // first and linked afterwards.
         const auto n = static_cast<std::size_t>(count);
-        // Zeroed in bulk, then only the fields that are not zero are written: a model of
-        // millions of faces makes these the largest blocks of the whole import.
-        std::vector<HostFace> faces(n);
-        std::vector<std::int32_t> indices(3 * n, 0);
-        std::vector<HostFaceMapping> mappings(n);
-        std::vector<HostFaceCorner> corners(
-            3 * n, HostFaceCorner{kCornerMarker, 0.0f, 0.0f, kCornerMarker});
-        for (std::size_t i = 0; i < n; ++i) {
-          faces[i].index = static_cast<std::int32_t>(i);
-          faces[i].vertexIndices = &indices[3 * i];
-          faces[i].mapping = &mappings[i];
-          mappings[i].faceIndex = static_cast<std::int32_t>(i);
-          mappings[i].corners = &corners[3 * i];
+        auto faces = std::make_unique_for_overwrite<HostFace[]>(n);
+        auto indices = std::make_unique_for_overwrite<std::int32_t[]>(3 * n);
+        auto mappings = std::make_unique_for_overwrite<HostFaceMapping[]>(n);
+        auto corners = std::make_unique_for_overwrite<HostFaceCorner[]>(3 * n);
+        // Each part is copied from a finished record (the copies compile to a few wide stores)
+        // and completed with its links. From the last face to the first, so that the first
+        // faces, which the plug-in fills first, are the ones still in the cache.
+        static constexpr HostFace kZeroedFace{};
+        static constexpr HostFaceMapping kZeroedMapping{};
+        static constexpr std::int32_t kZeroedIndices[3] = {0, 0, 0};
+        static constexpr HostFaceCorner kCorners[3] = {{kCornerMarker, 0.0f, 0.0f, kCornerMarker},
+                                                       {kCornerMarker, 0.0f, 0.0f, kCornerMarker},
+                                                       {kCornerMarker, 0.0f, 0.0f, kCornerMarker}};
+        for (std::size_t i = n; i-- > 0;) {
+          HostFace& face = faces[i];
+          std::memcpy(static_cast<void*>(&face), &kZeroedFace, sizeof face);
+          face.index = static_cast<std::int32_t>(i);
+          face.vertexIndices = &indices[3 * i];
+          face.mapping = &mappings[i];
+          HostFaceMapping& mapping = mappings[i];
+          std::memcpy(static_cast<void*>(&mapping), &kZeroedMapping, sizeof mapping);
+          mapping.faceIndex = static_cast<std::int32_t>(i);
+          mapping.corners = &corners[3 * i];
+          std::memcpy(&indices[3 * i], kZeroedIndices, sizeof kZeroedIndices);
+          std::memcpy(static_cast<void*>(&corners[3 * i]), kCorners, sizeof kCorners);
         }
         mesh->faces = std::move(faces);
         mesh->vertexIndices = std::move(indices);
         mesh->mappings = std::move(mappings);
         mesh->corners = std::move(corners);
         mesh->record.faceCount = count;
-        mesh->record.faces = count > 0 ? mesh->faces.data() : nullptr;
+        mesh->record.faces = count > 0 ? mesh->faces.get() : nullptr;
         call.value = 1;
         return 1;
       });

@@ -2,7 +2,9 @@
 // store order, so a submesh's vertex i is host vertex base + i where base counts the vertices
 // of the submeshes before it. Counts come from the vertex and triangle lists themselves, never
 // from the file's totals, so a hostile file cannot make the builder index past what it holds.
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "scene/stages.h"
 
@@ -114,30 +116,37 @@ bool BuildMeshes(HostContext* context, const ModelStore& store, const ImportOpti
           return false;
       }
 
+      // A local index below the submesh's vertex count can reach past the host's list only
+      // when this submesh ends past it; otherwise the second test cannot fail and is left out.
+      const bool globalTested = hostHasVertices && base + vertexCount > total;
+      const Triangle* triangles = submesh.triangles.items;
+      const Vertex* vertices = submesh.vertices.items;
+      // Material and group sit side by side in a face: written as one pair.
+      const int32_t materialAndGroup[2] = {material, group};
+      static_assert(offsetof(HostFace, groupIndex) ==
+                    offsetof(HostFace, materialIndex) + sizeof(int32_t));
+      static_assert(offsetof(HostFaceCorner, v) == offsetof(HostFaceCorner, u) + sizeof(float));
       for (int32_t j = 0; j < triangleCount; ++j) {
-        const Triangle& triangle = submesh.triangles[j];
+        const int32_t* local = triangles[j].indices;
         // Every index is tested before the face is written, so a face is either complete or
-        // left as the host made it.
-        int32_t global[3];
+        // left as the host made it. An unsigned comparison also refuses a negative index.
         for (int c = 0; c < 3; ++c) {
-          const int32_t local = triangle.indices[c];
-          if (local < 0 || local >= vertexCount) return false;
-          const int64_t index = base + local;
-          if (hostHasVertices && index >= total) return false;
-          global[c] = int32_t(index);
+          if (uint32_t(local[c]) >= uint32_t(vertexCount)) return false;
+          if (globalTested && base + local[c] >= total) return false;
         }
         HostFace& face = mesh->faces[j];
-        if (face.vertexIndices == nullptr || face.mapping == nullptr ||
-            face.mapping->corners == nullptr) {
-          return false;
-        }
-        face.groupIndex = group;
-        face.materialIndex = material;
+        int32_t* vertexIndices = face.vertexIndices;
+        HostFaceMapping* mapping = face.mapping;
+        if (vertexIndices == nullptr || mapping == nullptr) return false;
+        HostFaceCorner* corners = mapping->corners;
+        if (corners == nullptr) return false;
+        std::memcpy(reinterpret_cast<unsigned char*>(&face) + offsetof(HostFace, materialIndex),
+                    materialAndGroup, sizeof materialAndGroup);
         for (int c = 0; c < 3; ++c) {
-          const Vertex& vertex = submesh.vertices[triangle.indices[c]];
-          face.vertexIndices[c] = global[c];
-          face.mapping->corners[c].u = vertex.uv[0];
-          face.mapping->corners[c].v = vertex.uv[1];
+          vertexIndices[c] = int32_t(base + local[c]);
+          // u and v side by side, from the vertex's uv to the corner's.
+          std::memcpy(reinterpret_cast<unsigned char*>(&corners[c]) + offsetof(HostFaceCorner, u),
+                      vertices[local[c]].uv, sizeof(Vertex::uv));
         }
       }
       base += vertexCount;

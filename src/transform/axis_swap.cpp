@@ -27,7 +27,7 @@ void SwapMatrixAxes(float matrix[16]) {
   }
 }
 
-void SwapModelAxes(HostContext* context) {
+void SwapBoneAxes(HostContext* context) {
   if (context == nullptr) {
     return;
   }
@@ -81,6 +81,13 @@ void SwapModelAxes(HostContext* context) {
       }
     }
   }
+}
+
+void SwapModelAxes(HostContext* context) {
+  if (context == nullptr) {
+    return;
+  }
+  SwapBoneAxes(context);
   if (HasList(context->vertices.count, context->vertices.items)) {
     for (int32_t i = 0; i < context->vertices.count; ++i) {
       SwapAxes(context->vertices.items[i].position);

@@ -15,6 +15,10 @@ namespace vexmara {
 // the bone's translation, rotation and scale.
 void SwapModelAxes(HostContext* context);
 
+// The bones' part of SwapModelAxes alone: the notification, the turned world matrices and the
+// rebuilt local transforms. Vertices and scene objects are left as they are.
+void SwapBoneAxes(HostContext* context);
+
 // (x, y, z) -> (x, z, -y), in place.
 void SwapAxes(float vector[3]);
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "transform/axis_swap.h"
+
 namespace vexmara {
 namespace {
 
@@ -15,33 +17,100 @@ void ScaleAbout(float position[3], const float centre[3], float factor) {
   }
 }
 
-}  // namespace
-
-SceneBounds ComputeSceneBounds(HostContext* context) {
-  SceneBounds bounds;
-  if (context == nullptr || !HasList(context->vertices.count, context->vertices.items)) {
-    return bounds;
+// The per-axis minimum and maximum of the vertex positions, in vertex order, each from the
+// largest finite float (or its negation); false, and nothing set, without vertices.
+bool VertexExtremes(const HostContext& context, float minimum[3], float maximum[3]) {
+  if (!HasList(context.vertices.count, context.vertices.items)) {
+    return false;
   }
+  // Six plain values, which stay in registers: each keeps the earlier value unless the new one
+  // is strictly beyond it (a NaN never is), so the first of equal values stays.
   constexpr float kLargest = std::numeric_limits<float>::max();
-  for (int axis = 0; axis < 3; ++axis) {
-    bounds.minimum[axis] = kLargest;
-    bounds.maximum[axis] = -kLargest;
+  float lowX = kLargest, lowY = kLargest, lowZ = kLargest;
+  float highX = -kLargest, highY = -kLargest, highZ = -kLargest;
+  const HostVertex* vertices = context.vertices.items;
+  for (int32_t i = 0; i < context.vertices.count; ++i) {
+    const float x = vertices[i].position[0];
+    const float y = vertices[i].position[1];
+    const float z = vertices[i].position[2];
+    lowX = x < lowX ? x : lowX;
+    lowY = y < lowY ? y : lowY;
+    lowZ = z < lowZ ? z : lowZ;
+    highX = x > highX ? x : highX;
+    highY = y > highY ? y : highY;
+    highZ = z > highZ ? z : highZ;
   }
-  for (int32_t i = 0; i < context->vertices.count; ++i) {
-    const float* position = context->vertices.items[i].position;
-    for (int axis = 0; axis < 3; ++axis) {
-      if (position[axis] < bounds.minimum[axis]) {
-        bounds.minimum[axis] = position[axis];
-      }
-      if (position[axis] > bounds.maximum[axis]) {
-        bounds.maximum[axis] = position[axis];
-      }
-    }
-  }
+  minimum[0] = lowX;
+  minimum[1] = lowY;
+  minimum[2] = lowZ;
+  maximum[0] = highX;
+  maximum[1] = highY;
+  maximum[2] = highZ;
+  return true;
+}
+
+// Size and centre from the minimum and maximum.
+void CompleteBounds(SceneBounds& bounds) {
   for (int axis = 0; axis < 3; ++axis) {
     bounds.size[axis] = bounds.maximum[axis] - bounds.minimum[axis];
     bounds.centre[axis] = (bounds.minimum[axis] + bounds.maximum[axis]) * 0.5f;
   }
+}
+
+// Step 1 of the scale: translation keys only; times, rotation and scale keys stay.
+void ScaleTranslationKeys(HostContext& context, float factor) {
+  if (!HasList(context.animations.count, context.animations.items)) {
+    return;
+  }
+  for (int32_t a = 0; a < context.animations.count; ++a) {
+    const HostAnimation& animation = context.animations.items[a];
+    if (!HasList(animation.trackCount, animation.tracks)) {
+      continue;
+    }
+    for (int32_t t = 0; t < animation.trackCount; ++t) {
+      const HostBoneTrack& track = animation.tracks[t];
+      if (!HasList(track.translationKeyCount, track.translationKeys)) {
+        continue;
+      }
+      for (int32_t k = 0; k < track.translationKeyCount; ++k) {
+        float* value = track.translationKeys[k].value;
+        for (int axis = 0; axis < 3; ++axis) {
+          value[axis] *= factor;
+        }
+      }
+    }
+  }
+}
+
+// Step 2: the bones' translations.
+void ScaleBones(HostContext& context, const float centre[3], float factor) {
+  if (!HasList(context.bones.count, context.bones.items)) {
+    return;
+  }
+  const int32_t count = context.bones.count;
+  for (int32_t i = 0; i < count; ++i) {
+    HostBone& bone = context.bones.items[i];
+    // A root's translation is in scene space; a child's is relative to its parent and only
+    // scales. A parent index past the end of the list makes a root, as everywhere else.
+    const bool root = bone.parentIndex < 0 || bone.parentIndex >= count;
+    if (root) {
+      ScaleAbout(bone.translation, centre, factor);
+    } else {
+      for (int axis = 0; axis < 3; ++axis) {
+        bone.translation[axis] *= factor;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+SceneBounds ComputeSceneBounds(HostContext* context) {
+  SceneBounds bounds;
+  if (context == nullptr || !VertexExtremes(*context, bounds.minimum, bounds.maximum)) {
+    return bounds;
+  }
+  CompleteBounds(bounds);
   return bounds;
 }
 
@@ -53,47 +122,18 @@ void ScaleScene(HostContext* context, float factor) {
   const SceneBounds bounds = ComputeSceneBounds(context);
   const float* centre = bounds.centre;
 
-  if (HasList(context->animations.count, context->animations.items)) {
-    for (int32_t a = 0; a < context->animations.count; ++a) {
-      const HostAnimation& animation = context->animations.items[a];
-      if (!HasList(animation.trackCount, animation.tracks)) {
-        continue;
-      }
-      for (int32_t t = 0; t < animation.trackCount; ++t) {
-        const HostBoneTrack& track = animation.tracks[t];
-        if (!HasList(track.translationKeyCount, track.translationKeys)) {
-          continue;
-        }
-        for (int32_t k = 0; k < track.translationKeyCount; ++k) {
-          float* value = track.translationKeys[k].value;
-          for (int axis = 0; axis < 3; ++axis) {
-            value[axis] *= factor;
-          }
-        }
-      }
-    }
-  }
-
-  if (HasList(context->bones.count, context->bones.items)) {
-    const int32_t count = context->bones.count;
-    for (int32_t i = 0; i < count; ++i) {
-      HostBone& bone = context->bones.items[i];
-      // A root's translation is in scene space; a child's is relative to its parent and only
-      // scales. A parent index past the end of the list makes a root, as everywhere else.
-      const bool root = bone.parentIndex < 0 || bone.parentIndex >= count;
-      if (root) {
-        ScaleAbout(bone.translation, centre, factor);
-      } else {
-        for (int axis = 0; axis < 3; ++axis) {
-          bone.translation[axis] *= factor;
-        }
-      }
-    }
-  }
+  ScaleTranslationKeys(*context, factor);
+  ScaleBones(*context, centre, factor);
 
   if (HasList(context->vertices.count, context->vertices.items)) {
-    for (int32_t i = 0; i < context->vertices.count; ++i) {
-      ScaleAbout(context->vertices.items[i].position, centre, factor);
+    // From the last vertex to the first, as the bounds have just read them in the other order.
+    const float c0 = centre[0], c1 = centre[1], c2 = centre[2];
+    HostVertex* vertices = context->vertices.items;
+    for (int32_t i = context->vertices.count; i-- > 0;) {
+      float* position = vertices[i].position;
+      position[0] = ((position[0] - c0) * factor) + c0;
+      position[1] = ((position[1] - c1) * factor) + c1;
+      position[2] = ((position[2] - c2) * factor) + c2;
     }
   }
 
@@ -109,6 +149,72 @@ void ScaleScene(HostContext* context, float factor) {
   if (HasList(context->sceneObjectsB.count, context->sceneObjectsB.items)) {
     for (int32_t i = 0; i < context->sceneObjectsB.count; ++i) {
       ScaleAbout(context->sceneObjectsB.items[i].position, centre, factor);
+    }
+  }
+}
+
+void SwapAndScaleScene(HostContext* context, float factor) {
+  if (context == nullptr) {
+    return;
+  }
+  SwapBoneAxes(context);
+
+  // The bounds of the vertices as the turn leaves them, taken before it: the turn moves z to y
+  // and -y to z, and negation only mirrors the order of the values, so the turned minimum of z
+  // is exactly the negated maximum of y, found at the same vertex (and the same for the other
+  // extreme, the starting values included).
+  SceneBounds bounds;
+  float minimum[3];
+  float maximum[3];
+  if (VertexExtremes(*context, minimum, maximum)) {
+    bounds.minimum[0] = minimum[0];
+    bounds.maximum[0] = maximum[0];
+    bounds.minimum[1] = minimum[2];
+    bounds.maximum[1] = maximum[2];
+    bounds.minimum[2] = -maximum[1];
+    bounds.maximum[2] = -minimum[1];
+    CompleteBounds(bounds);
+  }
+  const float* centre = bounds.centre;
+
+  ScaleTranslationKeys(*context, factor);
+  ScaleBones(*context, centre, factor);
+
+  // Each vertex and scene object turned, then scaled, in one visit: (x, y, z) becomes
+  // (x, z, -y), then each axis ((p - c) × factor) + c, the operations of the two steps in their
+  // order. From the last vertex to the first (each is done alone), so that the pass begins on
+  // the vertices the bounds have just read.
+  if (HasList(context->vertices.count, context->vertices.items)) {
+    const float c0 = centre[0], c1 = centre[1], c2 = centre[2];
+    HostVertex* vertices = context->vertices.items;
+    for (int32_t i = context->vertices.count; i-- > 0;) {
+      float* position = vertices[i].position;
+      const float x = position[0];
+      const float y = position[1];
+      const float z = position[2];
+      position[0] = ((x - c0) * factor) + c0;
+      position[1] = ((z - c1) * factor) + c1;
+      position[2] = ((-y - c2) * factor) + c2;
+    }
+  }
+
+  if (HasList(context->sceneObjectsA.count, context->sceneObjectsA.items)) {
+    for (int32_t i = 0; i < context->sceneObjectsA.count; ++i) {
+      HostSceneObjectA& object = context->sceneObjectsA.items[i];
+      SwapAxes(object.position);
+      SwapMatrixAxes(object.matrix);
+      ScaleAbout(object.position, centre, factor);
+      object.extra[0] *= factor;
+      object.extra[1] *= factor;
+    }
+  }
+
+  if (HasList(context->sceneObjectsB.count, context->sceneObjectsB.items)) {
+    for (int32_t i = 0; i < context->sceneObjectsB.count; ++i) {
+      HostSceneObjectB& object = context->sceneObjectsB.items[i];
+      SwapAxes(object.position);
+      SwapMatrixAxes(object.matrix);
+      ScaleAbout(object.position, centre, factor);
     }
   }
 }

@@ -18,4 +18,9 @@ SceneBounds ComputeSceneBounds(HostContext* context);
 // Scales the scene by `factor` about the centre of the vertex bounds; nothing for a null context.
 void ScaleScene(HostContext* context, float factor);
 
+// SwapModelAxes (axis_swap.h) followed by ScaleScene, with the very same results, in two passes
+// over the vertices instead of three: their bounds are taken before the turn, from which the
+// turned bounds follow exactly, and each vertex is then turned and scaled in one visit.
+void SwapAndScaleScene(HostContext* context, float factor);
+
 }  // namespace vexmara

@@ -2,6 +2,7 @@
 // them, with every field checked at its numeric byte offset.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -288,6 +289,75 @@ TEST(MeshTest, FacesHaveIndexArraysAndMappings) {
   EXPECT_EQ(CallSlot<std::int32_t>(mesh, 5, -3), 0);
   EXPECT_EQ(host.MeshCount(), 1);
   EXPECT_EQ(host.MeshRecord(0), mesh);
+}
+
+// Records are written whole into storage that is not cleared first. Each is checked byte by
+// byte after the plug-in's side has scribbled over earlier records of the same sizes, whose
+// storage the new ones may take: a byte the host forgot would show the scribble.
+bool BytesAre(const void* record, std::size_t from, std::size_t to, unsigned char value) {
+  const auto* bytes = static_cast<const unsigned char*>(record);
+  for (std::size_t i = from; i < to; ++i) {
+    if (bytes[i] != value) return false;
+  }
+  return true;
+}
+
+TEST(RecordTest, EveryByteOfANewRecordIsTheHostsOwn) {
+  Host host;
+  void* context = &host.Context();
+  constexpr std::int32_t kCount = 300;
+  void* mesh = CallSlot<void*>(context, 156);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(CallSlot<std::int32_t>(context, 100, kCount), 1);
+    ASSERT_EQ(CallSlot<std::int32_t>(mesh, 5, kCount), 1);
+    auto* vertices = ReadAt<unsigned char*>(context, 7880);
+    auto* faces = ReadAt<unsigned char*>(mesh, 24);
+    for (std::int32_t i = 0; i < kCount; ++i) {
+      const auto n = static_cast<std::size_t>(i);
+      unsigned char* vertex = vertices + 88 * n;
+      ASSERT_EQ(ReadAt<std::int32_t>(vertex, 0), i);
+      ASSERT_TRUE(BytesAre(vertex, 4, 88, 0)) << "vertex " << i;
+
+      void* weights = CallSlot<void*>(context, 147, i, 1 + i % 3);
+      ASSERT_EQ(ReadAt<std::int32_t>(weights, 0), i);
+      ASSERT_EQ(ReadAt<std::int32_t>(weights, 4), 1 + i % 3);
+      ASSERT_TRUE(BytesAre(weights, 8, 80, 0)) << "weights of vertex " << i;
+      auto* entries = ReadAt<unsigned char*>(weights, 80);
+      for (std::int32_t h = 0; h < 1 + i % 3; ++h) {
+        ASSERT_EQ(ReadAt<std::int32_t>(entries, 8 * static_cast<std::size_t>(h)), -1);
+        ASSERT_EQ(ReadAt<float>(entries, 8 * static_cast<std::size_t>(h) + 4), 0.0f);
+      }
+
+      unsigned char* face = faces + 88 * n;
+      ASSERT_EQ(ReadAt<std::int32_t>(face, 0), i);
+      ASSERT_TRUE(BytesAre(face, 4, 48, 0) && BytesAre(face, 56, 80, 0)) << "face " << i;
+      auto* indices = ReadAt<unsigned char*>(face, 48);
+      ASSERT_TRUE(BytesAre(indices, 0, 12, 0)) << "indices of face " << i;
+      auto* mapping = ReadAt<unsigned char*>(face, 80);
+      ASSERT_EQ(ReadAt<std::int32_t>(mapping, 0), i);
+      ASSERT_TRUE(BytesAre(mapping, 4, 24, 0)) << "mapping of face " << i;
+      auto* corners = ReadAt<unsigned char*>(mapping, 24);
+      for (std::size_t c = 0; c < 3; ++c) {
+        ASSERT_EQ(ReadAt<std::uint32_t>(corners, 16 * c), kCornerMarker);
+        ASSERT_TRUE(BytesAre(corners, 16 * c + 4, 16 * c + 12, 0)) << "corner of face " << i;
+        ASSERT_EQ(ReadAt<std::uint32_t>(corners, 16 * c + 12), kCornerMarker);
+      }
+      // The plug-in's side writes over everything, reserved bytes included.
+      std::memset(indices, 0xEE, 12);
+      std::memset(corners, 0xEE, 48);
+      std::memset(mapping, 0xEE, 24);
+      std::memset(face, 0xEE, 48);
+      std::memset(face + 56, 0xEE, 24);
+      std::memset(entries, 0xEE, 8 * static_cast<std::size_t>(1 + i % 3));
+      std::memset(weights, 0xEE, 80);
+      std::memset(vertex, 0xEE, 88);
+    }
+  }
+  const auto views = host.Vertices();
+  ASSERT_EQ(views.size(), static_cast<std::size_t>(kCount));
+  EXPECT_TRUE(views[5].weighted);
+  EXPECT_FALSE(host.Meshes()[0].faces[0].cornerMarkersIntact);
 }
 
 TEST(AnimationTest, TracksAndKeysAtTheirOffsets) {
