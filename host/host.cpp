@@ -501,10 +501,10 @@ std::span<const HostAnimation> Host::AnimationRecords() const {
 void Host::ReleaseMeshFaces(int mesh) {
   if (mesh < 0 || mesh >= MeshCount()) return;
   MeshStorage& storage = *state_->meshes[static_cast<std::size_t>(mesh)];
-  std::vector<HostFace>().swap(storage.faces);
-  std::vector<std::int32_t>().swap(storage.vertexIndices);
-  std::vector<HostFaceMapping>().swap(storage.mappings);
-  std::vector<HostFaceCorner>().swap(storage.corners);
+  storage.faces.reset();
+  storage.vertexIndices.reset();
+  storage.mappings.reset();
+  storage.corners.reset();
   storage.record.faceCount = 0;
   storage.record.faces = nullptr;
 }
