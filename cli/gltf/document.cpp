@@ -269,24 +269,29 @@ using FaceList = std::vector<const SnapshotFace*>;
 // means none (-1). Faces naming a vertex the host does not hold are left out and counted.
 std::vector<std::pair<int, FaceList>> FacesByMaterial(const SnapshotMesh& mesh,
                                                       size_t materialCount, MeshInput& input) {
-  const int vertexCount = int(input.scene.vertices.size());
+  const auto vertexCount = std::uint32_t(input.scene.vertices.size());
   std::vector<std::pair<int, FaceList>> byMaterial;
+  size_t last = 0;  // the material of the face before, which the next one shares as a rule
   for (const SnapshotFace& face : mesh.faces) {
-    const bool inRange = std::all_of(face.vertices.begin(), face.vertices.end(),
-                                     [&](std::int32_t v) { return v >= 0 && v < vertexCount; });
-    if (!inRange) {
+    // A negative index is a large one as unsigned: one test a corner.
+    if (std::uint32_t(face.vertices[0]) >= vertexCount ||
+        std::uint32_t(face.vertices[1]) >= vertexCount ||
+        std::uint32_t(face.vertices[2]) >= vertexCount) {
       ++input.skippedFaces;
       continue;
     }
     const int material =
         face.material >= 0 && size_t(face.material) < materialCount ? face.material : -1;
-    auto it = std::find_if(byMaterial.begin(), byMaterial.end(),
-                           [&](const auto& g) { return g.first == material; });
-    if (it == byMaterial.end()) {
-      byMaterial.emplace_back(material, FaceList{});
-      it = byMaterial.end() - 1;
+    if (last >= byMaterial.size() || byMaterial[last].first != material) {
+      last = 0;
+      while (last < byMaterial.size() && byMaterial[last].first != material) ++last;
+      if (last == byMaterial.size()) {
+        // The first material of a mesh is its only one as a rule.
+        byMaterial.emplace_back(material, FaceList{});
+        if (byMaterial.size() == 1) byMaterial.back().second.reserve(mesh.faces.size());
+      }
     }
-    it->second.push_back(&face);
+    byMaterial[last].second.push_back(&face);
   }
   return byMaterial;
 }
@@ -790,6 +795,34 @@ inline size_t SumByBone(std::span<const SkinWeight> entries, int boneCount, int*
 }  // namespace
 
 Influences SkinInfluences(std::span<const SkinWeight> entries, int boneCount, int rootBone) {
+  const size_t n = entries.size();
+  // As most vertices have them: at most four usable entries of distinct bones, each its own sum.
+  bool plain = n > 0 && n <= 4;
+  for (size_t i = 0; plain && i < n; ++i) {
+    const SkinWeight& entry = entries[i];
+    plain = entry.bone >= 0 && entry.bone < boneCount && entry.weight > 0 &&
+            entry.weight <= std::numeric_limits<float>::max();
+    for (size_t j = 0; plain && j < i; ++j) plain = entries[j].bone != entry.bone;
+  }
+  if (plain) {
+    // Largest first, of equal ones the first: an insertion that passes over equal weights.
+    size_t order[4];
+    for (size_t i = 0; i < n; ++i) {
+      size_t at = i;
+      for (; at > 0 && entries[order[at - 1]].weight < entries[i].weight; --at) {
+        order[at] = order[at - 1];
+      }
+      order[at] = i;
+    }
+    double total = 0;
+    for (size_t k = 0; k < n; ++k) total += entries[order[k]].weight;
+    Influences influences;
+    for (size_t k = 0; k < n; ++k) {
+      influences.joints[k] = std::uint16_t(entries[order[k]].bone);
+      influences.weights[k] = float(double(entries[order[k]].weight) / total);
+    }
+    return influences;
+  }
   if (entries.size() <= 4) {
     // As a vertex has them: every usable bone is kept, so they are only put in order.
     int bones[4];
