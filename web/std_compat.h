@@ -1,0 +1,19 @@
+// What the C++20 library of Debian's emscripten (3.1.6, an older libc++) lacks and the sources
+// use, taken from the compiler, which has it. Included first in every file of the web build.
+#pragma once
+
+#ifdef __cplusplus
+#include <bit>
+#include <type_traits>
+
+#if !defined(__cpp_lib_bit_cast)
+namespace std {
+template <class To, class From>
+  requires(sizeof(To) == sizeof(From) && is_trivially_copyable_v<To> &&
+           is_trivially_copyable_v<From>)
+constexpr To bit_cast(const From& from) noexcept {
+  return __builtin_bit_cast(To, from);
+}
+}  // namespace std
+#endif
+#endif
