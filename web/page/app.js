@@ -355,22 +355,27 @@ function showModel(gltf) {
   scene.add(root);
   const mixer = new THREE.AnimationMixer(root);
   const clips = gltf.animations;
-  // Framed on the pose at the start of the first clip: the bounds of every skinned vertex.
-  if (clips.length > 0) {
-    mixer.clipAction(clips[0]).play();
-    mixer.setTime(0);
-  }
-  root.updateMatrixWorld(true);
+  // Framed on the bounds of every skinned vertex over the first clip (a few poses across it; for
+  // a large model its first pose alone).
   const box = new THREE.Box3();
   const vertex = new THREE.Vector3();
-  root.traverse((object) => {
-    if (!object.isMesh) return;
-    const count = object.geometry.attributes.position.count;
-    for (let i = 0; i < count; ++i) {
-      object.getVertexPosition(i, vertex);
-      box.expandByPoint(vertex.applyMatrix4(object.matrixWorld));
-    }
-  });
+  let vertices = 0;
+  root.traverse((object) => { if (object.isMesh) vertices += object.geometry.attributes.position.count; });
+  const poses = clips.length === 0 ? [null] : vertices > 200000 ? [0] : [0, 1, 2, 3, 4, 5, 6, 7].map((i) => (clips[0].duration * i) / 8);
+  if (clips.length > 0) mixer.clipAction(clips[0]).play();
+  for (const time of poses) {
+    if (time !== null) mixer.setTime(time);
+    root.updateMatrixWorld(true);
+    root.traverse((object) => {
+      if (!object.isMesh) return;
+      if (object.isSkinnedMesh) object.skeleton.update();
+      const count = object.geometry.attributes.position.count;
+      for (let i = 0; i < count; ++i) {
+        object.getVertexPosition(i, vertex);  // skinned where the mesh has a skin
+        box.expandByPoint(vertex.applyMatrix4(object.matrixWorld));
+      }
+    });
+  }
   if (box.isEmpty()) box.setFromObject(root);
   if (box.isEmpty()) box.set(new THREE.Vector3(-1, -1, -1), new THREE.Vector3(1, 1, 1));
   mixer.stopAllAction();
