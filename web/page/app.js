@@ -473,8 +473,9 @@ function setWireframe(on) {
 $('clips').addEventListener('change', (event) => chooseClip(Number(event.target.value), state.playing));
 $('play').addEventListener('click', () => setPlaying(!state.playing));
 $('timeline').addEventListener('input', (event) => {
+  const time = Number(event.target.value);
   setPlaying(false);
-  seek(Number(event.target.value));
+  seek(time);
 });
 $('repeat').addEventListener('change', applyRepeat);
 $('skeleton').addEventListener('change', (event) => { if (shown) shown.skeleton.visible = event.target.checked; });
