@@ -238,9 +238,8 @@ json Convert(const json& request) {
   // back what the dialog kept of the last one.
   static cli::ImportSession session;
   Attached attached;
-  const cli::ImportOutcome outcome = session.Run(import, [&](void* library) {
-    return ChooseAnimations(library, offered, attached);
-  });
+  const cli::ImportOutcome outcome = session.Run(
+      import, [&](void* library) { return ChooseAnimations(library, offered, attached); });
   result["outcome"] = StageName(outcome.stage);
   result["error"] = outcome.message;
   for (const std::string& warning : attached.warnings) result["warnings"].push_back(warning);
@@ -259,12 +258,10 @@ json Convert(const json& request) {
   }
 
   const cli::SceneSnapshot scene = cli::TakeSnapshot(*session.Host());
-  result["counts"] = {{"materials", scene.materials.size()},
-                      {"groups", session.Host()->Groups().size()},
-                      {"vertices", scene.vertices.size()},
-                      {"meshes", scene.meshes.size()},
-                      {"bones", scene.bones.size()},
-                      {"animations", scene.animations.size()}};
+  result["counts"] = {
+      {"materials", scene.materials.size()}, {"groups", session.Host()->Groups().size()},
+      {"vertices", scene.vertices.size()},   {"meshes", scene.meshes.size()},
+      {"bones", scene.bones.size()},         {"animations", scene.animations.size()}};
   result["materials"] = MaterialsJson(scene, outcome.dialog);
   // The export needs only the snapshot: the host's own records go first.
   session.ReleaseHost();
@@ -289,9 +286,9 @@ json Convert(const json& request) {
     result["files"].push_back(cli::PathText(path));
   }
   const cli::GltfCounts& c = exported.counts;
-  result["exported"] = {{"meshes", c.meshes},         {"primitives", c.primitives},
-                        {"vertices", c.vertices},     {"texturedMaterials", c.texturedMaterials},
-                        {"joints", c.joints},         {"animations", c.animations}};
+  result["exported"] = {{"meshes", c.meshes},     {"primitives", c.primitives},
+                        {"vertices", c.vertices}, {"texturedMaterials", c.texturedMaterials},
+                        {"joints", c.joints},     {"animations", c.animations}};
   return result;
 }
 
