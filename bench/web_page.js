@@ -6,9 +6,11 @@
 //   - the size of vexmara.wasm under gzip (at most 1 MiB);
 //   - from the drop of the sample to its first drawn frame (at most 1 s), the least of 5 drops,
 //     each into a fresh page;
-//   - the import of the 100k-vertex benchmark model in the module (the worker's own time of a
-//     conversion without output, the least of 5) beside the native whole import of the same file
-//     from the same scripts/bench run (BM_WholeImport/vertices:100000 in RESULTS.json): at most 2x;
+//   - the import of the 100k-vertex benchmark model in the module (the read and import messages
+//     through the reference host, on the module's clock, the least of 5 after a first one) beside
+//     the native whole import of the same file from the same scripts/bench run
+//     (BM_WholeImport/vertices:100000 in RESULTS.json, its wall time, as the module's clock is):
+//     at most 2x;
 //   - the 1M-vertex benchmark model dropped on the page: it must show, and the memory the module
 //     grew to and the page's JavaScript heap are reported.
 // The benchmark models are those bench/inputs.cpp wrote into INPUTS_DIR/models.
@@ -31,11 +33,17 @@ function line(text, value, limit, unit) {
 
 function nativeImportMs() {
   try {
-    const data = JSON.parse(fs.readFileSync(resultsFile, 'utf8'));
-    const runs = data.benchmarks.filter((b) => b.run_type === 'iteration' && !b.error_occurred &&
-                                                b.run_name.startsWith('BM_WholeImport/vertices:100000'));
+    // Google Benchmark writes NaN for the spread of a counter that never changes.
+    const text = fs.readFileSync(resultsFile, 'utf8').replace(/:\s*-?(nan|inf|infinity)\b/gi, ': null');
+    const data = JSON.parse(text);
+    const name = /^BM_WholeImport\/vertices:100000($|\/)/;
+    const runs = data.benchmarks.filter((b) => b.run_type === 'iteration' && !b.error_occurred && name.test(b.run_name));
     const scale = { ns: 1e-6, us: 1e-3, ms: 1, s: 1e3 };
-    return runs.length ? Math.min(...runs.map((b) => b.cpu_time * scale[b.time_unit])) : null;
+    if (!runs.length) return null;
+    return {
+      wall: Math.min(...runs.map((b) => b.real_time * scale[b.time_unit])),
+      cpu: Math.min(...runs.map((b) => b.cpu_time * scale[b.time_unit])),
+    };
   } catch {
     return null;
   }
@@ -100,14 +108,16 @@ function nativeImportMs() {
         worker.postMessage({ type: 'convert', id: i, request: { model: '/files/model.app' } });
         const answer = await next();
         if (answer.result.outcome !== 'built') throw new Error(answer.result.error);
-        times.push(answer.milliseconds);
+        times.push(answer.result.milliseconds.import);
       }
       worker.terminate();
       return times.slice(1);  // the first conversion grows the module's memory
     }, fs.readFileSync(hundred).toString('base64'));
+    // The module's clock is the wall clock, so the native figure it stands beside is the wall time
+    // too; the native CPU time is shown as well.
     const module = Math.min(...times);
-    allMet = line('import of 100k vertices: in the module / native', module / native, 2, 'x') && allMet;
-    console.log(`  ${'   (module, least of 5 / native BM_WholeImport, ms)'.padEnd(64)} ${module.toFixed(1).padStart(9)} / ${native.toFixed(1)}`);
+    allMet = line('import of 100k vertices: in the module / native (wall time)', module / native.wall, 2, 'x') && allMet;
+    console.log(`  ${'   (module, least of 5 / native BM_WholeImport wall; its CPU, ms)'.padEnd(64)} ${module.toFixed(1).padStart(9)} / ${native.wall.toFixed(1)}; ${native.cpu.toFixed(1)}`);
     await page.close();
   } else {
     console.log('  import of 100k vertices, module against native: not measured (run the whole suite: BM_WholeImport writes the model)');
