@@ -43,8 +43,10 @@ json ModelJson(const ModelTask& model, const std::vector<AnimationFile>& files) 
   }
   json materials = json::array();
   for (const MaterialTexture& texture : result.textures) {
-    materials.push_back(
-        {{"name", texture.material}, {"texture", texture.texture}, {"missing", texture.missing}});
+    materials.push_back({{"name", texture.material},
+                         {"texture", texture.texture},
+                         {"listed", texture.listed},
+                         {"missing", texture.missing}});
   }
   json animations = json::array();
   for (std::size_t a = 0; a < result.animationNames.size(); ++a) {

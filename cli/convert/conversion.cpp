@@ -46,8 +46,9 @@ std::vector<MaterialTexture> TexturesOf(const SceneSnapshot& scene, const Dialog
   std::vector<MaterialTexture> textures;
   std::size_t line = 0;
   for (const SnapshotMaterial& material : scene.materials) {
-    MaterialTexture texture{material.name, material.texture, false};
+    MaterialTexture texture{material.name, material.texture, "", false};
     if (!material.texture.empty()) {
+      if (line < dialog.textureLines.size()) texture.listed = dialog.textureLines[line];
       ++line;
     } else if (line < dialog.textureLines.size() &&
                dialog.textureLines[line] == material.name + "*") {

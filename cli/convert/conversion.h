@@ -86,9 +86,10 @@ NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(SceneCounts, materials, groups, 
 struct MaterialTexture {
   std::string material;
   std::string texture;   // the image the host was given, as its path names it; empty: none
+  std::string listed;    // the tex file the dialog listed for it, when it found one
   bool missing = false;  // the model names a texture that was not found (the dialog's "*")
 };
-NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(MaterialTexture, material, texture, missing)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(MaterialTexture, material, texture, listed, missing)
 
 struct ConvertResult : host::Result<ConvertCode> {
   DialogTexts dialog;  // what the import dialog showed (shown is false when none was opened)

@@ -165,7 +165,7 @@ TEST(WorkerMessages, EveryMessageReadsBackAsItWasSent) {
   result.message = "No geometry or bones found.";
   result.warnings = {"material \"a\": x.tex cannot be decoded"};
   result.counts = {2, 3, 234, 4, 5, 6};
-  result.textures = {{"stone", "/game/stone.dds", false}, {"moss", "", true}};
+  result.textures = {{"stone", "/game/stone.dds", "stone.tex", false}, {"moss", "", "", true}};
   result.animationNames = {"walk"};
   result.animationFiles = {"/game/\xE9t\xE9/walk.ani"};
   const WorkerMessage ended = cli::batch::ParseWorkerMessage(cli::batch::ResultMessage(result));
@@ -177,6 +177,7 @@ TEST(WorkerMessages, EveryMessageReadsBackAsItWasSent) {
   EXPECT_EQ(ended.result.counts.animations, 6);
   ASSERT_EQ(ended.result.textures.size(), 2u);
   EXPECT_EQ(ended.result.textures[0].texture, "/game/stone.dds");
+  EXPECT_EQ(ended.result.textures[0].listed, "stone.tex");
   EXPECT_TRUE(ended.result.textures[1].missing);
   EXPECT_EQ(ended.result.animationNames, result.animationNames);
   EXPECT_EQ(ended.result.animationFiles, result.animationFiles);

@@ -310,9 +310,11 @@ TEST_F(Importer, OneModelTakesTheAnimationFilesThatFitItsBonesAndReportsWhatBeca
       const std::string file = model["gltfAnimations"][a]["file"];
       EXPECT_EQ(fs::path(file), folder_ / c.attached[a]);
     }
-    EXPECT_EQ(model["materials"][0],
-              (nlohmann::json{{"name", "lower"}, {"texture", ""}, {"missing", true}}));
+    EXPECT_EQ(
+        model["materials"][0],
+        (nlohmann::json{{"name", "lower"}, {"texture", ""}, {"listed", ""}, {"missing", true}}));
     EXPECT_EQ(model["materials"][1]["missing"], false);
+    EXPECT_EQ(model["materials"][1]["listed"], "upper.tex");
   }
   // A read that fails is reported too.
   ASSERT_TRUE(writer::SaveBytes((folder_ / "sample/broken.app").string(), {1, 2, 3}));

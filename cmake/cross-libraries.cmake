@@ -1,25 +1,31 @@
-# What the Windows builds (the windows preset and the Wine test programs) take from Debian's
-# packages, for the mingw-w64 toolchain. Included by both; defines the targets that the native
-# build gets from find_package:
+# What the cross builds take from Debian's packages: the Windows builds (the windows preset and
+# the Wine test programs, with mingw-w64) and the web build (the web preset, with emscripten).
+# Included by each; defines the targets that the native build gets from find_package:
 #
 #   nlohmann_json::nlohmann_json, CLI11::CLI11   header-only (nlohmann-json3-dev, libcli11-dev)
 #   TinyGLTF::TinyGLTF   tiny_gltf.h (libtinygltf-dev) with its implementation compiled here:
 #                        Debian ships that compiled for Linux only
 #   vexmara_stb          stb_image.h and stb_image_write.h (libstb-dev), header-only
 #   vexmara_squish       libsquish, built with this toolchain from Debian's own source package,
-#                        which `scripts/install-deps windows` unpacks in build-windows/libsquish
+#                        which `scripts/install-deps windows` (or `web`) unpacks in
+#                        build-windows/libsquish (or build-web/libsquish)
 #
-# A cross build must never put the build machine's /usr/include ahead of the Windows headers, so
-# the headers are copied on their own into the build folder and only that copy is included.
+# A cross build must never put the build machine's /usr/include ahead of the target's headers,
+# so the headers are copied on their own into the build folder and only that copy is included.
 include_guard(GLOBAL)
 
 get_filename_component(VEXMARA_ROOT_FOR_LIBRARIES ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 set(vexmara_third_party ${CMAKE_BINARY_DIR}/third_party)
 set(vexmara_third_party_include ${vexmara_third_party}/include)
+if(EMSCRIPTEN)
+  set(vexmara_cross web)
+else()
+  set(vexmara_cross windows)
+endif()
 
 foreach(header IN ITEMS nlohmann/json.hpp CLI/CLI.hpp tiny_gltf.h stb/stb_image.h stb/stb_image_write.h)
   if(NOT EXISTS /usr/include/${header})
-    message(FATAL_ERROR "/usr/include/${header} is missing: run scripts/install-deps windows")
+    message(FATAL_ERROR "/usr/include/${header} is missing: run scripts/install-deps ${vexmara_cross}")
   endif()
 endforeach()
 file(COPY /usr/include/nlohmann /usr/include/CLI /usr/include/tiny_gltf.h DESTINATION ${vexmara_third_party_include})
@@ -45,10 +51,14 @@ target_include_directories(vexmara_tinygltf SYSTEM PUBLIC ${vexmara_third_party_
 add_library(TinyGLTF::TinyGLTF ALIAS vexmara_tinygltf)
 
 # libsquish from Debian's source package, as a static library of this build. Its own CMake file
-# builds it; OpenMP stays off, so that the library needs no runtime beside it.
+# builds it; OpenMP stays off, so that the library needs no runtime beside it, and for the web
+# SSE2 too, which serves only its encoder.
 include(${CMAKE_CURRENT_LIST_DIR}/squish-source.cmake)
-vexmara_find_squish_source(${VEXMARA_ROOT_FOR_LIBRARIES}/build-windows/libsquish)
+vexmara_find_squish_source(${VEXMARA_ROOT_FOR_LIBRARIES}/build-${vexmara_cross}/libsquish ${vexmara_cross})
 set(BUILD_SQUISH_WITH_OPENMP OFF CACHE BOOL "" FORCE)
+if(EMSCRIPTEN)
+  set(BUILD_SQUISH_WITH_SSE2 OFF CACHE BOOL "" FORCE)
+endif()
 set(BUILD_SQUISH_EXTRA OFF CACHE BOOL "" FORCE)
 set(BUILD_SHARED_LIBS OFF CACHE BOOL "" FORCE)
 # Its CMake file asks for an old CMake; the policies it gets are its own business.
