@@ -52,9 +52,7 @@ const char kLinkedLibrary = 0;
 
 }  // namespace
 
-void* OpenLibrary(const std::string&, std::string&) {
-  return const_cast<char*>(&kLinkedLibrary);
-}
+void* OpenLibrary(const std::string&, std::string&) { return const_cast<char*>(&kLinkedLibrary); }
 
 void* FindSymbol(void* library, const char* name) {
   if (library != &kLinkedLibrary || name == nullptr) return nullptr;

@@ -62,7 +62,7 @@ TEST(Snapshot, TakesEachTextOnceAsUtf8AndEachMaterialsTextureFromItsSlotsInUse) 
   fill(stone, 0, "/textures/rock.tga", 1);
   fill(stone, 1, "/textures/rock_A.tga", 1);
   void* unset = material(Text(u"", "\xE9t\xE9"));  // a narrow name the plug-in could not convert
-  fill(unset, 0, "/textures/unset.tga", 0);      // stored without its "in use" flag
+  fill(unset, 0, "/textures/unset.tga", 0);        // stored without its "in use" flag
   const host::DualString bone = Text(u"", "\xFF\xFE");
   ASSERT_NE(CallSlot<void*>(context, host::slot::kCreateBone, &bone, 0), nullptr);
 
