@@ -99,8 +99,8 @@ def import_model(context, glb, collection_name, bone_direction, animations):
         actions = _name_actions(new_objects, animations)
     except BaseException:
         view_layer.active_layer_collection = outer
-        _take_back(before)
         state.restore(context)
+        _take_back(before)
         raise
     view_layer.active_layer_collection = outer
     return ImportedModel(collection, new_objects, actions)
