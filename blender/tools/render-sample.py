@@ -55,5 +55,7 @@ world = bpy.data.worlds.new("world")
 world.color = (0.18, 0.19, 0.21)
 scene.world = world
 scene.render.image_settings.file_format = "PNG"
+scene.render.image_settings.color_mode = "RGB"
+scene.render.image_settings.compression = 100
 scene.render.filepath = OUT
 bpy.ops.render.render(write_still=True)
