@@ -56,7 +56,8 @@ class IMPORT_SCENE_OT_vexmara_app(bpy.types.Operator, ImportHelper):
                     "stands upright in Blender")
     submeshes_as_groups: BoolProperty(
         name="Import submeshes as groups", default=False,
-        description="One group per submesh instead of one per material")
+        description="The import dialog's box: the host's groups, one per submesh instead of one "
+                    "per material (the glTF file carries no groups)")
     extract_alpha_maps: BoolProperty(
         name="Extract alpha maps", default=False,
         description="Take each texture's alpha channel from the alpha map NAME_A.tga, which is "
