@@ -87,13 +87,11 @@ class IMPORT_SCENE_OT_vexmara_app(bpy.types.Operator, ImportHelper):
         pass  # the panels below draw the options
 
     def model_paths(self):
-        folder = bpy.path.abspath(self.directory) if self.directory else ""
-        if not folder:
-            folder = os.path.dirname(bpy.path.abspath(self.filepath))
+        folder = _absolute(self.directory) or os.path.dirname(_absolute(self.filepath))
         names = [f.name for f in self.files if f.name]
         if names:
             return [os.path.join(folder, name) for name in names]
-        return [bpy.path.abspath(self.filepath)] if self.filepath else []
+        return [_absolute(self.filepath)] if self.filepath else []
 
     def execute(self, context):
         models = self.model_paths()
@@ -103,6 +101,14 @@ class IMPORT_SCENE_OT_vexmara_app(bpy.types.Operator, ImportHelper):
         if self.animations == "FOLDER" and not self.animation_folder:
             self.report({"ERROR"}, "Animations from a folder: choose the animation folder")
             return {"CANCELLED"}
+        options = self.converter_options()
+        for key, label in (("texture_folder", "Texture Folder"),
+                           ("animation_folder", "Animation Folder")):
+            if key == "animation_folder" and self.animations != "FOLDER":
+                continue
+            if options[key] and not os.path.isdir(options[key]):
+                self.report({"ERROR"}, "%s: %s is not a folder" % (label, options[key]))
+                return {"CANCELLED"}
         try:
             program = converter.find_converter(BIN_FOLDER)
         except converter.ConverterMissing as error:
@@ -116,7 +122,7 @@ class IMPORT_SCENE_OT_vexmara_app(bpy.types.Operator, ImportHelper):
         imported = []
         try:
             for index, model in enumerate(models):
-                result = self.import_one(context, program, model)
+                result = self.import_one(context, program, model, options)
                 if result is not None:
                     imported.append(result)
                 if several:
@@ -134,12 +140,12 @@ class IMPORT_SCENE_OT_vexmara_app(bpy.types.Operator, ImportHelper):
             "swap_model": self.swap_model,
             "submeshes_as_groups": self.submeshes_as_groups,
             "extract_alpha_maps": self.extract_alpha_maps,
-            "texture_folder": bpy.path.abspath(self.texture_folder) if self.texture_folder else "",
+            "texture_folder": _absolute(self.texture_folder),
             "animations": self.animations,
-            "animation_folder": bpy.path.abspath(self.animation_folder),
+            "animation_folder": _absolute(self.animation_folder),
         }
 
-    def import_one(self, context, program, model):
+    def import_one(self, context, program, model, options):
         """Converts and imports one model; reports what went wrong and gives None then."""
         label = os.path.basename(model)
         try:
@@ -149,7 +155,6 @@ class IMPORT_SCENE_OT_vexmara_app(bpy.types.Operator, ImportHelper):
                         (label, error.strerror or error))
             return None
         try:
-            options = self.converter_options()
             conversion = converter.convert(program, model, folder, **options)
             if not conversion.converted:
                 self.report({"ERROR"}, "%s: %s" % (label, conversion.error))
@@ -174,6 +179,12 @@ class IMPORT_SCENE_OT_vexmara_app(bpy.types.Operator, ImportHelper):
             shutil.rmtree(folder, ignore_errors=True)
             if os.path.exists(folder):
                 self.report({"WARNING"}, "The temporary folder %s could not be removed" % folder)
+
+
+def _absolute(path):
+    """A path of the file browser or a script as an absolute one ('//' is the .blend file's
+    folder); the converter runs in its temporary folder. Empty stays empty."""
+    return os.path.abspath(bpy.path.abspath(path)) if path else ""
 
 
 def _summary(conversion, result):

@@ -164,8 +164,10 @@ def _read_report(path):
 
 
 def _failure_text(code, err, has_report):
-    # The converter prints "vexmara-import: MODEL: TEXT"; the last line is the one that counts.
-    last = err.splitlines()[-1] if err else ""
+    # The converter prints "vexmara-import: MODEL: TEXT" last; a usage error is followed by a
+    # line pointing at --help.
+    lines = [line for line in err.splitlines() if line and not line.startswith("Run with --help")]
+    last = lines[-1] if lines else ""
     if code < 0:
         return "the converter was ended by signal %d before it finished" % -code
     if os.name == "nt" and code >= 0xC0000000:

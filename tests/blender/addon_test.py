@@ -233,9 +233,18 @@ def cases(f):
         {"name": "the texture folder given",
          "call": {"filepath": f["lost"], "texture_folder": f["textures"]},
          "result": "FINISHED", "collections": {"sample": model()}},
+        {"name": "a texture folder that is not there",
+         "call": {"filepath": f["sample"], "texture_folder": os.path.join(WORK, "nowhere")},
+         "result": "CANCELLED",
+         "errors": ["Texture Folder: %s is not a folder" % os.path.join(WORK, "nowhere")]},
         {"name": "a path with spaces and letters beyond ASCII",
          "call": {"filepath": f["odd"]},
          "result": "FINISHED", "collections": {"bügel ørk": model(actions=("gång å",))}},
+        {"name": "paths relative to the current folder",
+         "cwd": WORK,
+         "call": {"filepath": os.path.relpath(f["alone"], WORK), "animations": "FOLDER",
+                  "animation_folder": os.path.relpath(f["moves"], WORK)},
+         "result": "FINISHED", "collections": {"sample": model(actions=("walk",))}},
         {"name": "animations from a folder",
          "call": {"filepath": f["alone"], "animations": "FOLDER", "animation_folder": f["moves"]},
          "result": "FINISHED", "collections": {"sample": model(actions=("walk",))}},
@@ -316,11 +325,15 @@ def run_case(case, results):
     frames_before = (scene.frame_start, scene.frame_end)
     out = io.StringIO()
     results.clear()
+    here = os.getcwd()
     with patched(case.get("patch")), contextlib.redirect_stdout(out):
         try:
+            os.chdir(case.get("cwd", here))
             bpy.ops.import_scene.vexmara_app(**case["call"])
         except RuntimeError:
             pass  # an operator that reports an error raises; the result is recorded below
+        finally:
+            os.chdir(here)
     name = case["name"]
     printed = out.getvalue().splitlines()
     check(results == [{case["result"]}], "%s: the operator gave %s, not %s" %
