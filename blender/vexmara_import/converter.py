@@ -114,6 +114,11 @@ def arguments(model, glb, report, swap_model=True, submeshes_as_groups=False,
     return result
 
 
+# A model that keeps the converter busy longer than this is given up, and the converter with it,
+# so that Blender never waits on a file for ever.
+TIMEOUT_SECONDS = 600
+
+
 def convert(program, model, folder, **options):
     """Converts `model` into `folder` (a fresh temporary folder) and gives its Conversion. Raises
     ConverterMissing when the converter does not start."""
@@ -126,9 +131,14 @@ def convert(program, model, folder, **options):
     try:
         run = subprocess.run(command, cwd=folder, env=_environment(program),
                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, **extra)
+                             stderr=subprocess.PIPE, timeout=TIMEOUT_SECONDS, **extra)
     except OSError as error:
         raise _did_not_start(program, error.strerror or str(error))
+    except subprocess.TimeoutExpired:
+        conversion = Conversion()
+        conversion.error = ("the converter took longer than %g s over it and was stopped"
+                            % TIMEOUT_SECONDS)
+        return conversion
     err = _decode(run.stderr).strip()
     if os.name == "posix" and run.returncode == 127 and (
             "error while loading shared libraries" in err or "not found" in err):

@@ -273,6 +273,10 @@ def cases(f):
          "call": {"filepath": f["sample"]}, "patch": "broken_converter",
          "result": "CANCELLED",
          "errors": ["vexmara-import does not start (Exec format error): it needs a 64-bit Linux"]},
+        {"name": "a converter that hangs is stopped",
+         "call": {"filepath": f["sample"]}, "patch": "hanging_converter",
+         "result": "CANCELLED",
+         "errors": ["sample.app: the converter took longer than 1 s over it and was stopped"]},
     ]
 
 
@@ -296,6 +300,19 @@ def patched(kind):
             yield
         finally:
             addon.converter.running_system = real
+    elif kind == "hanging_converter":
+        program = addon.converter.find_converter(addon.BIN_FOLDER)
+        kept, timeout = program + ".kept", addon.converter.TIMEOUT_SECONDS
+        os.rename(program, kept)
+        addon.converter.TIMEOUT_SECONDS = 1
+        try:
+            with open(program, "w") as file:
+                file.write("#!/bin/sh\nexec sleep 30\n")
+            os.chmod(program, 0o755)
+            yield
+        finally:
+            addon.converter.TIMEOUT_SECONDS = timeout
+            os.replace(kept, program)
     elif kind == "broken_converter":
         program = addon.converter.find_converter(addon.BIN_FOLDER)
         kept = program + ".kept"
