@@ -103,6 +103,55 @@ void ScaleBones(HostContext& context, const float centre[3], float factor) {
   }
 }
 
+// A scene object's position (and, with kTurn, its matrix) turned, then scaled about the centre.
+template <bool kTurn, typename Object>
+void PlaceObject(Object& object, const float centre[3], float factor) {
+  if (kTurn) {
+    SwapAxes(object.position);
+    SwapMatrixAxes(object.matrix);
+  }
+  ScaleAbout(object.position, centre, factor);
+}
+
+// Steps 1 and 2, then each vertex and scene object about the centre. With kTurn, each is turned
+// first in the same visit: (x, y, z) becomes (x, z, -y), then each axis ((p - c) × factor) + c,
+// the operations of the two steps in their order. The vertices go from the last to the first
+// (each is done alone), so that the pass begins on the vertices the bounds have just read.
+template <bool kTurn>
+void ScaleContents(HostContext& context, const float centre[3], float factor) {
+  ScaleTranslationKeys(context, factor);
+  ScaleBones(context, centre, factor);
+
+  if (HasList(context.vertices.count, context.vertices.items)) {
+    const float c0 = centre[0], c1 = centre[1], c2 = centre[2];
+    HostVertex* vertices = context.vertices.items;
+    for (int32_t i = context.vertices.count; i-- > 0;) {
+      float* position = vertices[i].position;
+      const float x = position[0];
+      const float y = kTurn ? position[2] : position[1];
+      const float z = kTurn ? -position[1] : position[2];
+      position[0] = ((x - c0) * factor) + c0;
+      position[1] = ((y - c1) * factor) + c1;
+      position[2] = ((z - c2) * factor) + c2;
+    }
+  }
+
+  if (HasList(context.sceneObjectsA.count, context.sceneObjectsA.items)) {
+    for (int32_t i = 0; i < context.sceneObjectsA.count; ++i) {
+      HostSceneObjectA& object = context.sceneObjectsA.items[i];
+      PlaceObject<kTurn>(object, centre, factor);
+      object.extra[0] *= factor;
+      object.extra[1] *= factor;
+    }
+  }
+
+  if (HasList(context.sceneObjectsB.count, context.sceneObjectsB.items)) {
+    for (int32_t i = 0; i < context.sceneObjectsB.count; ++i) {
+      PlaceObject<kTurn>(context.sceneObjectsB.items[i], centre, factor);
+    }
+  }
+}
+
 }  // namespace
 
 SceneBounds ComputeSceneBounds(HostContext* context) {
@@ -120,37 +169,8 @@ void ScaleScene(HostContext* context, float factor) {
   }
   // The centre is taken once, before anything moves.
   const SceneBounds bounds = ComputeSceneBounds(context);
-  const float* centre = bounds.centre;
 
-  ScaleTranslationKeys(*context, factor);
-  ScaleBones(*context, centre, factor);
-
-  if (HasList(context->vertices.count, context->vertices.items)) {
-    // From the last vertex to the first, as the bounds have just read them in the other order.
-    const float c0 = centre[0], c1 = centre[1], c2 = centre[2];
-    HostVertex* vertices = context->vertices.items;
-    for (int32_t i = context->vertices.count; i-- > 0;) {
-      float* position = vertices[i].position;
-      position[0] = ((position[0] - c0) * factor) + c0;
-      position[1] = ((position[1] - c1) * factor) + c1;
-      position[2] = ((position[2] - c2) * factor) + c2;
-    }
-  }
-
-  if (HasList(context->sceneObjectsA.count, context->sceneObjectsA.items)) {
-    for (int32_t i = 0; i < context->sceneObjectsA.count; ++i) {
-      HostSceneObjectA& object = context->sceneObjectsA.items[i];
-      ScaleAbout(object.position, centre, factor);
-      object.extra[0] *= factor;
-      object.extra[1] *= factor;
-    }
-  }
-
-  if (HasList(context->sceneObjectsB.count, context->sceneObjectsB.items)) {
-    for (int32_t i = 0; i < context->sceneObjectsB.count; ++i) {
-      ScaleAbout(context->sceneObjectsB.items[i].position, centre, factor);
-    }
-  }
+  ScaleContents<false>(*context, bounds.centre, factor);
 }
 
 void SwapAndScaleScene(HostContext* context, float factor) {
@@ -175,48 +195,7 @@ void SwapAndScaleScene(HostContext* context, float factor) {
     bounds.maximum[2] = -minimum[1];
     CompleteBounds(bounds);
   }
-  const float* centre = bounds.centre;
-
-  ScaleTranslationKeys(*context, factor);
-  ScaleBones(*context, centre, factor);
-
-  // Each vertex and scene object turned, then scaled, in one visit: (x, y, z) becomes
-  // (x, z, -y), then each axis ((p - c) × factor) + c, the operations of the two steps in their
-  // order. From the last vertex to the first (each is done alone), so that the pass begins on
-  // the vertices the bounds have just read.
-  if (HasList(context->vertices.count, context->vertices.items)) {
-    const float c0 = centre[0], c1 = centre[1], c2 = centre[2];
-    HostVertex* vertices = context->vertices.items;
-    for (int32_t i = context->vertices.count; i-- > 0;) {
-      float* position = vertices[i].position;
-      const float x = position[0];
-      const float y = position[1];
-      const float z = position[2];
-      position[0] = ((x - c0) * factor) + c0;
-      position[1] = ((z - c1) * factor) + c1;
-      position[2] = ((-y - c2) * factor) + c2;
-    }
-  }
-
-  if (HasList(context->sceneObjectsA.count, context->sceneObjectsA.items)) {
-    for (int32_t i = 0; i < context->sceneObjectsA.count; ++i) {
-      HostSceneObjectA& object = context->sceneObjectsA.items[i];
-      SwapAxes(object.position);
-      SwapMatrixAxes(object.matrix);
-      ScaleAbout(object.position, centre, factor);
-      object.extra[0] *= factor;
-      object.extra[1] *= factor;
-    }
-  }
-
-  if (HasList(context->sceneObjectsB.count, context->sceneObjectsB.items)) {
-    for (int32_t i = 0; i < context->sceneObjectsB.count; ++i) {
-      HostSceneObjectB& object = context->sceneObjectsB.items[i];
-      SwapAxes(object.position);
-      SwapMatrixAxes(object.matrix);
-      ScaleAbout(object.position, centre, factor);
-    }
-  }
+  ScaleContents<true>(*context, bounds.centre, factor);
 }
 
 }  // namespace vexmara
