@@ -795,71 +795,29 @@ inline size_t SumByBone(std::span<const SkinWeight> entries, int boneCount, int*
 }  // namespace
 
 Influences SkinInfluences(std::span<const SkinWeight> entries, int boneCount, int rootBone) {
+  // They stay on the stack unless there are more than eight.
+  constexpr size_t kFew = 8;
+  int bones[kFew];
+  double sums[kFew];
   const size_t n = entries.size();
-  // As most vertices have them: at most four usable entries of distinct bones, each its own sum.
+  // As most vertices have them: at most four usable entries of distinct bones, each its own sum,
+  // taken as they are without the search for a bone seen before.
   bool plain = n > 0 && n <= 4;
   for (size_t i = 0; plain && i < n; ++i) {
     const SkinWeight& entry = entries[i];
     plain = entry.bone >= 0 && entry.bone < boneCount && entry.weight > 0 &&
             entry.weight <= std::numeric_limits<float>::max();
     for (size_t j = 0; plain && j < i; ++j) plain = entries[j].bone != entry.bone;
+    bones[i] = entry.bone;
+    sums[i] = entry.weight;
   }
-  if (plain) {
-    // Largest first, of equal ones the first: an insertion that passes over equal weights.
-    size_t order[4];
-    for (size_t i = 0; i < n; ++i) {
-      size_t at = i;
-      for (; at > 0 && entries[order[at - 1]].weight < entries[i].weight; --at) {
-        order[at] = order[at - 1];
-      }
-      order[at] = i;
-    }
-    double total = 0;
-    for (size_t k = 0; k < n; ++k) total += entries[order[k]].weight;
-    Influences influences;
-    for (size_t k = 0; k < n; ++k) {
-      influences.joints[k] = std::uint16_t(entries[order[k]].bone);
-      influences.weights[k] = float(double(entries[order[k]].weight) / total);
-    }
-    return influences;
-  }
-  if (entries.size() <= 4) {
-    // As a vertex has them: every usable bone is kept, so they are only put in order.
-    int bones[4];
-    double sums[4];
-    const size_t count = SumByBone(entries, boneCount, bones, sums);
-    size_t order[4];
-    for (size_t i = 0; i < count; ++i) {
-      size_t at = i;
-      for (; at > 0 && sums[order[at - 1]] < sums[i]; --at) order[at] = order[at - 1];
-      order[at] = i;
-    }
-    double total = 0;
-    for (size_t k = 0; k < count; ++k) total += sums[order[k]];
-    Influences influences;
-    if (count == 0 || !(total > 0) || !std::isfinite(total)) {
-      influences.joints[0] = std::uint16_t(std::max(rootBone, 0));
-      influences.weights[0] = 1;
-      return influences;
-    }
-    for (size_t k = 0; k < count; ++k) {
-      influences.joints[k] = std::uint16_t(bones[order[k]]);
-      influences.weights[k] = float(sums[order[k]] / total);
-    }
-    return influences;
-  }
-  // More: they stay on the stack unless there are more than eight.
-  constexpr size_t kFew = 8;
-  if (entries.size() <= kFew) {
-    int bones[kFew];
-    double sums[kFew];
-    const size_t count = SumByBone(entries, boneCount, bones, sums);
-    return LargestFour(bones, sums, count, rootBone);
-  }
-  std::vector<int> bones(entries.size());
-  std::vector<double> sums(entries.size());
-  const size_t count = SumByBone(entries, boneCount, bones.data(), sums.data());
-  return LargestFour(bones.data(), sums.data(), count, rootBone);
+  if (plain) return LargestFour(bones, sums, n, rootBone);
+  if (n <= kFew)
+    return LargestFour(bones, sums, SumByBone(entries, boneCount, bones, sums), rootBone);
+  std::vector<int> manyBones(n);
+  std::vector<double> manySums(n);
+  const size_t count = SumByBone(entries, boneCount, manyBones.data(), manySums.data());
+  return LargestFour(manyBones.data(), manySums.data(), count, rootBone);
 }
 
 GltfDocument BuildGltf(const SceneSnapshot& scene, const MaterialImages& images) {
