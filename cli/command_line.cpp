@@ -15,7 +15,7 @@ namespace vexmara::cli {
 namespace {
 
 ParsedCommandLine UsageError(std::ostream& err, const std::string& message) {
-  err << "vexmara-import: " << message << "\n"
+  err << kProgramPrefix << message << "\n"
       << "Run with --help for more information.\n";
   return ParsedCommandLine{std::nullopt, ExitCode::Usage};
 }

@@ -9,11 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "cli/convert/conversion.h"
-#include "fuzz_input.h"
 #include "host/image_codec.h"
 #include "tests/support/gltf_check.h"
 #include "whole_import.h"
@@ -43,21 +41,13 @@ std::filesystem::path Folder() {
   return folder;
 }
 
-void Save(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  vexmara::fuzzing::FuzzInput input(data, size);
-  const std::uint8_t options = input.Take<std::uint8_t>();
-  const std::uint16_t modelBytes = input.Take<std::uint16_t>();
-  if ((options & 0x10) != 0) return 0;  // a cancelled import writes nothing
+  // A cancelled import writes nothing.
+  if (size > 0 && (data[0] & 0x10) != 0) return 0;
   const std::filesystem::path folder = Folder();
-  Save(folder / "model.app", input.TakeBytes(modelBytes));
-  Save(folder / "walk.ani", input.TakeRest());
+  const std::uint8_t options = vexmara::fuzzing::SaveWholeImportInput(data, size, folder);
 
   // One converter for the whole run, as a batch worker keeps one: every input after the first
   // also checks that the choices kept from the last import are set back.

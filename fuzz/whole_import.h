@@ -40,20 +40,27 @@ struct WholeImport {
   bool built = false;  // the read and the import both gave 1
 };
 
-inline WholeImport RunWholeImport(const std::uint8_t* data, size_t size,
-                                  const std::filesystem::path& folder, host::Host& host) {
+// The input's two files saved into `folder` as model.app and walk.ani; gives the options byte.
+inline std::uint8_t SaveWholeImportInput(const std::uint8_t* data, size_t size,
+                                         const std::filesystem::path& folder) {
   FuzzInput input(data, size);
-  WholeImport run;
-  run.options = input.Take<std::uint8_t>();
+  const std::uint8_t options = input.Take<std::uint8_t>();
   const std::uint16_t modelBytes = input.Take<std::uint16_t>();
-  const std::filesystem::path modelPath = folder / "model.app";
-  const std::filesystem::path animationPath = folder / "walk.ani";
   const auto save = [](const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   };
-  save(modelPath, input.TakeBytes(modelBytes));
-  save(animationPath, input.TakeRest());
+  save(folder / "model.app", input.TakeBytes(modelBytes));
+  save(folder / "walk.ani", input.TakeRest());
+  return options;
+}
+
+inline WholeImport RunWholeImport(const std::uint8_t* data, size_t size,
+                                  const std::filesystem::path& folder, host::Host& host) {
+  WholeImport run;
+  run.options = SaveWholeImportInput(data, size, folder);
+  const std::filesystem::path modelPath = folder / "model.app";
+  const std::filesystem::path animationPath = folder / "walk.ani";
 
   // The plug-in is linked in: its entry point is handed to the host as a loaded library's would be.
   if (host.Register(reinterpret_cast<host::PluginProcFunction>(&PluginProc)) != 1) std::abort();

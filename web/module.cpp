@@ -54,6 +54,8 @@
 
 #include "cli/convert/animation_match.h"
 #include "cli/convert/conversion.h"
+#include "cli/text/json_text.h"
+#include "cli/text/path_text.h"
 
 namespace vexmara::web {
 namespace {
@@ -67,6 +69,11 @@ constexpr char kLibrary[] = "vexmara_64";
 bool Flag(const json& request, const char* name, bool atLoad) {
   const auto found = request.find(name);
   return found != request.end() && found->is_boolean() ? found->get<bool>() : atLoad;
+}
+
+// The answer to a request that could not be taken.
+json BadRequest(const char* error) {
+  return json{{"outcome", "bad-request"}, {"error", error}, {"warnings", json::array()}};
 }
 
 const char* OutcomeName(cli::ConvertCode code) {
@@ -105,20 +112,20 @@ json DialogJson(const cli::DialogTexts& dialog) {
 }
 
 json Convert(const json& request) {
-  json result{{"outcome", "bad-request"}, {"error", ""}, {"warnings", json::array()}};
   if (!request.is_object() || !request.contains("model") || !request["model"].is_string()) {
-    result["error"] = "the request names no model";
-    return result;
+    return BadRequest("the request names no model");
   }
+  json result = BadRequest("");
   cli::ConvertRequest convert;
   convert.settings.library = kLibrary;
   convert.model = request["model"].get<std::string>();
+  cli::DialogChoices& choices = convert.settings.choices;
   if (request.contains("textureDirectory") && request["textureDirectory"].is_string()) {
-    convert.settings.choices.textureFolder = request["textureDirectory"].get<std::string>();
+    choices.textureFolder = request["textureDirectory"].get<std::string>();
   }
-  convert.settings.choices.swapModel = Flag(request, "swapModel", true);
-  convert.settings.choices.submeshesAsGroups = Flag(request, "submeshesAsGroups", false);
-  convert.settings.choices.extractAlphaMaps = Flag(request, "extractAlphaMaps", false);
+  choices.swapModel = Flag(request, "swapModel", choices.swapModel);
+  choices.submeshesAsGroups = Flag(request, "submeshesAsGroups", choices.submeshesAsGroups);
+  choices.extractAlphaMaps = Flag(request, "extractAlphaMaps", choices.extractAlphaMaps);
   if (request.contains("output") && request["output"].is_string()) {
     convert.output = request["output"].get<std::string>();
   }
@@ -128,7 +135,7 @@ json Convert(const json& request) {
     for (const json& file : request["animations"]) {
       if (!file.is_string()) continue;
       cli::AnimationFile candidate;
-      candidate.path = std::filesystem::path(file.get<std::string>()).lexically_normal();
+      candidate.path = cli::AbsolutePath(file.get<std::string>());
       candidate.shown = file.get<std::string>();
       candidate.forEveryModel = true;
       offered.push_back(std::move(candidate));
@@ -165,10 +172,7 @@ json Convert(const json& request) {
   result["files"] = json::array();
   if (!converted.ok() && converted.code != cli::ConvertCode::WriteFailed) return result;
 
-  const cli::SceneCounts& n = converted.counts;
-  result["counts"] = {{"materials", n.materials}, {"groups", n.groups},
-                      {"vertices", n.vertices},   {"meshes", n.meshes},
-                      {"bones", n.bones},         {"animations", n.animations}};
+  result["counts"] = converted.counts;
   json materials = json::array();
   for (const cli::MaterialTexture& texture : converted.textures) {
     materials.push_back(
@@ -196,13 +200,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* vexmara_convert(const char* request)
   const nlohmann::json parsed =
       nlohmann::json::parse(request != nullptr ? request : "", nullptr, /*allow_exceptions=*/false);
   if (parsed.is_discarded()) {
-    result = {{"outcome", "bad-request"},
-              {"error", "the request is not JSON"},
-              {"warnings", nlohmann::json::array()}};
+    result = vexmara::web::BadRequest("the request is not JSON");
   } else {
     result = vexmara::web::Convert(parsed);
   }
   // Names from the files may be anything: text that is not UTF-8 is replaced, never refused.
-  answer = result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  answer = vexmara::cli::JsonText(result);
   return answer.c_str();
 }

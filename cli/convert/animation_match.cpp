@@ -5,7 +5,9 @@
 #include "cli/text/path_text.h"
 
 namespace vexmara::cli {
+namespace {
 
+// True when `path` lies below `folder` (both absolute and normal).
 bool IsBelow(const std::filesystem::path& path, const std::filesystem::path& folder) {
   // Both are normal: one separator between names, the system's own ("\\" on Windows, where
   // "/" separates names too).
@@ -18,6 +20,8 @@ bool IsBelow(const std::filesystem::path& path, const std::filesystem::path& fol
     return false;
   return separator(prefix.back()) || separator(text[prefix.size()]);
 }
+
+}  // namespace
 
 void AnimationCatalogue::SetFiles(std::vector<AnimationFile> files) {
   files_ = std::move(files);

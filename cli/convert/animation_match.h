@@ -20,9 +20,6 @@
 
 namespace vexmara::cli {
 
-// True when `path` lies below `folder` (both absolute and normal).
-bool IsBelow(const std::filesystem::path& path, const std::filesystem::path& folder);
-
 struct AnimationFile {
   std::filesystem::path path;   // absolute
   std::filesystem::path shown;  // as the user's paths name it

@@ -18,8 +18,8 @@ ConvertResult Failed(ConvertCode code, std::string message) {
 }
 
 // The dialog's answers for the request: the texture folder (with the separator the dialog
-// itself appends to a folder without one: the system's own), the animation files as full paths,
-// and every box set.
+// itself appends to a folder without one: the system's own), the animation files (absolute
+// already), and every box set.
 DialogAnswers AnswersFor(const DialogChoices& choices,
                          const std::vector<std::filesystem::path>& animations) {
   DialogAnswers answers;
@@ -30,7 +30,7 @@ DialogAnswers AnswersFor(const DialogChoices& choices,
     answers.textureDirectory = std::move(directory);
   }
   for (const std::filesystem::path& animation : animations) {
-    answers.animationFiles.push_back(WidePath(AbsolutePath(animation)));
+    answers.animationFiles.push_back(WidePath(animation));
   }
   answers.swapModel = choices.swapModel ? 1 : 0;
   answers.submeshesAsGroups = choices.submeshesAsGroups ? 1 : 0;
@@ -142,6 +142,7 @@ ConvertResult Converter::Convert(const ConvertRequest& given) {
   }
 
   std::vector<std::filesystem::path> animations = request.animations;
+  std::size_t picked = 0;  // how many files the pick attached
   ConvertResult result;
   if (request.pickAnimations) {
     std::vector<std::string> bones;
@@ -153,7 +154,7 @@ ConvertResult Converter::Convert(const ConvertRequest& given) {
     }
     if (!pick.problem.empty())
       return inspected(Failed(ConvertCode::AnimationsFailed, pick.problem));
-    result.animationsPicked = pick.files;
+    picked = pick.files.size();
     animations.insert(animations.end(), pick.files.begin(), pick.files.end());
   }
 
@@ -182,11 +183,10 @@ ConvertResult Converter::Convert(const ConvertRequest& given) {
   result.textures = TexturesOf(scene, result.dialog);
   // Every file picked was read whole and fits the skeleton, so each one gives an animation; one
   // that did not reach the import must not pass unnoticed.
-  if (request.pickAnimations && request.animations.empty() &&
-      result.animationsPicked.size() != scene.animations.size()) {
+  if (request.pickAnimations && request.animations.empty() && picked != scene.animations.size()) {
     result.code = ConvertCode::AnimationsFailed;
     result.message = "the import built " + std::to_string(scene.animations.size()) + " of the " +
-                     std::to_string(result.animationsPicked.size()) +
+                     std::to_string(picked) +
                      " animation files attached: the import dialog's file picker did not take "
                      "them all, or a file changed after it was read";
     return result;

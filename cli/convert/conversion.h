@@ -94,9 +94,8 @@ NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(MaterialTexture, material, textu
 struct ConvertResult : host::Result<ConvertCode> {
   DialogTexts dialog;  // what the import dialog showed (shown is false when none was opened)
   SceneCounts counts;
-  std::vector<MaterialTexture> textures;                // per material, in model order
-  std::vector<std::filesystem::path> animationsPicked;  // the picker's files
-  GltfCounts written;                                   // what the glTF holds
+  std::vector<MaterialTexture> textures;  // per material, in model order
+  GltfCounts written;                     // what the glTF holds
   // The names of the glTF's animations, and the animation file each one came from (empty when
   // that cannot be told: a file the plug-in could not read leaves no animation).
   std::vector<std::string> animationNames;

@@ -78,7 +78,7 @@ struct SceneSnapshot {
   std::vector<SnapshotBone> bones;
   std::vector<SnapshotAnimation> animations;
 
-  // Adds a vertex with its skin entries; for tests and the snapshot's own making.
+  // Adds a vertex with its skin entries, as the tests state their scenes.
   void AddVertex(std::array<float, 3> position, const std::vector<SkinWeight>& entries = {}) {
     vertices.push_back({position, std::uint32_t(weights.size()), std::uint32_t(entries.size())});
     weights.insert(weights.end(), entries.begin(), entries.end());

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "gltf_clients.h"
+#include "odd_models.h"
 #include "run_program.h"
 #include "scratch_folder.h"
 #include "writer/ani_writer.h"
@@ -250,31 +251,15 @@ TEST_F(Importer, TexturesAreLookedForInTheGivenFolderAndMarkedWhenNotFound) {
   EXPECT_TRUE(fs::exists(folder_ / "b_lower.png"));
 }
 
-// An animation of `keys` keys a kind for each of `bones`.
-writer::AniFile AnimationOf(const std::string& name, const std::vector<std::string>& bones) {
-  writer::SampleAnimationShape shape;
-  shape.name = name;
-  shape.tracks = 0;
-  writer::AniFile file = writer::SampleAnimation(shape);
-  for (const std::string& bone : bones) {
-    writer::AniTrack track;
-    track.boneName = bone;
-    track.translationKeys = {{0, 0, 0, 0}, {1, 0, 1, 0}};
-    file.tracks.push_back(track);
-  }
-  file.frameTimes = {0, 15};
-  return file;
-}
-
 TEST_F(Importer, OneModelTakesTheAnimationFilesThatFitItsBonesAndReportsWhatBecameOfIt) {
   // Beside the sample's own animation, one a folder down that fits too, and two that do not.
   const std::vector<std::string> bones = {"bone_0", "bone_1", "bone_2", "bone_3"};
   fs::create_directories(folder_ / "sample/more");
   fs::create_directories(folder_ / "elsewhere");
   for (const auto& [file, animation] :
-       {std::pair{"sample/more/wave.ani", AnimationOf("wave", {"BONE_1", "bone_2"})},
-        std::pair{"sample/more/alien.ani", AnimationOf("alien", {"bone_0", "tail"})},
-        std::pair{"elsewhere/far.ani", AnimationOf("far", bones)}}) {
+       {std::pair{"sample/more/wave.ani", odd::Animation("wave", {"BONE_1", "bone_2"})},
+        std::pair{"sample/more/alien.ani", odd::Animation("alien", {"bone_0", "tail"})},
+        std::pair{"elsewhere/far.ani", odd::Animation("far", bones)}}) {
     ASSERT_TRUE(writer::SaveBytes((folder_ / file).string(), writer::WriteAniFile(animation)));
   }
   fs::rename(folder_ / "sample/lower.tex", folder_ / "elsewhere/lower.tex");  // not found
