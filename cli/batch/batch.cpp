@@ -153,6 +153,10 @@ class ModelJob final : public Job {
     Report();
   }
 
+  void OnInterrupted(long processNumber) override {
+    RemoveTemporaryFiles(model_.output.parent_path(), processNumber);
+  }
+
  private:
   void Fail(const std::string& error) {
     model_.status = ModelStatus::Failed;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace vexmara::cli::batch {
 namespace {
@@ -11,6 +12,7 @@ constexpr auto kTickInterval = std::chrono::milliseconds(100);
 
 struct Worker {
   std::unique_ptr<Job> job;  // null while it waits for one
+  long processNumber = 0;
   Clock::time_point started;
   bool timedOut = false;
 };
@@ -22,7 +24,9 @@ JobsOutcome RunJobs(const std::filesystem::path& program,
                     std::deque<std::unique_ptr<Job>> queue, int parallel,
                     std::chrono::duration<double> timeout, const std::function<void()>& tick) {
   const auto limit = std::chrono::duration_cast<Clock::duration>(timeout);
-  WorkerProcesses processes;  // kills and reaps whatever still runs when this ends
+  // Kills and reaps whatever still runs when it goes, at the end or at an interrupt.
+  std::optional<WorkerProcesses> owner;
+  WorkerProcesses& processes = owner.emplace();
   std::map<int, Worker> workers;
   const auto busy = [&] {
     return std::any_of(workers.begin(), workers.end(),
@@ -33,6 +37,11 @@ JobsOutcome RunJobs(const std::filesystem::path& program,
   Clock::time_point closed;
   while (!workers.empty() || !queue.empty()) {
     if (const int signal = InterruptSignal(); signal != 0) {
+      // The workers go first: only then can nothing more be written into their files.
+      owner.reset();
+      for (auto& [id, worker] : workers) {
+        if (worker.job != nullptr) worker.job->OnInterrupted(worker.processNumber);
+      }
       outcome.interrupt = signal;
       return outcome;
     }
@@ -40,7 +49,9 @@ JobsOutcome RunJobs(const std::filesystem::path& program,
     // Free workers first, then new ones up to the limit.
     for (auto it = workers.begin(); !queue.empty() && it != workers.end(); ++it) {
       if (it->second.job != nullptr) continue;
-      it->second = Worker{std::move(queue.front()), Clock::now(), false};
+      it->second.job = std::move(queue.front());
+      it->second.started = Clock::now();
+      it->second.timedOut = false;
       queue.pop_front();
       processes.Send(it->first, it->second.job->Request());
       it->second.job->OnStarted();
@@ -56,7 +67,7 @@ JobsOutcome RunJobs(const std::filesystem::path& program,
       const int id = started.worker;
       processes.Send(id, job->Request());
       job->OnStarted();
-      workers.emplace(id, Worker{std::move(job), Clock::now(), false});
+      workers.emplace(id, Worker{std::move(job), started.processNumber, Clock::now(), false});
     }
     if (queue.empty() && !busy() && !closing) {
       // Nothing left to hand out: the end of its input ends each worker.

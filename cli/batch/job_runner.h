@@ -42,6 +42,9 @@ class Job {
 
   // The worker ended before the job was done.
   virtual void OnUnfinished(const WorkerEnd& end) = 0;
+  // An interrupt stopped the run while the job's worker, process `processNumber`, was doing it;
+  // that worker has been killed and reaped.
+  virtual void OnInterrupted(long /*processNumber*/) {}
 };
 
 struct JobsOutcome {

@@ -56,7 +56,8 @@ class WorkerProcesses {
 
   enum class StartCode { Ok, Failed };
   struct StartResult : host::Result<StartCode> {
-    int worker = -1;  // its number, when it started
+    int worker = -1;         // its number, when it started
+    long processNumber = 0;  // the system's number of its process, which its temporary files carry
   };
   // Starts `program` with `arguments`: the worker's number, or the system's reason.
   StartResult Start(const std::filesystem::path& program,

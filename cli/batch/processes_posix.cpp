@@ -163,6 +163,7 @@ WorkerProcesses::StartResult WorkerProcesses::Start(const std::filesystem::path&
   workers_.push_back(std::move(worker));
   StartResult started;
   started.worker = workers_.back()->id;
+  started.processNumber = long(pid);
   return started;
 }
 

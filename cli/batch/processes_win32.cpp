@@ -323,6 +323,7 @@ WorkerProcesses::StartResult WorkerProcesses::Start(const std::filesystem::path&
   workers_.push_back(std::move(worker));
   StartResult result;
   result.worker = workers_.back()->id;
+  result.processNumber = long(GetProcessId(workers_.back()->process));
   return result;
 }
 

@@ -437,13 +437,13 @@ TEST_F(Batch, TheDialogOptionsApplyToEveryModel) {
   EXPECT_TRUE(fs::exists(folder_ / "in/lower_A.tga"));
 }
 
-TEST_F(Batch, CtrlCStopsTheBatchAndItsWorkers) {
+TEST_F(Batch, CtrlCStopsTheBatchAndItsWorkersAndLeavesNoTemporaryFileBehind) {
   Save("in/stuck.app", Model(2));
   const pid_t batch = ::fork();
   if (batch == 0) {
     ::setpgid(0, 0);  // away from the test's own group, as a shell's job would be
     if (::chdir(folder_.c_str()) != 0) ::_exit(127);
-    ::setenv("VEXMARA_TEST_WORKER_FAULT", "hang:stuck.app", 1);
+    ::setenv("VEXMARA_TEST_WORKER_FAULT", "hang-writing:stuck.app", 1);
     const char* argv[] = {VEXMARA_IMPORT_PATH, "in", "-o", "out", nullptr};
     if (std::FILE* null = std::fopen("/dev/null", "w")) ::dup2(::fileno(null), STDOUT_FILENO);
     if (std::FILE* said = std::fopen("said.txt", "w")) ::dup2(::fileno(said), STDERR_FILENO);
@@ -451,7 +451,7 @@ TEST_F(Batch, CtrlCStopsTheBatchAndItsWorkers) {
     ::_exit(127);
   }
   ASSERT_GT(batch, 0);
-  // The worker: the batch's child, which hangs over the model it was given.
+  // The worker: the batch's child, which hangs once it has begun the model's file.
   pid_t worker = -1;
   for (int tries = 0; tries < 300 && worker < 0; ++tries) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -471,6 +471,16 @@ TEST_F(Batch, CtrlCStopsTheBatchAndItsWorkers) {
     }
   }
   ASSERT_GT(worker, 0) << "no worker started";
+  const auto temporaryFiles = [&] {
+    std::set<std::string> files;
+    if (!fs::is_directory(folder_ / "out")) return files;
+    for (const std::string& file : Listing("out"))
+      if (file[0] == '.') files.insert(file);
+    return files;
+  };
+  for (int tries = 0; tries < 300 && temporaryFiles().empty(); ++tries)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_FALSE(temporaryFiles().empty()) << "the worker began no file";
   ASSERT_EQ(::kill(batch, SIGINT), 0);
   int status = 0;
   ASSERT_EQ(::waitpid(batch, &status, 0), batch);
@@ -480,6 +490,7 @@ TEST_F(Batch, CtrlCStopsTheBatchAndItsWorkers) {
             "vexmara-import: interrupted; every worker was stopped\n");
   EXPECT_EQ(::kill(worker, 0), -1) << "the worker is gone too";
   EXPECT_EQ(errno, ESRCH);
+  EXPECT_EQ(temporaryFiles(), std::set<std::string>()) << "what it began is gone with it";
 }
 
 }  // namespace
