@@ -61,6 +61,12 @@ constexpr ObjectKind KindOf(Operation operation) {
   host.NoteMisuse(before + std::to_string(number) + after);
 }
 
+[[gnu::noinline, gnu::cold]] void NoteNegativeCount(HostState& host, Operation operation,
+                                                    std::int64_t count) {
+  host.NoteMisuse(std::string(OperationName(operation)) + " with a negative count " +
+                  std::to_string(count));
+}
+
 // The frame of every operation. The host is found from the object the operation was called on
 // (a misuse is noted when its table serves another kind of object), the call is begun in the
 // log and `note` records its arguments; an injected failure then gives `fallback`, and
@@ -194,7 +200,7 @@ std::int32_t SetVertexCount(void* self, std::int32_t count) noexcept {
       },
       [&](HostState& host, Call& call) -> std::int32_t {
         if (count < 0) {
-          host.NoteMisuse("SetVertexCount with a negative count " + std::to_string(count));
+          NoteNegativeCount(host, Operation::SetVertexCount, count);
           return 0;
         }
         host.vertices.Reset(count, [](HostVertex& vertex, int i) {
@@ -531,7 +537,7 @@ HostTextureSlot* GetTextureSlot(void* self, std::int32_t index, std::int32_t arg
           return nullptr;
         }
         if (index < 0) {
-          host.NoteMisuse("GetTextureSlot with index " + std::to_string(index));
+          NoteMisuseOf(host, "GetTextureSlot with index ", index, "");
           return nullptr;
         }
         auto& slot = material->textureSlots[index];
@@ -559,7 +565,7 @@ std::int32_t SetFaceCount(void* self, std::int32_t count) noexcept {
           return 0;
         }
         if (count < 0) {
-          host.NoteMisuse("SetFaceCount with a negative count " + std::to_string(count));
+          NoteNegativeCount(host, Operation::SetFaceCount, count);
           return 0;
         }
         // A model of millions of faces makes these the largest blocks of the whole import, so
@@ -618,7 +624,7 @@ std::int32_t SetTrackCount(void* self, std::int32_t count) noexcept {
           return 0;
         }
         if (count < 0) {
-          host.NoteMisuse("SetTrackCount with a negative count " + std::to_string(count));
+          NoteNegativeCount(host, Operation::SetTrackCount, count);
           return 0;
         }
         AnimationStorage& data = *host.animationData[static_cast<std::size_t>(index)];
@@ -663,7 +669,7 @@ HostBoneTrack* SetKeyCount(void* self, std::int32_t bone, std::int32_t count) no
           return nullptr;
         }
         if (count < 0) {
-          host.NoteMisuse(std::string(name) + " with a negative count " + std::to_string(count));
+          NoteNegativeCount(host, kOperation, count);
           return nullptr;
         }
         HostBoneTrack& track = data.tracks[static_cast<std::size_t>(bone)];

@@ -373,10 +373,7 @@ ExitCode RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& 
   // The library is tried once here, so that one that cannot serve fails the batch at once
   // instead of every model in turn.
   ModelWorkerSettings settings;
-  settings.settings = options.settings;
-  settings.settings.library = AbsolutePath(settings.settings.library);
-  DialogChoices& choices = settings.settings.choices;
-  if (!choices.textureFolder.empty()) choices.textureFolder = AbsolutePath(choices.textureFolder);
+  settings.settings = AbsoluteSettings(options.settings);
   const fs::path& library = settings.settings.library;
   if (const std::string problem = LibraryProblem(library); !problem.empty()) {
     err << kProgramPrefix << PathText(library) << ": " << problem << "\n";

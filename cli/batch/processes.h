@@ -103,7 +103,6 @@ bool EndWithParent(long parent);
 // memory that is freed is kept for what comes next instead of going back to the system, since
 // faulting in fresh pages costs more than the work done on them (README, Performance).
 void KeepFreedMemory();
-long ThisProcessNumber();
 
 // The processors this program may run on.
 int ProcessorCount();

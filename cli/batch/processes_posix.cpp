@@ -312,8 +312,6 @@ void KeepFreedMemory() {
 #endif
 }
 
-long ThisProcessNumber() { return long(::getpid()); }
-
 int ProcessorCount() {
   cpu_set_t set;
   CPU_ZERO(&set);

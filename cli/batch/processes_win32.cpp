@@ -468,8 +468,6 @@ bool EndWithParent(long parent) {
 
 void KeepFreedMemory() {}  // the Windows heap keeps what is freed for the next allocation
 
-long ThisProcessNumber() { return long(GetCurrentProcessId()); }
-
 int ProcessorCount() {
   DWORD_PTR process = 0, system = 0;
   if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {

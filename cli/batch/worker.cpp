@@ -10,6 +10,7 @@
 #include "cli/batch/processes.h"
 #include "cli/convert/conversion.h"
 #include "cli/files/output_files.h"
+#include "cli/files/system_files.h"
 #include "cli/text/path_text.h"
 #include "host/plugin_library.h"
 
@@ -152,14 +153,14 @@ int RunAnimationWorker(const Parsed& parsed) {
 }  // namespace
 
 std::vector<std::string> ModelWorkerArguments(const ModelWorkerSettings& settings) {
-  return {kModelMode, "--parent", std::to_string(ThisProcessNumber()), "--settings",
+  return {kModelMode, "--parent", std::to_string(system_files::ProcessNumber()), "--settings",
           SettingsArgument(settings)};
 }
 
 std::vector<std::string> AnimationWorkerArguments(const std::filesystem::path& library) {
   ModelWorkerSettings settings;
   settings.settings.library = library;
-  return {kAnimationMode, "--parent", std::to_string(ThisProcessNumber()), "--settings",
+  return {kAnimationMode, "--parent", std::to_string(system_files::ProcessNumber()), "--settings",
           SettingsArgument(settings)};
 }
 

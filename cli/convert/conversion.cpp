@@ -86,6 +86,13 @@ void Export(const SceneSnapshot& scene, const ConvertRequest& request,
 
 }  // namespace
 
+ConvertSettings AbsoluteSettings(ConvertSettings settings) {
+  settings.library = AbsolutePath(settings.library);
+  DialogChoices& choices = settings.choices;
+  if (!choices.textureFolder.empty()) choices.textureFolder = AbsolutePath(choices.textureFolder);
+  return settings;
+}
+
 Converter::Converter() = default;
 
 Converter::~Converter() { UnloadLibrary(); }
@@ -99,9 +106,7 @@ void Converter::UnloadLibrary() {
 ConvertResult Converter::Convert(const ConvertRequest& given) {
   // Every path is made absolute first: the import makes the model's folder the current one.
   ConvertRequest request = given;
-  request.settings.library = AbsolutePath(request.settings.library);
-  DialogChoices& choices = request.settings.choices;
-  if (!choices.textureFolder.empty()) choices.textureFolder = AbsolutePath(choices.textureFolder);
+  request.settings = AbsoluteSettings(request.settings);
   request.model = AbsolutePath(request.model);
   for (std::filesystem::path& animation : request.animations) animation = AbsolutePath(animation);
   if (!request.output.empty()) request.output = AbsolutePath(request.output);

@@ -41,6 +41,10 @@ struct ConvertSettings {
 };
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(ConvertSettings, library, choices, externalImages)
 
+// The settings with their paths (the library, a texture folder) made absolute from the current
+// folder: the import moves the current folder to each model's.
+ConvertSettings AbsoluteSettings(ConvertSettings settings);
+
 struct ConvertRequest {
   ConvertSettings settings;
   std::filesystem::path model;
