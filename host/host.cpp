@@ -450,17 +450,14 @@ std::vector<GroupView> Host::Groups() const {
 
 std::vector<VertexView> Host::Vertices() const {
   std::vector<VertexView> result;
-  const HostContext& context = state_->context;
-  if (context.vertices != nullptr && context.vertexCount > 0)
-    result.reserve(std::size_t(context.vertexCount));
-  for (std::int32_t i = 0; context.vertices != nullptr && i < context.vertexCount; ++i) {
+  const std::span<const HostVertex> vertices = VertexRecords();
+  result.reserve(vertices.size());
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
     VertexView view;
-    view.position = ToArray(context.vertices[i].position);
-    const auto index = static_cast<std::size_t>(i);
-    if (index < state_->weights.size() && state_->weights[index] != nullptr) {
-      const HostVertexWeights& weights = *state_->weights[index];
+    view.position = ToArray(vertices[i].position);
+    if (const HostVertexWeights* weights = VertexWeightsRecord(int(i)); weights != nullptr) {
       view.weighted = true;
-      view.weights = Keys(weights.entries, weights.entryCount);
+      view.weights = Keys(weights->entries, weights->entryCount);
     }
     result.push_back(std::move(view));
   }
@@ -512,14 +509,12 @@ void Host::ReleaseMeshFaces(int mesh) {
 std::vector<MeshView> Host::Meshes() const {
   std::vector<MeshView> result;
   result.reserve(state_->meshes.size());
-  for (const auto& mesh : state_->meshes) {
+  for (int m = 0; m < MeshCount(); ++m) {
     MeshView view;
-    view.index = mesh->record.index;
-    if (mesh->record.faces != nullptr && mesh->record.faceCount > 0) {
-      view.faces.reserve(std::size_t(mesh->record.faceCount));
-    }
-    for (std::int32_t f = 0; mesh->record.faces != nullptr && f < mesh->record.faceCount; ++f) {
-      const HostFace& face = mesh->record.faces[f];
+    view.index = MeshRecord(m)->index;
+    const std::span<const HostFace> faces = FaceRecords(m);
+    view.faces.reserve(faces.size());
+    for (const HostFace& face : faces) {
       FaceView faceView;
       faceView.materialIndex = face.materialIndex;
       faceView.groupIndex = face.groupIndex;
@@ -561,9 +556,7 @@ std::vector<BoneView> Host::Bones() const {
 
 std::vector<AnimationView> Host::Animations() const {
   std::vector<AnimationView> result;
-  const HostContext& context = state_->context;
-  for (std::int32_t i = 0; context.animations != nullptr && i < context.animationCount; ++i) {
-    const HostAnimation& animation = context.animations[i];
+  for (const HostAnimation& animation : AnimationRecords()) {
     AnimationView view;
     view.index = animation.index;
     view.name = WideText(animation.name);

@@ -54,8 +54,6 @@
 
 #include "cli/convert/animation_match.h"
 #include "cli/convert/conversion.h"
-#include "cli/text/json_text.h"
-#include "cli/text/path_text.h"
 
 namespace vexmara::web {
 namespace {
@@ -135,7 +133,7 @@ json Convert(const json& request) {
     for (const json& file : request["animations"]) {
       if (!file.is_string()) continue;
       cli::AnimationFile candidate;
-      candidate.path = cli::AbsolutePath(file.get<std::string>());
+      candidate.path = std::filesystem::path(file.get<std::string>()).lexically_normal();
       candidate.shown = file.get<std::string>();
       candidate.forEveryModel = true;
       offered.push_back(std::move(candidate));
@@ -205,6 +203,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* vexmara_convert(const char* request)
     result = vexmara::web::Convert(parsed);
   }
   // Names from the files may be anything: text that is not UTF-8 is replaced, never refused.
-  answer = vexmara::cli::JsonText(result);
+  answer = result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   return answer.c_str();
 }

@@ -1,11 +1,16 @@
 #include "cli/batch/protocol.h"
 
+#include <optional>
+#include <utility>
+
 #include "cli/text/json_text.h"
 #include "cli/text/path_text.h"
 
 namespace vexmara::cli::batch {
 
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(ModelWorkerSettings, settings, pickAnimations)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(ModelResult, code, message, warnings, counts,
+                                                textures, animationNames, animationFiles)
 
 namespace {
 
@@ -43,11 +48,18 @@ const char* ReadName(TrackNamesRead read) {
   return "unreadable";
 }
 
-// The object of a line; nothing when the line is not one.
-std::optional<json> ObjectOf(const std::string& line) {
-  json parsed = json::parse(line, nullptr, false);
+// What `read` takes from the object of a line; nothing when the line is not an object, or a
+// field that `read` wants is missing or of the wrong type.
+template <class Read>
+auto FromLine(const std::string& line, Read read)
+    -> std::optional<decltype(read(std::declval<const json&>()))> {
+  const json parsed = json::parse(line, nullptr, false);
   if (!parsed.is_object()) return std::nullopt;
-  return parsed;
+  try {
+    return read(parsed);
+  } catch (const json::exception&) {
+    return std::nullopt;
+  }
 }
 
 WorkerMessage ParseMessage(const json& parsed) {
@@ -72,14 +84,8 @@ WorkerMessage ParseMessage(const json& parsed) {
     // A code this batch does not know makes the message one it does not know either (an
     // unknown name would otherwise read as the first code).
     const std::string code = result->at("code").get<std::string>();
-    out.code = json(code).get<ConvertCode>();
-    if (json(out.code).get<std::string>() != code) return message;
-    out.message = result->value("message", std::string());
-    out.warnings = result->value("warnings", std::vector<std::string>());
-    out.counts = result->value("counts", SceneCounts());
-    out.textures = result->value("textures", std::vector<MaterialTexture>());
-    out.animationNames = result->value("animationNames", std::vector<std::string>());
-    out.animationFiles = result->value("animationFiles", std::vector<std::filesystem::path>());
+    if (json(json(code).get<ConvertCode>()).get<std::string>() != code) return message;
+    out = result->get<ModelResult>();
     message.kind = WorkerMessage::Kind::Result;
   }
   return message;
@@ -92,13 +98,7 @@ std::string SettingsArgument(const ModelWorkerSettings& settings) {
 }
 
 std::optional<ModelWorkerSettings> ParseSettings(const std::string& argument) {
-  const std::optional<json> parsed = ObjectOf(argument);
-  if (!parsed) return std::nullopt;
-  try {
-    return parsed->get<ModelWorkerSettings>();
-  } catch (const json::exception&) {
-    return std::nullopt;  // a field of the wrong type
-  }
+  return FromLine(argument, [](const json& object) { return object.get<ModelWorkerSettings>(); });
 }
 
 std::string ModelRequestMessage(const ModelRequest& request) {
@@ -117,16 +117,7 @@ std::string AnimationsMessage(const std::vector<std::filesystem::path>& files) {
   return JsonText(json{{"animations", files}});
 }
 
-std::string ResultMessage(const ModelResult& result) {
-  return JsonText(json{{"result",
-                        {{"code", result.code},
-                         {"message", result.message},
-                         {"warnings", result.warnings},
-                         {"counts", result.counts},
-                         {"textures", result.textures},
-                         {"animationNames", result.animationNames},
-                         {"animationFiles", result.animationFiles}}}});
-}
+std::string ResultMessage(const ModelResult& result) { return JsonText(json{{"result", result}}); }
 
 ModelResult ModelResultOf(ConvertResult converted) {
   ModelResult result;
@@ -145,45 +136,25 @@ std::string TrackNamesMessage(const TrackNames& names) {
 }
 
 WorkerMessage ParseWorkerMessage(const std::string& line) {
-  const std::optional<json> parsed = ObjectOf(line);
-  if (!parsed) return WorkerMessage{};
-  try {
-    return ParseMessage(*parsed);
-  } catch (const json::exception&) {
-    return WorkerMessage{};  // a field missing or of the wrong type
-  }
+  return FromLine(line, ParseMessage).value_or(WorkerMessage{});
 }
 
 std::optional<std::vector<std::filesystem::path>> ParseAnimationsMessage(const std::string& line) {
-  const std::optional<json> parsed = ObjectOf(line);
-  try {
-    if (parsed && parsed->contains("animations")) {
-      return parsed->at("animations").get<std::vector<std::filesystem::path>>();
-    }
-  } catch (const json::exception&) {
-  }
-  return std::nullopt;
+  return FromLine(line, [](const json& object) {
+    return object.at("animations").get<std::vector<std::filesystem::path>>();
+  });
 }
 
 std::optional<ModelRequest> ParseModelRequest(const std::string& line) {
-  const std::optional<json> parsed = ObjectOf(line);
-  try {
-    if (parsed) {
-      return ModelRequest{parsed->at("model").get<std::filesystem::path>(),
-                          parsed->at("output").get<std::filesystem::path>()};
-    }
-  } catch (const json::exception&) {
-  }
-  return std::nullopt;
+  return FromLine(line, [](const json& object) {
+    return ModelRequest{object.at("model").get<std::filesystem::path>(),
+                        object.at("output").get<std::filesystem::path>()};
+  });
 }
 
 std::optional<std::filesystem::path> ParseFileRequest(const std::string& line) {
-  const std::optional<json> parsed = ObjectOf(line);
-  try {
-    if (parsed) return parsed->at("file").get<std::filesystem::path>();
-  } catch (const json::exception&) {
-  }
-  return std::nullopt;
+  return FromLine(
+      line, [](const json& object) { return object.at("file").get<std::filesystem::path>(); });
 }
 
 }  // namespace vexmara::cli::batch

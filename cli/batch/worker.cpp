@@ -38,10 +38,14 @@ bool InjectTestFault(const std::filesystem::path& file) {
 }
 
 // The disk's files, whole or not at all, that hang at the first write: the temporary file of
-// the first file begun is then on the disk.
+// the first file begun is then on the disk, in its folder made as the conversion makes it.
 class HangingFiles final : public FileSink {
  public:
-  bool Begin(const std::filesystem::path& path) override { return files_.Begin(path); }
+  bool Begin(const std::filesystem::path& path) override {
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    return files_.Begin(path);
+  }
   bool Write(const void*, size_t) override { Hang(); }
   FileResult Failure() const override { return files_.Failure(); }
 
