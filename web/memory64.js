@@ -3,7 +3,6 @@
 // as 32-bit words and mix the BigInt pointers the module passes with numbers, so that the first
 // printf loops for ever and the first file write stops the module. Each is replaced whole.
 mergeInto(LibraryManager.library, {
-  $wide64__deps: [],
   $wide64: {
     iovecs: function(iov, iovcnt, each) {
       iov = Number(iov);
@@ -19,56 +18,40 @@ mergeInto(LibraryManager.library, {
       }
       return total;
     },
+    // One read or write of the iovecs through `move` (FS.read or FS.write), at `offset` or, when
+    // it is undefined, at the stream's position; the bytes moved go into `pnum`.
+    transfer: function(move, fd, iov, iovcnt, offset, pnum) {
+      try {
+        var stream = SYSCALLS.getStreamFromFD(fd);
+        var at = offset === undefined ? undefined : Number(offset);
+        var num = wide64.iovecs(iov, iovcnt, function(ptr, len) {
+          var n = move(stream, HEAP8, ptr, len, at);
+          if (at !== undefined) at += n;
+          return n;
+        });
+        HEAP64[Number(pnum) >> 3] = BigInt(num);
+        return 0;
+      } catch (e) {
+        if (typeof FS == 'undefined' || !(e instanceof FS.ErrnoError)) throw e;
+        return e.errno;
+      }
+    },
   },
   fd_write__deps: ['$wide64'],
   fd_write: function(fd, iov, iovcnt, pnum) {
-    try {
-      var stream = SYSCALLS.getStreamFromFD(fd);
-      var num = wide64.iovecs(iov, iovcnt, function(ptr, len) { return FS.write(stream, HEAP8, ptr, len); });
-      HEAP64[Number(pnum) >> 3] = BigInt(num);
-      return 0;
-    } catch (e) {
-      if (typeof FS == 'undefined' || !(e instanceof FS.ErrnoError)) throw e;
-      return e.errno;
-    }
+    return wide64.transfer(FS.write, fd, iov, iovcnt, undefined, pnum);
   },
   fd_pwrite__deps: ['$wide64'],
   fd_pwrite: function(fd, iov, iovcnt, offset, pnum) {
-    try {
-      var stream = SYSCALLS.getStreamFromFD(fd);
-      var at = Number(offset);
-      var num = wide64.iovecs(iov, iovcnt, function(ptr, len) { var n = FS.write(stream, HEAP8, ptr, len, at); at += n; return n; });
-      HEAP64[Number(pnum) >> 3] = BigInt(num);
-      return 0;
-    } catch (e) {
-      if (typeof FS == 'undefined' || !(e instanceof FS.ErrnoError)) throw e;
-      return e.errno;
-    }
+    return wide64.transfer(FS.write, fd, iov, iovcnt, offset, pnum);
   },
   fd_read__deps: ['$wide64'],
   fd_read: function(fd, iov, iovcnt, pnum) {
-    try {
-      var stream = SYSCALLS.getStreamFromFD(fd);
-      var num = wide64.iovecs(iov, iovcnt, function(ptr, len) { return FS.read(stream, HEAP8, ptr, len); });
-      HEAP64[Number(pnum) >> 3] = BigInt(num);
-      return 0;
-    } catch (e) {
-      if (typeof FS == 'undefined' || !(e instanceof FS.ErrnoError)) throw e;
-      return e.errno;
-    }
+    return wide64.transfer(FS.read, fd, iov, iovcnt, undefined, pnum);
   },
   fd_pread__deps: ['$wide64'],
   fd_pread: function(fd, iov, iovcnt, offset, pnum) {
-    try {
-      var stream = SYSCALLS.getStreamFromFD(fd);
-      var at = Number(offset);
-      var num = wide64.iovecs(iov, iovcnt, function(ptr, len) { var n = FS.read(stream, HEAP8, ptr, len, at); at += n; return n; });
-      HEAP64[Number(pnum) >> 3] = BigInt(num);
-      return 0;
-    } catch (e) {
-      if (typeof FS == 'undefined' || !(e instanceof FS.ErrnoError)) throw e;
-      return e.errno;
-    }
+    return wide64.transfer(FS.read, fd, iov, iovcnt, offset, pnum);
   },
   fd_seek: function(fd, offset, whence, newOffset) {
     try {

@@ -281,6 +281,21 @@ def cases(f):
 
 
 @contextlib.contextmanager
+def converter_replaced_by(content):
+    """The bundled converter is, for the time of the block, an executable file of `content`."""
+    program = addon.converter.find_converter(addon.BIN_FOLDER)
+    kept = program + ".kept"
+    os.rename(program, kept)
+    try:
+        with open(program, "wb") as file:
+            file.write(content)
+        os.chmod(program, 0o755)
+        yield
+    finally:
+        os.replace(kept, program)
+
+
+@contextlib.contextmanager
 def patched(kind):
     if kind == "gltf_fails":
         # The importer has made its objects, and then something fails.
@@ -301,29 +316,16 @@ def patched(kind):
         finally:
             addon.converter.running_system = real
     elif kind == "hanging_converter":
-        program = addon.converter.find_converter(addon.BIN_FOLDER)
-        kept, timeout = program + ".kept", addon.converter.TIMEOUT_SECONDS
-        os.rename(program, kept)
+        timeout = addon.converter.TIMEOUT_SECONDS
         addon.converter.TIMEOUT_SECONDS = 1
         try:
-            with open(program, "w") as file:
-                file.write("#!/bin/sh\nexec sleep 30\n")
-            os.chmod(program, 0o755)
-            yield
+            with converter_replaced_by(b"#!/bin/sh\nexec sleep 30\n"):
+                yield
         finally:
             addon.converter.TIMEOUT_SECONDS = timeout
-            os.replace(kept, program)
     elif kind == "broken_converter":
-        program = addon.converter.find_converter(addon.BIN_FOLDER)
-        kept = program + ".kept"
-        os.rename(program, kept)
-        try:
-            with open(program, "wb") as file:
-                file.write(b"\x7fELF but not a program")
-            os.chmod(program, 0o755)
+        with converter_replaced_by(b"\x7fELF but not a program"):
             yield
-        finally:
-            os.replace(kept, program)
     else:
         yield
 

@@ -40,13 +40,18 @@ window.vexmaraState = state;
 const worker = new Worker('worker.js');
 const waiting = new Map();  // conversion id -> resolve
 let nextId = 1;
-let workerError = '';
+let workerError = '';  // why the module could not be started: nothing can be converted
+let workerStarted = false;
 const workerReady = new Promise((resolve) => {
   worker.addEventListener('message', (event) => {
     const message = event.data;
-    if (message.type === 'ready') resolve();
-    else if (message.type === 'failed') {
-      workerError = message.error;
+    if (message.type === 'ready') {
+      workerStarted = true;
+      resolve();
+    } else if (message.type === 'failed') {
+      // Once the module runs, a failure (of files handed over) is shown, and the next drop tries
+      // again.
+      if (!workerStarted) workerError = message.error;
       showProblem(message.error, []);
       flag('error');
       resolve();
@@ -106,7 +111,7 @@ async function addFiles(entries) {
   }
   worker.postMessage({ type: 'files', files: sent }, sent.map((f) => f.bytes));
   // Every model is converted afresh: a file it wants may have come.
-  for (const model of models) model.result = null;
+  forgetResults();
   models.sort((a, b) => (a.path < b.path ? -1 : a.path > b.path ? 1 : 0));
   showModelList();
   const next = newModels.length > 0 ? newModels.sort((a, b) => (a.path < b.path ? -1 : 1))[0] : current;
@@ -183,9 +188,17 @@ function showModelList() {
 const options = ['swapModel', 'submeshesAsGroups', 'extractAlphaMaps'];
 for (const id of options) {
   $(id).addEventListener('change', () => {
-    for (const model of models) model.result = null;
+    forgetResults();
     if (current) show(current);
   });
+}
+
+// The files or the options changed: every result is made again when its model is shown, and an
+// answer to a request sent before is shown once but not kept.
+let edition = 0;
+function forgetResults() {
+  edition += 1;
+  for (const model of models) model.result = null;
 }
 
 let generation = 0;  // only the latest request's answer is shown
@@ -197,8 +210,16 @@ async function show(model) {
   flag('loading');
   $('status').textContent = `Opening ${model.name} ...`;
   await workerReady;
-  if (workerError) return;
+  if (workerError) {
+    $('status').textContent = '';
+    state.error = workerError;
+    showProblem(workerError, []);
+    state.loads += 1;
+    flag('error');
+    return;
+  }
   if (!model.result) {
+    const sentIn = edition;
     const request = {
       model: model.path,
       animations: [...animations].sort(),
@@ -206,6 +227,7 @@ async function show(model) {
     };
     for (const id of options) request[id] = $(id).checked;
     const answer = await convertInWorker(request);
+    if (sentIn !== edition) return;  // made from what has changed since: a newer show asks again
     model.result = answer.result;
     model.glb = answer.glb;
     state.timings.conversionMs = answer.milliseconds;

@@ -78,11 +78,24 @@ function memoryBytes(module) {
   return module.HEAPU8 ? module.HEAPU8.length : 0;
 }
 
+// What the page is told when a conversion could not run: the module is started afresh next time.
+function stoppedResult(id, why, memory, began) {
+  instance = null;
+  return {
+    type: 'result', id, glb: null, memoryBytes: memory, milliseconds: performance.now() - began,
+    result: { outcome: 'module-stopped', error: `The conversion stopped: ${why}`, warnings: [], files: [] },
+  };
+}
+
 let queue = Promise.resolve();
 self.onmessage = (event) => {
   const message = event.data;
+  const began = performance.now();
   queue = queue.then(() => handle(message)).catch((error) => {
-    self.postMessage({ type: 'failed', error: String(error && error.message || error) });
+    const why = String(error && error.message || error);
+    // A conversion is always answered, so that the page never waits for it.
+    self.postMessage(message.type === 'convert' ? stoppedResult(message.id, why, 0, began)
+                                                : { type: 'failed', error: why });
   });
 };
 
@@ -97,7 +110,6 @@ async function handle(message) {
   }
   if (message.type !== 'convert') return;
   if (!instance) instance = await start();
-  if (!instance) return;
   const began = performance.now();
   let result;
   try {
@@ -105,20 +117,13 @@ async function handle(message) {
   } catch (error) {
     // The module cannot go on after a trap: the next conversion gets a fresh one.
     const why = stopped || String(error && error.message || error);
-    const memory = memoryBytes(instance);
-    instance = null;
-    self.postMessage({
-      type: 'result', id: message.id, glb: null, memoryBytes: memory,
-      milliseconds: performance.now() - began,
-      result: { outcome: 'module-stopped', error: `The conversion stopped: ${why}`, warnings: [], files: [] },
-    });
+    self.postMessage(stoppedResult(message.id, why, memoryBytes(instance), began));
     return;
   }
   const milliseconds = performance.now() - began;
   let glb = null;
   for (const path of result.files || []) {
-    const bytes = instance.FS.readFile(path);
-    if (glb === null && path.toLowerCase().endsWith('.glb')) glb = bytes.buffer;
+    if (glb === null && path.toLowerCase().endsWith('.glb')) glb = instance.FS.readFile(path).buffer;
     instance.FS.unlink(path);
   }
   self.postMessage({ type: 'result', id: message.id, result, glb, memoryBytes: memoryBytes(instance), milliseconds },
