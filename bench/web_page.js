@@ -18,10 +18,10 @@
 const fs = require('fs');
 const path = require('path');
 const zlib = require('zlib');
-const puppeteer = require('puppeteer-core');
 
 const root = path.resolve(__dirname, '..');
 const { serve } = require(path.join(root, 'web', 'serve.js'));
+const { sampleFiles, launch, openPage, drop } = require(path.join(root, 'web', 'page_driver.js'));
 const [resultsFile, inputs, sampleDir] = process.argv.slice(2);
 const MiB = 1024 * 1024;
 
@@ -59,30 +59,14 @@ function nativeImportMs() {
 
   const server = await serve(path.join(root, 'out', 'web'));
   const address = `http://127.0.0.1:${server.address().port}/`;
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: 'new',
-    args: ['--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader', '--window-size=1200,800',
-           '--enable-precise-memory-info'],
-  });
-  const open = async () => {
-    const page = await browser.newPage();
-    await page.setViewport({ width: 1200, height: 800 });
-    await page.goto(address);
-    await page.waitForFunction(() => document.documentElement.dataset.vexmara === 'ready', { timeout: 60000 });
-    return page;
-  };
-  const dropAndWait = async (page, files, timeout) => {
-    await (await page.$('#files')).uploadFile(...files);
-    await page.waitForFunction(() => window.vexmaraState.loads > 0, { timeout });
-    return page.evaluate(() => ({ flag: document.documentElement.dataset.vexmara, state: window.vexmaraState }));
-  };
+  const browser = await launch(['--enable-precise-memory-info']);
+  const open = () => openPage(browser, address);
 
-  const sample = ['sample.app', 'sample.ani', 'lower.tex', 'lower.tga', 'upper.tex', 'upper.tga'].map((f) => path.join(sampleDir, f));
+  const sample = sampleFiles(sampleDir);
   const frames = [];
   for (let i = 0; i < 5; ++i) {
     const page = await open();
-    const { flag, state } = await dropAndWait(page, sample, 60000);
+    const { flag, state } = await drop(page, '#files', sample, 60000);
     if (flag !== 'ready') throw new Error(`the sample did not show: ${state.error}`);
     frames.push(state.timings.dropToFirstFrameMs);
     await page.close();
@@ -128,7 +112,7 @@ function nativeImportMs() {
     const page = await open();
     const textures = fs.readdirSync(models).filter((f) => /^material_\d+\.(tex|dds)$/.test(f)).map((f) => path.join(models, f));
     const began = Date.now();
-    const { flag, state } = await dropAndWait(page, [million, ...textures], 300000);
+    const { flag, state } = await drop(page, '#files', [million, ...textures], 300000);
     const seconds = (Date.now() - began) / 1000;
     const metrics = await page.metrics();
     console.log(`  1M vertices dropped on the page: ${flag === 'ready' ? 'shown' : `NOT shown (${state.error})`} in ${seconds.toFixed(1)} s ` +

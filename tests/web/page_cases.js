@@ -13,18 +13,18 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { execFileSync, spawnSync } = require('child_process');
-const puppeteer = require('puppeteer-core');
 
 const root = process.env.VEXMARA_ROOT || path.resolve(__dirname, '..', '..');
 const build = process.env.VEXMARA_BUILD || path.join(root, 'build');
 const { serve } = require(path.join(root, 'web', 'serve.js'));
+const { sampleFiles: filesOfSample, launch, openPage, flagAfter, drop } = require(path.join(root, 'web', 'page_driver.js'));
 const reference = path.join(__dirname, 'reference', 'sample-at-1s.png');
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'vexmara-web-test-'));
 
 // The fixtures: the demo sample, a damaged copy of its model, and a folder with two models.
 const sample = path.join(scratch, 'sample');
 execFileSync(path.join(build, 'vexmara-make-sample'), [sample]);
-const sampleFiles = ['sample.app', 'sample.ani', 'lower.tex', 'lower.tga', 'upper.tex', 'upper.tga'].map((f) => path.join(sample, f));
+const sampleFiles = filesOfSample(sample);
 const damaged = path.join(scratch, 'damaged', 'damaged.app');
 fs.mkdirSync(path.dirname(damaged));
 {
@@ -49,18 +49,6 @@ function converterGlb(model, extra) {
 }
 
 // --- Driving the page ----------------------------------------------------------------------------
-
-async function flagAfter(page, loads) {
-  await page.waitForFunction((n) => window.vexmaraState.loads > n &&
-    document.documentElement.dataset.vexmara !== 'loading', { timeout: 60000 }, loads);
-  return page.evaluate(() => ({ flag: document.documentElement.dataset.vexmara, state: window.vexmaraState }));
-}
-
-async function drop(page, selector, files) {
-  const loads = await page.evaluate(() => window.vexmaraState.loads);
-  await (await page.$(selector)).uploadFile(...files);
-  return flagAfter(page, loads);
-}
 
 async function toggle(page, id) {
   const loads = await page.evaluate(() => window.vexmaraState.loads);
@@ -233,22 +221,17 @@ const cases = [
 (async () => {
   const server = await serve(path.join(root, 'out', 'web'));
   const address = `http://127.0.0.1:${server.address().port}/`;
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: 'new',
-    args: ['--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader', '--window-size=1200,800'],
-  });
+  const browser = await launch();
   let passed = 0, failed = 0;
   for (const test of cases) {
-    const page = await browser.newPage();
-    await page.setViewport({ width: 1200, height: 800 });
     const errors = [];
-    page.on('console', (message) => { if (message.type() === 'error') errors.push(message.text()); });
-    page.on('pageerror', (error) => errors.push(String(error)));
-    page.on('dialog', (dialog) => { errors.push(`a dialog: ${dialog.message()}`); dialog.dismiss(); });
+    let page = null;
     try {
-      await page.goto(address);
-      await page.waitForFunction(() => document.documentElement.dataset.vexmara === 'ready', { timeout: 30000 });
+      page = await openPage(browser, address, (tab) => {
+        tab.on('console', (message) => { if (message.type() === 'error') errors.push(message.text()); });
+        tab.on('pageerror', (error) => errors.push(String(error)));
+        tab.on('dialog', (dialog) => { errors.push(`a dialog: ${dialog.message()}`); dialog.dismiss(); });
+      });
       await test.run(page);
       assert.deepStrictEqual(errors, [], 'console errors');
       passed += 1;
@@ -257,7 +240,7 @@ const cases = [
       failed += 1;
       console.log(`FAILED  ${test.name}\n        ${String(error && error.stack || error).split('\n').join('\n        ')}`);
     }
-    await page.close();
+    if (page) await page.close();
   }
   await browser.close();
   server.close();
