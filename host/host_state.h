@@ -17,6 +17,15 @@
 
 namespace vexmara::host {
 
+// Sets a record to its value-initialised bytes by a copy from a zeroed constant, which compiles
+// to a few wide stores; zeroing it in place compiles to a string instruction whose start-up
+// costs more than the rest of the making of a small record.
+template <class Record>
+inline void WriteZeroed(Record& record) {
+  static constexpr Record kZeroed{};
+  std::memcpy(static_cast<void*>(&record), &kZeroed, sizeof(Record));
+}
+
 struct HostState;
 
 // An operation table as handed out: the slots, then (beyond the last slot the plug-in may call)
@@ -163,11 +172,8 @@ class WeightPool {
     } else {
       place = Place(bytes);
     }
-    // Copied from a zeroed record, which compiles to a few wide stores; zeroing it in place
-    // compiles to a string instruction whose start-up costs more than the rest of the call.
-    static constexpr HostVertexWeights kZeroed{};
-    std::memcpy(place, &kZeroed, sizeof(HostVertexWeights));
     auto* record = new (place) HostVertexWeights;
+    WriteZeroed(*record);
     auto* entries = new (record + 1) HostWeightEntry[static_cast<std::size_t>(count)];
     for (std::int32_t i = 0; i < count; ++i) {
       entries[i] = HostWeightEntry{-1, 0.0f};

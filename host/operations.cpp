@@ -204,9 +204,7 @@ std::int32_t SetVertexCount(void* self, std::int32_t count) noexcept {
           return 0;
         }
         host.vertices.Reset(count, [](HostVertex& vertex, int i) {
-          // Copied from a zeroed record (a few wide stores), then numbered.
-          static constexpr HostVertex kZeroed{};
-          std::memcpy(static_cast<void*>(&vertex), &kZeroed, sizeof vertex);
+          WriteZeroed(vertex);
           vertex.index = i;
         });
         host.weights.assign(static_cast<std::size_t>(count), nullptr);
@@ -577,23 +575,21 @@ std::int32_t SetFaceCount(void* self, std::int32_t count) noexcept {
         auto indices = std::make_unique_for_overwrite<std::int32_t[]>(3 * n);
         auto mappings = std::make_unique_for_overwrite<HostFaceMapping[]>(n);
         auto corners = std::make_unique_for_overwrite<HostFaceCorner[]>(3 * n);
-        // Each part is copied from a finished record (the copies compile to a few wide stores)
-        // and completed with its links. From the last face to the first, so that the first
-        // faces, which the plug-in fills first, are the ones still in the cache.
-        static constexpr HostFace kZeroedFace{};
-        static constexpr HostFaceMapping kZeroedMapping{};
+        // Each part is copied from a finished record (WriteZeroed) and completed with its links.
+        // From the last face to the first, so that the first faces, which the plug-in fills
+        // first, are the ones still in the cache.
         static constexpr std::int32_t kZeroedIndices[3] = {0, 0, 0};
         static constexpr HostFaceCorner kCorners[3] = {{kCornerMarker, 0.0f, 0.0f, kCornerMarker},
                                                        {kCornerMarker, 0.0f, 0.0f, kCornerMarker},
                                                        {kCornerMarker, 0.0f, 0.0f, kCornerMarker}};
         for (std::size_t i = n; i-- > 0;) {
           HostFace& face = faces[i];
-          std::memcpy(static_cast<void*>(&face), &kZeroedFace, sizeof face);
+          WriteZeroed(face);
           face.index = static_cast<std::int32_t>(i);
           face.vertexIndices = &indices[3 * i];
           face.mapping = &mappings[i];
           HostFaceMapping& mapping = mappings[i];
-          std::memcpy(static_cast<void*>(&mapping), &kZeroedMapping, sizeof mapping);
+          WriteZeroed(mapping);
           mapping.faceIndex = static_cast<std::int32_t>(i);
           mapping.corners = &corners[3 * i];
           std::memcpy(&indices[3 * i], kZeroedIndices, sizeof kZeroedIndices);
